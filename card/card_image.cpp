@@ -1,0 +1,72 @@
+#include "card/card_image.h"
+
+#include "card/expanded_card.h"
+#include "card/image_formats.h"
+#include "card/ps1_card.h"
+#include "platform/atomic_file.h"
+
+namespace slk {
+namespace {
+
+// Undoes what a failed reader added, so that a refused file leaves the slot as
+// it was (empty).
+void DropEntriesAfter(Workspace& ws, Slot s, std::uint32_t keep) {
+  while (ws.At(s).EntryCount() > keep) ws.DropLastEntry(s);
+}
+
+}  // namespace
+
+std::uint32_t OpenCardImage(Workspace& ws, Slot s, const std::string& path) {
+  if (!ws.At(s).open) return 0;
+  int index = ExtensionIndex(path, FormatList::CardImage);
+  if (index < 0) {
+    ws.Ui().ShowMessage(MessageId::NotCardImage);
+    return 0;
+  }
+  platform::File image = platform::File::OpenForReading(path);
+  if (!image.IsOpen()) {
+    ws.Ui().ShowMessage(MessageId::FileNotOpened);
+    return 0;
+  }
+  std::uint32_t before = ws.At(s).EntryCount();
+  std::uint32_t ok = index == static_cast<int>(ImageFormat::Xmc)
+                         ? ReadExpandedCard(ws, s, image)
+                         : ReadPS1Card(ws, s, image, index - 1);
+  if (!ok) {
+    DropEntriesAfter(ws, s, before);
+    ws.Ui().ShowMessage(MessageId::FileNotOpened);
+    return 0;
+  }
+  ws.At(s).kind = index == static_cast<int>(ImageFormat::Xmc) ? CardKind::PS2 : CardKind::PS1;
+  return 1;
+}
+
+std::uint32_t SaveCardImage(Workspace& ws, Slot s, const std::string& path) {
+  int index = ExtensionIndex(path, FormatList::CardImage);
+  if (index < 0) {
+    ws.Ui().ShowMessage(MessageId::NotCardImage);
+    return 0;
+  }
+  bool expanded = index == static_cast<int>(ImageFormat::Xmc);
+  // A PS1 card cannot carry PS2 saves or more than 15 blocks: refuse before
+  // the old file is touched rather than write a card other tools misread.
+  if (!expanded && !RowsFitPS1Card(ws, s)) {
+    ws.Ui().ShowMessage(MessageId::FileNotPreserved);
+    return 0;
+  }
+  platform::AtomicFile out(path);
+  if (!out.IsOpen()) {
+    ws.Ui().ShowMessage(MessageId::FileNotPreserved);
+    return 0;
+  }
+  bool written = expanded ? WriteExpandedCard(ws, s, out.Stream(), false, nullptr) != 0
+                          : (WritePS1Card(ws, s, out.Stream(), index - 1), true);
+  if (!written || !out.Commit()) {
+    ws.Ui().ShowMessage(MessageId::FileNotPreserved);
+    return 0;
+  }
+  ws.At(s).kind = expanded ? CardKind::PS2 : CardKind::PS1;
+  return 1;
+}
+
+}  // namespace slk

@@ -1,0 +1,20 @@
+#pragma once
+// Loading a card image into a slot and writing a slot as a card image.
+
+#include <cstdint>
+#include <string>
+
+#include "card/workspace.h"
+
+namespace slk {
+
+// Reads the image at `path` into the open, empty slot and sets its kind.
+// Shows the reader's message and returns 0 on any failure.
+std::uint32_t OpenCardImage(Workspace& ws, Slot s, const std::string& path);
+
+// Writes every row of the slot in the format of the path's extension and sets
+// the slot's kind to that format's. The old file is replaced only once the
+// new one is complete.
+std::uint32_t SaveCardImage(Workspace& ws, Slot s, const std::string& path);
+
+}  // namespace slk

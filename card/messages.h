@@ -1,0 +1,35 @@
+#pragma once
+// How card operations talk to the user. The window answers with message boxes
+// and dialogs, the command-line tool with text on a terminal, tests with a
+// recording double. Ids are those of the program's string table.
+
+#include "card/save_entry.h"
+
+namespace slk {
+
+namespace MessageId {
+constexpr int PS2IntoPS1Card = 48;  // "PS2 SaveData isn't able to include into PS1 MemoryCard. "
+constexpr int SameDataName = 49;    // "There is the same DataName. It is unable to copy."
+constexpr int AskAddIt = 50;        // "Do you wish to add it?"
+constexpr int Exceeds15Blocks = 51;
+constexpr int FileNotOpened = 52;
+constexpr int FileNotPreserved = 53;
+constexpr int NotCardImage = 54;
+constexpr int NotSaveDataImage = 55;
+constexpr int NotLocked = 56;
+constexpr int NotExpandedCard = 57;
+constexpr int UnsupportedVersion = 58;
+}  // namespace MessageId
+
+class MessageSink {
+ public:
+  virtual ~MessageSink() = default;
+  // A plain message with an OK button.
+  virtual void ShowMessage(int id) = 0;
+  // A Yes/No question; true only for Yes.
+  virtual bool AskYesNo(int id) = 0;
+  // The Image Select dialog: the kind of a new card, `preselected` checked first.
+  virtual CardKind AskCardKind(CardKind preselected) = 0;
+};
+
+}  // namespace slk

@@ -1,0 +1,46 @@
+#pragma once
+// The six PS1 card image formats: the bare 131,072-byte card (.mcr, .mcd, .ps,
+// .mci), the same behind a 64-byte "VgsM" header (.mem), and the DexDrive
+// .gme with its 3,904-byte header (read with or without it).
+
+#include <cstdint>
+
+#include "card/workspace.h"
+#include "platform/file.h"
+
+namespace slk {
+
+constexpr std::uint32_t kFrameSize = 128;
+constexpr std::uint32_t kBlockSize = 8192;
+constexpr std::uint32_t kCardBlocks = 15;
+constexpr std::uint32_t kCardSize = 131072;
+constexpr std::uint32_t kCardCapacity = kCardBlocks * kBlockSize;  // 0x1E000
+
+// Variant 0 = .mem, 1-5 = .mcr, .gme, .mcd, .ps, .mci (card list index - 1).
+namespace PS1Variant {
+constexpr int Mem = 0;
+constexpr int Mcr = 1;
+constexpr int Gme = 2;
+constexpr int Mcd = 3;
+constexpr int Ps = 4;
+constexpr int Mci = 5;
+}  // namespace PS1Variant
+
+// Reads the card's saves into the open, empty slot. 0 (no message of its own)
+// for a file that is not a whole PS1 card of this variant.
+std::uint32_t ReadPS1Card(Workspace& ws, Slot s, platform::File& image, int variant);
+
+// Writes every row. The caller has checked RowsFitPS1Card.
+void WritePS1Card(Workspace& ws, Slot s, platform::File& image, int variant);
+
+// The same card holding only `entry` (the lock file).
+void WritePS1CardSingle(Workspace& ws, Slot s, const SaveEntry& entry, platform::File& image,
+                        int variant);
+
+// True when every row is a PS1 save of whole blocks and together they take at
+// most 15 blocks.
+bool RowsFitPS1Card(const Workspace& ws, Slot s);
+// The same test for one save.
+bool SaveFitsPS1Card(const SaveEntry& entry);
+
+}  // namespace slk

@@ -1,0 +1,44 @@
+#pragma once
+// Small helpers every reader and writer of card images uses.
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string_view>
+
+#include "card/save_entry.h"
+
+namespace slk {
+
+using Bytes = std::span<const std::uint8_t>;
+
+inline Bytes AsBytes(std::string_view text) {
+  return Bytes(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
+}
+
+// Bytes before the first NUL, stopping at 64.
+std::size_t BoundedLength(Bytes s);
+
+// Equal lengths and equal bytes ignoring the case of A-Z. The second byte of a
+// Shift-JIS double-byte character is compared as it stands, so two different
+// Japanese names never compare equal.
+bool NamesEqual(Bytes a, Bytes b);
+
+// XOR of bytes 0-126 of a 128-byte frame.
+std::uint8_t FrameChecksum(Bytes frame);
+
+// Up to four characters packed little-endian, so that "MC" equals the first
+// word of a file beginning 4D 43 00 00. Longer texts give 0.
+std::uint32_t PackMagic(std::string_view text);
+
+// ceil(n / a) * a, in 64 bits so that it cannot wrap.
+std::uint64_t RoundUp(std::uint64_t n, std::uint64_t a);
+
+// Now, in local time.
+TimeStamp MakeTimeStamp();
+
+// A name copied from a PS1 layout: the 22 bytes after `source`, of which only
+// the first 20 are kept (other tools put title bytes right after the name).
+Name64 CardFileName(Bytes source);
+
+}  // namespace slk

@@ -1,0 +1,120 @@
+#pragma once
+// The application object: both slots with their saves, the lock state and the
+// icon state the display reads. A card image file is never kept open; opening
+// copies every save's bytes into the slot's temporary data file, and every
+// later operation reads them from there.
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "card/current_icon.h"
+#include "card/messages.h"
+#include "card/save_entry.h"
+#include "card/settings.h"
+#include "platform/file.h"
+
+namespace slk {
+
+using Slot = int;
+constexpr Slot kLeft = 0;
+constexpr Slot kRight = 1;
+inline Slot OtherSlot(Slot s) {
+  return 1 - s;
+}
+
+struct SlotData {
+  bool open = false;
+  CardKind kind = CardKind::PS2;
+  platform::File dataFile;  // the slot's temporary data file
+  std::vector<SaveEntry> entries;
+  std::vector<std::uint32_t> rows;  // row r shows entries[rows[r]]
+
+  std::uint32_t EntryCount() const { return static_cast<std::uint32_t>(entries.size()); }
+  std::uint32_t RowCount() const { return static_cast<std::uint32_t>(rows.size()); }
+  SaveEntry& AtRow(std::uint32_t row) { return entries[rows[row]]; }
+  const SaveEntry& AtRow(std::uint32_t row) const { return entries[rows[row]]; }
+};
+
+struct LockState {
+  std::string path;
+  bool locked = false;
+};
+
+// Three names from icon.sys, read while one PS2 save is being read.
+using IconNameScratch = std::array<Name64, 3>;
+
+class Workspace {
+ public:
+  Workspace(MessageSink& ui, const Settings& settings);
+  Workspace(const Workspace&) = delete;
+  Workspace& operator=(const Workspace&) = delete;
+  ~Workspace();
+
+  MessageSink& Ui() { return *ui_; }
+  const Settings& CurrentSettings() const { return *settings_; }
+
+  SlotData& At(Slot s) { return slots_[s]; }
+  const SlotData& At(Slot s) const { return slots_[s]; }
+
+  // Opens an empty slot. Fails if it is already open or its storage cannot be
+  // made. With askKind the kind is the default image or the user's choice.
+  std::uint32_t CreateSlotStore(Slot s, std::uint32_t askKind);
+  // Releases everything the slot holds and removes an outstanding lock file.
+  void CloseSlot(Slot s);
+
+  // Grows both arrays of the slot by one zeroed element placed after the last
+  // entry's bytes. False when the arrays cannot grow or the slot's 32-bit
+  // offsets would overflow with `expectedSize` more bytes.
+  bool AddEntry(Slot s, std::uint64_t expectedSize = 0);
+  // Appends the entry added last as the new last row.
+  void ListLastEntry(Slot s);
+  // Removes the entry added last (and its row, if any); used to undo a read
+  // that failed half-way so that a refused file leaves the slot unchanged.
+  void DropLastEntry(Slot s);
+  // Offset at which the next entry's bytes go.
+  std::uint64_t NextOffset(Slot s) const;
+
+  // Title, line lengths and colours from the data file.
+  bool ReadPS1Title(Slot s, std::uint32_t offset, SaveEntry& entry);
+  bool ReadIconSys(Slot s, std::uint32_t offset, std::uint32_t size, SaveEntry& entry);
+  // What a PS2 save without an icon.sys shows.
+  static void ApplyMissingIconSys(SaveEntry& entry);
+  void ResolveIcons(Slot s, SaveEntry& entry);
+
+  // Aligned copies between an image file and the slot's data file, at the
+  // current positions of both. False when a read or write falls short.
+  bool CopyIntoSlot(platform::File& image, Slot s, std::uint64_t n, std::uint64_t alignment);
+  bool CopyOutOfSlot(platform::File& image, Slot s, std::uint64_t n, std::uint64_t alignment);
+  bool CopyBetweenSlots(Slot from, std::uint64_t n);
+
+  // Reads bytes of a save back from the slot's data file.
+  bool ReadSlotBytes(Slot s, std::uint64_t offset, void* buffer, std::uint64_t n);
+
+  // Deletes the lock file if one was written, and clears the lock.
+  void DeleteLockFile();
+
+  LockState& Lock() { return lock_; }
+  const LockState& Lock() const { return lock_; }
+  IconNameScratch& IconNames() { return iconNames_; }
+
+  // Icon state: written by the icon pipeline, read by the display.
+  CurrentIcon& Icon() { return currentIcon_; }
+  const CurrentIcon& Icon() const { return currentIcon_; }
+  std::array<std::array<std::uint32_t, 12>, 2>& CellFrameCount() { return cellFrameCount_; }
+  const std::array<std::array<std::uint32_t, 12>, 2>& CellFrameCount() const {
+    return cellFrameCount_;
+  }
+
+ private:
+  MessageSink* ui_;
+  const Settings* settings_;
+  std::array<SlotData, 2> slots_;
+  LockState lock_;
+  IconNameScratch iconNames_{};
+  CurrentIcon currentIcon_;
+  std::array<std::array<std::uint32_t, 12>, 2> cellFrameCount_{};
+};
+
+}  // namespace slk
