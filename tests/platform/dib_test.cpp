@@ -1,0 +1,210 @@
+#include "platform/dib.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <vector>
+
+#include "platform/bytes.h"
+
+namespace slk::platform {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// Builds a BMP file field by field, so that each test can state exactly the
+// header it means and break one field at a time.
+struct BmpBuilder {
+  std::int32_t width = 1;
+  std::int32_t height = 1;
+  std::uint16_t planes = 1;
+  std::uint16_t bitCount = 24;
+  std::uint32_t compression = 0;
+  std::uint32_t colorsUsed = 0;
+  std::uint32_t infoSize = 40;
+  std::vector<std::uint32_t> palette;  // 0x00RRGGBB
+  Bytes pixels;                        // the pixel array as stored
+  std::int64_t pixelOffsetDelta = 0;   // added to the natural offset
+
+  Bytes Build() const {
+    const std::uint32_t pixelOffset =
+        static_cast<std::uint32_t>(14 + infoSize + 4 * palette.size() + pixelOffsetDelta);
+    Bytes out(14 + infoSize, 0);
+    out[0] = 'B';
+    out[1] = 'M';
+    PutU32LE(&out[2], static_cast<std::uint32_t>(14 + infoSize + 4 * palette.size() +
+                                                 pixels.size()));  // file size
+    PutU32LE(&out[10], pixelOffset);
+    PutU32LE(&out[14], infoSize);
+    PutU32LE(&out[18], static_cast<std::uint32_t>(width));
+    PutU32LE(&out[22], static_cast<std::uint32_t>(height));
+    PutU16LE(&out[26], planes);
+    PutU16LE(&out[28], bitCount);
+    PutU32LE(&out[30], compression);
+    PutU32LE(&out[46], colorsUsed);
+    for (std::uint32_t c : palette) {
+      out.push_back(static_cast<std::uint8_t>(c));        // blue
+      out.push_back(static_cast<std::uint8_t>(c >> 8));   // green
+      out.push_back(static_cast<std::uint8_t>(c >> 16));  // red
+      out.push_back(0);
+    }
+    out.insert(out.end(), pixels.begin(), pixels.end());
+    return out;
+  }
+};
+
+// 3 x 2, 24-bit, bottom-up: rows are 9 bytes + 3 padding.
+BmpBuilder TrueColor3x2() {
+  BmpBuilder b;
+  b.width = 3;
+  b.height = 2;
+  b.pixels = {// bottom row: blue, green, red (B, G, R triplets), padding
+              0xFF, 0x00, 0x00, 0x00, 0xFF, 0x00, 0x00, 0x00, 0xFF, 0, 0, 0,
+              // top row: white, black, 0x123456
+              0xFF, 0xFF, 0xFF, 0x00, 0x00, 0x00, 0x56, 0x34, 0x12, 0, 0, 0};
+  return b;
+}
+
+TEST(DecodeBmp, TrueColorBottomUpIsPixelExact) {
+  const auto image = DecodeBmp(TrueColor3x2().Build());
+  ASSERT_TRUE(image);
+  EXPECT_EQ(image->width, 3);
+  EXPECT_EQ(image->height, 2);
+  EXPECT_EQ(image->pixels, (std::vector<std::uint32_t>{0xFFFFFF, 0x000000, 0x123456, 0x0000FF,
+                                                       0x00FF00, 0xFF0000}));
+}
+
+TEST(DecodeBmp, TopDownKeepsStoredOrder) {
+  BmpBuilder b = TrueColor3x2();
+  b.height = -2;
+  const auto image = DecodeBmp(b.Build());
+  ASSERT_TRUE(image);
+  EXPECT_EQ(image->height, 2);
+  EXPECT_EQ(image->pixels[0], 0x0000FFu);
+  EXPECT_EQ(image->pixels[5], 0x123456u);
+}
+
+TEST(DecodeBmp, OneBitUsesMostSignificantBitFirst) {
+  BmpBuilder b;
+  b.width = 10;
+  b.height = 1;
+  b.bitCount = 1;
+  b.palette = {0x000000, 0xFF0000};
+  b.pixels = {0b10110000, 0b01000000, 0, 0};  // pixels 0, 2, 3 and 9 are red
+  const auto image = DecodeBmp(b.Build());
+  ASSERT_TRUE(image);
+  const std::uint32_t R = 0xFF0000;
+  EXPECT_EQ(image->pixels, (std::vector<std::uint32_t>{R, 0, R, R, 0, 0, 0, 0, 0, R}));
+}
+
+TEST(DecodeBmp, FourBitWithShortPaletteReadsMissingEntriesAsBlack) {
+  BmpBuilder b;
+  b.width = 3;
+  b.height = 2;
+  b.bitCount = 4;
+  b.colorsUsed = 3;
+  b.palette = {0x101010, 0x00FFFF, 0xFFFFFF};
+  b.pixels = {0x12, 0x00, 0, 0,   // bottom row: 1, 2, 0
+              0x0F, 0x10, 0, 0};  // top row: 0, 15 (beyond the palette), 1
+  const auto image = DecodeBmp(b.Build());
+  ASSERT_TRUE(image);
+  EXPECT_EQ(image->pixels, (std::vector<std::uint32_t>{0x101010, 0x000000, 0x00FFFF, 0x00FFFF,
+                                                       0xFFFFFF, 0x101010}));
+}
+
+TEST(DecodeBmp, EightAndThirtyTwoBit) {
+  BmpBuilder eight;
+  eight.width = 2;
+  eight.bitCount = 8;
+  eight.colorsUsed = 2;
+  eight.palette = {0xABCDEF, 0x010203};
+  eight.pixels = {1, 0, 0, 0};
+  auto image = DecodeBmp(eight.Build());
+  ASSERT_TRUE(image);
+  EXPECT_EQ(image->pixels, (std::vector<std::uint32_t>{0x010203, 0xABCDEF}));
+
+  BmpBuilder full;
+  full.width = 1;
+  full.bitCount = 32;
+  full.pixels = {0x33, 0x22, 0x11, 0xFF};  // B, G, R, unused
+  image = DecodeBmp(full.Build());
+  ASSERT_TRUE(image);
+  EXPECT_EQ(image->pixels, (std::vector<std::uint32_t>{0x112233}));
+}
+
+TEST(DecodeBmp, LongerInfoHeaderAndGapBeforePixels) {
+  BmpBuilder b = TrueColor3x2();
+  b.infoSize = 124;
+  b.pixelOffsetDelta = 0;
+  Bytes file = b.Build();
+  ASSERT_TRUE(DecodeBmp(file));
+
+  // Pixels placed after a gap: the offset field, not the header length, rules.
+  b.infoSize = 40;
+  b.pixelOffsetDelta = 2;
+  file = b.Build();
+  file.insert(file.begin() + 54, {0xEE, 0xEE});
+  const auto image = DecodeBmp(file);
+  ASSERT_TRUE(image);
+  EXPECT_EQ(image->pixels[2], 0x123456u);
+}
+
+TEST(DecodeBmp, EveryTruncationIsRefused) {
+  for (const BmpBuilder& b : {TrueColor3x2(), [] {
+                                BmpBuilder p;
+                                p.width = 5;
+                                p.bitCount = 4;
+                                p.palette.assign(16, 0x808080);
+                                p.pixels = {0x01, 0x23, 0x40, 0x00};
+                                return p;
+                              }()}) {
+    const Bytes file = b.Build();
+    ASSERT_TRUE(DecodeBmp(file));
+    for (std::size_t n = 0; n < file.size(); ++n) {
+      EXPECT_FALSE(DecodeBmp(std::span(file).first(n))) << "length " << n;
+    }
+  }
+}
+
+TEST(DecodeBmp, AbsurdHeadersAreRefused) {
+  const auto refused = [](auto change) {
+    BmpBuilder b = TrueColor3x2();
+    change(b);
+    return !DecodeBmp(b.Build()).has_value();
+  };
+  EXPECT_TRUE(refused([](BmpBuilder& b) { b.width = 0; }));
+  EXPECT_TRUE(refused([](BmpBuilder& b) { b.width = -3; }));
+  EXPECT_TRUE(refused([](BmpBuilder& b) { b.height = 0; }));
+  EXPECT_TRUE(refused([](BmpBuilder& b) { b.height = INT32_MIN; }));
+  EXPECT_TRUE(refused([](BmpBuilder& b) { b.width = 0x7FFFFFFF; }));
+  EXPECT_TRUE(refused([](BmpBuilder& b) {
+    b.width = 30000;  // within the size limits, but no such pixel array
+    b.height = 30000;
+  }));
+  EXPECT_TRUE(refused([](BmpBuilder& b) { b.planes = 2; }));
+  EXPECT_TRUE(refused([](BmpBuilder& b) { b.bitCount = 16; }));
+  EXPECT_TRUE(refused([](BmpBuilder& b) { b.bitCount = 2; }));
+  EXPECT_TRUE(refused([](BmpBuilder& b) { b.compression = 1; }));  // RLE8
+  EXPECT_TRUE(refused([](BmpBuilder& b) { b.infoSize = 12; }));
+  EXPECT_TRUE(refused([](BmpBuilder& b) { b.pixelOffsetDelta = 1; }));
+  EXPECT_TRUE(refused([](BmpBuilder& b) { b.pixelOffsetDelta = 0xFFFFFFF; }));
+  EXPECT_TRUE(refused([](BmpBuilder& b) {
+    b.bitCount = 8;
+    b.colorsUsed = 257;
+  }));
+  EXPECT_TRUE(refused([](BmpBuilder& b) {
+    b.bitCount = 1;
+    b.colorsUsed = 0x40000000;
+  }));
+
+  Bytes hugeInfo = TrueColor3x2().Build();
+  PutU32LE(&hugeInfo[14], 0xFFFFFFF0);
+  EXPECT_FALSE(DecodeBmp(hugeInfo));
+
+  Bytes wrongMagic = TrueColor3x2().Build();
+  wrongMagic[1] = 'A';
+  EXPECT_FALSE(DecodeBmp(wrongMagic));
+}
+
+}  // namespace
+}  // namespace slk::platform
