@@ -1,0 +1,369 @@
+#include "card/ps1_card.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "card/card_image.h"
+#include "card/image_formats.h"
+#include "platform/io_faults.h"
+#include "ps1_card_builder.h"
+#include "support/recording_sink.h"
+#include "support/temp_dir.h"
+
+namespace slk {
+namespace {
+
+using testing::PS1CardBuilder;
+using testing::ReadFileBytes;
+using testing::RecordingSink;
+using testing::TempDir;
+using testing::WriteFileBytes;
+using Buffer = std::vector<std::uint8_t>;
+
+const char* const kBareExtensions[] = {"mcr", "gme", "mcd", "ps", "mci"};
+
+std::string NameOf(const SaveEntry& e) {
+  return reinterpret_cast<const char*>(e.name.data());
+}
+
+// A card with a 3-block save in blocks 1-3 and a 1-block save in block 4.
+PS1CardBuilder TwoSaves() {
+  PS1CardBuilder card;
+  card.Directory(1, 0x51, 3 * 8192, 1, "BASLUS-00001GAME")
+      .Directory(2, 0x52, 0, 2, "")
+      .Directory(3, 0x53, 0, 0xFFFF, "")
+      .Directory(4, 0x51, 8192, 0xFFFF, "BESLES-00002")
+      .Block(1, 0x11, "First", 3)
+      .Block(2, 0x12)
+      .Block(3, 0x13)
+      .Block(4, 0x14, "Second", 1);
+  return card;
+}
+
+Buffer WithHeader(const Buffer& card, std::size_t headerSize, const char* signature) {
+  Buffer file(headerSize, 0);
+  std::memcpy(file.data(), signature, std::strlen(signature));
+  file.insert(file.end(), card.begin(), card.end());
+  return file;
+}
+
+class PS1CardTest : public ::testing::Test {
+ protected:
+  // Opens `bytes` saved as `name` into Left; the slot stays open either way.
+  std::uint32_t Open(const Buffer& bytes, const std::string& name) {
+    std::string path = dir.File(name);
+    WriteFileBytes(path, bytes);
+    ws.CloseSlot(kLeft);
+    ws.CreateSlotStore(kLeft, 0);
+    return OpenCardImage(ws, kLeft, path);
+  }
+
+  Buffer SaveBytes(Slot s, std::uint32_t row) {
+    const SaveEntry& e = ws.At(s).AtRow(row);
+    Buffer bytes(e.size);
+    EXPECT_TRUE(ws.ReadSlotBytes(s, e.offset, bytes.data(), bytes.size()));
+    return bytes;
+  }
+
+  void ExpectTwoSaves(const PS1CardBuilder& card) {
+    ASSERT_EQ(ws.At(kLeft).RowCount(), 2u);
+    const SaveEntry& first = ws.At(kLeft).AtRow(0);
+    EXPECT_EQ(NameOf(first), "BASLUS-00001GAME");
+    EXPECT_EQ(first.size, 3u * 8192);
+    EXPECT_EQ(first.mode, kModePS1Directory);
+    EXPECT_EQ(first.entryCount, 3u);
+    ASSERT_EQ(first.files.size(), 1u);
+    EXPECT_EQ(first.files[0].mode, kModePS1File);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(first.title.data())), "First");
+    Buffer expected = card.BlockBytes(1);
+    for (int b : {2, 3}) {
+      Buffer more = card.BlockBytes(b);
+      expected.insert(expected.end(), more.begin(), more.end());
+    }
+    EXPECT_EQ(SaveBytes(kLeft, 0), expected);
+    EXPECT_EQ(SaveBytes(kLeft, 1), card.BlockBytes(4));
+  }
+
+  TempDir dir;
+  RecordingSink sink;
+  Settings settings;
+  Workspace ws{sink, settings};
+};
+
+TEST_F(PS1CardTest, EveryVariantReadsTheSameSavesAndWritesThemBack) {
+  PS1CardBuilder card = TwoSaves();
+  ASSERT_EQ(Open(WithHeader(card.Bytes(), 64, "VgsM"), "a.mem"), 1u);
+  ExpectTwoSaves(card);
+  EXPECT_EQ(ws.At(kLeft).kind, CardKind::PS1);
+  for (const char* ext : kBareExtensions) {
+    SCOPED_TRACE(ext);
+    ASSERT_EQ(Open(card.Bytes(), std::string("a.") + ext), 1u);
+    ExpectTwoSaves(card);
+  }
+  for (const char* ext : {"mem", "mcr", "gme", "mcd", "ps", "mci"}) {
+    SCOPED_TRACE(ext);
+    std::string out = dir.File(std::string("out.") + ext);
+    ASSERT_EQ(SaveCardImage(ws, kLeft, out), 1u);
+    Buffer written = ReadFileBytes(out);
+    std::size_t header = std::string(ext) == "mem" ? 64 : std::string(ext) == "gme" ? 3904 : 0;
+    EXPECT_EQ(written.size(), header + 131072);
+    ASSERT_EQ(Open(written, std::string("back.") + ext), 1u);
+    ExpectTwoSaves(card);
+    // Data blocks come out exactly where the builder put them.
+    EXPECT_TRUE(std::equal(card.Bytes().begin() + 8192, card.Bytes().begin() + 5 * 8192,
+                           written.begin() + header + 8192));
+  }
+  EXPECT_TRUE(sink.shown.empty());
+}
+
+TEST_F(PS1CardTest, WritesDirectoryFramesWithFirstMiddleLastStates) {
+  ASSERT_EQ(Open(TwoSaves().Bytes(), "a.mcr"), 1u);
+  ASSERT_EQ(SaveCardImage(ws, kLeft, dir.File("out.mcr")), 1u);
+  Buffer b = ReadFileBytes(dir.File("out.mcr"));
+  auto frame = [&](int i) { return &b[i * 128]; };
+  struct Expect {
+    std::uint8_t state;
+    std::uint32_t size;
+    std::uint16_t link;
+  } expected[] = {{0x51, 24576, 1}, {0x52, 0, 2}, {0x53, 0, 0xFFFF}, {0x51, 8192, 0xFFFF}};
+  for (int i = 0; i < 4; ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(frame(i + 1)[0], expected[i].state);
+    EXPECT_EQ(frame(i + 1)[4] | frame(i + 1)[5] << 8, static_cast<int>(expected[i].size & 0xFFFF));
+    EXPECT_EQ(frame(i + 1)[8] | frame(i + 1)[9] << 8, expected[i].link);
+  }
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(frame(1) + 10)), "BASLUS-00001GAME");
+  EXPECT_EQ(frame(2)[10], 0) << "only a first block carries the name";
+  for (int i = 5; i <= 15; ++i) EXPECT_EQ(frame(i)[0], 0xA0);
+  std::uint8_t sum = 0;
+  for (int i = 0; i < 127; ++i) sum ^= frame(1)[i];
+  EXPECT_EQ(frame(1)[127], sum);
+  EXPECT_EQ(frame(16)[0], 0xFF);
+  EXPECT_EQ(frame(16)[8], 0xFF);
+  EXPECT_EQ(frame(16)[127], 0x00);
+}
+
+TEST_F(PS1CardTest, AnEmptySlotSavesAsAFullBlankCard) {
+  ws.CreateSlotStore(kLeft, 0);
+  ASSERT_EQ(SaveCardImage(ws, kLeft, dir.File("e.mem")), 1u);
+  Buffer mem = ReadFileBytes(dir.File("e.mem"));
+  ASSERT_EQ(mem.size(), 131136u);
+  EXPECT_EQ(std::string(mem.begin(), mem.begin() + 4), "VgsM");
+  EXPECT_EQ(mem[16], 0x00);
+  EXPECT_EQ(mem[17], 0x02);
+  EXPECT_EQ(mem[64 + 127], 0x0E);
+  EXPECT_EQ(mem[64 + 128 + 127], 0xA0);
+}
+
+TEST_F(PS1CardTest, DexDriveHeaderIsWrittenWithStatesAndLinks) {
+  ASSERT_EQ(Open(TwoSaves().Bytes(), "a.mcr"), 1u);
+  ASSERT_EQ(SaveCardImage(ws, kLeft, dir.File("out.gme")), 1u);
+  Buffer b = ReadFileBytes(dir.File("out.gme"));
+  EXPECT_EQ(std::string(b.begin(), b.begin() + 11), "123-456-STD");
+  EXPECT_EQ(Buffer(b.begin() + 0x16, b.begin() + 0x1B), (Buffer{0x51, 0x52, 0x53, 0x51, 0xA0}));
+  EXPECT_EQ(Buffer(b.begin() + 0x26, b.begin() + 0x2A), (Buffer{0x01, 0x02, 0xFF, 0xFF}));
+  EXPECT_EQ(b[3904], 'M');
+}
+
+TEST_F(PS1CardTest, DexDriveFilesReadWithSignatureZeroedHeaderOrNoHeader) {
+  PS1CardBuilder card = TwoSaves();
+  ASSERT_EQ(Open(WithHeader(card.Bytes(), 3904, "123-456-STD"), "a.gme"), 1u);
+  ExpectTwoSaves(card);
+  ASSERT_EQ(Open(WithHeader(card.Bytes(), 3904, ""), "b.gme"), 1u);
+  ExpectTwoSaves(card);
+  ASSERT_EQ(Open(card.Bytes(), "c.gme"), 1u);
+  ExpectTwoSaves(card);
+}
+
+TEST_F(PS1CardTest, DeletedAndFreeBlocksBetweenSavesAreSkipped) {
+  PS1CardBuilder card;
+  card.Directory(1, 0x51, 8192, 0xFFFF, "LIVE1")
+      .Directory(2, 0xA1, 8192 * 2, 2, "OLDDELETED")
+      .Directory(3, 0xA3, 0, 0xFFFF, "")
+      .Directory(4, 0x51, 2 * 8192, 4, "LIVE2")
+      .Directory(5, 0x53, 8192, 0xFFFF, "STALE")  // stale fields in a last block are normal
+      .Block(1, 1, "a", 1)
+      .Block(2, 2)
+      .Block(4, 4, "b", 2)
+      .Block(5, 5);
+  ASSERT_EQ(Open(card.Bytes(), "a.mcr"), 1u);
+  ASSERT_EQ(ws.At(kLeft).RowCount(), 2u);
+  EXPECT_EQ(NameOf(ws.At(kLeft).AtRow(1)), "LIVE2");
+  Buffer expected = card.BlockBytes(4);
+  Buffer tail = card.BlockBytes(5);
+  expected.insert(expected.end(), tail.begin(), tail.end());
+  EXPECT_EQ(SaveBytes(kLeft, 1), expected);
+}
+
+TEST_F(PS1CardTest, FragmentedSaveFollowsItsLinkChain) {
+  PS1CardBuilder card;
+  card.Directory(1, 0x51, 3 * 8192, 4, "FRAG")  // blocks 1 -> 5 -> 3
+      .Directory(2, 0x51, 8192, 0xFFFF, "OTHER")
+      .Directory(5, 0x52, 0, 2, "")
+      .Directory(3, 0x53, 0, 0xFFFF, "")
+      .Block(1, 1, "frag", 3)
+      .Block(2, 2, "other", 1)
+      .Block(3, 3)
+      .Block(5, 5);
+  ASSERT_EQ(Open(card.Bytes(), "a.mcr"), 1u);
+  ASSERT_EQ(ws.At(kLeft).RowCount(), 2u);
+  Buffer expected;
+  for (int b : {1, 5, 3}) {
+    Buffer part = card.BlockBytes(b);
+    expected.insert(expected.end(), part.begin(), part.end());
+  }
+  EXPECT_EQ(SaveBytes(kLeft, 0), expected);
+  EXPECT_EQ(SaveBytes(kLeft, 1), card.BlockBytes(2));
+}
+
+// A broken chain keeps the blocks found before the break: the save is never
+// read outside the card nor through another save's blocks.
+TEST_F(PS1CardTest, BrokenChainsKeepTheBlocksFoundBeforeTheBreak) {
+  struct Case {
+    const char* what;
+    std::uint32_t size;
+    std::uint16_t link;
+    std::uint32_t secondState;
+    std::uint16_t secondLink;
+    std::uint32_t expectedBlocks;
+  } cases[] = {
+      {"link outside the card", 3 * 8192, 40, 0x52, 2, 1},
+      {"absurd size and link", 474152960, 827, 0x52, 2, 1},
+      {"loop back to itself", 3 * 8192, 1, 0x52, 1, 2},
+      {"link to a free block", 2 * 8192, 1, 0xA0, 0xFFFF, 1},
+      {"link to another save's first block", 2 * 8192, 1, 0x51, 0xFFFF, 1},
+      {"size of zero", 0, 0xFFFF, 0xA0, 0xFFFF, 1},
+      {"size not a whole number of blocks", 10000, 1, 0x53, 0xFFFF, 2},
+      {"chain shorter than the size", 4 * 8192, 1, 0x53, 0xFFFF, 2},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    PS1CardBuilder card;
+    card.Directory(1, 0x51, c.size, c.link, "SAVE")
+        .Directory(2, c.secondState, 0, c.secondLink, "");
+    ASSERT_EQ(Open(card.Bytes(), "a.mcr"), 1u);
+    ASSERT_GE(ws.At(kLeft).RowCount(), 1u);
+    EXPECT_EQ(ws.At(kLeft).AtRow(0).size, c.expectedBlocks * 8192);
+  }
+}
+
+TEST_F(PS1CardTest, MiddleAndLastBlocksNeverStartASave) {
+  PS1CardBuilder card;
+  card.Directory(3, 0x52, 8192, 3, "ORPHAN").Directory(4, 0x53, 8192, 0xFFFF, "ORPHAN2");
+  ASSERT_EQ(Open(card.Bytes(), "a.mcr"), 1u);
+  EXPECT_EQ(ws.At(kLeft).RowCount(), 0u);
+}
+
+TEST_F(PS1CardTest, MalformedOrTruncatedImagesAreRefusedAndLeaveTheSlotEmpty) {
+  Buffer good = TwoSaves().Bytes();
+  Buffer badMagic = good;
+  badMagic[2] = 1;
+  struct Case {
+    const char* what;
+    Buffer bytes;
+    std::string name;
+  } cases[] = {
+      {"MC with a nonzero third byte", badMagic, "a.mcr"},
+      {"one byte short", Buffer(good.begin(), good.end() - 1), "a.mcr"},
+      {"mem without room for its header", good, "a.mem"},
+      {"gme cut inside the card",
+       WithHeader(Buffer(good.begin(), good.begin() + 16384), 3904, "123-456-STD"), "a.gme"},
+      {"empty file", Buffer{}, "a.mcd"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    sink.shown.clear();
+    EXPECT_EQ(Open(c.bytes, c.name), 0u);
+    EXPECT_EQ(sink.shown, std::vector<int>{MessageId::FileNotOpened});
+    EXPECT_EQ(ws.At(kLeft).EntryCount(), 0u);
+  }
+  sink.shown.clear();
+  EXPECT_EQ(Open(good, "a.bin"), 0u);
+  EXPECT_EQ(sink.shown, std::vector<int>{MessageId::NotCardImage});
+  sink.shown.clear();
+  ws.CreateSlotStore(kRight, 0);
+  EXPECT_EQ(OpenCardImage(ws, kRight, dir.File("missing.mcr")), 0u);
+  EXPECT_EQ(sink.shown, std::vector<int>{MessageId::FileNotOpened});
+}
+
+TEST_F(PS1CardTest, RowsThatAPS1CardCannotHoldAreRefusedBeforeTheFileIsTouched) {
+  ASSERT_EQ(Open(TwoSaves().Bytes(), "a.mcr"), 1u);
+  std::string target = dir.File("keep.mcr");
+  WriteFileBytes(target, Buffer{1, 2, 3});
+
+  ws.At(kLeft).AtRow(1).mode = 0x8427;  // now a PS2 save
+  EXPECT_EQ(SaveCardImage(ws, kLeft, target), 0u);
+  ws.At(kLeft).AtRow(1).mode = kModePS1Directory;
+
+  // 3 + 1 + 12 blocks = 16.
+  ws.AddEntry(kLeft, 12 * 8192);
+  SaveEntry& big = ws.At(kLeft).entries.back();
+  big = ws.At(kLeft).AtRow(1);
+  big.files[0].size = big.size = 12 * 8192;
+  ws.ListLastEntry(kLeft);
+  EXPECT_EQ(SaveCardImage(ws, kLeft, target), 0u);
+
+  EXPECT_EQ(sink.shown,
+            (std::vector<int>{MessageId::FileNotPreserved, MessageId::FileNotPreserved}));
+  EXPECT_EQ(ReadFileBytes(target), (Buffer{1, 2, 3}));
+  EXPECT_EQ(dir.EntryCount(), 2u);
+}
+
+TEST_F(PS1CardTest, AFailedWriteKeepsTheOldFileAndLeavesNoTemporaryFile) {
+  ASSERT_EQ(Open(TwoSaves().Bytes(), "a.mcr"), 1u);
+  std::string target = dir.File("old.mcr");
+  Buffer old(131072, 0x5A);
+  WriteFileBytes(target, old);
+  for (platform::IoStep step :
+       {platform::IoStep::Write, platform::IoStep::Flush, platform::IoStep::Rename}) {
+    for (std::uint64_t n : {1, 2, 40}) {
+      if (step != platform::IoStep::Write && n > 1) continue;
+      sink.shown.clear();
+      platform::FailNthIo(step, n);
+      EXPECT_EQ(SaveCardImage(ws, kLeft, target), 0u);
+      platform::DisarmIoFaults();
+      EXPECT_EQ(sink.shown, std::vector<int>{MessageId::FileNotPreserved});
+      EXPECT_EQ(ReadFileBytes(target), old);
+      EXPECT_EQ(dir.EntryCount(), 2u);  // a.mcr and old.mcr
+    }
+  }
+}
+
+// Real cards made by other people, when the corpus is beside the project: every
+// one opens or is refused cleanly; the well-formed ones open.
+TEST_F(PS1CardTest, RealCardsOpenOrAreRefusedCleanly) {
+  namespace fs = std::filesystem;
+  fs::path corpus = SLOTKEEPER_CORPUS_DIR;
+  if (!fs::exists(corpus)) GTEST_SKIP() << "no corpus at " << corpus;
+  int opened = 0;
+  for (const auto& item : fs::recursive_directory_iterator(corpus)) {
+    std::string ext = item.path().extension().string();
+    if (!item.is_regular_file() || ExtensionIndex(ext, FormatList::CardImage) < 1) continue;
+    SCOPED_TRACE(item.path().string());
+    ws.CloseSlot(kLeft);
+    ws.CreateSlotStore(kLeft, 0);
+    std::uint32_t ok = OpenCardImage(ws, kLeft, item.path().string());
+    if (item.file_size() == 131072 || item.file_size() == 134976) {
+      Buffer bytes = ReadFileBytes(item.path().string());
+      std::size_t at = item.file_size() == 134976 ? 3904 : 0;
+      if (bytes[at] == 'M' && bytes[at + 1] == 'C' && bytes[at + 2] == 0 && bytes[at + 3] == 0) {
+        EXPECT_EQ(ok, 1u);
+      }
+    }
+    for (std::uint32_t row = 0; ok && row < ws.At(kLeft).RowCount(); ++row) {
+      const SaveEntry& e = ws.At(kLeft).AtRow(row);
+      EXPECT_GE(e.size, 8192u);
+      EXPECT_LE(e.size, 15u * 8192);
+      EXPECT_EQ(e.size % 8192, 0u);
+    }
+    opened += ok;
+  }
+  EXPECT_GT(opened, 10);
+}
+
+}  // namespace
+}  // namespace slk

@@ -1,0 +1,66 @@
+#include <gtest/gtest.h>
+
+#include "card/image_formats.h"
+#include "card/utility.h"
+
+namespace slk {
+namespace {
+
+TEST(NamesEqual, IgnoresAsciiCaseButNotLengthOrShiftJisTrailBytes) {
+  EXPECT_TRUE(NamesEqual(AsBytes("BASLUS-00571"), AsBytes("baslus-00571")));
+  EXPECT_FALSE(NamesEqual(AsBytes("BASLUS-0057"), AsBytes("BASLUS-00571")));
+  EXPECT_TRUE(NamesEqual(AsBytes(""), AsBytes("")));
+  // 0x82 0x60 is full-width 'A', 0x82 0x80 full-width 'a': lowering the trail
+  // byte as if it were ASCII would wrongly make other pairs collide.
+  EXPECT_FALSE(NamesEqual(AsBytes("\x82\x41"), AsBytes("\x82\x61")));
+  EXPECT_TRUE(NamesEqual(AsBytes("\x82\x41x"), AsBytes("\x82\x41X")));
+}
+
+TEST(BoundedLength, StopsAtNulOr64) {
+  std::uint8_t full[70];
+  std::fill(std::begin(full), std::end(full), 'a');
+  EXPECT_EQ(BoundedLength(full), 64u);
+  EXPECT_EQ(BoundedLength(AsBytes(std::string_view("ab\0cd", 5))), 2u);
+}
+
+TEST(Utility, MagicRoundUpAndChecksum) {
+  EXPECT_EQ(PackMagic("MC"), 0x0000434Du);
+  EXPECT_EQ(PackMagic("EXMC"), 0x434D5845u);
+  EXPECT_EQ(PackMagic("LONGER"), 0u);
+  EXPECT_EQ(RoundUp(1000, 512), 1024u);
+  EXPECT_EQ(RoundUp(512, 512), 512u);
+  EXPECT_EQ(RoundUp(0, 512), 0u);
+  std::uint8_t frame[128] = {'M', 'C'};
+  EXPECT_EQ(FrameChecksum(frame), 0x0E);
+}
+
+TEST(CardFileName, KeepsTwentyCharactersAndNothingAfterTheTerminator) {
+  Name64 name = CardFileName(AsBytes("BASLUS-01384DRACULATITLE"));
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(name.data())), "BASLUS-01384DRACULAT");
+  Name64 shorter = CardFileName(AsBytes(std::string_view("AB\0junk", 7)));
+  EXPECT_EQ(shorter[3], 0);
+}
+
+TEST(ExtensionIndex, ChoosesByExtensionAloneIgnoringCase) {
+  EXPECT_EQ(ExtensionIndex("/cards/a.MCR", FormatList::CardImage), 2);
+  EXPECT_EQ(ExtensionIndex("a.xmc", FormatList::CardImage), 0);
+  EXPECT_EQ(ExtensionIndex("a.mc", FormatList::SaveDataImage), 6);
+  EXPECT_EQ(ExtensionIndex("a.mc", FormatList::CardImage), -1);
+  EXPECT_EQ(ExtensionIndex("noextension", FormatList::CardImage), -1);
+  EXPECT_EQ(ExtensionIndex("a.bin", FormatList::CardImage), -1);
+  EXPECT_EQ(ExtensionIndex("folder.mcr/card", FormatList::CardImage), -1);
+}
+
+TEST(PathParts, StripQuotesAndFileNamePart) {
+  EXPECT_EQ(StripQuotes("\"/a b/c.mcr\""), "/a b/c.mcr");
+  EXPECT_EQ(StripQuotes("/plain"), "/plain");
+  EXPECT_EQ(StripQuotes("\""), "");
+  std::string name = "untouched";
+  EXPECT_FALSE(FileNamePart("card.mcr", name));
+  EXPECT_EQ(name, "untouched");
+  EXPECT_TRUE(FileNamePart("/x/y/card.mcr", name));
+  EXPECT_EQ(name, "card.mcr");
+}
+
+}  // namespace
+}  // namespace slk
