@@ -1,0 +1,171 @@
+#include "platform/ini_file.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <random>
+
+namespace slk::platform {
+namespace {
+
+namespace fs = std::filesystem;
+
+const char kSettings[] =
+    "; written by hand\n"
+    "[Setting]\n"
+    "DefaultImage=1\n"
+    "LockImagePS1 = 12\n"
+    "HALpriority=abc\n"
+    "AnimationCut=3x\n"
+    "UseSlotPath=\n"
+    "DefaultImage=0\n"
+    "\n"
+    "[Directory]\n"
+    "LockPath=/home/user/lock dir \n"
+    "[Other]\n"
+    "# keep me\n"
+    "Foo=bar\n";
+
+TEST(IniFile, ReadsLikePrivateProfileFunctions) {
+  IniFile ini = IniFile::Parse(kSettings);
+  EXPECT_EQ(ini.GetInt("Setting", "DefaultImage", 7), 1);  // the first of two wins
+  EXPECT_EQ(ini.GetInt("setting", "lockimageps1", 0), 12);
+  EXPECT_EQ(ini.GetInt("Setting", "HALpriority", 5), 0);  // not a number
+  EXPECT_EQ(ini.GetInt("Setting", "AnimationCut", 5), 3);
+  EXPECT_EQ(ini.GetInt("Setting", "UseSlotPath", 5), 5);  // empty keeps the default
+  EXPECT_EQ(ini.GetInt("Setting", "Missing", 1), 1);
+  EXPECT_EQ(ini.GetInt("Nowhere", "DefaultImage", 9), 9);
+  // Values are kept as they stand, trailing blank included.
+  EXPECT_EQ(ini.GetString("Directory", "LockPath", "x"), "/home/user/lock dir ");
+  EXPECT_EQ(ini.GetString("Directory", "LSlotPath", "/cwd"), "/cwd");
+  EXPECT_FALSE(ini.Find("Other", "# keep me").has_value());
+}
+
+TEST(IniFile, IntegersReadLikeGetPrivateProfileInt) {
+  auto read = [](const std::string& value) {
+    return IniFile::Parse("[s]\nk=" + value + "\n").GetInt("s", "k", 77);
+  };
+  EXPECT_EQ(read("12"), 12);
+  EXPECT_EQ(read("  -4"), -4);
+  EXPECT_EQ(read("+8"), 8);
+  EXPECT_EQ(read("12abc"), 12);
+  EXPECT_EQ(read("abc"), 0);
+  EXPECT_EQ(read("-"), 0);
+  EXPECT_EQ(read("99999999999999999999"), INT_MAX);
+  EXPECT_EQ(read("-99999999999999999999"), INT_MIN);
+}
+
+TEST(IniFile, RoundTripsTextUnchanged) {
+  EXPECT_EQ(IniFile::Parse(kSettings).Serialize(), kSettings);
+  std::string crlf = "a=1\r\n[S]\r\nk = v\r\n;c\r\n";
+  IniFile ini = IniFile::Parse(crlf);
+  EXPECT_EQ(ini.GetString("", "a", ""), "1");  // entries before any section
+  EXPECT_EQ(ini.GetString("S", "k", ""), " v");
+  EXPECT_EQ(ini.Serialize(), crlf);
+}
+
+TEST(IniFile, ReplaceSectionKeepsEverythingElse) {
+  IniFile ini = IniFile::Parse(kSettings);
+  const IniEntry setting[] = {{"DefaultImage", "0"}, {"LockImagePS1", "12"}};
+  ini.ReplaceSection("SETTING", setting);
+  const IniEntry directory[] = {{"LockPath", "/l"}, {"LSlotPath", ""}, {"RSlotPath", "/r.mcr"}};
+  ini.ReplaceSection("Directory", directory);
+  const IniEntry extra[] = {{"Key", "line\nbreak"}};
+  ini.ReplaceSection("New", extra);
+  EXPECT_EQ(ini.Serialize(),
+            "; written by hand\n"
+            "[Setting]\n"
+            "DefaultImage=0\n"
+            "LockImagePS1=12\n"
+            "\n"
+            "[Directory]\n"
+            "LockPath=/l\n"
+            "LSlotPath=\n"
+            "RSlotPath=/r.mcr\n"
+            "[Other]\n"
+            "# keep me\n"
+            "Foo=bar\n"
+            "[New]\n"
+            "Key=line break\n");
+  IniFile again = IniFile::Parse(ini.Serialize());
+  EXPECT_EQ(again.GetInt("Setting", "LockImagePS1", 0), 12);
+  EXPECT_EQ(again.GetString("Directory", "LSlotPath", "x"), "");
+}
+
+TEST(IniFile, NewEntriesOfAnEmptySectionGoBeforeItsTrailingBlankLines) {
+  IniFile ini = IniFile::Parse("[A]\n;note\n\n[B]\n");
+  const IniEntry entries[] = {{"k", "1"}};
+  ini.ReplaceSection("A", entries);
+  EXPECT_EQ(ini.Serialize(), "[A]\n;note\nk=1\n\n[B]\n");
+  IniFile fresh;
+  fresh.ReplaceSection("Setting", entries);
+  EXPECT_EQ(fresh.Serialize(), "[Setting]\nk=1\n");
+}
+
+TEST(IniFile, AnyBytesParseWithoutHarm) {
+  std::mt19937 random(1234);
+  std::uniform_int_distribution<int> byte(0, 255);
+  const std::string alphabet = "[]=;#\r\n \tkK";
+  for (int round = 0; round < 300; ++round) {
+    std::string text;
+    int length = round % 97;
+    for (int i = 0; i < length; ++i) {
+      int b = byte(random);
+      text +=
+          b < 128 ? alphabet[static_cast<std::size_t>(b) % alphabet.size()] : static_cast<char>(b);
+    }
+    IniFile ini = IniFile::Parse(text);
+    ini.GetInt("k", "k", 0);
+    ini.GetString("", "k", "");
+    std::string serialized = ini.Serialize();
+    // Serializing again is stable once the line ends are normalised.
+    EXPECT_EQ(IniFile::Parse(serialized).Serialize(), serialized);
+    const IniEntry entries[] = {{"k", "v"}};
+    ini.ReplaceSection("k", entries);
+    EXPECT_EQ(IniFile::Parse(ini.Serialize()).GetString("k", "k", ""), "v");
+  }
+}
+
+class IniFolder : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string pattern = (fs::temp_directory_path() / "slk-ini-XXXXXX").string();
+    folder_ = ::mkdtemp(pattern.data());
+  }
+  void TearDown() override { fs::remove_all(folder_); }
+  fs::path folder_;
+};
+
+TEST_F(IniFolder, SavesIntoANewFolderAndLoadsBack) {
+  std::string path = (folder_ / "config" / "qovan2.ini").string();
+  EXPECT_FALSE(LoadIniFile(path).has_value());
+  IniFile ini;
+  const IniEntry entries[] = {{"LockImagePS1", "12"}};
+  ini.ReplaceSection("Setting", entries);
+  ASSERT_TRUE(SaveIniFile(path, ini));
+  auto loaded = LoadIniFile(path);
+  ASSERT_TRUE(loaded.has_value());
+  EXPECT_EQ(loaded->GetInt("Setting", "LockImagePS1", 0), 12);
+  EXPECT_EQ(fs::file_size(path), std::string("[Setting]\nLockImagePS1=12\n").size());
+  EXPECT_FALSE(SaveIniFile((folder_ / "config").string() + "/", ini));
+}
+
+TEST(UserConfigFolder, FollowsXdgConfigHome) {
+  const char* old = std::getenv("XDG_CONFIG_HOME");
+  std::string saved = old ? old : "";
+  ::setenv("XDG_CONFIG_HOME", "/tmp/xdg", 1);
+  EXPECT_EQ(UserConfigFolder(), "/tmp/xdg");
+  ::setenv("XDG_CONFIG_HOME", "relative", 1);  // not absolute: ignored
+  EXPECT_NE(UserConfigFolder(), "relative");
+  if (old) {
+    ::setenv("XDG_CONFIG_HOME", saved.c_str(), 1);
+  } else {
+    ::unsetenv("XDG_CONFIG_HOME");
+  }
+}
+
+}  // namespace
+}  // namespace slk::platform
