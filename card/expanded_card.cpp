@@ -1,15 +1,158 @@
 #include "card/expanded_card.h"
 
-namespace slk {
+#include <array>
+#include <new>
+#include <vector>
 
-// The expanded card format arrives with its own change; until then an .xmc
-// file is refused like any unreadable image.
-std::uint32_t ReadExpandedCard(Workspace&, Slot, platform::File&) {
-  return 0;
+#include "card/save_records.h"
+#include "card/utility.h"
+#include "platform/bytes.h"
+
+namespace slk {
+namespace {
+
+// File header, 16 bytes.
+constexpr std::size_t kHeaderBytes = 16;
+constexpr std::size_t kMagicOffset = 0x00;     // 4 bytes at 0x00: "EXMC"
+constexpr std::size_t kCountOffset = 0x04;     // 4 bytes at 0x04: number of saves
+constexpr std::size_t kVersionOffset = 0x08;   // 4 bytes at 0x08: format version
+constexpr std::size_t kReservedOffset = 0x0C;  // 4 bytes at 0x0C: 0
+constexpr std::uint32_t kVersion = 1;
+
+// Save header, 16 bytes.
+constexpr std::size_t kSaveHeaderBytes = 16;
+constexpr std::size_t kSaveTagOffset = 0x00;    // 4 bytes at 0x00: "SVDT"
+constexpr std::size_t kSaveCountOffset = 0x04;  // 4 bytes at 0x04: entry count (files + 2)
+constexpr std::size_t kSaveKindOffset = 0x08;   // 4 bytes at 0x08: "PS1D" or "PS2D"
+// 4 bytes at 0x0C: 0. The tags are never read back: a save's kind is its mode.
+
+// Directory entry and file entry, one 80-byte layout.
+constexpr std::size_t kEntryBytes = 80;
+constexpr std::size_t kEntryMode = 0x00;   // 2 bytes at 0x00: SaveMode; 2 bytes at 0x02: 0
+constexpr std::size_t kEntryCount = 0x04;  // 4 bytes at 0x04: entry count, or file size
+constexpr std::size_t kEntryTime = 0x08;   // 8 bytes at 0x08: TimeStamp
+constexpr std::size_t kEntryName = 0x10;   // 64 bytes at 0x10: name, NUL-padded
+
+// Each file's bytes are padded to a multiple of this, counted from their start.
+constexpr std::uint64_t kFileAlignment = 512;
+// The least a save takes in the file: its save header and directory entry.
+constexpr std::uint64_t kLeastSaveBytes = kSaveHeaderBytes + kEntryBytes;
+
+using EntryRecord = std::array<std::uint8_t, kEntryBytes>;
+
+SaveFileEntry FileFromRecord(Bytes record) {
+  return SaveFileEntry{platform::GetU16LE(&record[kEntryMode]),
+                       platform::GetU32LE(&record[kEntryCount]), TimeAt(record, kEntryTime),
+                       NameAt(record, kEntryName)};
 }
 
-std::uint32_t WriteExpandedCard(Workspace&, Slot, platform::File&, bool, const SaveEntry*) {
-  return 0;
+EntryRecord RecordOf(SaveMode mode, std::uint32_t countOrSize, const TimeStamp& time,
+                     const Name64& name) {
+  EntryRecord record{};
+  platform::PutU16LE(&record[kEntryMode], mode);
+  platform::PutU32LE(&record[kEntryCount], countOrSize);
+  PutTime(&record[kEntryTime], time);
+  PutName(&record[kEntryName], name);
+  return record;
+}
+
+constexpr FileRecordLayout kExpandedFiles{kEntryBytes, kFileAlignment, FileFromRecord};
+
+// One save: save header, directory entry, files. Adds and lists an entry.
+bool ReadSave(Workspace& ws, Slot s, platform::File& image) {
+  std::array<std::uint8_t, kSaveHeaderBytes + kEntryBytes> head;
+  if (!image.ReadExact(head.data(), head.size())) return false;
+  const std::uint8_t* directory = head.data() + kSaveHeaderBytes;
+  std::uint32_t entryCount = platform::GetU32LE(directory + kEntryCount);
+  if (entryCount < 2) return false;  // no room for "." and ".."
+  if (!ws.AddEntry(s)) return false;
+  SaveEntry& entry = ws.At(s).entries.back();
+  Bytes record(directory, kEntryBytes);
+  entry.mode = platform::GetU16LE(directory + kEntryMode);
+  entry.entryCount = entryCount;
+  entry.time = TimeAt(record, kEntryTime);
+  entry.name = NameAt(record, kEntryName);
+
+  if (!ReadSaveFiles(ws, s, image, entry, kExpandedFiles)) return false;
+  ws.ListLastEntry(s);
+  return true;
+}
+
+bool WriteSave(Workspace& ws, Slot s, const SaveEntry& e, platform::File& image) {
+  // The count written is the one the file list really has, so that the file
+  // always reads back whole.
+  auto entryCount = static_cast<std::uint32_t>(e.files.size() + 2);
+  std::array<std::uint8_t, kSaveHeaderBytes> header{};
+  platform::PutU32LE(&header[kSaveTagOffset], PackMagic("SVDT"));
+  platform::PutU32LE(&header[kSaveCountOffset], entryCount);
+  platform::PutU32LE(&header[kSaveKindOffset], PackMagic(e.IsPS1() ? "PS1D" : "PS2D"));
+  EntryRecord directory = RecordOf(e.mode, entryCount, e.time, e.name);
+  if (!image.WriteExact(header.data(), header.size()) ||
+      !image.WriteExact(directory.data(), directory.size()) || !ws.At(s).dataFile.Seek(e.offset))
+    return false;
+  for (const SaveFileEntry& file : e.files) {
+    EntryRecord record = RecordOf(file.mode, file.size, file.time, file.name);
+    if (!image.WriteExact(record.data(), record.size()) ||
+        !ws.CopyOutOfSlot(image, s, file.size, kFileAlignment))
+      return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::uint32_t ReadExpandedCard(Workspace& ws, Slot s, platform::File& image) {
+  // A file shorter than the header leaves zeros, so a short file that is not
+  // an expanded card still gets the magic message.
+  std::array<std::uint8_t, kHeaderBytes> header{};
+  bool whole = image.ReadExact(header.data(), header.size());
+  if (platform::GetU32LE(&header[kMagicOffset]) != PackMagic("EXMC")) {
+    ws.Ui().ShowMessage(MessageId::NotExpandedCard);
+    return 0;
+  }
+  if (!whole) return 0;
+  if (platform::GetU32LE(&header[kVersionOffset]) > kVersion) {
+    ws.Ui().ShowMessage(MessageId::UnsupportedVersion);
+    return 0;
+  }
+  std::uint32_t count = platform::GetU32LE(&header[kCountOffset]);
+  if (count > image.Remaining() / kLeastSaveBytes) return 0;
+
+  SlotRollback rollback(ws, s);
+  SlotData& slot = ws.At(s);
+  try {
+    slot.entries.reserve(slot.entries.size() + count);
+    slot.rows.reserve(slot.rows.size() + count);
+  } catch (const std::bad_alloc&) {
+    return 0;
+  }
+  for (std::uint32_t i = 0; i < count; ++i) {
+    if (!ReadSave(ws, s, image)) return 0;
+  }
+  rollback.Keep();
+  return 1;
+}
+
+std::uint32_t WriteExpandedCard(Workspace& ws, Slot s, platform::File& image, bool single,
+                                const SaveEntry* entry) {
+  std::vector<const SaveEntry*> saves;
+  if (single) {
+    if (entry == nullptr) return 0;
+    saves.push_back(entry);
+  } else {
+    for (std::uint32_t row = 0; row < ws.At(s).RowCount(); ++row)
+      saves.push_back(&ws.At(s).AtRow(row));
+  }
+  std::array<std::uint8_t, kHeaderBytes> header{};
+  platform::PutU32LE(&header[kMagicOffset], PackMagic("EXMC"));
+  platform::PutU32LE(&header[kCountOffset], static_cast<std::uint32_t>(saves.size()));
+  platform::PutU32LE(&header[kVersionOffset], kVersion);
+  platform::PutU32LE(&header[kReservedOffset], 0);
+  if (!image.WriteExact(header.data(), header.size())) return 0;
+  for (const SaveEntry* e : saves) {
+    if (!WriteSave(ws, s, *e, image)) return 0;
+  }
+  return image.Failed() ? 0 : 1;
 }
 
 }  // namespace slk

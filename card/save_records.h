@@ -1,0 +1,94 @@
+#pragma once
+// Pieces that every save reader and writer shares: an undo guard so that a
+// refused file leaves the slot as it was, the records of a PS1 save taken from
+// a PS1 layout, and the steps that finish a save once its bytes are in the
+// slot. Internal to the card library.
+
+#include <cstddef>
+#include <cstdint>
+
+#include "card/utility.h"
+#include "card/workspace.h"
+
+namespace slk {
+
+// PS1 directory frame fields, shared by the .ps1 and framed-block layouts.
+namespace PS1Frame {
+constexpr std::size_t kState = 0x00;  // 4 bytes at 0x00: block state
+constexpr std::size_t kSize = 0x04;   // 4 bytes at 0x04: save size (first block only)
+constexpr std::size_t kLink = 0x08;   // 2 bytes at 0x08: next block index, 0xFFFF = last
+constexpr std::size_t kName = 0x0A;   // 22 bytes at 0x0A: card file name, NUL-padded
+constexpr std::size_t kNameBytes = 22;
+constexpr std::size_t kChecksum = 0x7F;
+constexpr std::uint32_t kStateFirst = 0x51;
+constexpr std::uint32_t kStateMiddle = 0x52;
+constexpr std::uint32_t kStateLast = 0x53;
+constexpr std::uint16_t kLinkEnd = 0xFFFF;
+}  // namespace PS1Frame
+
+// Drops every entry added to the slot after construction unless Keep() was
+// called, so that each early return of a reader undoes its work.
+class SlotRollback {
+ public:
+  SlotRollback(Workspace& ws, Slot s) : ws_(ws), slot_(s), keep_(ws.At(s).EntryCount()) {}
+  SlotRollback(const SlotRollback&) = delete;
+  SlotRollback& operator=(const SlotRollback&) = delete;
+  ~SlotRollback() {
+    if (armed_)
+      while (ws_.At(slot_).EntryCount() > keep_) ws_.DropLastEntry(slot_);
+  }
+  void Keep() { armed_ = false; }
+
+ private:
+  Workspace& ws_;
+  Slot slot_;
+  std::uint32_t keep_;
+  bool armed_ = true;
+};
+
+// Where a PS2 save's icon.sys lies in the slot's data file.
+struct IconSysSpot {
+  bool found = false;
+  std::uint32_t offset = 0;
+  std::uint32_t size = 0;
+};
+
+// Fields of the 8-byte time and the 64-byte names inside records read whole.
+TimeStamp TimeAt(Bytes record, std::size_t offset);
+Name64 NameAt(Bytes record, std::size_t offset);
+void PutTime(std::uint8_t* at, const TimeStamp& time);
+void PutName(std::uint8_t* at, const Name64& name);
+// A name as a PS1 frame carries it: 22 bytes, of which at most the first 20
+// are used.
+void PutCardFileName(std::uint8_t* at, const Name64& name);
+
+bool IsIconSysName(const Name64& name);
+
+// A PS1 save as a PS1 layout gives it: mode, one file of `size` bytes, the
+// moment of reading, the card file name.
+void FillPS1Entry(SaveEntry& entry, const Name64& name, std::uint32_t size, const TimeStamp& now);
+
+// True for a PS1 save that a PS1 layout can carry: one file, whole blocks, at
+// least one.
+bool IsWholeBlockPS1Save(const SaveEntry& entry);
+
+// Title, colours and icons of a save whose bytes are in the slot.
+bool FinishPS1Save(Workspace& ws, Slot s, SaveEntry& entry);
+bool FinishPS2Save(Workspace& ws, Slot s, SaveEntry& entry, const IconSysSpot& iconSys);
+
+// The files of a save in a layout that stores each file as a fixed-size record
+// followed by its bytes, padded to a multiple of `alignment`.
+struct FileRecordLayout {
+  std::size_t recordBytes;
+  std::uint64_t alignment;
+  SaveFileEntry (*parse)(Bytes record);
+};
+
+// Reads entry.entryCount - 2 files (entryCount >= 2) into the slot at the
+// entry's offset and sets its size and file list. Counts and sizes are checked
+// against the bytes left in the image before anything is allocated or copied.
+// Then finishes the save: a PS1 save must be one file of whole blocks.
+bool ReadSaveFiles(Workspace& ws, Slot s, platform::File& image, SaveEntry& entry,
+                   const FileRecordLayout& layout);
+
+}  // namespace slk
