@@ -1,0 +1,85 @@
+// .psm and .mc: for each block of the save, a 128-byte directory frame and then
+// the block's 8192 bytes. Only the first frame is read (size and name); the
+// later ones are passed over.
+
+#include <array>
+
+#include "card/ps1_card.h"
+#include "card/save_data_image.h"
+#include "card/save_records.h"
+#include "platform/bytes.h"
+
+namespace slk {
+namespace {
+
+constexpr std::uint64_t kFramedBlockBytes = kFrameSize + kBlockSize;
+
+using Frame = std::array<std::uint8_t, kFrameSize>;
+
+Frame BlockFrame(const SaveFileEntry& file, std::uint32_t block, std::uint32_t blocks) {
+  Frame frame{};
+  bool last = block + 1 == blocks;
+  std::uint32_t state =
+      block == 0 ? PS1Frame::kStateFirst : (last ? PS1Frame::kStateLast : PS1Frame::kStateMiddle);
+  platform::PutU32LE(&frame[PS1Frame::kState], state);
+  platform::PutU16LE(&frame[PS1Frame::kLink],
+                     last ? PS1Frame::kLinkEnd : static_cast<std::uint16_t>(block + 1));
+  if (block == 0) {
+    platform::PutU32LE(&frame[PS1Frame::kSize], file.size);
+    PutCardFileName(&frame[PS1Frame::kName], file.name);
+  }
+  frame[PS1Frame::kChecksum] = FrameChecksum(frame);
+  return frame;
+}
+
+// Other tools give these extensions to whole PS1 cards.
+bool IsCardImage(const Frame& first, std::uint64_t fileSize) {
+  return fileSize == kCardSize && first[0] == 'M' && first[1] == 'C';
+}
+
+}  // namespace
+
+std::uint32_t ReadFramedBlocks(Workspace& ws, Slot s, platform::File& image) {
+  TimeStamp now = MakeTimeStamp();
+  std::uint64_t fileSize = image.Size();
+  Frame frame{};
+  if (!image.ReadExact(frame.data(), frame.size())) return 0;
+  if (IsCardImage(frame, fileSize)) {
+    ws.Ui().ShowMessage(MessageId::NotSaveDataImage);
+    return 0;
+  }
+  std::uint32_t size = platform::GetU32LE(&frame[PS1Frame::kSize]);
+  std::uint32_t blocks = size / kBlockSize;
+  if (size % kBlockSize != 0 || blocks == 0 || blocks > fileSize / kFramedBlockBytes) return 0;
+
+  SlotRollback rollback(ws, s);
+  if (!ws.AddEntry(s, size)) return 0;
+  SaveEntry& entry = ws.At(s).entries.back();
+  FillPS1Entry(entry, CardFileName(Bytes(&frame[PS1Frame::kName], PS1Frame::kNameBytes)), size,
+               now);
+  if (!ws.At(s).dataFile.Seek(entry.offset)) return 0;
+  for (std::uint32_t i = 0; i < blocks; ++i) {
+    if (i > 0 && !image.Skip(kFrameSize)) return 0;
+    if (!ws.CopyIntoSlot(image, s, kBlockSize, kBlockSize)) return 0;
+  }
+  if (!FinishPS1Save(ws, s, entry)) return 0;
+  rollback.Keep();
+  return 1;
+}
+
+std::uint32_t WriteFramedBlocks(Workspace& ws, Slot s, const SaveEntry& entry,
+                                platform::File& image) {
+  if (!IsWholeBlockPS1Save(entry)) return 0;
+  const SaveFileEntry& file = entry.files.front();
+  std::uint32_t blocks = file.size / kBlockSize;
+  if (!ws.At(s).dataFile.Seek(entry.offset)) return 0;
+  for (std::uint32_t i = 0; i < blocks; ++i) {
+    Frame frame = BlockFrame(file, i, blocks);
+    if (!image.WriteExact(frame.data(), frame.size()) ||
+        !ws.CopyOutOfSlot(image, s, kBlockSize, kBlockSize))
+      return 0;
+  }
+  return image.Failed() ? 0 : 1;
+}
+
+}  // namespace slk

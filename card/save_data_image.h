@@ -1,0 +1,58 @@
+#pragma once
+// Save data image files: one save per file. Seven extensions share three
+// layouts: the directory-with-files layout of .psu and .psd (PS1 and PS2
+// saves), the single-frame layouts of .ps1, .mcx and .mcb, and the
+// framed-block layout of .psm and .mc (PS1 saves only).
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "card/workspace.h"
+#include "platform/file.h"
+
+namespace slk {
+
+// Variants of the single-frame layout: save data list index - 2.
+namespace SingleFrameVariant {
+constexpr int Ps1 = 0;
+constexpr int Mcx = 1;
+constexpr int Mcb = 2;
+}  // namespace SingleFrameVariant
+
+// Imports the file at `path` into the open slot as a new entry and a new last
+// row. No capacity or same-name test (those belong to copying). Shows its
+// messages and returns 0 on failure; a refused file leaves the slot unchanged.
+std::uint32_t AddSaveImage(Workspace& ws, Slot s, const std::string& path);
+
+// Exports entries[rows[row]] in the format of the path's extension. An old
+// file is replaced only once the new one is complete.
+std::uint32_t SaveSaveImage(Workspace& ws, Slot s, std::uint32_t row, const std::string& path);
+
+// Readers. Each adds one entry after the slot's last (not listed as a row) and
+// returns 1, or adds nothing and returns 0. Every count and size is checked
+// against the bytes the file holds before anything is copied.
+std::uint32_t ReadPsu(Workspace& ws, Slot s, platform::File& image);
+// `nameHint` names a save that carries no name of its own (the headerless
+// form of .mcx/.mcb): the file's name without folder and extension.
+std::uint32_t ReadSingleFrameImage(Workspace& ws, Slot s, platform::File& image, int variant,
+                                   std::string_view nameHint = {});
+std::uint32_t ReadFramedBlocks(Workspace& ws, Slot s, platform::File& image);
+
+// Writers of one entry of slot `s`; 0 when a write failed or the layout cannot
+// carry the save (the PS1-only layouts and a PS2 save or a save that is not a
+// whole number of blocks).
+std::uint32_t WritePsu(Workspace& ws, Slot s, const SaveEntry& entry, platform::File& image);
+std::uint32_t WriteSingleFrameImage(Workspace& ws, Slot s, const SaveEntry& entry,
+                                    platform::File& image, int variant);
+std::uint32_t WriteFramedBlocks(Workspace& ws, Slot s, const SaveEntry& entry,
+                                platform::File& image);
+
+// True when the layout of save data list index `index` can carry `entry`:
+// .psu/.psd any save, the others a PS1 save of one or more whole blocks.
+bool SaveImageCarries(int index, const SaveEntry& entry);
+// Writes `entry` with the writer of save data list index `index`.
+std::uint32_t WriteSaveImage(Workspace& ws, Slot s, const SaveEntry& entry, platform::File& image,
+                             int index);
+
+}  // namespace slk
