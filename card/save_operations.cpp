@@ -1,0 +1,201 @@
+#include "card/save_operations.h"
+
+#include <array>
+#include <new>
+#include <string_view>
+
+#include "card/expanded_card.h"
+#include "card/image_formats.h"
+#include "card/ps1_card.h"
+#include "card/save_data_image.h"
+#include "card/save_records.h"
+#include "card/utility.h"
+#include "platform/atomic_file.h"
+
+namespace slk {
+namespace {
+
+enum class LockWriter { ExpandedCard, PS1Card, SaveImage };
+
+struct LockFormat {
+  std::string_view extension;
+  LockWriter writer;
+  int variant;  // PS1 card variant, or save data list index
+};
+
+// Indexed by the settings value: the card image list, then the save data
+// image list.
+constexpr std::array<LockFormat, 14> kPS1LockFormats = {{
+    {"xmc", LockWriter::ExpandedCard, 0},
+    {"mem", LockWriter::PS1Card, PS1Variant::Mem},
+    {"mcr", LockWriter::PS1Card, PS1Variant::Mcr},
+    {"gme", LockWriter::PS1Card, PS1Variant::Gme},
+    {"mcd", LockWriter::PS1Card, PS1Variant::Mcd},
+    {"ps", LockWriter::PS1Card, PS1Variant::Ps},
+    {"mci", LockWriter::PS1Card, PS1Variant::Mci},
+    {"psu", LockWriter::SaveImage, static_cast<int>(ImageFormat::Psu)},
+    {"psd", LockWriter::SaveImage, static_cast<int>(ImageFormat::Psd)},
+    {"ps1", LockWriter::SaveImage, static_cast<int>(ImageFormat::Ps1)},
+    {"mcx", LockWriter::SaveImage, static_cast<int>(ImageFormat::Mcx)},
+    {"mcb", LockWriter::SaveImage, static_cast<int>(ImageFormat::Mcb)},
+    {"psm", LockWriter::SaveImage, static_cast<int>(ImageFormat::Psm)},
+    {"mc", LockWriter::SaveImage, static_cast<int>(ImageFormat::Mc)},
+}};
+
+constexpr std::array<LockFormat, 3> kPS2LockFormats = {{
+    {"xmc", LockWriter::ExpandedCard, 0},
+    {"psu", LockWriter::SaveImage, static_cast<int>(ImageFormat::Psu)},
+    {"psd", LockWriter::SaveImage, static_cast<int>(ImageFormat::Psd)},
+}};
+
+const LockFormat* LockFormatFor(const Settings& settings, const SaveEntry& entry) {
+  if (entry.IsPS1()) {
+    std::int32_t value = settings.LockImagePS1;
+    if (value < 0 || static_cast<std::size_t>(value) >= kPS1LockFormats.size()) return nullptr;
+    return &kPS1LockFormats[static_cast<std::size_t>(value)];
+  }
+  std::int32_t value = settings.LockImagePS2;
+  if (value < 0 || static_cast<std::size_t>(value) >= kPS2LockFormats.size()) return nullptr;
+  return &kPS2LockFormats[static_cast<std::size_t>(value)];
+}
+
+bool LockFormatCarries(const LockFormat& format, const SaveEntry& entry) {
+  switch (format.writer) {
+    case LockWriter::ExpandedCard:
+      return true;
+    case LockWriter::PS1Card:
+      return SaveFitsPS1Card(entry);
+    case LockWriter::SaveImage:
+      return SaveImageCarries(format.variant, entry);
+  }
+  return false;
+}
+
+bool WriteLockFile(Workspace& ws, Slot s, const SaveEntry& entry, const LockFormat& format,
+                   platform::File& out) {
+  switch (format.writer) {
+    case LockWriter::ExpandedCard:
+      return WriteExpandedCard(ws, s, out, true, &entry) != 0;
+    case LockWriter::PS1Card:
+      WritePS1CardSingle(ws, s, entry, out, format.variant);
+      return !out.Failed();
+    case LockWriter::SaveImage:
+      return WriteSaveImage(ws, s, entry, out, format.variant) != 0;
+  }
+  return false;
+}
+
+// The first listed save of the slot whose name equals `name`, if any.
+bool ListsName(const SlotData& slot, const Name64& name) {
+  for (std::uint32_t row = 0; row < slot.RowCount(); ++row) {
+    if (NamesEqual(slot.AtRow(row).name, name)) return true;
+  }
+  return false;
+}
+
+std::uint64_t ListedBytes(const SlotData& slot) {
+  std::uint64_t total = 0;
+  for (std::uint32_t row = 0; row < slot.RowCount(); ++row) total += slot.AtRow(row).size;
+  return total;
+}
+
+// The kind, name and capacity tests, in that order. True when the copy may go.
+bool TargetAccepts(Workspace& ws, const SlotData& target, const SaveEntry& save) {
+  bool ps1Card = target.kind == CardKind::PS1;
+  if (ps1Card && !save.IsPS1()) {
+    ws.Ui().ShowMessage(MessageId::PS2IntoPS1Card);
+    return false;
+  }
+  if (ListsName(target, save.name)) {
+    if (ps1Card) {
+      ws.Ui().ShowMessage(MessageId::SameDataName);
+      return false;
+    }
+    if (!ws.Ui().AskYesNo(MessageId::AskAddIt)) return false;
+  }
+  if (ps1Card && ListedBytes(target) + save.size > kCardCapacity) {
+    ws.Ui().ShowMessage(MessageId::Exceeds15Blocks);
+    return false;
+  }
+  return true;
+}
+
+// An icon position inside the source save, moved to the same place in the
+// copy. Positions outside the save (an icon that was not found) stay 0.
+std::uint32_t MovedIconOffset(std::uint32_t icon, const SaveEntry& from, std::uint32_t to) {
+  if (icon < from.offset || icon - from.offset > from.size) return 0;
+  return icon - from.offset + to;
+}
+
+}  // namespace
+
+std::uint32_t CopySave(Workspace& ws, Slot fromSlot, std::uint32_t row) {
+  Slot to = OtherSlot(fromSlot);
+  const SlotData& source = ws.At(fromSlot);
+  if (!source.open || !ws.At(to).open || row >= source.RowCount()) return 0;
+  const SaveEntry& save = source.AtRow(row);
+  if (!TargetAccepts(ws, ws.At(to), save)) return 0;
+
+  SlotRollback rollback(ws, to);
+  if (!ws.AddEntry(to, save.size)) return 0;
+  SaveEntry& copy = ws.At(to).entries.back();
+  std::uint32_t offset = copy.offset;
+  try {
+    copy = save;  // every field, the file list copied
+  } catch (const std::bad_alloc&) {
+    return 0;
+  }
+  copy.offset = offset;
+  for (std::size_t k = 0; k < copy.iconOffsets.size(); ++k)
+    copy.iconOffsets[k] = MovedIconOffset(save.iconOffsets[k], save, offset);
+  if (!ws.At(fromSlot).dataFile.Seek(save.offset) || !ws.At(to).dataFile.Seek(offset) ||
+      !ws.CopyBetweenSlots(fromSlot, save.size))
+    return 0;
+  ws.ListLastEntry(to);
+  rollback.Keep();
+  return 1;
+}
+
+void DeleteSave(Workspace& ws, Slot s, std::uint32_t row) {
+  SlotData& slot = ws.At(s);
+  if (!slot.open || row >= slot.RowCount()) return;
+  SaveEntry& entry = slot.AtRow(row);
+  entry.files.clear();
+  entry.files.shrink_to_fit();
+  slot.rows.erase(slot.rows.begin() + row);
+}
+
+std::optional<std::string> LockFilePath(const Settings& settings, const SaveEntry& entry) {
+  const LockFormat* format = LockFormatFor(settings, entry);
+  if (format == nullptr || settings.LockPath.empty()) return std::nullopt;
+  std::string path = settings.LockPath;
+  if (path.back() != '/') path += '/';
+  path += "qovan.";
+  path += format->extension;
+  return path;
+}
+
+std::uint32_t LockSave(Workspace& ws, Slot s, std::uint32_t row) {
+  if (ws.Lock().locked) return 0;
+  const SlotData& slot = ws.At(s);
+  if (!slot.open || row >= slot.RowCount()) return 0;
+  const SaveEntry& entry = slot.AtRow(row);
+  const LockFormat* format = LockFormatFor(ws.CurrentSettings(), entry);
+  std::optional<std::string> path = LockFilePath(ws.CurrentSettings(), entry);
+  // A save the format cannot carry is refused before anything is written,
+  // rather than locked as a file that other tools misread.
+  if (format == nullptr || !path || !LockFormatCarries(*format, entry)) {
+    ws.Ui().ShowMessage(MessageId::NotLocked);
+    return 0;
+  }
+  ws.Lock().path = *path;
+  platform::AtomicFile out(*path);
+  if (!out.IsOpen() || !WriteLockFile(ws, s, entry, *format, out.Stream()) || !out.Commit()) {
+    ws.Ui().ShowMessage(MessageId::NotLocked);
+    return 0;
+  }
+  ws.Lock().locked = true;
+  return 1;
+}
+
+}  // namespace slk
