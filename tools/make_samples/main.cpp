@@ -1,0 +1,194 @@
+// Writes the sample card images in samples/ from our own synthetic saves:
+// made-up product codes and titles (English and Japanese) and the pixel icons
+// of pixel_icons.cpp. Run by the generate_samples target; the output is
+// committed so that a build never needs this program.
+//
+//   make_samples OUTDIR [--preview DIR]
+
+#include <iconv.h>
+#include <png.h>
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "card/card_image.h"
+#include "card/utility.h"
+#include "card/workspace.h"
+#include "pixel_icons.h"
+
+namespace slk::tools {
+namespace {
+
+class Silent : public MessageSink {
+ public:
+  void ShowMessage(int id) override {
+    std::fprintf(stderr, "card operation refused: message %d\n", id);
+  }
+  bool AskYesNo(int) override { return true; }
+  CardKind AskCardKind(CardKind preselected) override { return preselected; }
+};
+
+struct SampleSave {
+  const char* name;   // card file name, at most 20 characters
+  const char* title;  // UTF-8, stored as Shift-JIS
+  PixelIcon (*icon)();
+  int blocks;
+  TimeStamp time;
+};
+
+TimeStamp At(int year, int month, int day, int hour, int minute, int second) {
+  TimeStamp t;
+  t.bytes = {0,
+             static_cast<std::uint8_t>(second),
+             static_cast<std::uint8_t>(minute),
+             static_cast<std::uint8_t>(hour),
+             static_cast<std::uint8_t>(day),
+             static_cast<std::uint8_t>(month),
+             static_cast<std::uint8_t>(year & 0xFF),
+             static_cast<std::uint8_t>(year >> 8)};
+  return t;
+}
+
+std::string ToShiftJis(const std::string& utf8) {
+  iconv_t cd = iconv_open("CP932", "UTF-8");
+  std::string out(utf8.size() * 2 + 4, '\0');
+  char* in = const_cast<char*>(utf8.data());
+  std::size_t inLeft = utf8.size();
+  char* outPtr = out.data();
+  std::size_t outLeft = out.size();
+  iconv(cd, &in, &inLeft, &outPtr, &outLeft);
+  iconv_close(cd);
+  out.resize(out.size() - outLeft);
+  return out;
+}
+
+// The save's blocks: title frame (magic, icon flag, block count, title,
+// palette), the icon frames, then deterministic filler standing for game data.
+std::vector<std::uint8_t> BuildPS1Save(const SampleSave& save) {
+  std::vector<std::uint8_t> bytes(static_cast<std::size_t>(save.blocks) * 8192, 0);
+  PixelIcon icon = save.icon();
+  bytes[0] = 'S';
+  bytes[1] = 'C';
+  bytes[2] = static_cast<std::uint8_t>(0x10 + icon.frames.size());
+  bytes[3] = static_cast<std::uint8_t>(save.blocks);
+  std::string title = ToShiftJis(save.title);
+  std::memcpy(&bytes[4], title.data(), std::min<std::size_t>(title.size(), 64));
+  for (int i = 0; i < 16; ++i) {
+    bytes[0x60 + 2 * i] = static_cast<std::uint8_t>(icon.palette[i]);
+    bytes[0x61 + 2 * i] = static_cast<std::uint8_t>(icon.palette[i] >> 8);
+  }
+  for (std::size_t f = 0; f < icon.frames.size(); ++f)
+    for (int y = 0; y < 16; ++y)
+      for (int x = 0; x < 16; x += 2)
+        bytes[0x80 + 128 * f + 8 * y + x / 2] =
+            static_cast<std::uint8_t>(icon.frames[f][y][x] | (icon.frames[f][y][x + 1] << 4));
+  std::uint32_t state = static_cast<std::uint32_t>(save.blocks * 2654435761u) ^ bytes[4];
+  for (std::size_t i = 0x80 + 128 * icon.frames.size(); i < bytes.size(); ++i) {
+    state = state * 1664525u + 1013904223u;
+    bytes[i] = static_cast<std::uint8_t>(state >> 24);
+  }
+  return bytes;
+}
+
+bool AddPS1Save(Workspace& ws, Slot s, const SampleSave& save) {
+  std::vector<std::uint8_t> bytes = BuildPS1Save(save);
+  if (!ws.AddEntry(s, bytes.size())) return false;
+  SaveEntry& e = ws.At(s).entries.back();
+  e.mode = kModePS1Directory;
+  e.entryCount = 3;
+  e.time = save.time;
+  e.name = CardFileName(AsBytes(save.name));
+  e.size = static_cast<std::uint32_t>(bytes.size());
+  e.files = {SaveFileEntry{kModePS1File, e.size, save.time, e.name}};
+  if (!ws.At(s).dataFile.Seek(e.offset) ||
+      !ws.At(s).dataFile.WriteExact(bytes.data(), bytes.size()))
+    return false;
+  ws.ReadPS1Title(s, e.offset, e);
+  ws.ResolveIcons(s, e);
+  ws.ListLastEntry(s);
+  return true;
+}
+
+const SampleSave kPS1Saves[] = {
+    {"BASLUS-90001STARVOY", "ＳＴＡＲ　ＶＯＹＡＧＥＲ　　　　　　　セクター３　残り２機", StarIcon,
+     1, At(2026, 11, 2, 21, 14, 5)},
+    {"BESLES-90002HEARTQ", "ＨＥＡＲＴ　ＱＵＥＳＴ　第２章", HeartIcon, 2,
+     At(2026, 10, 24, 5, 7, 9)},
+    {"BISLPS-90003NEKO", "ねこのさんぽ　　　　　　　　　　　日曜日の公園", CatIcon, 1,
+     At(2026, 9, 13, 16, 45, 30)},
+    {"BASLUS-90004DUNGEON", "ＤＵＮＧＥＯＮ　ＫＥＹＳ　　　　　　地下５階", KeyIcon, 3,
+     At(2025, 12, 31, 23, 59, 58)},
+    {"BESLES-90005RALLY", "ＲＡＬＬＹ　ＳＰＲＩＮＴ　タイムアタック", CarIcon, 1,
+     At(2026, 7, 4, 10, 0, 0)},
+    {"BISLPS-90006HANABI", "はなび大会　　　　　　　　　　　　夏まつりの記録", FireworkIcon, 2,
+     At(2026, 8, 15, 20, 30, 0)},
+};
+
+bool WriteCard(const std::string& path, CardKind kind, std::size_t saveCount) {
+  Silent sink;
+  Settings settings;
+  Workspace ws(sink, settings);
+  ws.CreateSlotStore(kLeft, 0);
+  ws.At(kLeft).kind = kind;
+  for (std::size_t i = 0; i < saveCount; ++i)
+    if (!AddPS1Save(ws, kLeft, kPS1Saves[i])) return false;
+  return SaveCardImage(ws, kLeft, path) == 1;
+}
+
+bool WritePreview(const std::string& path, const PixelIcon& icon) {
+  constexpr int kScale = 8;
+  int width = 16 * kScale * static_cast<int>(icon.frames.size());
+  int height = 16 * kScale;
+  std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(path.c_str(), "wb"), std::fclose);
+  if (!file) return false;
+  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  png_infop info = png_create_info_struct(png);
+  if (setjmp(png_jmpbuf(png))) {
+    png_destroy_write_struct(&png, &info);
+    return false;
+  }
+  png_init_io(png, file.get());
+  png_set_IHDR(png, info, width, height, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+               PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+  png_write_info(png, info);
+  std::vector<png_byte> row(static_cast<std::size_t>(width) * 3);
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      const Frame16& f = icon.frames[x / (16 * kScale)];
+      std::uint16_t c = icon.palette[f[y / kScale][(x / kScale) % 16]];
+      row[3 * x] = static_cast<png_byte>((c & 31) << 3);
+      row[3 * x + 1] = static_cast<png_byte>(((c >> 5) & 31) << 3);
+      row[3 * x + 2] = static_cast<png_byte>(((c >> 10) & 31) << 3);
+    }
+    png_write_row(png, row.data());
+  }
+  png_write_end(png, nullptr);
+  png_destroy_write_struct(&png, &info);
+  return true;
+}
+
+}  // namespace
+}  // namespace slk::tools
+
+int main(int argc, char** argv) {
+  using namespace slk;
+  using namespace slk::tools;
+  if (argc < 2) {
+    std::fprintf(stderr, "usage: make_samples OUTDIR [--preview DIR]\n");
+    return 2;
+  }
+  std::string out = argv[1];
+  if (argc >= 4 && std::string(argv[2]) == "--preview") {
+    for (const SampleSave& save : kPS1Saves)
+      WritePreview(std::string(argv[3]) + "/" + save.name + ".png", save.icon());
+  }
+  bool ok = WriteCard(out + "/slotkeeper-ps1.mcr", CardKind::PS1, std::size(kPS1Saves));
+  if (!ok) {
+    std::fprintf(stderr, "make_samples: could not write the sample cards\n");
+    return 1;
+  }
+  return 0;
+}
