@@ -1,0 +1,224 @@
+#include <gtest/gtest.h>
+
+#include "gfx/device.h"
+#include "gfx/direct3d.h"
+#include "vertices.h"
+
+namespace slk::gfx {
+namespace {
+
+using test::Vertices;
+
+constexpr std::uint32_t kScreenColored = fvf::kXyzRhw | fvf::kDiffuse;
+constexpr std::uint32_t kScreenTextured = fvf::kXyzRhw | fvf::kDiffuse | fvf::kTex1;
+
+// A small render target with a 16-bit Z-buffer and an RGB device on it.
+struct Bench {
+  explicit Bench(int w, int h, const PixelFormat& f = PixelFormat::Xrgb8888())
+      : desktop(DesktopOptions{.width = w, .height = h}), d3d(desktop) {
+    target = std::make_shared<Surface>(w, h, f, caps::k3DDevice, 8);
+    z = std::make_shared<Surface>(w, h, PixelFormat::Z16(), caps::kZBuffer);
+    target->AddAttachedSurface(z);
+    d3d.CreateDevice(DeviceType::Rgb, target, device);
+    device->SetRenderState(RenderState::ZEnable, 1);
+    device->SetRenderState(RenderState::ZFunc, cmp::kLess);
+    device->SetRenderState(RenderState::CullMode, cull::kNone);
+    device->Clear({}, clear::kTarget | clear::kZBuffer, 0, 1.0f, 0);
+  }
+  void Draw(std::uint32_t format, const Vertices& v, std::uint32_t count) {
+    ASSERT_EQ(device->BeginScene(), Result::Ok);
+    ASSERT_EQ(device->DrawPrimitive(PrimitiveType::TriangleList, format, v.Bytes(), count, 0),
+              Result::Ok);
+    ASSERT_EQ(device->EndScene(), Result::Ok);
+  }
+  // Two triangles over [x0, x1) x [y0, y1) in screen pixels.
+  void Quad(float x0, float y0, float x1, float y1, float depth, std::uint32_t color) {
+    Vertices v;
+    v.Screen(x0, y0, depth, color).Screen(x1, y0, depth, color).Screen(x0, y1, depth, color);
+    v.Screen(x1, y0, depth, color).Screen(x0, y1, depth, color).Screen(x1, y1, depth, color);
+    Draw(kScreenColored, v, 6);
+  }
+  std::uint32_t At(int x, int y) const { return target->PixelAt(x, y); }
+
+  Desktop desktop;
+  Direct3D d3d;
+  SurfacePtr target, z;
+  DevicePtr device;
+};
+
+TEST(Raster, QuadCoversPixelCentresByTheTopLeftRule) {
+  Bench b(6, 6);
+  b.Quad(1, 1, 4, 3, 0.5f, 0xFFFFFFFF);
+  for (int y = 0; y < 6; ++y) {
+    for (int x = 0; x < 6; ++x) {
+      bool inside = x >= 1 && x < 4 && y >= 1 && y < 3;
+      EXPECT_EQ(b.At(x, y), inside ? 0xFFFFFFu : 0u) << x << "," << y;
+    }
+  }
+}
+
+TEST(Raster, SharedEdgesAreDrawnExactlyOnce) {
+  Bench b(8, 8);
+  b.device->SetRenderState(RenderState::ZEnable, 0);
+  b.device->SetRenderState(RenderState::AlphaBlendEnable, 1);
+  b.device->SetRenderState(RenderState::SrcBlend, blend::kOne);
+  b.device->SetRenderState(RenderState::DestBlend, blend::kOne);
+  // A fan of triangles around (4, 4) with fractional outer corners.
+  Vertices v;
+  const float pts[5][2] = {{0.3f, 0.2f}, {7.6f, 0.5f}, {7.2f, 7.7f}, {0.1f, 7.3f}, {0.3f, 0.2f}};
+  for (int i = 0; i < 4; ++i) {
+    v.Screen(4.0f, 4.0f, 0, 0x00101010)
+        .Screen(pts[i][0], pts[i][1], 0, 0x00101010)
+        .Screen(pts[i + 1][0], pts[i + 1][1], 0, 0x00101010);
+  }
+  b.Draw(kScreenColored, v, 12);
+  for (int y = 1; y < 7; ++y) {
+    for (int x = 1; x < 7; ++x) EXPECT_EQ(b.At(x, y), 0x101010u) << x << "," << y;
+  }
+}
+
+TEST(Raster, TexturedQuadPutsEachTexelOnItsPixel) {
+  Bench b(4, 4);
+  auto texture = std::make_shared<Surface>(4, 4, PixelFormat::Rgb565(), caps::kTexture);
+  for (int y = 0; y < 4; ++y) {
+    for (int x = 0; x < 4; ++x) {
+      texture->SetPixel(x, y, static_cast<std::uint32_t>((x * 8) << 11 | (y * 16) << 5 | 31));
+    }
+  }
+  texture->Touch();
+  ASSERT_EQ(b.device->SetTexture(0, texture), Result::Ok);
+  Vertices v;
+  auto corner = [&](float x, float y) { v.F({x, y, 0.5f, 1.0f}).U(0xFFFFFFFF).F({x / 4, y / 4}); };
+  corner(0, 0), corner(4, 0), corner(0, 4), corner(4, 0), corner(0, 4), corner(4, 4);
+  b.Draw(kScreenTextured, v, 6);
+  FormatCodec codec(PixelFormat::Rgb565());
+  for (int y = 0; y < 4; ++y) {
+    for (int x = 0; x < 4; ++x) {
+      EXPECT_EQ(b.At(x, y), codec.Unpack(texture->PixelAt(x, y)) & 0xFFFFFF) << x << "," << y;
+    }
+  }
+}
+
+TEST(Raster, TextureCoordinatesArePerspectiveCorrectAndWrap) {
+  Bench b(8, 1);
+  auto texture = std::make_shared<Surface>(8, 1, PixelFormat::Xrgb8888(), caps::kTexture);
+  for (int x = 0; x < 8; ++x) texture->SetPixel(x, 0, static_cast<std::uint32_t>(x * 0x10));
+  texture->Touch();
+  b.device->SetTexture(0, texture);
+  // Left edge at w = 1, right edge at w = 3, u from 0 to 1 (then 1 to 2).
+  Vertices v;
+  auto corner = [&](float x, float y, float rhw, float u) {
+    v.F({x, y, 0.5f, rhw}).U(0xFFFFFFFF).F({u, 0});
+  };
+  corner(0, -1, 1, 0), corner(8, -1, 1.0f / 3, 1), corner(0, 2, 1, 0);
+  corner(8, -1, 1.0f / 3, 1), corner(0, 2, 1, 0), corner(8, 2, 1.0f / 3, 1);
+  b.Draw(kScreenTextured, v, 6);
+  // At pixel x the screen fraction is t = x / 8 and u = t / (3 - 2t): x = 3, 5, 7
+  // give u = 0.167, 0.357, 0.7, that is texels 1, 2, 5 (affine would give 3, 5, 7).
+  EXPECT_EQ(b.At(0, 0), 0x00u);
+  EXPECT_EQ(b.At(3, 0), 0x10u);
+  EXPECT_EQ(b.At(5, 0), 0x20u);
+  EXPECT_EQ(b.At(7, 0), 0x50u);
+
+  // u from 1 to 2 lands on the same texels: wrap addressing.
+  Bench c(8, 1);
+  c.device->SetTexture(0, texture);
+  Vertices w;
+  auto corner2 = [&](float x, float y, float u) { w.F({x, y, 0.5f, 1}).U(0xFFFFFFFF).F({u, 0}); };
+  corner2(0, -1, 1), corner2(8, -1, 2), corner2(0, 2, 1);
+  corner2(8, -1, 2), corner2(0, 2, 1), corner2(8, 2, 2);
+  c.Draw(kScreenTextured, w, 6);
+  for (int x = 0; x < 8; ++x) EXPECT_EQ(c.At(x, 0), static_cast<std::uint32_t>(x * 0x10));
+}
+
+TEST(Raster, ZLessKeepsTheNearerSurfaceWhateverTheOrder) {
+  for (bool nearFirst : {true, false}) {
+    Bench b(4, 4);
+    if (nearFirst) b.Quad(0, 0, 4, 4, 0.25f, 0xFFFF0000);
+    b.Quad(0, 0, 4, 4, 0.75f, 0xFF00FF00);
+    if (!nearFirst) b.Quad(0, 0, 4, 4, 0.25f, 0xFFFF0000);
+    EXPECT_EQ(b.At(2, 2), 0xFF0000u);
+    EXPECT_EQ(b.z->PixelAt(2, 2), static_cast<std::uint32_t>(0.25f * 65535 + 0.5f));
+  }
+  // Equal depth does not pass LESS.
+  Bench b(4, 4);
+  b.Quad(0, 0, 4, 4, 0.5f, 0xFFFF0000);
+  b.Quad(0, 0, 4, 4, 0.5f, 0xFF00FF00);
+  EXPECT_EQ(b.At(1, 1), 0xFF0000u);
+}
+
+TEST(Raster, AlphaBlendIsSourceAlphaOverInverse) {
+  Bench b(2, 2);
+  b.device->Clear({}, clear::kTarget, 0xFF0000C8, 1.0f, 0);  // blue 200
+  b.device->SetRenderState(RenderState::AlphaBlendEnable, 1);
+  b.device->SetRenderState(RenderState::SrcBlend, blend::kSrcAlpha);
+  b.device->SetRenderState(RenderState::DestBlend, blend::kInvSrcAlpha);
+  b.Quad(0, 0, 2, 2, 0.5f, 0x80FF0000);  // red, alpha 128
+  // red (255 * 128 + 0 * 127 + 127) / 255 = 128; blue (0 * 128 + 200 * 127 + 127) / 255 = 100.
+  EXPECT_EQ(b.At(0, 0), 0x800064u);
+}
+
+TEST(Raster, GouraudIntoASixteenBitTarget) {
+  Bench b(4, 1, PixelFormat::Rgb565());
+  Vertices v;
+  v.Screen(0, -1, 0, 0xFF000000).Screen(4, -1, 0, 0xFFFF0000).Screen(0, 2, 0, 0xFF000000);
+  v.Screen(4, -1, 0, 0xFFFF0000).Screen(0, 2, 0, 0xFF000000).Screen(4, 2, 0, 0xFFFF0000);
+  b.Draw(kScreenColored, v, 6);
+  // Red x / 4 of 255: 0, 64, -, 191, kept to 5 bits in the target.
+  EXPECT_EQ(b.At(0, 0), 0u);
+  EXPECT_EQ(b.At(1, 0), (64u >> 3) << 11);
+  EXPECT_EQ(b.At(3, 0), (191u >> 3) << 11);
+}
+
+TEST(Raster, ClearTouchesTheViewportOnly) {
+  Bench b(4, 4);
+  ASSERT_EQ(b.device->SetViewport(Viewport{1, 1, 2, 2, 0, 1}), Result::Ok);
+  b.device->Clear({}, clear::kTarget, 0xFF123456, 1.0f, 0);
+  EXPECT_EQ(b.At(1, 1), 0x123456u);
+  EXPECT_EQ(b.At(2, 2), 0x123456u);
+  EXPECT_EQ(b.At(0, 0), 0u);
+  EXPECT_EQ(b.At(3, 3), 0u);
+  EXPECT_EQ(b.device->SetViewport(Viewport{3, 3, 2, 2, 0, 1}), Result::InvalidParams);
+}
+
+TEST(Raster, DrawingIsClippedToTheViewport) {
+  Bench b(6, 6);
+  b.device->SetViewport(Viewport{2, 2, 2, 2, 0, 1});
+  b.Quad(-10, -10, 20, 20, 0.5f, 0xFFFFFFFF);
+  for (int y = 0; y < 6; ++y) {
+    for (int x = 0; x < 6; ++x) {
+      bool inside = x >= 2 && x < 4 && y >= 2 && y < 4;
+      EXPECT_EQ(b.At(x, y), inside ? 0xFFFFFFu : 0u) << x << "," << y;
+    }
+  }
+}
+
+TEST(Raster, CullingFollowsTheRenderState) {
+  for (std::uint32_t mode : {cull::kNone, cull::kCw, cull::kCcw}) {
+    Bench b(4, 4);
+    b.device->SetRenderState(RenderState::CullMode, mode);
+    Vertices cw, ccw;
+    cw.Screen(0, 0, 0, 0xFFFF0000).Screen(4, 0, 0, 0xFFFF0000).Screen(0, 4, 0, 0xFFFF0000);
+    ccw.Screen(4, 4, 0, 0xFF00FF00).Screen(4, 0, 0, 0xFF00FF00).Screen(0, 4, 0, 0xFF00FF00);
+    b.Draw(kScreenColored, cw, 3);
+    b.Draw(kScreenColored, ccw, 3);
+    EXPECT_EQ(b.At(0, 0), mode == cull::kCw ? 0u : 0xFF0000u);
+    EXPECT_EQ(b.At(3, 3), mode == cull::kCcw ? 0u : 0x00FF00u);
+  }
+}
+
+TEST(Raster, DrawingOutsideAScene) {
+  Bench b(2, 2);
+  Vertices v;
+  v.Screen(0, 0, 0, 0).Screen(2, 0, 0, 0).Screen(0, 2, 0, 0);
+  EXPECT_EQ(b.device->DrawPrimitive(PrimitiveType::TriangleList, kScreenColored, v.Bytes(), 3, 0),
+            Result::NotInScene);
+  b.target->MarkLost();
+  b.device->BeginScene();
+  EXPECT_EQ(b.device->DrawPrimitive(PrimitiveType::TriangleList, kScreenColored, v.Bytes(), 3, 0),
+            Result::SurfaceLost);
+  b.device->EndScene();
+}
+
+}  // namespace
+}  // namespace slk::gfx
