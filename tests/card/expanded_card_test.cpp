@@ -1,0 +1,204 @@
+#include "card/expanded_card.h"
+
+#include <gtest/gtest.h>
+
+#include "card/card_image.h"
+#include "platform/atomic_file.h"
+#include "save_test_fixture.h"
+
+namespace slk {
+namespace {
+
+using testing::Buffer;
+using testing::FileSpec;
+using testing::SaveSpec;
+
+// A PS2 save whose icon.sys names "list.ico", with a data file before it.
+SaveSpec PS2Save(const std::string& name, const std::string& iconSysName = "icon.sys") {
+  SaveSpec save;
+  save.name = name;
+  save.files.push_back(FileSpec{0x8497, "data.bin", Buffer(700, 0x5A)});
+  save.files.push_back(FileSpec{0x8497, "list.ico", Buffer(300, 0x33)});
+  save.files.push_back(FileSpec{0x8497, iconSysName, testing::IconSys("GameTitle", 4, "LIST.ICO"),
+                                testing::Time(4)});
+  return save;
+}
+
+class ExpandedCardTest : public testing::SaveTest {
+ protected:
+  std::uint32_t Open(const Buffer& bytes, const std::string& name = "card.xmc") {
+    ws.CloseSlot(kLeft);
+    EXPECT_EQ(ws.CreateSlotStore(kLeft, 0), 1u);
+    ws.At(kLeft).kind = CardKind::PS1;  // the opener must set it
+    return OpenCardImage(ws, kLeft, Write(name, bytes));
+  }
+
+  void ExpectEmptySlot() {
+    EXPECT_EQ(ws.At(kLeft).EntryCount(), 0u);
+    EXPECT_EQ(ws.At(kLeft).RowCount(), 0u);
+  }
+};
+
+TEST_F(ExpandedCardTest, MagicIsCheckedBeforeVersionAndVersionsAboveOneAreRefused) {
+  for (std::uint32_t version : {0u, 1u}) {
+    sink.shown.clear();
+    EXPECT_EQ(Open(testing::Xmc({PS2Save("A")}, version)), 1u) << version;
+    EXPECT_TRUE(sink.shown.empty());
+    EXPECT_EQ(ws.At(kLeft).RowCount(), 1u);
+  }
+
+  sink.shown.clear();
+  EXPECT_EQ(Open(testing::Xmc({PS2Save("A")}, 2)), 0u);
+  EXPECT_EQ(sink.shown,
+            (std::vector<int>{MessageId::UnsupportedVersion, MessageId::FileNotOpened}));
+  ExpectEmptySlot();
+
+  sink.shown.clear();
+  Buffer wrongMagic = testing::XmcHeader(0, 2, "EXMD");
+  EXPECT_EQ(Open(wrongMagic), 0u);
+  EXPECT_EQ(sink.shown, (std::vector<int>{MessageId::NotExpandedCard, MessageId::FileNotOpened}));
+
+  sink.shown.clear();
+  EXPECT_EQ(Open(Buffer{'E', 'X'}), 0u) << "a file too short for a header is not an image";
+  EXPECT_EQ(sink.shown, (std::vector<int>{MessageId::NotExpandedCard, MessageId::FileNotOpened}));
+}
+
+TEST_F(ExpandedCardTest, NoSavesOpensAnEmptyExpandedCard) {
+  EXPECT_EQ(Open(testing::XmcHeader(0)), 1u);
+  EXPECT_EQ(ws.At(kLeft).kind, CardKind::PS2);
+  ExpectEmptySlot();
+}
+
+TEST_F(ExpandedCardTest, FilesArePaddedTo512AndEmptyFilesTakeOnlyTheirEntry) {
+  SaveSpec save;
+  save.name = "PADDING";
+  save.files = {FileSpec{0x8497, "a", Buffer(1000, 1)}, FileSpec{0x8497, "b", Buffer(512, 2)},
+                FileSpec{0x8497, "c", Buffer()}, FileSpec{0x8497, "d", Buffer(3, 4)}};
+  Buffer image = testing::Xmc({save});
+  ASSERT_EQ(image.size(), 16u + 96 + (80 + 1024) + (80 + 512) + 80 + (80 + 512));
+  ASSERT_EQ(Open(image), 1u);
+
+  const SaveEntry& e = ws.At(kLeft).AtRow(0);
+  ASSERT_EQ(e.files.size(), 4u);
+  EXPECT_EQ(e.size, 1000u + 512 + 0 + 3);
+  Buffer bytes = SaveBytes(kLeft, 0);
+  EXPECT_EQ(bytes[999], 1);
+  EXPECT_EQ(bytes[1000], 2) << "no padding between files in the slot";
+  EXPECT_EQ(bytes[1512], 4);
+
+  std::string out = dir.File("out.xmc");
+  ASSERT_EQ(SaveCardImage(ws, kLeft, out), 1u);
+  EXPECT_EQ(testing::ReadFileBytes(out), image);
+}
+
+TEST_F(ExpandedCardTest, IconSysInCapitalsIsFoundAndIconNamesMatchWithoutCase) {
+  ASSERT_EQ(Open(testing::Xmc({PS2Save("CAPS", "ICON.SYS")})), 1u);
+  const SaveEntry& e = ws.At(kLeft).AtRow(0);
+  EXPECT_EQ(Text(e.title), "GameTitle");
+  EXPECT_EQ(e.titleLine1Length, 4);
+  EXPECT_EQ(e.titleLine2Length, 5);
+  EXPECT_EQ(e.backgroundColours[0], 0xD0402010u);
+  EXPECT_EQ(e.useStandardIcon, 0u);
+  EXPECT_EQ(e.iconOffsets[0], e.offset + 700) << "list.ico follows the 700-byte data file";
+  EXPECT_EQ(e.iconSizes[0], 300u);
+}
+
+TEST_F(ExpandedCardTest, PS2SaveWithoutIconSysShowsTheStandardIcon) {
+  SaveSpec save;
+  save.name = "NOICON";
+  save.files = {FileSpec{0x8497, "", Buffer(10, 1)}, FileSpec{0x8497, "x.ico", Buffer(10, 2)}};
+  ASSERT_EQ(Open(testing::Xmc({PS2Save("FIRST"), save})), 1u);
+  const SaveEntry& e = ws.At(kLeft).AtRow(1);
+  EXPECT_EQ(Text(e.title), "");
+  EXPECT_EQ(e.titleLine1Length, 0);
+  EXPECT_EQ(e.titleLine2Length, 0);
+  EXPECT_EQ(e.useStandardIcon, 1u) << "not even a file with an empty name is an icon";
+  EXPECT_EQ(e.iconSizes[0], 0u);
+  EXPECT_NE(e.backgroundColours[0], 0u);
+}
+
+TEST_F(ExpandedCardTest, SaveKindComesFromTheModeNotTheSaveHeaderTag) {
+  SaveSpec ps1 = testing::PS1Save("BASLUS-00001", 1, "One");
+  Buffer image = testing::XmcHeader(1);
+  testing::Append(image, testing::XmcSave(ps1, "PS2D"));
+  ASSERT_EQ(Open(image), 1u);
+  const SaveEntry& e = ws.At(kLeft).AtRow(0);
+  EXPECT_TRUE(e.IsPS1());
+  EXPECT_EQ(Text(e.title), "One");
+  EXPECT_EQ(e.iconOffsets[0], e.offset);
+}
+
+TEST_F(ExpandedCardTest, ReadingAndWritingBackGivesTheSameBytes) {
+  Buffer image = testing::Xmc({testing::PS1Save("BESLES-12345", 2, "Two blocks"), PS2Save("P2"),
+                               testing::PS1Save("BASLUS-99999", 1, "One block")});
+  ASSERT_EQ(Open(image), 1u);
+  ASSERT_EQ(ws.At(kLeft).RowCount(), 3u);
+  EXPECT_EQ(Text(ws.At(kLeft).AtRow(1).name), "P2");
+  EXPECT_EQ(ws.At(kLeft).AtRow(1).time.bytes,
+            (std::array<std::uint8_t, 8>{0, 30, 20, 10, 1, 6, 0xD3, 0x07}));
+  std::string out = dir.File("again.xmc");
+  ASSERT_EQ(SaveCardImage(ws, kLeft, out), 1u);
+  EXPECT_EQ(testing::ReadFileBytes(out), image);
+}
+
+TEST_F(ExpandedCardTest, CountsAndSizesTheFileCannotHoldAreRefused) {
+  SaveSpec fewEntries = PS2Save("FEW");
+  fewEntries.entryCountOverride = 1;
+  SaveSpec manyFiles = PS2Save("MANY");
+  manyFiles.entryCountOverride = 0x7FFFFFFF;
+  Buffer hugeFile = testing::Xmc({PS2Save("HUGE")});
+  testing::Put32(hugeFile, 16 + 96 + 4, 0xFFFFFF00u);  // first file's size
+  Buffer manySaves = testing::Xmc({PS2Save("A")});
+  testing::Put32(manySaves, 4, 0xFFFFFFFFu);
+  SaveSpec oddPS1 = testing::PS1Save("BASLUS-00002", 1, "Odd");
+  oddPS1.files[0].bytes.resize(8000);
+
+  for (const Buffer& bad : {testing::Xmc({fewEntries}), testing::Xmc({manyFiles}), hugeFile,
+                            manySaves, testing::Xmc({PS2Save("OK"), oddPS1})}) {
+    sink.shown.clear();
+    EXPECT_EQ(Open(bad), 0u);
+    EXPECT_EQ(sink.shown, std::vector<int>{MessageId::FileNotOpened});
+    ExpectEmptySlot();
+  }
+}
+
+TEST_F(ExpandedCardTest, TruncationAtAnyLengthIsRefusedOrReadWhole) {
+  SaveSpec small;
+  small.name = "SMALL";
+  small.files = {FileSpec{0x8497, "icon.sys", testing::IconSys("T", 0, "i"), testing::Time(4)},
+                 FileSpec{0x8497, "i", Buffer(40, 7)}};
+  SaveSpec first = small;
+  first.name = "FIRST";
+  // The 40-byte file comes last, so that its 472 bytes of padding end the image.
+  Buffer image = testing::Xmc({first, small});
+  ASSERT_EQ(Open(image), 1u);
+  Buffer whole0 = SaveBytes(kLeft, 0), whole1 = SaveBytes(kLeft, 1);
+
+  for (std::size_t length = 0; length < image.size(); ++length) {
+    std::uint32_t ok = Open(Buffer(image.begin(), image.begin() + length));
+    if (ok == 0) {
+      ASSERT_EQ(ws.At(kLeft).EntryCount(), 0u) << length;
+      ASSERT_EQ(ws.At(kLeft).RowCount(), 0u) << length;
+      continue;
+    }
+    // Only the zero padding after the last file may be missing.
+    ASSERT_GE(length, image.size() - 472) << length;
+    ASSERT_EQ(ws.At(kLeft).RowCount(), 2u);
+    EXPECT_EQ(SaveBytes(kLeft, 0), whole0);
+    EXPECT_EQ(SaveBytes(kLeft, 1), whole1);
+  }
+}
+
+TEST_F(ExpandedCardTest, ASingleSaveIsACompleteImageOfOneSave) {
+  ASSERT_EQ(Open(testing::Xmc({PS2Save("A"), testing::PS1Save("BASLUS-1", 1, "T")})), 1u);
+  std::string out = dir.File("single.xmc");
+  {
+    platform::AtomicFile file(out);
+    ASSERT_EQ(WriteExpandedCard(ws, kLeft, file.Stream(), true, &ws.At(kLeft).AtRow(1)), 1u);
+    ASSERT_TRUE(file.Commit());
+  }
+  EXPECT_EQ(testing::ReadFileBytes(out), testing::Xmc({testing::PS1Save("BASLUS-1", 1, "T")}));
+}
+
+}  // namespace
+}  // namespace slk

@@ -1,0 +1,265 @@
+#include "card/save_operations.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "card/card_image.h"
+#include "card/image_formats.h"
+#include "platform/io_faults.h"
+#include "save_test_fixture.h"
+
+namespace slk {
+namespace {
+
+using testing::Buffer;
+using testing::FileSpec;
+using testing::SaveSpec;
+
+class SaveOperationsTest : public testing::SaveTest {
+ protected:
+  void AddPS1(Slot s, const std::string& name, std::uint32_t blocks, std::uint8_t seed = 1) {
+    Buffer file = testing::FramedSingle(name, blocks * 8192,
+                                        testing::PS1Blocks(blocks, "Title " + name, seed));
+    ASSERT_EQ(Import(s, "in.ps1", file), 1u) << name;
+  }
+
+  void AddPS2(Slot s, const std::string& name) {
+    SaveSpec save;
+    save.name = name;
+    save.files = {FileSpec{0x8497, "data", Buffer(3000, 0x44)},
+                  FileSpec{0x8497, "icon.sys", testing::IconSys("PS2 " + name, 0, "a.ico")},
+                  FileSpec{0x8497, "a.ico", Buffer(200, 0x55)}};
+    ASSERT_EQ(Import(s, "in.psu", testing::Psu(save)), 1u) << name;
+  }
+
+  std::uint32_t Rows(Slot s) { return ws.At(s).RowCount(); }
+  std::uint32_t Entries(Slot s) { return ws.At(s).EntryCount(); }
+};
+
+TEST_F(SaveOperationsTest, PS2SaveIntoPS1CardIsRefusedBeforeNameAndCapacity) {
+  OpenSlot(kLeft, CardKind::PS2);
+  OpenSlot(kRight, CardKind::PS1);
+  AddPS2(kLeft, "SAME");
+  AddPS1(kRight, "SAME", 15);
+  EXPECT_EQ(CopySave(ws, kLeft, 0), 0u);
+  EXPECT_EQ(sink.shown, std::vector<int>{MessageId::PS2IntoPS1Card});
+  EXPECT_TRUE(sink.asked.empty());
+  EXPECT_EQ(Entries(kRight), 1u);
+}
+
+TEST_F(SaveOperationsTest, SameNameInAPS1CardIsRefusedBeforeCapacity) {
+  OpenSlot(kLeft, CardKind::PS1);
+  OpenSlot(kRight, CardKind::PS1);
+  AddPS1(kLeft, "bescES-00001game", 3);
+  AddPS1(kRight, "BESCES-00001GAME", 14);
+  EXPECT_EQ(CopySave(ws, kLeft, 0), 0u);
+  EXPECT_EQ(sink.shown, std::vector<int>{MessageId::SameDataName});
+  EXPECT_EQ(Entries(kRight), 1u);
+  EXPECT_EQ(Rows(kRight), 1u);
+}
+
+TEST_F(SaveOperationsTest, SameNameInAnExpandedCardAsksEveryTime) {
+  OpenSlot(kLeft, CardKind::PS2);
+  OpenSlot(kRight, CardKind::PS2);
+  AddPS2(kLeft, "DUP");
+  AddPS2(kRight, "dup");
+  sink.answers = {false, true, true};
+  EXPECT_EQ(CopySave(ws, kLeft, 0), 0u);
+  EXPECT_EQ(Entries(kRight), 1u);
+  EXPECT_EQ(CopySave(ws, kLeft, 0), 1u);
+  EXPECT_EQ(CopySave(ws, kLeft, 0), 1u);
+  EXPECT_EQ(sink.asked.size(), 3u);
+  EXPECT_EQ(Rows(kRight), 3u);
+  EXPECT_TRUE(sink.shown.empty());
+}
+
+TEST_F(SaveOperationsTest, APS1CardTakesExactlyFifteenListedBlocks) {
+  OpenSlot(kLeft, CardKind::PS1);
+  OpenSlot(kRight, CardKind::PS1);
+  AddPS1(kLeft, "THREE", 3);
+  AddPS1(kRight, "SEVEN", 7);
+  AddPS1(kRight, "DELETED", 5);
+  AddPS1(kRight, "FIVE", 5);
+  DeleteSave(ws, kRight, 1);  // 12 listed blocks, 5 more deleted
+  EXPECT_EQ(CopySave(ws, kLeft, 0), 1u);
+  EXPECT_EQ(Rows(kRight), 3u);
+
+  ws.CloseSlot(kRight);
+  OpenSlot(kRight, CardKind::PS1);
+  AddPS1(kRight, "SEVEN", 7);
+  AddPS1(kRight, "SIX", 6);  // 13 listed blocks
+  EXPECT_EQ(CopySave(ws, kLeft, 0), 0u);
+  EXPECT_EQ(sink.shown, std::vector<int>{MessageId::Exceeds15Blocks});
+  EXPECT_EQ(Entries(kRight), 2u);
+
+  ws.At(kRight).kind = CardKind::PS2;  // an expanded card has no limit
+  AddPS1(kRight, "EIGHT", 8);
+  EXPECT_EQ(CopySave(ws, kLeft, 0), 1u);
+}
+
+TEST_F(SaveOperationsTest, ACopyKeepsBytesTimeNamesAndIconPlaces) {
+  OpenSlot(kLeft, CardKind::PS2);
+  OpenSlot(kRight, CardKind::PS2);
+  AddPS1(kRight, "FILLER", 2);
+  AddPS2(kLeft, "FIRST");
+  AddPS2(kLeft, "SOURCE");
+  ASSERT_EQ(CopySave(ws, kLeft, 1), 1u);
+
+  const SaveEntry& from = ws.At(kLeft).AtRow(1);
+  const SaveEntry& copy = ws.At(kRight).AtRow(1);
+  EXPECT_EQ(copy.offset, 2u * 8192);
+  EXPECT_EQ(SaveBytes(kRight, 1), SaveBytes(kLeft, 1));
+  EXPECT_EQ(copy.time, from.time);
+  EXPECT_EQ(Text(copy.name), "SOURCE");
+  EXPECT_EQ(Text(copy.title), "PS2 SOURCE");
+  ASSERT_EQ(copy.files.size(), 3u);
+  EXPECT_EQ(Text(copy.files[2].name), "a.ico");
+  EXPECT_EQ(copy.iconOffsets[0] - copy.offset, from.iconOffsets[0] - from.offset);
+  EXPECT_EQ(copy.iconSizes[0], 200u);
+  EXPECT_EQ(copy.useStandardIcon, 0u);
+}
+
+TEST_F(SaveOperationsTest, DeletingKeepsTheEntryAndOffsetsOnlyGrow) {
+  OpenSlot(kLeft, CardKind::PS1);
+  AddPS1(kLeft, "A", 2);
+  AddPS1(kLeft, "B", 1);
+  DeleteSave(ws, kLeft, 0);
+  EXPECT_EQ(Rows(kLeft), 1u);
+  EXPECT_EQ(Entries(kLeft), 2u);
+  EXPECT_TRUE(ws.At(kLeft).entries[0].files.empty());
+  EXPECT_EQ(Text(ws.At(kLeft).AtRow(0).name), "B");
+
+  AddPS1(kLeft, "C", 1);
+  EXPECT_EQ(ws.At(kLeft).AtRow(1).offset, 3u * 8192);
+  DeleteSave(ws, kLeft, 1);
+  DeleteSave(ws, kLeft, 0);
+  EXPECT_TRUE(ws.At(kLeft).open);
+  EXPECT_EQ(Rows(kLeft), 0u);
+  EXPECT_EQ(Entries(kLeft), 3u);
+}
+
+class LockTest : public SaveOperationsTest {
+ protected:
+  void SetUp() override {
+    lockDir = dir.File("lock");
+    std::filesystem::create_directory(lockDir);
+    settings.LockPath = lockDir;
+    OpenSlot(kLeft, CardKind::PS2);
+    OpenSlot(kRight, CardKind::PS2);
+    AddPS1(kLeft, "BASLUS-00042LOCK", 2, 9);
+    AddPS2(kLeft, "BESLES-PS2LOCK");
+  }
+
+  std::size_t LockFiles() {
+    std::size_t n = 0;
+    for ([[maybe_unused]] const auto& item : std::filesystem::directory_iterator(lockDir)) ++n;
+    return n;
+  }
+
+  // Reads the lock file into a workspace of its own and returns its one save.
+  void ExpectLockHolds(const std::string& extension, std::uint32_t row) {
+    std::string path = lockDir + "/qovan." + extension;
+    ASSERT_TRUE(std::filesystem::exists(path)) << path;
+    EXPECT_EQ(ws.Lock().path, path);
+    testing::RecordingSink otherSink;
+    Workspace other(otherSink, settings);
+    ASSERT_EQ(other.CreateSlotStore(kLeft, 0), 1u);
+    bool card = ExtensionIndex(path, FormatList::CardImage) >= 0;
+    ASSERT_EQ(card ? OpenCardImage(other, kLeft, path) : AddSaveImage(other, kLeft, path), 1u);
+    ASSERT_EQ(other.At(kLeft).RowCount(), 1u);
+    const SaveEntry& read = other.At(kLeft).AtRow(0);
+    const SaveEntry& locked = ws.At(kLeft).AtRow(row);
+    EXPECT_EQ(Text(read.name), Text(locked.name));
+    Buffer bytes(read.size);
+    other.ReadSlotBytes(kLeft, read.offset, bytes.data(), bytes.size());
+    EXPECT_EQ(bytes, SaveBytes(kLeft, row));
+  }
+
+  std::string lockDir;
+};
+
+TEST_F(LockTest, EachFormatWritesItsFileAndDeletingRemovesIt) {
+  const char* ps1[] = {"xmc", "mem", "mcr", "gme", "mcd", "ps",  "mci",
+                       "psu", "psd", "ps1", "mcx", "mcb", "psm", "mc"};
+  for (int value = 0; value < 14; ++value) {
+    SCOPED_TRACE(ps1[value]);
+    settings.LockImagePS1 = value;
+    ASSERT_EQ(LockSave(ws, kLeft, 0), 1u);
+    EXPECT_TRUE(ws.Lock().locked);
+    ExpectLockHolds(ps1[value], 0);
+    ws.DeleteLockFile();
+    EXPECT_EQ(LockFiles(), 0u);
+  }
+  const char* ps2[] = {"xmc", "psu", "psd"};
+  for (int value = 0; value < 3; ++value) {
+    SCOPED_TRACE(ps2[value]);
+    settings.LockImagePS2 = value;
+    ASSERT_EQ(LockSave(ws, kLeft, 1), 1u);
+    ExpectLockHolds(ps2[value], 1);
+    ws.DeleteLockFile();
+    EXPECT_EQ(LockFiles(), 0u);
+  }
+  EXPECT_TRUE(sink.shown.empty());
+}
+
+TEST_F(LockTest, APS1CardLockHoldsOnlyThatSaveAtBlockOne) {
+  settings.LockImagePS1 = 2;
+  settings.LockPath = lockDir + "/";
+  ASSERT_EQ(LockSave(ws, kLeft, 0), 1u);
+  EXPECT_EQ(ws.Lock().path, lockDir + "/qovan.mcr");
+  Buffer card = testing::ReadFileBytes(lockDir + "/qovan.mcr");
+  ASSERT_EQ(card.size(), 131072u);
+  EXPECT_EQ(testing::Get32(card, 128), 0x51u);
+  EXPECT_EQ(testing::Get32(card, 3 * 128), 0xA0u) << "blocks 3-15 are free";
+  Buffer save = SaveBytes(kLeft, 0);
+  EXPECT_TRUE(std::equal(save.begin(), save.end(), card.begin() + 8192));
+}
+
+TEST_F(LockTest, ASecondLockIsRefusedAndClosingEitherSlotRemovesTheFile) {
+  for (Slot closing : {kRight, kLeft}) {
+    if (!ws.At(kLeft).open) {
+      OpenSlot(kLeft, CardKind::PS2);
+      AddPS1(kLeft, "AGAIN", 1);
+    }
+    ASSERT_EQ(LockSave(ws, kLeft, 0), 1u);
+    EXPECT_EQ(LockSave(ws, kLeft, 0), 0u);
+    EXPECT_TRUE(sink.shown.empty());
+    EXPECT_EQ(LockFiles(), 1u);
+    ws.CloseSlot(closing);
+    EXPECT_EQ(LockFiles(), 0u);
+    EXPECT_FALSE(ws.Lock().locked);
+  }
+}
+
+TEST_F(LockTest, UnknownFormatsAndSavesAFormatCannotCarryAreNotLocked) {
+  AddPS1(kLeft, "SIXTEEN", 16);  // fine in an expanded card, too big for a PS1 card
+  struct Case {
+    int ps1, ps2;
+    std::uint32_t row;
+  } cases[] = {{14, 0, 0}, {-1, 0, 0}, {0, 3, 1}, {0, -2, 1}, {2, 0, 2}, {1, 0, 2}};
+  for (const Case& c : cases) {
+    settings.LockImagePS1 = c.ps1;
+    settings.LockImagePS2 = c.ps2;
+    sink.shown.clear();
+    EXPECT_EQ(LockSave(ws, kLeft, c.row), 0u);
+    EXPECT_EQ(sink.shown, std::vector<int>{MessageId::NotLocked});
+    EXPECT_FALSE(ws.Lock().locked);
+    EXPECT_EQ(LockFiles(), 0u);
+  }
+  settings.LockImagePS1 = 0;
+  EXPECT_EQ(LockSave(ws, kLeft, 2), 1u);
+}
+
+TEST_F(LockTest, AFailedWriteLeavesNoLockFile) {
+  settings.LockImagePS1 = 9;
+  platform::FailNthIo(platform::IoStep::Write, 2);
+  EXPECT_EQ(LockSave(ws, kLeft, 0), 0u);
+  platform::DisarmIoFaults();
+  EXPECT_EQ(sink.shown, std::vector<int>{MessageId::NotLocked});
+  EXPECT_FALSE(ws.Lock().locked);
+  EXPECT_EQ(LockFiles(), 0u);
+}
+
+}  // namespace
+}  // namespace slk
