@@ -63,7 +63,7 @@ std::optional<Layout> LayoutOf(platform::File& image, int variant, std::string_v
   return std::nullopt;
 }
 
-std::array<std::uint8_t, kFrameSize> Ps1Frame(const SaveFileEntry& file) {
+std::array<std::uint8_t, kFrameSize> Ps1DirectoryFrame(const SaveFileEntry& file) {
   std::array<std::uint8_t, kFrameSize> frame{};
   platform::PutU32LE(&frame[PS1Frame::kState], PS1Frame::kStateFirst);
   platform::PutU32LE(&frame[PS1Frame::kSize], file.size);
@@ -105,7 +105,7 @@ std::uint32_t WriteSingleFrameImage(Workspace& ws, Slot s, const SaveEntry& entr
   if (!IsWholeBlockPS1Save(entry)) return 0;
   const SaveFileEntry& file = entry.files.front();
   if (variant == SingleFrameVariant::Ps1) {
-    auto frame = Ps1Frame(file);
+    auto frame = Ps1DirectoryFrame(file);
     if (!image.WriteExact(frame.data(), frame.size())) return 0;
   } else if (variant == SingleFrameVariant::Mcx || variant == SingleFrameVariant::Mcb) {
     std::array<std::uint8_t, kShortHeaderBytes> header{};
