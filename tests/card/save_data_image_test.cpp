@@ -265,10 +265,12 @@ TEST_F(SaveDataImageTest, TruncatedPsuIsRefusedOrReadWhole) {
   Buffer psu = testing::Psu(save);
   ASSERT_EQ(Import(kRight, "whole.psu", psu), 1u);
   Buffer whole = SaveBytes(kRight, 0);
-  for (std::size_t length = 0; length < psu.size(); ++length) {
+  std::string path = Write("cut.psu", psu);
+  for (std::size_t length = psu.size(); length-- > 0;) {
+    std::filesystem::resize_file(path, length);
     std::uint32_t rows = ws.At(kRight).RowCount(), entries = ws.At(kRight).EntryCount();
     sink.shown.clear();
-    std::uint32_t ok = Import(kRight, "cut.psu", Buffer(psu.begin(), psu.begin() + length));
+    std::uint32_t ok = AddSaveImage(ws, kRight, path);
     if (!ok) {
       ASSERT_EQ(ws.At(kRight).RowCount(), rows) << length;
       ASSERT_EQ(ws.At(kRight).EntryCount(), entries) << length;
