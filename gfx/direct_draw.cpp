@@ -13,6 +13,10 @@ Result DirectDrawCreate(Desktop& desktop, std::shared_ptr<DirectDraw>& out) {
   return Result::Ok;
 }
 
+DirectDraw::~DirectDraw() {
+  if (madePrimary_) desktop_->Screen()->SetClipper(nullptr);
+}
+
 Result DirectDraw::SetCooperativeLevel(const Window& window, std::uint32_t flags) {
   if (&window.GetDesktop() != desktop_) return Result::InvalidParams;
   return flags == coop::kNormal ? Result::Ok : Result::Unsupported;
@@ -46,6 +50,7 @@ Result DirectDraw::CreateSurface(const SurfaceDesc& d, SurfacePtr& out) {
   if ((d.caps & caps::kPrimarySurface) != 0) {
     if (!desktop_->TakeSurfaceBudget()) return Result::OutOfMemory;
     out = desktop_->Screen();
+    madePrimary_ = true;
     Register(out);
     return Result::Ok;
   }

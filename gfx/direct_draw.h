@@ -24,6 +24,8 @@ class DirectDraw {
   explicit DirectDraw(Desktop& desktop) : desktop_(&desktop) {}
   DirectDraw(const DirectDraw&) = delete;
   DirectDraw& operator=(const DirectDraw&) = delete;
+  // The screen outlives us: a clipper set through our primary goes with us.
+  ~DirectDraw();
 
   Desktop& GetDesktop() const { return *desktop_; }
 
@@ -48,6 +50,7 @@ class DirectDraw {
 
   Desktop* desktop_;
   std::vector<std::weak_ptr<Surface>> surfaces_;
+  bool madePrimary_ = false;
 };
 
 // Makes the DirectDraw object of a desktop; fails when the desktop says the

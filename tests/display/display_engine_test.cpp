@@ -1,0 +1,302 @@
+// Set-up, failure and release of the display engine.
+
+#include "display/display_engine.h"
+
+#include <gtest/gtest.h>
+
+#include "engine_fixture.h"
+#include "platform/dib.h"
+#include "resources/bitmaps.h"
+
+namespace slk {
+namespace {
+
+using gfx::PixelFormat;
+using test::EngineFixture;
+
+const std::vector<std::string> kFullReleaseOrder = {
+    "IconTexture",    "TextScratch",       "TitleSurface",        "BackgroundQuad",
+    "Backdrop",       "MarkerBall",        "ScrollButtonSheet",   "DigitFont",
+    "BusyBanner",     "ActionButtonSheet", "MoreArrows",          "Device",
+    "Direct3D",       "Clipper",           "RenderTargetZBuffer", "IconTargetZBuffer",
+    "ComposeSurface", "IconTarget",        "RenderTarget",        "PrimarySurface",
+    "DirectDraw"};
+
+TEST(DisplayEngine, CheckDirectX7ProbesTheDesktop) {
+  gfx::Desktop present(EngineFixture::Options(32));
+  EXPECT_TRUE(CheckDirectX7(present));
+  gfx::DesktopOptions options = EngineFixture::Options(32);
+  options.directDrawAvailable = false;
+  gfx::Desktop absent(options);
+  EXPECT_FALSE(CheckDirectX7(absent));
+}
+
+TEST(DisplayEngine, WorksOnSixteenTwentyFourAndThirtyTwoBitDesktops) {
+  for (int bits : {16, 24, 32}) {
+    EngineFixture f(EngineFixture::Options(bits));
+    ASSERT_TRUE(f.engine->InitDisplay(f.window, false)) << bits;
+    const DisplayEngine& e = *f.engine;
+    EXPECT_EQ(e.PixelLayout().primaryBytesPerPixel, static_cast<std::uint32_t>(bits / 8));
+    const PixelFormat desktop = PixelFormat::ForDesktopBits(bits);
+    for (const auto* s :
+         {&e.RenderTarget(), &e.IconTarget(), &e.ComposeSurface(), &e.Backdrop(), &e.TitleSurface(),
+          &e.TextScratch(), &e.MarkerBall(), &e.ScrollButtonSheet(), &e.ActionButtonSheet(),
+          &e.BusyBanner(), &e.DigitFont(), &e.MoreArrows(), &e.IconFrameCache()[1][8][7]}) {
+      ASSERT_TRUE(*s);
+      EXPECT_EQ((*s)->Format(), desktop) << bits;
+    }
+    EXPECT_EQ(e.PrimarySurface(), f.desktop.Screen());
+  }
+}
+
+TEST(DisplayEngine, SurfacesHaveTheirSizesAndKeys) {
+  EngineFixture f;
+  ASSERT_TRUE(f.engine->InitDisplay(f.window, false));
+  const DisplayEngine& e = *f.engine;
+  struct Expect {
+    const gfx::SurfacePtr& surface;
+    int w, h;
+    bool keyed;
+  };
+  for (const Expect& x : {Expect{e.RenderTarget(), 512, 312, false},
+                          {e.IconTarget(), 64, 64, false},
+                          {e.ComposeSurface(), 512, 312, false},
+                          {e.Backdrop(), 512, 312, false},
+                          {e.IconFrameCache()[0][0][0], 64, 64, false},
+                          {e.TitleSurface(), 260, 44, true},
+                          {e.TextScratch(), 516, 22, true},
+                          {e.MarkerBall(), 16, 16, true},
+                          {e.ScrollButtonSheet(), 48, 144, false},
+                          {e.ActionButtonSheet(), 192, 128, true},
+                          {e.BusyBanner(), 250, 60, true},
+                          {e.DigitFont(), 140, 36, true},
+                          {e.MoreArrows(), 32, 16, true}}) {
+    EXPECT_EQ(x.surface->Width(), x.w);
+    EXPECT_EQ(x.surface->Height(), x.h);
+    EXPECT_EQ(x.surface->SrcColorKey().has_value(), x.keyed) << x.w << "x" << x.h;
+    if (x.keyed) {
+      EXPECT_EQ(*x.surface->SrcColorKey(), (gfx::ColorKey{0, 0}));
+    }
+  }
+  EXPECT_NE(e.RenderTarget()->Caps() & gfx::caps::k3DDevice, 0u);
+  EXPECT_EQ(e.RenderTarget()->AttachedZBuffer(), e.RenderTargetZBuffer());
+  EXPECT_EQ(e.IconTarget()->AttachedZBuffer(), e.IconTargetZBuffer());
+  EXPECT_EQ(e.IconTargetZBuffer()->Width(), 64);
+  EXPECT_EQ(e.BackgroundQuad()->Fvf(), 0x44u);
+  EXPECT_EQ(e.BackgroundQuad()->VertexCount(), 6u);
+  for (const auto& frame : e.ModelFrames()) EXPECT_FALSE(frame);
+}
+
+TEST(DisplayEngine, EightBitDesktopIsRefused) {
+  EngineFixture f(EngineFixture::Options(8));
+  EXPECT_FALSE(f.engine->InitDisplay(f.window, true));
+  f.engine->ReleaseDisplay();
+  EXPECT_EQ(f.released, (std::vector<std::string>{"PrimarySurface", "DirectDraw"}));
+}
+
+TEST(DisplayEngine, SoftwareDeviceKeepsItsBuffersInSystemMemory) {
+  for (bool halPriority : {false, true}) {
+    EngineFixture f;
+    ASSERT_TRUE(f.engine->InitDisplay(f.window, halPriority));
+    gfx::DeviceCaps caps;
+    f.engine->Device()->GetCaps(caps);
+    EXPECT_EQ(caps.type, gfx::DeviceType::Rgb);
+    for (const auto* s : {&f.engine->RenderTargetZBuffer(), &f.engine->IconTargetZBuffer(),
+                          &f.engine->IconTexture()}) {
+      EXPECT_NE((*s)->Caps() & gfx::caps::kSystemMemory, 0u);
+      EXPECT_EQ((*s)->Caps() & gfx::caps::kVideoMemory, 0u);
+    }
+    // Hardware types that cannot be created leave nothing behind to release.
+    EXPECT_TRUE(f.released.empty());
+  }
+}
+
+TEST(DisplayEngine, HardwareWithoutAZBufferFallsBackToSoftware) {
+  gfx::DesktopOptions options = EngineFixture::Options(32);
+  options.hardwareDevices = true;
+  EngineFixture f(options);
+  ASSERT_TRUE(f.engine->InitDisplay(f.window, true));
+  // TnL HAL and HAL were created, found no Z-buffer format and were dropped.
+  EXPECT_EQ(f.released, (std::vector<std::string>{"Device", "Device"}));
+  gfx::DeviceCaps caps;
+  f.engine->Device()->GetCaps(caps);
+  EXPECT_EQ(caps.type, gfx::DeviceType::Rgb);
+  EXPECT_NE(f.engine->IconTexture()->Caps() & gfx::caps::kSystemMemory, 0u);
+}
+
+TEST(DisplayEngine, HardwareWithAZBufferIsTakenAndUsesVideoMemory) {
+  gfx::DesktopOptions options = EngineFixture::Options(32);
+  options.hardwareDevices = true;
+  options.hardwareZBufferFormats = {PixelFormat::Z32()};
+  EngineFixture f(options);
+  ASSERT_TRUE(f.engine->InitDisplay(f.window, true));
+  gfx::DeviceCaps caps;
+  f.engine->Device()->GetCaps(caps);
+  EXPECT_EQ(caps.type, gfx::DeviceType::TnLHal);
+  // No 16-bit format: the second pass, at the target's depth of 32, finds it.
+  EXPECT_EQ(f.engine->RenderTargetZBuffer()->Format(), PixelFormat::Z32());
+  EXPECT_NE(f.engine->RenderTargetZBuffer()->Caps() & gfx::caps::kVideoMemory, 0u);
+  EXPECT_NE(f.engine->IconTexture()->Caps() & gfx::caps::kVideoMemory, 0u);
+}
+
+TEST(DisplayEngine, ZBufferPassesWantSixteenThenTheTargetDepthThenAny) {
+  gfx::DesktopOptions options = EngineFixture::Options(16);
+  options.zBufferFormats = {PixelFormat::Rgb565(), PixelFormat::Z32(), PixelFormat::Z16()};
+  EngineFixture sixteen(options);
+  ASSERT_TRUE(sixteen.engine->InitDisplay(sixteen.window, false));
+  EXPECT_EQ(sixteen.engine->RenderTargetZBuffer()->Format(), PixelFormat::Z16());
+
+  options.zBufferFormats = {PixelFormat::Z32()};  // neither 16 nor the 16-bit target's depth
+  EngineFixture any(options);
+  ASSERT_TRUE(any.engine->InitDisplay(any.window, false));
+  EXPECT_EQ(any.engine->RenderTargetZBuffer()->Format(), PixelFormat::Z32());
+}
+
+TEST(DisplayEngine, TextureFormatPrefersSixteenBitsAndSkipsBumpMaps) {
+  EngineFixture f;
+  ASSERT_TRUE(f.engine->InitDisplay(f.window, false));
+  const PixelLayout& layout = f.engine->PixelLayout();
+  EXPECT_EQ(f.engine->IconTexture()->Format(), PixelFormat::Rgb565());
+  EXPECT_EQ(f.engine->IconTexture()->Width(), 128);
+  EXPECT_EQ(layout.textureBytesPerPixel, 2u);
+  EXPECT_EQ(layout.textureRed, (ChannelMask{11, 5}));
+  EXPECT_EQ(layout.textureGreen, (ChannelMask{5, 6}));
+  EXPECT_EQ(layout.textureBlue, (ChannelMask{0, 5}));
+
+  gfx::DesktopOptions options = EngineFixture::Options(32);
+  options.textureFormats = {PixelFormat::BumpDuDv88(), PixelFormat::Argb8888()};
+  EngineFixture wide(options);
+  ASSERT_TRUE(wide.engine->InitDisplay(wide.window, false));
+  EXPECT_EQ(wide.engine->PixelLayout().textureBytesPerPixel, 4u);
+  EXPECT_EQ(wide.engine->PixelLayout().textureRed, (ChannelMask{16, 8}));
+}
+
+TEST(DisplayEngine, ChannelMaskEdgeCases) {
+  EXPECT_EQ(ChannelMaskOf(0xF800), (ChannelMask{11, 5}));
+  EXPECT_EQ(ChannelMaskOf(0x07E0), (ChannelMask{5, 6}));
+  EXPECT_EQ(ChannelMaskOf(0), (ChannelMask{32, 0}));
+  EXPECT_EQ(ChannelMaskOf(0xFFFFFFFF), (ChannelMask{0, 32}));
+  EXPECT_EQ(ChannelMaskOf(0x80000000), (ChannelMask{31, 1}));
+}
+
+TEST(DisplayEngine, ReleaseFollowsTheFixedOrderAndASecondCallDoesNothing) {
+  EngineFixture f;
+  ASSERT_TRUE(f.engine->InitDisplay(f.window, false));
+  f.engine->ReleaseDisplay();
+  EXPECT_EQ(f.Singles(), kFullReleaseOrder);
+  // The cached frames come right after the texture, Slot 0 first, in index order.
+  ASSERT_EQ(f.released.size(), kFullReleaseOrder.size() + 144);
+  EXPECT_EQ(f.released[1], "IconFrameCache[0][0][0]");
+  EXPECT_EQ(f.released[2], "IconFrameCache[0][0][1]");
+  EXPECT_EQ(f.released[144], "IconFrameCache[1][8][7]");
+  EXPECT_FALSE(f.engine->Device());
+  EXPECT_FALSE(f.engine->DirectDraw());
+  EXPECT_FALSE(f.engine->IconFrameCache()[0][0][0]);
+
+  f.released.clear();
+  f.engine->ReleaseDisplay();
+  EXPECT_TRUE(f.released.empty());
+}
+
+TEST(DisplayEngine, ModelFramesAreReleasedAfterTheTexture) {
+  EngineFixture f;
+  ASSERT_TRUE(f.engine->InitDisplay(f.window, false));
+  gfx::VertexBufferDesc d{0, 0x112, 36};
+  f.engine->Direct3D()->CreateVertexBuffer(d, f.engine->ModelFrames()[3], 0);
+  f.engine->ReleaseDisplay();
+  EXPECT_EQ(f.released[0], "IconTexture");
+  EXPECT_EQ(f.released[1], "ModelFrames[3]");
+  EXPECT_EQ(f.released[2], "IconFrameCache[0][0][0]");
+}
+
+TEST(DisplayEngine, ReleaseAfterAHalfWayFailureReleasesExactlyWhatWasMade) {
+  gfx::DesktopOptions options = EngineFixture::Options(32);
+  // Primary, two targets, two Z-buffers, texture, compose surface, backdrop,
+  // then ten of the cached frames before the memory runs out.
+  options.surfaceBudget = 8 + 10;
+  EngineFixture f(options);
+  EXPECT_FALSE(f.engine->InitDisplay(f.window, false));
+  f.engine->ReleaseDisplay();
+  std::vector<std::string> cached;
+  for (const auto& n : f.released) {
+    if (n.rfind("IconFrameCache", 0) == 0) cached.push_back(n);
+  }
+  ASSERT_EQ(cached.size(), 10u);
+  EXPECT_EQ(cached.back(), "IconFrameCache[0][1][1]");
+  EXPECT_EQ(f.Singles(),
+            (std::vector<std::string>{"IconTexture", "BackgroundQuad", "Backdrop", "Device",
+                                      "Direct3D", "Clipper", "RenderTargetZBuffer",
+                                      "IconTargetZBuffer", "ComposeSurface", "IconTarget",
+                                      "RenderTarget", "PrimarySurface", "DirectDraw"}));
+  f.released.clear();
+  f.engine->ReleaseDisplay();
+  EXPECT_TRUE(f.released.empty());
+}
+
+TEST(DisplayEngine, NoZBufferFormatFailsTheLastDeviceType) {
+  gfx::DesktopOptions options = EngineFixture::Options(32);
+  options.zBufferFormats.clear();
+  EngineFixture f(options);
+  EXPECT_FALSE(f.engine->InitDisplay(f.window, false));
+  EXPECT_EQ(f.released, (std::vector<std::string>{"Device"}));
+  f.released.clear();
+  f.engine->ReleaseDisplay();
+  EXPECT_EQ(f.released, (std::vector<std::string>{"Direct3D", "Clipper", "IconTarget",
+                                                  "RenderTarget", "PrimarySurface", "DirectDraw"}));
+}
+
+TEST(DisplayEngine, BitmapsAreCopiedAtTheirOwnSize) {
+  for (int bits : {16, 32}) {
+    EngineFixture f(EngineFixture::Options(bits));
+    ASSERT_TRUE(f.engine->InitDisplay(f.window, false));
+    gfx::FormatCodec codec(f.engine->Backdrop()->Format());
+    auto backdrop = platform::DecodeBmp(res::BitmapResource(res::BitmapId::Backdrop));
+    ASSERT_TRUE(backdrop);
+    for (auto [x, y] : {std::pair{0, 0}, {256, 156}, {511, 311}, {240, 100}}) {
+      EXPECT_EQ(f.engine->Backdrop()->PixelAt(x, y),
+                codec.Pack(backdrop->pixels[static_cast<std::size_t>(y) * 512 + x]));
+    }
+    // The digit font's surface has four rows more than its bitmap; they stay as they were.
+    auto digits = platform::DecodeBmp(res::BitmapResource(res::BitmapId::DigitFont));
+    ASSERT_TRUE(digits);
+    EXPECT_EQ(digits->height, 32);
+    for (int x = 0; x < 140; ++x) EXPECT_EQ(f.engine->DigitFont()->PixelAt(x, 33), 0u);
+  }
+}
+
+TEST(DisplayEngine, UnknownBitmapOrEmptySurfaceFails) {
+  EngineFixture f;
+  ASSERT_TRUE(f.engine->InitDisplay(f.window, false));
+  EXPECT_FALSE(f.engine->LoadBitmapInto(f.engine->Backdrop(), 999));
+  EXPECT_FALSE(f.engine->LoadBitmapInto(nullptr, res::BitmapId::Backdrop));
+}
+
+TEST(DisplayEngine, LostSurfacesAreRestoredWithTheirBitmaps) {
+  EngineFixture f;
+  ASSERT_TRUE(f.engine->InitDisplay(f.window, false));
+  const std::uint32_t ball = f.engine->MarkerBall()->PixelAt(8, 8);
+  EXPECT_FALSE(f.engine->PrimaryLost());
+  f.engine->DirectDraw()->LoseAllSurfaces();
+  EXPECT_TRUE(f.engine->PrimaryLost());
+  f.engine->RestoreSurfaces();
+  EXPECT_FALSE(f.engine->PrimaryLost());
+  EXPECT_EQ(f.engine->MarkerBall()->PixelAt(8, 8), ball);
+  // Surfaces without a bitmap hold nothing meaningful until they are redrawn.
+  EXPECT_EQ(f.engine->ComposeSurface()->PixelAt(0, 0), 0xCDCDCDCDu);
+}
+
+TEST(DisplayEngine, PresentingLandsInTheWindowOnTheDesktop) {
+  EngineFixture f;
+  ASSERT_TRUE(f.engine->InitDisplay(f.window, false));
+  f.engine->RenderTarget()->BltFast(0, 0, *f.engine->Backdrop(), std::nullopt, 0);
+  gfx::Point origin = f.window.ClientToScreen(gfx::Point{0, 0});
+  gfx::Rect where{origin.x, origin.y, origin.x + 512, origin.y + 312};
+  ASSERT_EQ(f.engine->PrimarySurface()->Blt(where, f.engine->RenderTarget().get(), std::nullopt,
+                                            gfx::blt::kWait),
+            gfx::Result::Ok);
+  EXPECT_EQ(f.desktop.Screen()->PixelAt(40 + 100, 30 + 50), f.engine->Backdrop()->PixelAt(100, 50));
+  EXPECT_EQ(f.desktop.Screen()->PixelAt(39, 30), 0u);
+}
+
+}  // namespace
+}  // namespace slk

@@ -1,0 +1,157 @@
+// The device state and the matrices the set-up leaves behind.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+#include "display/display_engine.h"
+#include "engine_fixture.h"
+
+namespace slk {
+namespace {
+
+using gfx::RenderState;
+using test::EngineFixture;
+
+class DisplayState : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(f.engine->InitDisplay(f.window, false)); }
+  gfx::Device& Device() { return *f.engine->Device(); }
+  EngineFixture f;
+};
+
+// Depth of a camera-space z after the projection.
+float Depth(const Matrix& p, float z) {
+  float zc = z * p.m[2][2] + p.m[3][2];
+  float w = z * p.m[2][3] + p.m[3][3];
+  return zc / w;
+}
+
+TEST_F(DisplayState, ViewIsTheIdentityAndProjectionMapsFourToZeroAndSixToOne) {
+  Matrix view, projection;
+  Device().GetTransform(gfx::TransformState::View, view);
+  Device().GetTransform(gfx::TransformState::Projection, projection);
+  EXPECT_EQ(view, Matrix::Identity());
+  EXPECT_EQ(projection.m[2][2], 3.0f);
+  EXPECT_EQ(projection.m[3][2], -12.0f);
+  EXPECT_EQ(projection.m[2][3], 1.0f);
+  EXPECT_EQ(projection.m[3][3], 0.0f);
+  EXPECT_EQ(Depth(projection, 4.0f), 0.0f);
+  EXPECT_EQ(Depth(projection, 6.0f), 1.0f);
+}
+
+TEST_F(DisplayState, LookAtFromElsewhere) {
+  f.engine->SetViewLookAt(gfx::Vector3{1, 2, 3}, gfx::Vector3{1, 2, 8});
+  Matrix view;
+  Device().GetTransform(gfx::TransformState::View, view);
+  EXPECT_EQ(view.m[3][0], -1.0f);
+  EXPECT_EQ(view.m[3][1], -2.0f);
+  EXPECT_EQ(view.m[3][2], -3.0f);
+  EXPECT_EQ(view.m[0][0], 1.0f);
+}
+
+TEST_F(DisplayState, RenderStatesLightsAndMaterial) {
+  EXPECT_EQ(Device().GetRenderState(RenderState::ZEnable), 1u);
+  EXPECT_EQ(Device().GetRenderState(RenderState::Antialias), 0u);
+  EXPECT_EQ(Device().GetRenderState(RenderState::DitherEnable), 1u);
+  EXPECT_EQ(Device().GetRenderState(RenderState::CullMode), gfx::cull::kNone);
+  EXPECT_EQ(Device().GetRenderState(RenderState::Lighting), 1u);
+  EXPECT_EQ(Device().GetRenderState(RenderState::SrcBlend), gfx::blend::kSrcAlpha);
+  EXPECT_EQ(Device().GetRenderState(RenderState::DestBlend), gfx::blend::kInvSrcAlpha);
+  EXPECT_EQ(Device().GetRenderState(RenderState::SpecularEnable), 0u);
+  EXPECT_EQ(Device().GetRenderState(RenderState::ZWriteEnable), 1u);
+  EXPECT_EQ(Device().GetRenderState(RenderState::ZFunc), gfx::cmp::kLess);
+  EXPECT_EQ(Device().GetRenderState(RenderState::AlphaBlendEnable), 0u);
+
+  gfx::Light l0, l1;
+  ASSERT_EQ(Device().GetLight(0, l0), gfx::Result::Ok);
+  ASSERT_EQ(Device().GetLight(1, l1), gfx::Result::Ok);
+  EXPECT_TRUE(Device().IsLightEnabled(0));
+  EXPECT_TRUE(Device().IsLightEnabled(1));
+  EXPECT_FALSE(Device().IsLightEnabled(2));
+  EXPECT_EQ(l0.type, gfx::LightType::Point);
+  EXPECT_EQ(l0.diffuse.r, 1.2f);
+  EXPECT_EQ(l0.ambient.g, 1.2f);
+  EXPECT_EQ(l0.diffuse.a, 0.0f);
+  EXPECT_EQ(l0.attenuation0, 3.4f);
+  EXPECT_EQ(l0.range, std::sqrt(std::numeric_limits<float>::max()));
+  EXPECT_EQ(l0.position.z, 0.0f);
+  EXPECT_EQ(l1.position.z, 10.0f);
+  EXPECT_EQ(l0.direction.z, 0.0f);
+
+  gfx::Material m;
+  Device().GetMaterial(m);
+  EXPECT_EQ(m.diffuse.b, 1.5f);
+  EXPECT_EQ(m.emissive.r, 0.5f);
+  EXPECT_EQ(m.ambient.r, 0.0f);
+  EXPECT_EQ(m.power, 1.0f);
+}
+
+TEST_F(DisplayState, SpinTableTurnsBy314OverOneEightyPerStep) {
+  const auto& spin = f.engine->SpinTable();
+  EXPECT_EQ(spin[0], Matrix::Identity());
+  const Matrix& quarter = spin[90];
+  float angle = std::atan2(-quarter.m[0][2], quarter.m[0][0]);
+  EXPECT_NEAR(angle, 1.5700f, 1e-5f);
+  EXPECT_EQ(quarter.m[0][0], std::cos(90.0f * 0.017444445f));
+  EXPECT_GT(quarter.m[0][0], 7e-4f);  // pi / 2 would give about 0
+  EXPECT_EQ(spin[359].m[2][0], std::sin(359.0f * 0.017444445f));
+}
+
+TEST_F(DisplayState, IconWorldsAreRotationThenScaleThenTranslation) {
+  for (auto [world, angle] : {std::pair{&f.engine->ListIconWorld(), -0.87222224f},
+                              {&f.engine->DetailIconWorld(), -0.26166669f}}) {
+    Matrix r, s, t, want;
+    MatrixRotateX(r, angle);
+    MatrixScale(s, 4, 4, 0.70710677f);
+    MatrixTranslate(t, 0, 0, 5);
+    MatrixMultiply(want, r, s);
+    MatrixMultiply(want, want, t);
+    EXPECT_EQ(*world, want);
+    EXPECT_EQ(world->m[3][2], 5.0f);
+    EXPECT_EQ(world->m[0][0], 4.0f);
+    EXPECT_EQ(world->m[1][1], 4.0f * std::cos(angle));
+  }
+}
+
+TEST_F(DisplayState, AnIconTileIsDrawnLitAndTextured) {
+  // A 0x112 tile facing the camera through the list camera: emissive 0.5 plus
+  // the first light at N.L about 0.9 and 1 / 3.4 attenuation, times the texture.
+  auto& device = Device();
+  gfx::LockedRect lock;
+  ASSERT_EQ(f.engine->IconTexture()->Lock(lock), gfx::Result::Ok);
+  for (std::size_t i = 0; i + 1 < lock.bits.size(); i += 2) {
+    lock.bits[i] = 0x1F;  // 5-6-5 blue
+    lock.bits[i + 1] = 0x00;
+  }
+  f.engine->IconTexture()->Unlock();
+  device.SetTexture(0, f.engine->IconTexture());
+  device.SetRenderTarget(f.engine->IconTarget(), 0);
+  device.SetViewport(gfx::Viewport{0, 0, 64, 64, 0, 1});
+  device.SetTransform(gfx::TransformState::World, f.engine->ListIconWorld());
+  std::vector<std::uint8_t> bytes;
+  auto put = [&](float v) {
+    std::uint32_t b;
+    std::memcpy(&b, &v, 4);
+    for (int i = 0; i < 4; ++i) bytes.push_back(static_cast<std::uint8_t>(b >> (8 * i)));
+  };
+  const float pts[6][2] = {{-0.8f, -0.8f}, {0.8f, -0.8f}, {-0.8f, 0.8f},
+                           {0.8f, -0.8f},  {-0.8f, 0.8f}, {0.8f, 0.8f}};
+  for (const auto& p : pts) {
+    for (float v : {p[0], p[1], -0.1f, 0.0f, 0.0f, -1.0f, 0.5f, 0.5f}) put(v);
+  }
+  device.Clear({}, gfx::clear::kTarget | gfx::clear::kZBuffer, 0xFFFFFF, 1.0f, 0);
+  device.BeginScene();
+  ASSERT_EQ(device.DrawPrimitive(gfx::PrimitiveType::TriangleList, 0x112, bytes, 6, 0),
+            gfx::Result::Ok);
+  device.EndScene();
+  const std::uint32_t centre = f.engine->IconTarget()->PixelAt(32, 32);
+  EXPECT_EQ(centre & 0xFFFF00u, 0u);
+  EXPECT_GT(centre & 0xFF, 0xC0u);
+  EXPECT_EQ(f.engine->IconTarget()->PixelAt(0, 0), 0xFFFFFFu);
+}
+
+}  // namespace
+}  // namespace slk
