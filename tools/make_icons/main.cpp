@@ -6,6 +6,7 @@
 //   make_icons PSICON_DIR [--preview DIR]
 
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -44,6 +45,8 @@ int main(int argc, char** argv) {
     return 1;
   }
   if (argc == 4) {
+    std::error_code ignored;
+    std::filesystem::create_directories(argv[3], ignored);
     for (const IconModel& model : models) {
       std::string path = std::string(argv[3]) + "/" + model.name + ".png";
       int cut = WritePreviewSheet(model, path);
