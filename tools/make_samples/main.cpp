@@ -1,11 +1,11 @@
 // Writes the sample card images in samples/ from our own synthetic saves:
-// made-up product codes and titles (English and Japanese) and the pixel icons
-// of pixel_icons.cpp. Run by the generate_samples target; the output is
+// made-up product codes and titles (English and Japanese), the pixel icons
+// of pixel_icons.cpp and, for the PS2 saves of ps2_saves.cpp, the 3D icons of
+// tools/make_icons. Run by the generate_samples target; the output is
 // committed so that a build never needs this program.
 //
 //   make_samples OUTDIR [--preview DIR]
 
-#include <iconv.h>
 #include <png.h>
 
 #include <cstdio>
@@ -15,9 +15,12 @@
 #include <vector>
 
 #include "card/card_image.h"
+#include "card/save_data_image.h"
 #include "card/utility.h"
 #include "card/workspace.h"
 #include "pixel_icons.h"
+#include "ps2_saves.h"
+#include "sample_text.h"
 
 namespace slk::tools {
 namespace {
@@ -38,32 +41,6 @@ struct SampleSave {
   int blocks;
   TimeStamp time;
 };
-
-TimeStamp At(int year, int month, int day, int hour, int minute, int second) {
-  TimeStamp t;
-  t.bytes = {0,
-             static_cast<std::uint8_t>(second),
-             static_cast<std::uint8_t>(minute),
-             static_cast<std::uint8_t>(hour),
-             static_cast<std::uint8_t>(day),
-             static_cast<std::uint8_t>(month),
-             static_cast<std::uint8_t>(year & 0xFF),
-             static_cast<std::uint8_t>(year >> 8)};
-  return t;
-}
-
-std::string ToShiftJis(const std::string& utf8) {
-  iconv_t cd = iconv_open("CP932", "UTF-8");
-  std::string out(utf8.size() * 2 + 4, '\0');
-  char* in = const_cast<char*>(utf8.data());
-  std::size_t inLeft = utf8.size();
-  char* outPtr = out.data();
-  std::size_t outLeft = out.size();
-  iconv(cd, &in, &inLeft, &outPtr, &outLeft);
-  iconv_close(cd);
-  out.resize(out.size() - outLeft);
-  return out;
-}
 
 // The save's blocks: title frame (magic, icon flag, block count, title,
 // palette), the icon frames, then deterministic filler standing for game data.
@@ -138,6 +115,41 @@ bool WriteCard(const std::string& path, CardKind kind, std::size_t saveCount) {
   return SaveCardImage(ws, kLeft, path) == 1;
 }
 
+// The expanded card: three PS1 saves among six PS2 saves, nine in all so that
+// they fill the list's first page; the last PS2 save shows the standard icon.
+bool WriteMixedCard(const std::string& path) {
+  Silent sink;
+  Settings settings;
+  Workspace ws(sink, settings);
+  ws.CreateSlotStore(kLeft, 0);
+  ws.At(kLeft).kind = CardKind::PS2;
+  std::vector<PS2SampleSave> ps2 = MixedCardPS2Saves();
+  struct Place {
+    bool ps1;
+    std::size_t index;
+  };
+  const Place order[] = {{false, 0}, {true, 0},  {false, 1}, {false, 2}, {true, 1},
+                         {false, 3}, {false, 4}, {true, 2},  {false, 5}};
+  for (const Place& place : order) {
+    bool added = place.ps1 ? AddPS1Save(ws, kLeft, kPS1Saves[place.index])
+                           : AddPS2Save(ws, kLeft, ps2[place.index]);
+    if (!added) return false;
+  }
+  return SaveCardImage(ws, kLeft, path) == 1;
+}
+
+// Saves on their own, for trying Add: a PS2 save as .psu, a PS1 save as .ps1.
+bool WriteSingleSaves(const std::string& out) {
+  Silent sink;
+  Settings settings;
+  Workspace ws(sink, settings);
+  ws.CreateSlotStore(kLeft, 0);
+  ws.At(kLeft).kind = CardKind::PS2;
+  if (!AddPS2Save(ws, kLeft, JellySave()) || !AddPS1Save(ws, kLeft, kPS1Saves[3])) return false;
+  return SaveSaveImage(ws, kLeft, 0, out + "/slotkeeper-jelly.psu") == 1 &&
+         SaveSaveImage(ws, kLeft, 1, out + "/slotkeeper-dungeon.ps1") == 1;
+}
+
 bool WritePreview(const std::string& path, const PixelIcon& icon) {
   constexpr int kScale = 8;
   int width = 16 * kScale * static_cast<int>(icon.frames.size());
@@ -185,7 +197,8 @@ int main(int argc, char** argv) {
     for (const SampleSave& save : kPS1Saves)
       WritePreview(std::string(argv[3]) + "/" + save.name + ".png", save.icon());
   }
-  bool ok = WriteCard(out + "/slotkeeper-ps1.mcr", CardKind::PS1, std::size(kPS1Saves));
+  bool ok = WriteCard(out + "/slotkeeper-ps1.mcr", CardKind::PS1, std::size(kPS1Saves)) &&
+            WriteMixedCard(out + "/slotkeeper-mixed.xmc") && WriteSingleSaves(out);
   if (!ok) {
     std::fprintf(stderr, "make_samples: could not write the sample cards\n");
     return 1;
