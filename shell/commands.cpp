@@ -1,0 +1,200 @@
+// The slot and edit commands: what each menu item, action button, dropped
+// file and start-up file does to the two slots.
+
+#include <optional>
+
+#include "card/card_image.h"
+#include "card/image_formats.h"
+#include "card/save_data_image.h"
+#include "card/save_operations.h"
+#include "resources/strings.h"
+#include "shell/shell.h"
+
+namespace slk {
+
+namespace {
+
+std::string NamePart(const std::string& path) {
+  std::string name = path;
+  FileNamePart(path, name);
+  return name;
+}
+
+}  // namespace
+
+std::uint32_t Shell::LoadSlotFromFile(Slot s, const std::string& path) {
+  if (ConfirmDiscard(s)) return 0;
+  PauseRendering();
+  workspace_->CloseSlot(s);
+  state_.modified[s] = 0;
+  state_.selectionSlot = -1;
+  if (workspace_->CreateSlotStore(s, 0) != 0) {
+    state_.scrollTop[s] = 0;
+    if (OpenCardImage(*workspace_, s, path) != 0) {
+      backend_.PrerenderSlotIcons(*workspace_, s, 0);
+      ResumeRendering();
+      return 1;
+    }
+    workspace_->CloseSlot(s);
+  }
+  state_.slotPath[s].clear();
+  SetSlotTitleText(s, res::TextId::NoFile);
+  SetMenuItems(LoadedOnlyGroup(s), false);
+  ResumeRendering();
+  return 0;
+}
+
+std::uint32_t Shell::SaveSlotToFile(Slot s, const std::string& path) {
+  // Writing sets the slot's kind to the format's, which the panels draw.
+  PauseRendering();
+  std::uint32_t saved = SaveCardImage(*workspace_, s, path);
+  ResumeRendering();
+  if (saved == 0) return 0;
+  state_.modified[s] = 0;
+  return 1;
+}
+
+std::uint32_t Shell::ImportSaveDataImage(Slot s, const std::string& path) {
+  PauseRendering();
+  if (!SlotHoldsCard(s)) {
+    if (workspace_->CreateSlotStore(s, 1) == 0) {
+      ResumeRendering();
+      return 0;
+    }
+    state_.selectionSlot = -1;
+    state_.slotPath[s].clear();
+    SetSlotTitleText(s, res::TextId::NewFile);
+  }
+  state_.modified[s] = 1;
+  if (AddSaveImage(*workspace_, s, path) == 0) {
+    ResumeRendering();
+    return 0;
+  }
+  std::uint32_t count = RowCount(s);
+  if (count > 9) state_.scrollTop[s] = LastScrollTop(count);
+  backend_.PrerenderSlotIcons(*workspace_, s, state_.scrollTop[s]);
+  ResumeRendering();
+  return 1;
+}
+
+void Shell::OpenPathIntoSlot(Slot s, const std::string& given) {
+  std::string path = StripQuotes(given);
+  if (ExtensionIndex(path, FormatList::CardImage) >= 0) {
+    if (LoadSlotFromFile(s, path) == 0) return;
+    SetSlotFile(s, path, NamePart(path));
+    SetMenuItems(LoadedOnlyGroup(s), true);
+  } else if (ExtensionIndex(path, FormatList::SaveDataImage) >= 0) {
+    if (ImportSaveDataImage(s, path) != 0) SetMenuItems(LoadedOnlyGroup(s), true);
+  }
+}
+
+void Shell::SetSlotFile(Slot s, const std::string& path, const std::string& name) {
+  PauseRendering();
+  state_.slotPath[s] = path;
+  SetSlotTitleName(s, name);
+  ResumeRendering();
+}
+
+void Shell::NewFile(Slot s) {
+  if (ConfirmDiscard(s)) return;
+  PauseRendering();
+  state_.slotPath[s].clear();
+  SetSlotTitleText(s, res::TextId::NewFile);
+  workspace_->CloseSlot(s);
+  if (workspace_->CreateSlotStore(s, 1) != 0) {
+    state_.modified[s] = 0;
+    state_.scrollTop[s] = 0;
+    state_.selectionSlot = -1;
+    SetMenuItems(LoadedOnlyGroup(s), true);
+  }
+  ResumeRendering();
+}
+
+void Shell::InsertChange(Slot s) {
+  std::optional<ChosenFile> file = dialogs_.ChooseFile(OpenFileRequest(FileGroup::CardImage));
+  if (!file) return;
+  if (LoadSlotFromFile(s, file->path) == 0) return;
+  SetSlotFile(s, file->path, file->name);
+  SetMenuItems(LoadedOnlyGroup(s), true);
+}
+
+void Shell::Eject(Slot s) {
+  if (ConfirmDiscard(s)) return;
+  PauseRendering();
+  workspace_->CloseSlot(s);
+  state_.slotPath[s].clear();
+  SetSlotTitleText(s, res::TextId::NoFile);
+  state_.modified[s] = 0;
+  state_.selectionSlot = -1;
+  SetMenuItems(LoadedOnlyGroup(s), false);
+  ResumeRendering();
+}
+
+void Shell::AddSaveDataImage(Slot s) {
+  std::optional<ChosenFile> file = dialogs_.ChooseFile(OpenFileRequest(FileGroup::SaveDataImage));
+  if (!file) return;
+  if (ImportSaveDataImage(s, file->path) != 0) SetMenuItems(LoadedOnlyGroup(s), true);
+}
+
+void Shell::Save(Slot s) {
+  if (state_.slotPath[s].empty()) return SaveAs(s);
+  SaveSlotToFile(s, state_.slotPath[s]);
+}
+
+void Shell::SaveAs(Slot s) {
+  std::optional<ChosenFile> file =
+      dialogs_.ChooseFile(SaveFileRequest(FileGroup::CardImage, workspace_->At(s).kind));
+  if (!file) return;
+  if (SaveSlotToFile(s, file->path) != 0) SetSlotFile(s, file->path, file->name);
+}
+
+void Shell::SaveSdi(Slot s, std::uint32_t position) {
+  if (position >= RowCount(s)) return;
+  CardKind kind = workspace_->At(s).AtRow(position).IsPS1() ? CardKind::PS1 : CardKind::PS2;
+  std::optional<ChosenFile> file =
+      dialogs_.ChooseFile(SaveFileRequest(FileGroup::SaveDataImage, kind));
+  if (!file) return;
+  SaveSaveImage(*workspace_, s, position, file->path);
+}
+
+void Shell::Copy(Slot s, std::uint32_t position) {
+  Slot other = OtherSlot(s);
+  if (!SlotHoldsCard(other) || position >= RowCount(s)) return;
+  PauseRendering();
+  if (CopySave(*workspace_, s, position) != 0) {
+    std::uint32_t count = RowCount(other);
+    if (state_.scrollTop[other] + 9 < count) state_.scrollTop[other] = LastScrollTop(count);
+    backend_.PrerenderSlotIcons(*workspace_, other, state_.scrollTop[other]);
+    state_.modified[other] = 1;
+    ResumeRendering();
+    CloseDetail();
+  }
+  ResumeRendering();
+}
+
+void Shell::Delete(Slot s, std::uint32_t position) {
+  if (position >= RowCount(s)) return;
+  PauseRendering();
+  DeleteSave(*workspace_, s, position);
+  std::uint32_t count = RowCount(s);
+  if (count == 0) state_.selectionSlot = -1;
+  // The selection moves to the new last save.
+  if (count > 0 && state_.selectionPosition == count) state_.selectionPosition = count - 1;
+  // The view moves up one row when its bottom row became empty.
+  if (count > 6 && state_.scrollTop[s] + 6 == count) state_.scrollTop[s] = LastScrollTop(count);
+  backend_.PrerenderSlotIcons(*workspace_, s, state_.scrollTop[s]);
+  state_.modified[s] = 1;
+  CloseDetail();
+}
+
+void Shell::Lock(Slot s, std::uint32_t position) {
+  if (SaveLocked()) {
+    workspace_->DeleteLockFile();
+    return;
+  }
+  if (position >= RowCount(s)) return;
+  LockSave(*workspace_, s, position);
+  if (settings_.LockAutoIconic != 0) window_.Minimise();
+}
+
+}  // namespace slk

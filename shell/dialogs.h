@@ -1,0 +1,31 @@
+#pragma once
+// The modal parts of the program: message boxes, file dialogs, the folder
+// browser and the Setting, Image Select and Info dialogs. The Qt window shows
+// real dialogs; tests answer from a script so that nothing blocks.
+
+#include <optional>
+
+#include "card/save_entry.h"
+#include "card/settings.h"
+#include "shell/file_requests.h"
+
+namespace slk {
+
+class Dialogs {
+ public:
+  virtual ~Dialogs() = default;
+
+  // String-table text with an OK button, captioned with the window title.
+  virtual void ShowMessage(int id) = 0;
+  // The same with Yes and No; true only for Yes.
+  virtual bool AskYesNo(int id) = 0;
+  // Image Select: the kind of a new card; cannot be cancelled.
+  virtual CardKind AskCardKind(CardKind preselected) = 0;
+  // Nothing when cancelled.
+  virtual std::optional<ChosenFile> ChooseFile(const FileRequest& request) = 0;
+  // The Setting dialog on `settings`: changed only by OK (true).
+  virtual bool EditSettings(Settings& settings) = 0;
+  virtual void ShowInfo() = 0;
+};
+
+}  // namespace slk

@@ -1,0 +1,40 @@
+#pragma once
+// What the open and save file dialogs offer: filter entries named from the
+// string table, the entry selected at first, and the extension a bare name
+// gets. Built here, shown by the window (or answered by a test script).
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "card/save_entry.h"
+
+namespace slk {
+
+// Group 0: card images; group 1: save data images.
+enum class FileGroup { CardImage = 0, SaveDataImage = 1 };
+
+struct FileFilter {
+  std::string name;                     // as the string table gives it (UTF-8)
+  std::vector<std::string> extensions;  // without the dot, lower case
+};
+
+struct FileRequest {
+  bool save = false;  // save dialog: ask before overwriting
+  std::vector<FileFilter> filters;
+  int selectedFilter = 0;
+  std::string defaultSuffix;
+};
+
+struct ChosenFile {
+  std::string path;  // full path, as the file system spells it
+  std::string name;  // the name part of the path
+};
+
+// Every format of the group, then the combined entry, which is selected.
+FileRequest OpenFileRequest(FileGroup group);
+// Only the formats that can carry a card (or a save) of `kind`: the expanded
+// card alone for a PS2 card, .psu and .psd for a PS2 save, all seven for PS1.
+FileRequest SaveFileRequest(FileGroup group, CardKind kind);
+
+}  // namespace slk

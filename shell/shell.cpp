@@ -1,0 +1,200 @@
+// Start-up, shut-down and the message routines.
+
+#include "shell/shell.h"
+
+#include <filesystem>
+#include <new>
+#include <system_error>
+
+#include "platform/sjis.h"
+#include "resources/strings.h"
+#include "shell/settings_file.h"
+
+namespace slk {
+
+Shell::Shell(RenderingBackend& backend, ShellWindow& window, Dialogs& dialogs)
+    : backend_(backend), window_(window), dialogs_(dialogs) {}
+
+Shell::~Shell() {
+  ShutDown();
+}
+
+bool Shell::StartUp(const StartupOptions& options) {
+  // Steps 1 and 2: the window with its menu, hidden until everything below
+  // has worked, so that a failed start shows only its message.
+  window_.Create(std::string(res::Text(res::TextId::WindowTitle)));
+  window_.ApplyMenu(menu_);
+  // The standard icon is looked for before the settings are read.
+  if (!FindStandardIcon(options.iconFolders)) {
+    FatalStartupError(res::TextId::StandardIconNotFound);
+    return false;
+  }
+  settingsPath_ = options.settingsPath;
+  settings_ = LoadSettings(options.settingsPath, options.currentDirectory);
+  backend_.CreateEvents();
+  eventsCreated_ = true;
+  LoadListTexts();
+  if (!StartDisplay()) return false;
+
+  for (Slot s : {kLeft, kRight}) {
+    state_.slotPath[s].clear();
+    SetSlotTitleText(s, res::TextId::NoFile);
+  }
+  state_.selectionSlot = -1;
+  window_.Show();
+  CreateScrollButtons();
+  backend_.StartRenderThread(state_, *workspace_);
+  threadStarted_ = true;
+  running_ = true;
+  OpenStartupFiles(options);
+  return true;
+}
+
+bool Shell::FindStandardIcon(const std::vector<std::string>& folders) {
+  for (const std::string& folder : folders) {
+    std::filesystem::path candidate = std::filesystem::path(folder) / "psicon" / "standard.ico";
+    std::error_code error;
+    if (std::filesystem::is_regular_file(candidate, error)) {
+      standardIconPath_ = std::filesystem::absolute(candidate, error).lexically_normal().string();
+      backend_.SetStandardIconPath(standardIconPath_);
+      return true;
+    }
+  }
+  return false;
+}
+
+// Steps 7 to 10: the display, then the workspace (its failure is reported
+// after Direct3D's), then the PS1 slab.
+bool Shell::StartDisplay() {
+  if (!backend_.CheckDirectX7()) {
+    FatalStartupError(res::TextId::DirectX7NotInstalled);
+    return false;
+  }
+  if (!backend_.InitDisplay(settings_.HALpriority != 0)) {
+    FatalStartupError(res::TextId::Direct3DInitFailed);
+    return false;
+  }
+  try {
+    workspace_ = std::make_unique<Workspace>(static_cast<MessageSink&>(*this), settings_);
+  } catch (const std::bad_alloc&) {
+    FatalStartupError(res::TextId::ApplicationInitFailed);
+    return false;
+  }
+  backend_.BuildSlab(*workspace_);
+  return true;
+}
+
+void Shell::LoadListTexts() {
+  state_.listTexts.ps2SaveData = res::TextShiftJis(res::TextId::PS2SaveDataCaption);
+  state_.listTexts.ps1SaveData = res::TextShiftJis(res::TextId::PS1SaveDataCaption);
+  state_.listTexts.ps2Card = res::TextShiftJis(res::TextId::PS2MemoryCard);
+  state_.listTexts.ps1Card = res::TextShiftJis(res::TextId::PS1MemoryCard);
+  state_.listTexts.upData = res::TextShiftJis(res::TextId::UpdateLabel);
+  state_.listTexts.size = res::TextShiftJis(res::TextId::SizeLabel);
+}
+
+void Shell::OpenStartupFiles(const StartupOptions& options) {
+  if (settings_.UseSlotPath != 0) {
+    // Remembered files win; the command line is ignored even when both are
+    // empty.
+    std::string left = settings_.LSlotPath;
+    std::string right = settings_.RSlotPath;
+    if (!left.empty()) OpenPathIntoSlot(kLeft, left);
+    if (!right.empty()) OpenPathIntoSlot(kRight, right);
+  } else if (!options.commandLine.empty()) {
+    OpenPathIntoSlot(kLeft, options.commandLine);
+  }
+}
+
+void Shell::ShutDown() {
+  if (shutDown_) return;
+  shutDown_ = true;
+  if (threadStarted_) {
+    PauseRendering();
+    backend_.StopRenderThread();
+    threadStarted_ = false;
+  }
+  if (eventsCreated_) {
+    backend_.CloseEvents();
+    eventsCreated_ = false;
+  }
+  if (workspace_) {
+    workspace_->CloseSlot(kLeft);
+    workspace_->CloseSlot(kRight);
+    workspace_.reset();
+  }
+  backend_.ReleaseDisplay();
+  // A start that failed never got its settings in use: writing them would
+  // replace the stored ones with defaults and empty slot paths.
+  if (running_) {
+    SaveSettings(settingsPath_, settings_, state_.slotPath[kLeft], state_.slotPath[kRight]);
+  }
+  running_ = false;
+}
+
+void Shell::FatalStartupError(int id) {
+  ShowMessage(id);
+  ShutDown();
+}
+
+void Shell::ShowMessage(int id) {
+  dialogs_.ShowMessage(id);
+}
+
+bool Shell::AskYesNo(int id) {
+  return dialogs_.AskYesNo(id);
+}
+
+CardKind Shell::AskCardKind(CardKind preselected) {
+  return dialogs_.AskCardKind(preselected);
+}
+
+bool Shell::ConfirmDiscard(Slot s) {
+  if (state_.modified[s] == 0) return false;
+  return !AskYesNo(res::TextId::LeftSlotNotSaved + s);
+}
+
+void Shell::PauseRendering() {
+  backend_.PauseRendering();
+  paused_ = true;
+}
+
+void Shell::ResumeRendering() {
+  paused_ = false;
+  backend_.ResumeRendering();
+}
+
+bool Shell::CloseRequested() {
+  if (busy_ > 0) return false;
+  if (ConfirmDiscard(kLeft)) return false;
+  if (ConfirmDiscard(kRight)) return false;
+  return true;
+}
+
+void Shell::SetSlotTitleText(Slot s, int textId) {
+  state_.slotTitle[s] = res::TextShiftJis(textId);
+}
+
+void Shell::SetSlotTitleName(Slot s, const std::string& name) {
+  state_.slotTitle[s] = platform::Utf8ToShiftJis(name);
+}
+
+std::string Shell::SlotTitleText(Slot s) const {
+  const std::string& title = state_.slotTitle[s];
+  return platform::ShiftJisToUtf8(std::span<const std::uint8_t>(
+      reinterpret_cast<const std::uint8_t*>(title.data()), title.size()));
+}
+
+bool Shell::SlotHoldsCard(Slot s) const {
+  return workspace_ && workspace_->At(s).open;
+}
+
+bool Shell::SaveLocked() const {
+  return workspace_ && workspace_->Lock().locked;
+}
+
+std::uint32_t Shell::RowCount(Slot s) const {
+  return workspace_ ? workspace_->At(s).RowCount() : 0;
+}
+
+}  // namespace slk

@@ -1,0 +1,158 @@
+#pragma once
+// The program's logic behind its one window: start-up and shut-down, the
+// message routines, the window's event handling (mouse, drops, buttons, menu
+// commands, repaint), the view switch and scrolling, and every slot and edit
+// command. Free of Qt: it talks to the display through RenderingBackend, to
+// the window through ShellWindow and to the user through Dialogs.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "card/messages.h"
+#include "card/settings.h"
+#include "card/workspace.h"
+#include "display/shell_state.h"
+#include "shell/dialogs.h"
+#include "shell/file_requests.h"
+#include "shell/menu_items.h"
+#include "shell/rendering_backend.h"
+#include "shell/shell_window.h"
+
+namespace slk {
+
+struct StartupOptions {
+  // Every program argument, joined with single blanks: one path.
+  std::string commandLine;
+  // Searched in order for "psicon/standard.ico".
+  std::vector<std::string> iconFolders;
+  std::string settingsPath;
+  std::string currentDirectory;
+};
+
+enum class ScrollAction : int { Top = 0, PageUp, RowUp, RowDown, PageDown, Bottom };
+
+// The rectangle of a slot's panel in client coordinates, and its cells.
+struct PanelRect {
+  int left, top, right, bottom;
+  bool Contains(int x, int y) const { return left <= x && x < right && top <= y && y < bottom; }
+};
+constexpr PanelRect kPanelRects[2] = {{5, 20, 227, 212}, {261, 20, 483, 212}};
+constexpr int kCellWidth = 74;
+constexpr int kCellHeight = 64;
+
+// The ScrollTop that shows the last row of `count` saves at the bottom.
+constexpr std::uint32_t LastScrollTop(std::uint32_t count) {
+  return 3 * ((count + 2) / 3) - 9;
+}
+
+class Shell : private MessageSink {
+ public:
+  Shell(RenderingBackend& backend, ShellWindow& window, Dialogs& dialogs);
+  Shell(const Shell&) = delete;
+  Shell& operator=(const Shell&) = delete;
+  ~Shell() override;
+
+  // Start-up up to the message loop. False after a fatal error, which has
+  // been shown and already shut everything down (the program then exits 0).
+  bool StartUp(const StartupOptions& options);
+  // Safe at any point; runs once. Writes the settings only after a start-up
+  // that got as far as the message loop.
+  void ShutDown();
+
+  // Message routines (also the card model's MessageSink).
+  void ShowMessage(int id) override;
+  bool AskYesNo(int id) override;
+  // True means stop: the slot is modified and the user did not answer Yes.
+  bool ConfirmDiscard(Slot s);
+  void PauseRendering();
+  void ResumeRendering();
+
+  // The window's events. Coordinates are client coordinates.
+  bool CloseRequested();  // true: the window may close
+  void Command(int id);   // menu 140
+  void ButtonClicked(int id);
+  void MouseMoved(int x, int y);
+  void LeftButtonDown(int x, int y);
+  void RightButtonDown(int x, int y);
+  void FilesDropped(int x, int y, const std::vector<std::string>& paths);
+  void Paint();
+  void MenuLoop(bool active);
+
+  void SetMenuItems(MenuGroup group, bool enable);
+  void OpenDetail();
+  void CloseDetail();
+  void ScrollSlot(Slot s, ScrollAction action);
+
+  // Slot commands and their helpers.
+  std::uint32_t LoadSlotFromFile(Slot s, const std::string& path);
+  std::uint32_t SaveSlotToFile(Slot s, const std::string& path);
+  std::uint32_t ImportSaveDataImage(Slot s, const std::string& path);
+  void OpenPathIntoSlot(Slot s, const std::string& path);
+  void SetSlotFile(Slot s, const std::string& path, const std::string& name);
+  void NewFile(Slot s);
+  void InsertChange(Slot s);
+  void Eject(Slot s);
+  void AddSaveDataImage(Slot s);
+  void Save(Slot s);
+  void SaveAs(Slot s);
+  // Edit commands on the selected save.
+  void SaveSdi(Slot s, std::uint32_t position);
+  void Copy(Slot s, std::uint32_t position);
+  void Delete(Slot s, std::uint32_t position);
+  void Lock(Slot s, std::uint32_t position);
+
+  ShellState& State() { return state_; }
+  const ShellState& State() const { return state_; }
+  Settings& CurrentSettings() { return settings_; }
+  const MenuState& Menu() const { return menu_; }
+  Workspace* Ws() { return workspace_.get(); }
+  const std::string& StandardIconPath() const { return standardIconPath_; }
+  // The slot's title as UTF-8 (ShellState keeps the bytes the panels draw).
+  std::string SlotTitleText(Slot s) const;
+  bool SlotHoldsCard(Slot s) const;
+  bool SaveLocked() const;
+
+ private:
+  CardKind AskCardKind(CardKind preselected) override;
+  void FatalStartupError(int id);
+  bool FindStandardIcon(const std::vector<std::string>& folders);
+  bool StartDisplay();
+  void LoadListTexts();
+  void OpenStartupFiles(const StartupOptions& options);
+
+  // ShellState changes that the rendering thread draws from; callers pause.
+  void SetSlotTitleText(Slot s, int textId);
+  void SetSlotTitleName(Slot s, const std::string& name);
+
+  bool HitTest(int x, int y);
+  void RecoverSurfaces();
+  void DrawSelectedTitle();
+  std::uint32_t SelectedEntry() const;
+  void CreateScrollButtons();
+  void CreateActionButtons();
+  void RunButtonCommand(int id);
+  void RunEditCommand(int id);
+  std::uint32_t RowCount(Slot s) const;
+
+  RenderingBackend& backend_;
+  ShellWindow& window_;
+  Dialogs& dialogs_;
+
+  ShellState state_;
+  Settings settings_;
+  MenuState menu_;
+  std::unique_ptr<Workspace> workspace_;
+  std::string standardIconPath_;
+  std::string settingsPath_;
+
+  bool eventsCreated_ = false;
+  bool threadStarted_ = false;
+  bool running_ = false;   // start-up reached the message loop
+  bool shutDown_ = false;  // ShutDown ran
+  bool paused_ = false;    // between PauseRendering and ResumeRendering
+  int busy_ = 0;           // depth of handlers in progress (modal loops re-enter)
+};
+
+}  // namespace slk

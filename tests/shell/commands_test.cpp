@@ -1,0 +1,468 @@
+// The slot and edit commands, the menu states they leave, scrolling, drops,
+// the detail view and surface recovery.
+
+#include <filesystem>
+
+#include "resources/strings.h"
+#include "shell_fixture.h"
+
+namespace slk::testing {
+namespace {
+
+constexpr int kScrollLeft = 4;  // button ids: Left column 4-9, Right 10-15
+constexpr int kScrollRight = 10;
+int ScrollButton(int firstId, ScrollAction action) {
+  return firstId + static_cast<int>(action);
+}
+
+TEST_F(ShellTest, MenuStatesFollowLoadEjectFailedLoadAndTheDetailView) {
+  Start();
+  std::string card = WritePS1Card(dir, "card.mcr", 3);
+  shell.OpenPathIntoSlot(kLeft, card);
+  EXPECT_TRUE(window.menu.Enabled(MenuId::Eject));
+  EXPECT_TRUE(window.menu.Enabled(MenuId::Save));
+  EXPECT_TRUE(window.menu.Enabled(MenuId::SaveAs));
+  EXPECT_FALSE(window.menu.Enabled(MenuId::Save + 1));
+
+  shell.Command(MenuId::Eject);
+  EXPECT_FALSE(window.menu.Enabled(MenuId::Eject));
+  EXPECT_FALSE(shell.SlotHoldsCard(kLeft));
+  EXPECT_EQ(shell.SlotTitleText(kLeft), "<No File>");
+
+  shell.OpenPathIntoSlot(kLeft, card);
+  std::string broken = dir.File("broken.mcr");
+  WriteFileBytes(broken, std::vector<std::uint8_t>(100, 0));
+  shell.OpenPathIntoSlot(kLeft, broken);
+  EXPECT_EQ(dialogs.shown.size(), 1u);
+  EXPECT_FALSE(shell.SlotHoldsCard(kLeft));
+  EXPECT_TRUE(shell.State().slotPath[kLeft].empty());
+  EXPECT_FALSE(window.menu.Enabled(MenuId::Save));
+  EXPECT_TRUE(window.menu.Enabled(MenuId::NewFile));
+
+  shell.OpenPathIntoSlot(kLeft, card);
+  ClickSave(kLeft, 1);
+  EXPECT_EQ(shell.State().viewState, ViewState::Detail);
+  for (int id = MenuId::NewFile; id <= MenuId::SaveAs + 1; ++id) {
+    EXPECT_FALSE(window.menu.Enabled(id)) << id;
+  }
+  for (int id : {MenuId::Copy, MenuId::Delete, MenuId::SaveSdi, MenuId::Lock}) {
+    EXPECT_TRUE(window.menu.Enabled(id)) << id;
+  }
+  EXPECT_TRUE(window.menu.Enabled(MenuId::Exit));
+
+  shell.RightButtonDown(10, 10);
+  EXPECT_EQ(shell.State().viewState, ViewState::List);
+  EXPECT_TRUE(window.menu.Enabled(MenuId::Save));
+  EXPECT_TRUE(window.menu.Enabled(MenuId::NewFile + 1));
+  EXPECT_FALSE(window.menu.Enabled(MenuId::Save + 1));
+  EXPECT_FALSE(window.menu.Enabled(MenuId::Copy));
+}
+
+TEST_F(ShellTest, DetailViewSwitchesButtonsAndPlaysTheTransition) {
+  Start(WritePS1Card(dir, "card.mcr", 4));
+  ClickSave(kLeft, 3);
+  CallLog open = {"DestroyScrollButtons", "PlayTransition 0", "BuildDetailScreen L 3",
+                  "CreateActionButtons"};
+  EXPECT_EQ(log, open);
+  EXPECT_EQ(window.framesShown, 51);  // frames keep coming during the animation
+  EXPECT_EQ(shell.State().displayMode, DisplayMode::Detail);
+  EXPECT_FALSE(backend.paused);
+
+  log.clear();
+  shell.RightButtonDown(300, 300);
+  CallLog close = {"DestroyActionButtons", "PlayTransition 1", "CreateScrollButtons"};
+  EXPECT_EQ(log, close);
+  EXPECT_EQ(shell.State().displayMode, DisplayMode::List);
+  EXPECT_FALSE(backend.paused);
+}
+
+TEST_F(ShellTest, AnimationCutSwitchesWithoutTheTransition) {
+  WriteSettings("[Setting]\nAnimationCut=1\n");
+  Start(WritePS1Card(dir, "card.mcr", 2));
+  ClickSave(kLeft, 0);
+  shell.RightButtonDown(0, 0);
+  EXPECT_FALSE(Logged("PlayTransition 0"));
+  EXPECT_FALSE(Logged("PlayTransition 1"));
+  EXPECT_EQ(shell.State().viewState, ViewState::List);
+  EXPECT_FALSE(backend.paused);
+}
+
+TEST_F(ShellTest, HoverSelectsSavesAndKeepsTheLastOne) {
+  Start(WritePS1Card(dir, "card.mcr", 2));
+  shell.MouseMoved(CellX(kLeft, 1), CellY(kLeft, 1));
+  EXPECT_EQ(shell.State().selectionSlot, kLeft);
+  EXPECT_EQ(shell.State().selectionPosition, 1u);
+  EXPECT_TRUE(Logged("DrawTitleBox L 1"));
+  // An empty cell and an empty slot leave the selection where it was.
+  shell.MouseMoved(CellX(kLeft, 5), CellY(kLeft, 5));
+  shell.MouseMoved(CellX(kRight, 0), CellY(kRight, 0));
+  EXPECT_EQ(shell.State().selectionSlot, kLeft);
+  EXPECT_EQ(shell.State().selectionPosition, 1u);
+}
+
+TEST_F(ShellTest, RightClickInTheListPopsUpThatSlotsMenu) {
+  Start();
+  shell.RightButtonDown(CellX(kRight, 4), CellY(kRight, 4));
+  shell.RightButtonDown(240, 100);  // between the panels
+  shell.RightButtonDown(CellX(kLeft, 0), CellY(kLeft, 0));
+  EXPECT_EQ(log, (CallLog{"Popup R", "Popup L"}));
+}
+
+TEST_F(ShellTest, ScrollingTenSavesToTheBottomShowsTheLastRow) {
+  Start(WriteExpandedCard(dir, "ten.xmc", 10));
+  shell.ButtonClicked(ScrollButton(kScrollLeft, ScrollAction::Bottom));
+  EXPECT_EQ(shell.State().scrollTop[kLeft], 3u);
+  EXPECT_TRUE(Logged("Prerender L 3"));
+  shell.ButtonClicked(ScrollButton(kScrollLeft, ScrollAction::RowDown));
+  EXPECT_EQ(shell.State().scrollTop[kLeft], 3u);
+  shell.ButtonClicked(ScrollButton(kScrollLeft, ScrollAction::RowUp));
+  EXPECT_EQ(shell.State().scrollTop[kLeft], 0u);
+}
+
+TEST_F(ShellTest, PagingTwentySaves) {
+  Start(WriteExpandedCard(dir, "twenty.xmc", 20));
+  shell.ButtonClicked(ScrollButton(kScrollLeft, ScrollAction::PageDown));
+  EXPECT_EQ(shell.State().scrollTop[kLeft], 9u);
+  shell.ButtonClicked(ScrollButton(kScrollLeft, ScrollAction::PageDown));
+  EXPECT_EQ(shell.State().scrollTop[kLeft], 12u);
+  shell.ButtonClicked(ScrollButton(kScrollLeft, ScrollAction::PageUp));
+  EXPECT_EQ(shell.State().scrollTop[kLeft], 3u);
+  shell.ButtonClicked(ScrollButton(kScrollLeft, ScrollAction::PageUp));
+  EXPECT_EQ(shell.State().scrollTop[kLeft], 0u);
+  shell.ButtonClicked(ScrollButton(kScrollLeft, ScrollAction::RowDown));
+  shell.ButtonClicked(ScrollButton(kScrollLeft, ScrollAction::Top));
+  EXPECT_EQ(shell.State().scrollTop[kLeft], 0u);
+  EXPECT_FALSE(backend.paused);
+}
+
+TEST_F(ShellTest, NineSavesNeverScroll) {
+  Start();
+  shell.OpenPathIntoSlot(kRight, WriteExpandedCard(dir, "nine.xmc", 9));
+  log.clear();
+  for (int action = 0; action < 6; ++action) shell.ButtonClicked(kScrollRight + action);
+  EXPECT_EQ(shell.State().scrollTop[kRight], 0u);
+  EXPECT_TRUE(log.empty());
+}
+
+TEST_F(ShellTest, ScrollButtonsOfAnEmptySlotDoNothing) {
+  Start();
+  shell.ButtonClicked(ScrollButton(kScrollLeft, ScrollAction::Bottom));
+  EXPECT_TRUE(log.empty());
+}
+
+TEST_F(ShellTest, DroppedCardImagesReplaceEachOtherInOrder) {
+  Start();
+  shell.ImportSaveDataImage(kLeft, WritePS2Save(dir, "x.psu", "BASLUS-9"));
+  std::string first = WritePS1Card(dir, "first.mcr", 1);
+  std::string second = WriteExpandedCard(dir, "second.xmc", 2);
+  dialogs.answers = {true};  // only the first load finds Left modified
+  shell.FilesDropped(CellX(kLeft, 0), CellY(kLeft, 0), {first, second});
+  EXPECT_EQ(dialogs.asked, std::vector<int>{res::TextId::LeftSlotNotSaved});
+  EXPECT_EQ(Count(kLeft), 2u);
+  EXPECT_EQ(shell.State().slotPath[kLeft], second);
+  EXPECT_EQ(shell.State().modified[kLeft], 0);
+}
+
+TEST_F(ShellTest, DroppedSaveImagesAreAllImported) {
+  Start();
+  std::vector<std::string> saves;
+  for (int i = 0; i < 3; ++i) {
+    saves.push_back(
+        WritePS2Save(dir, "s" + std::to_string(i) + ".PSU", "BASLUS-" + std::to_string(i)));
+  }
+  shell.FilesDropped(300, 200, saves);
+  EXPECT_EQ(Count(kRight), 3u);
+  EXPECT_EQ(dialogs.kindPreselections.size(), 1u);  // one new card, asked once
+  EXPECT_EQ(shell.SlotTitleText(kRight), "<New File>");
+  EXPECT_EQ(shell.State().modified[kRight], 1);
+  EXPECT_TRUE(window.menu.Enabled(MenuId::Save + 1));
+  EXPECT_FALSE(shell.SlotHoldsCard(kLeft));
+}
+
+TEST_F(ShellTest, DropsOutsideThePanelsAreIgnored) {
+  Start();
+  std::string card = WritePS1Card(dir, "card.mcr", 1);
+  shell.FilesDropped(240, 100, {card});  // between the panels
+  shell.FilesDropped(235, 50, {card});   // on a scroll button
+  shell.FilesDropped(100, 250, {card});  // below the panels
+  shell.FilesDropped(4, 100, {card});    // left of Left
+  EXPECT_FALSE(shell.SlotHoldsCard(kLeft));
+  EXPECT_FALSE(shell.SlotHoldsCard(kRight));
+  EXPECT_TRUE(log.empty());
+}
+
+TEST_F(ShellTest, DropsAreIgnoredInTheDetailView) {
+  Start(WritePS1Card(dir, "card.mcr", 1));
+  ClickSave(kLeft, 0);
+  shell.FilesDropped(300, 100, {WritePS1Card(dir, "other.mcr", 2)});
+  EXPECT_FALSE(shell.SlotHoldsCard(kRight));
+}
+
+TEST_F(ShellTest, FileWithNeitherExtensionDoesNothing) {
+  Start();
+  std::string path = dir.File("notes.txt");
+  WriteFileBytes(path, {1});
+  shell.FilesDropped(50, 50, {path});
+  EXPECT_FALSE(shell.SlotHoldsCard(kLeft));
+  EXPECT_TRUE(dialogs.shown.empty());
+}
+
+TEST_F(ShellTest, ImportingTheTenthSaveScrollsToThree) {
+  Start(WriteExpandedCard(dir, "nine.xmc", 9));
+  shell.ImportSaveDataImage(kLeft, WritePS2Save(dir, "ten.psu", "BASLUS-T"));
+  EXPECT_EQ(shell.State().scrollTop[kLeft], 3u);
+  EXPECT_TRUE(Logged("Prerender L 3"));
+}
+
+TEST_F(ShellTest, CopyIntoNineSavesScrollsTheTargetToThree) {
+  Start(WriteExpandedCard(dir, "left.xmc", 1, 2000));
+  shell.OpenPathIntoSlot(kRight, WriteExpandedCard(dir, "right.xmc", 9));
+  ClickSave(kLeft, 0);
+  shell.ButtonClicked(0);  // Copy
+  EXPECT_EQ(Count(kRight), 10u);
+  EXPECT_EQ(shell.State().scrollTop[kRight], 3u);
+  EXPECT_EQ(shell.State().modified[kRight], 1);
+  EXPECT_EQ(shell.State().modified[kLeft], 0);
+  EXPECT_EQ(shell.State().viewState, ViewState::List);
+  EXPECT_FALSE(backend.paused);
+}
+
+TEST_F(ShellTest, CopyIntoAnEmptySlotDoesNothing) {
+  Start(WriteExpandedCard(dir, "left.xmc", 1));
+  ClickSave(kLeft, 0);
+  shell.Command(MenuId::Copy);
+  EXPECT_FALSE(shell.SlotHoldsCard(kRight));
+  EXPECT_EQ(shell.State().viewState, ViewState::Detail);
+  EXPECT_TRUE(dialogs.shown.empty());
+}
+
+TEST_F(ShellTest, RefusedCopyStaysInTheDetailView) {
+  Start(WriteExpandedCard(dir, "left.xmc", 1));
+  shell.OpenPathIntoSlot(kRight, WritePS1Card(dir, "right.mcr", 1));
+  ClickSave(kLeft, 0);
+  shell.Command(MenuId::Copy);
+  EXPECT_EQ(dialogs.shown, std::vector<int>{res::TextId::PS2SaveNotForPS1Card});
+  EXPECT_EQ(shell.State().viewState, ViewState::Detail);
+  EXPECT_EQ(shell.State().modified[kRight], 0);
+  EXPECT_FALSE(backend.paused);
+}
+
+TEST_F(ShellTest, DeletingTheLastOfTenAtScrollTopThreeScrollsToZero) {
+  Start(WriteExpandedCard(dir, "ten.xmc", 10));
+  shell.ButtonClicked(ScrollButton(kScrollLeft, ScrollAction::Bottom));
+  ClickSave(kLeft, 9);
+  shell.ButtonClicked(1);  // Delete
+  EXPECT_EQ(Count(kLeft), 9u);
+  EXPECT_EQ(shell.State().scrollTop[kLeft], 0u);
+  EXPECT_EQ(shell.State().selectionPosition, 8u);
+  EXPECT_EQ(shell.State().modified[kLeft], 1);
+  EXPECT_EQ(shell.State().viewState, ViewState::List);
+  EXPECT_FALSE(backend.paused);
+}
+
+TEST_F(ShellTest, DeletingTheOnlySaveClearsTheSelection) {
+  Start(WritePS1Card(dir, "one.mcr", 1));
+  ClickSave(kLeft, 0);
+  shell.Command(MenuId::Delete);
+  EXPECT_EQ(Count(kLeft), 0u);
+  EXPECT_EQ(shell.State().selectionSlot, -1);
+}
+
+TEST_F(ShellTest, LockBlocksTheOtherEditCommandsUntilUnlocked) {
+  WriteSettings("[Setting]\nLockAutoIconic=1\nLockImagePS1=9\n[Directory]\nLockPath=" + dir.Path() +
+                "\n");
+  Start(WritePS1Card(dir, "card.mcr", 2));
+  shell.OpenPathIntoSlot(kRight, WriteExpandedCard(dir, "right.xmc", 1));
+  ClickSave(kLeft, 0);
+  shell.ButtonClicked(3);  // Lock
+  EXPECT_TRUE(shell.SaveLocked());
+  EXPECT_TRUE(std::filesystem::exists(dir.File("qovan.ps1")));
+  EXPECT_EQ(std::count(log.begin(), log.end(), "Minimise"), 1);
+
+  shell.ButtonClicked(0);  // Copy
+  shell.Command(MenuId::Copy);
+  shell.ButtonClicked(1);  // Delete
+  shell.Command(MenuId::SaveSdi);
+  shell.RightButtonDown(10, 10);
+  EXPECT_EQ(Count(kRight), 1u);
+  EXPECT_EQ(Count(kLeft), 2u);
+  EXPECT_TRUE(dialogs.requests.empty());
+  EXPECT_EQ(shell.State().viewState, ViewState::Detail);
+
+  shell.Command(MenuId::Lock);
+  EXPECT_FALSE(shell.SaveLocked());
+  EXPECT_FALSE(std::filesystem::exists(dir.File("qovan.ps1")));
+  EXPECT_EQ(std::count(log.begin(), log.end(), "Minimise"), 1);
+  shell.RightButtonDown(10, 10);
+  EXPECT_EQ(shell.State().viewState, ViewState::List);
+}
+
+TEST_F(ShellTest, FailedLockStillMinimises) {
+  WriteSettings("[Setting]\nLockAutoIconic=1\n[Directory]\nLockPath=" + dir.File("missing") + "\n");
+  Start(WritePS1Card(dir, "card.mcr", 1));
+  ClickSave(kLeft, 0);
+  shell.Command(MenuId::Lock);
+  EXPECT_FALSE(shell.SaveLocked());
+  EXPECT_EQ(dialogs.shown, std::vector<int>{res::TextId::LockFailed});
+  EXPECT_TRUE(Logged("Minimise"));
+}
+
+TEST_F(ShellTest, NewFileAsksTheKindAndIsNotModified) {
+  Start();
+  dialogs.kindAnswer = CardKind::PS1;
+  shell.Command(MenuId::NewFile + 1);
+  EXPECT_EQ(shell.Ws()->At(kRight).kind, CardKind::PS1);
+  EXPECT_EQ(shell.SlotTitleText(kRight), "<New File>");
+  EXPECT_EQ(shell.State().modified[kRight], 0);
+  EXPECT_TRUE(window.menu.Enabled(MenuId::Eject + 1));
+  // The first start has no settings file: the expanded card comes first.
+  EXPECT_EQ(dialogs.kindPreselections, std::vector<CardKind>{CardKind::PS2});
+  shell.Command(MenuId::Eject + 1);
+  EXPECT_TRUE(dialogs.asked.empty());
+  EXPECT_FALSE(shell.SlotHoldsCard(kRight));
+}
+
+TEST_F(ShellTest, InsertChangeOnAModifiedSlotAnsweredNoReadsNothing) {
+  Start();
+  shell.ImportSaveDataImage(kLeft, WritePS2Save(dir, "a.psu", "BASLUS-A"));
+  dialogs.files = {ChosenFile{WritePS1Card(dir, "new.mcr", 3), "new.mcr"}};
+  dialogs.answers = {false};
+  shell.Command(MenuId::InsertChange);
+  EXPECT_EQ(Count(kLeft), 1u);
+  EXPECT_EQ(shell.SlotTitleText(kLeft), "<New File>");
+  EXPECT_EQ(shell.State().modified[kLeft], 1);
+  const FileRequest& request = dialogs.requests.at(0);
+  EXPECT_FALSE(request.save);
+  EXPECT_EQ(request.filters.size(), 8u);
+  EXPECT_EQ(request.selectedFilter, 7);
+  EXPECT_EQ(request.defaultSuffix, "xmc");
+}
+
+TEST_F(ShellTest, InsertChangeLoadsTheChosenFile) {
+  Start();
+  std::string path = WritePS1Card(dir, "chosen.mcr", 3);
+  dialogs.files = {ChosenFile{path, "chosen.mcr"}};
+  shell.Command(MenuId::InsertChange + 1);
+  EXPECT_EQ(Count(kRight), 3u);
+  EXPECT_EQ(shell.State().slotPath[kRight], path);
+  EXPECT_EQ(shell.SlotTitleText(kRight), "chosen.mcr");
+  shell.Command(MenuId::InsertChange + 1);  // cancelled
+  EXPECT_EQ(Count(kRight), 3u);
+}
+
+TEST_F(ShellTest, SaveWritesTheLoadedFileAgainAndClearsModified) {
+  std::string path = WritePS1Card(dir, "card.mcr", 2);
+  Start(path);
+  ClickSave(kLeft, 0);
+  shell.Command(MenuId::Delete);
+  EXPECT_EQ(shell.State().modified[kLeft], 1);
+  shell.Command(MenuId::Save);
+  EXPECT_EQ(shell.State().modified[kLeft], 0);
+  EXPECT_EQ(ReadFileBytes(path).size(), 131072u);
+  shell.Command(MenuId::Eject);
+  shell.OpenPathIntoSlot(kLeft, path);
+  EXPECT_EQ(Count(kLeft), 1u);
+  EXPECT_FALSE(backend.paused);
+}
+
+TEST_F(ShellTest, SaveOfANewCardAsksForANameWithOnlyItsFormats) {
+  Start();
+  shell.OpenPathIntoSlot(kLeft, WritePS2Save(dir, "a.psu", "BASLUS-A"));
+  std::string target = dir.File("saved.xmc");
+  dialogs.files = {ChosenFile{target, "saved.xmc"}};
+  shell.Command(MenuId::Save);
+  const FileRequest& request = dialogs.requests.at(0);
+  EXPECT_TRUE(request.save);
+  ASSERT_EQ(request.filters.size(), 1u);
+  EXPECT_EQ(request.filters[0].name, "Expanded MemoryCard (*.xmc)");
+  EXPECT_EQ(shell.State().slotPath[kLeft], target);
+  EXPECT_EQ(shell.SlotTitleText(kLeft), "saved.xmc");
+  EXPECT_EQ(shell.State().modified[kLeft], 0);
+  EXPECT_TRUE(std::filesystem::exists(target));
+}
+
+TEST_F(ShellTest, FailedSaveAsKeepsPathAndModified) {
+  Start();
+  shell.OpenPathIntoSlot(kLeft, WritePS2Save(dir, "a.psu", "BASLUS-A"));
+  dialogs.files = {ChosenFile{dir.File("missing/saved.xmc"), "saved.xmc"}};
+  shell.Command(MenuId::SaveAs);
+  EXPECT_EQ(dialogs.shown.size(), 1u);
+  EXPECT_TRUE(shell.State().slotPath[kLeft].empty());
+  EXPECT_EQ(shell.State().modified[kLeft], 1);
+}
+
+TEST_F(ShellTest, SaveSdiOfAPS2SaveOffersTheTwoMemoryJugglerFormats) {
+  Start(WriteExpandedCard(dir, "card.xmc", 1));
+  ClickSave(kLeft, 0);
+  std::string target = dir.File("export.psu");
+  dialogs.files = {ChosenFile{target, "export.psu"}};
+  shell.ButtonClicked(2);  // SaveSDI
+  const FileRequest& request = dialogs.requests.at(0);
+  ASSERT_EQ(request.filters.size(), 2u);
+  EXPECT_EQ(request.filters[0].name, res::Text(res::TextId::FormatPsu));
+  EXPECT_EQ(request.filters[1].name, res::Text(res::TextId::FormatPsd));
+  EXPECT_EQ(request.defaultSuffix, "psu");
+  EXPECT_TRUE(std::filesystem::exists(target));
+  EXPECT_EQ(shell.State().modified[kLeft], 0);
+}
+
+TEST_F(ShellTest, SettingAndInfoOpenTheirDialogs) {
+  Start();
+  dialogs.editSettings = [](Settings& s) {
+    s.AnimationCut = 1;
+    return true;
+  };
+  shell.Command(MenuId::Setting);
+  shell.Command(MenuId::Info);
+  EXPECT_TRUE(Logged("EditSettings"));
+  EXPECT_TRUE(Logged("ShowInfo"));
+  EXPECT_EQ(shell.CurrentSettings().AnimationCut, 1);
+}
+
+TEST_F(ShellTest, GreyMenuCommandsDoNothing) {
+  Start();
+  shell.Command(MenuId::Save);
+  shell.Command(MenuId::Copy);
+  EXPECT_TRUE(log.empty());
+}
+
+TEST_F(ShellTest, LostSurfacesAreRestoredOnPaint) {
+  Start(WritePS1Card(dir, "card.mcr", 2));
+  shell.MouseMoved(CellX(kLeft, 1), CellY(kLeft, 1));
+  log.clear();
+  shell.Paint();
+  EXPECT_TRUE(log.empty());
+  backend.lost = true;
+  shell.Paint();
+  CallLog expected = {"RestoreSurfaces", "Prerender L 0", "DrawTitleBox L 1", "ComposePanels"};
+  EXPECT_EQ(log, expected);
+  EXPECT_FALSE(backend.paused);
+
+  ClickSave(kLeft, 0);
+  log.clear();
+  backend.lost = true;
+  shell.Paint();
+  EXPECT_TRUE(Logged("BuildDetailScreen L 0"));
+}
+
+TEST_F(ShellTest, MenuLoopIsRecordedForTheRenderingThread) {
+  Start();
+  shell.MenuLoop(true);
+  EXPECT_EQ(shell.State().menuLoopActive, 1);
+  shell.MenuLoop(false);
+  EXPECT_EQ(shell.State().menuLoopActive, 0);
+}
+
+TEST_F(ShellTest, ScrollButtonStatesAreClearedWhenTheButtonsAreMade) {
+  Start(WritePS1Card(dir, "card.mcr", 1));
+  shell.State().scrollButtonState[3] = 1;
+  ClickSave(kLeft, 0);
+  shell.State().actionButtonState[2] = 1;
+  shell.RightButtonDown(0, 0);
+  EXPECT_EQ(shell.State().scrollButtonState[3], 0);
+  ClickSave(kLeft, 0);
+  EXPECT_EQ(shell.State().actionButtonState[2], 0);
+}
+
+}  // namespace
+}  // namespace slk::testing

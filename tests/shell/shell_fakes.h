@@ -1,0 +1,186 @@
+#pragma once
+// Doubles for the shell's three seams: a display back end and a window that
+// record what they are asked, in one shared log, and dialogs that answer
+// from a script so that no test ever blocks on a modal loop.
+
+#include <deque>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "shell/dialogs.h"
+#include "shell/rendering_backend.h"
+#include "shell/shell_window.h"
+
+namespace slk::testing {
+
+using CallLog = std::vector<std::string>;
+
+inline std::string SlotName(Slot s) {
+  return s == kLeft ? "L" : "R";
+}
+
+class RecordingBackend : public RenderingBackend {
+ public:
+  explicit RecordingBackend(CallLog& log) : log_(log) {}
+
+  void SetStandardIconPath(const std::string& path) override { iconPath = path; }
+  void CreateEvents() override { log_.push_back("CreateEvents"); }
+  bool CheckDirectX7() override {
+    log_.push_back("CheckDirectX7");
+    return directX7;
+  }
+  bool InitDisplay(bool halPriority) override {
+    log_.push_back(halPriority ? "InitDisplay hal" : "InitDisplay");
+    return initDisplay;
+  }
+  void BuildSlab(Workspace&) override { log_.push_back("BuildSlab"); }
+  void StartRenderThread(ShellState&, Workspace&) override {
+    log_.push_back("StartRenderThread");
+    running = true;
+  }
+  void StopRenderThread() override {
+    log_.push_back(paused ? "StopRenderThread" : "StopRenderThread unpaused");
+    running = false;
+  }
+  void CloseEvents() override { log_.push_back("CloseEvents"); }
+  void ReleaseDisplay() override { log_.push_back("ReleaseDisplay"); }
+  void PauseRendering() override {
+    ++pauses;
+    paused = true;
+  }
+  void ResumeRendering() override { paused = false; }
+  void PrerenderSlotIcons(Workspace&, Slot slot, std::uint32_t first) override {
+    log_.push_back("Prerender " + SlotName(slot) + " " + std::to_string(first) +
+                   (paused ? "" : " unpaused"));
+  }
+  void DrawTitleBox(Workspace&, Slot slot, std::uint32_t entry) override {
+    log_.push_back("DrawTitleBox " + SlotName(slot) + " " + std::to_string(entry) +
+                   (paused ? "" : " unpaused"));
+  }
+  void BuildDetailScreen(Workspace&, Slot slot, std::uint32_t entry) override {
+    log_.push_back("BuildDetailScreen " + SlotName(slot) + " " + std::to_string(entry) +
+                   (paused ? "" : " unpaused"));
+  }
+  void ComposePanels(ShellState&, Workspace&) override { log_.push_back("ComposePanels"); }
+  void PlayTransition(ShellState& state, int direction,
+                      const std::function<void()>& afterStep) override {
+    log_.push_back("PlayTransition " + std::to_string(direction) +
+                   (state.displayMode == DisplayMode::Transition ? "" : " wrong mode") +
+                   (paused ? " paused" : ""));
+    for (int step = 0; step < 51; ++step) afterStep();
+  }
+  bool PrimaryLost() override { return lost; }
+  void RestoreSurfaces() override {
+    log_.push_back("RestoreSurfaces");
+    lost = false;
+  }
+  bool CopyFrame(std::span<std::uint32_t>) override { return false; }
+
+  bool directX7 = true;
+  bool initDisplay = true;
+  bool lost = false;
+  bool paused = false;
+  bool running = false;
+  int pauses = 0;
+  std::string iconPath;
+
+ private:
+  CallLog& log_;
+};
+
+class RecordingWindow : public ShellWindow {
+ public:
+  explicit RecordingWindow(CallLog& log) : log_(log) {}
+
+  void Create(const std::string& title) override {
+    log_.push_back("Create");
+    this->title = title;
+  }
+  void Show() override {
+    log_.push_back("Show");
+    shown = true;
+  }
+  void ApplyMenu(const MenuState& state) override { menu = state; }
+  void CreateScrollButtons() override {
+    log_.push_back("CreateScrollButtons");
+    scrollButtons = true;
+  }
+  void DestroyScrollButtons() override {
+    log_.push_back("DestroyScrollButtons");
+    scrollButtons = false;
+  }
+  void CreateActionButtons() override {
+    log_.push_back("CreateActionButtons");
+    actionButtons = true;
+  }
+  void DestroyActionButtons() override {
+    log_.push_back("DestroyActionButtons");
+    actionButtons = false;
+  }
+  void PopupSlotMenu(Slot slot, int, int) override { log_.push_back("Popup " + SlotName(slot)); }
+  void Minimise() override { log_.push_back("Minimise"); }
+  void PostClose() override { log_.push_back("PostClose"); }
+  void ShowLatestFrame() override { ++framesShown; }
+
+  std::string title;
+  bool shown = false;
+  bool scrollButtons = false;
+  bool actionButtons = false;
+  int framesShown = 0;
+  MenuState menu;
+
+ private:
+  CallLog& log_;
+};
+
+class ScriptedDialogs : public Dialogs {
+ public:
+  explicit ScriptedDialogs(CallLog& log) : log_(log) {}
+
+  void ShowMessage(int id) override {
+    log_.push_back("Message " + std::to_string(id));
+    shown.push_back(id);
+  }
+  bool AskYesNo(int id) override {
+    log_.push_back("Ask " + std::to_string(id));
+    asked.push_back(id);
+    if (answers.empty()) return false;
+    bool answer = answers.front();
+    answers.pop_front();
+    return answer;
+  }
+  CardKind AskCardKind(CardKind preselected) override {
+    log_.push_back("AskCardKind");
+    kindPreselections.push_back(preselected);
+    return kindAnswer;
+  }
+  std::optional<ChosenFile> ChooseFile(const FileRequest& request) override {
+    log_.push_back(request.save ? "ChooseFileToSave" : "ChooseFileToOpen");
+    requests.push_back(request);
+    if (files.empty()) return std::nullopt;
+    std::optional<ChosenFile> file = files.front();
+    files.pop_front();
+    return file;
+  }
+  bool EditSettings(Settings& settings) override {
+    log_.push_back("EditSettings");
+    return editSettings ? editSettings(settings) : false;
+  }
+  void ShowInfo() override { log_.push_back("ShowInfo"); }
+
+  std::vector<int> shown;
+  std::vector<int> asked;
+  std::deque<bool> answers;
+  std::vector<CardKind> kindPreselections;
+  CardKind kindAnswer = CardKind::PS2;
+  std::deque<std::optional<ChosenFile>> files;
+  std::vector<FileRequest> requests;
+  std::function<bool(Settings&)> editSettings;
+
+ private:
+  CallLog& log_;
+};
+
+}  // namespace slk::testing

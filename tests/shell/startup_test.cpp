@@ -1,0 +1,171 @@
+// Start-up, shut-down, the command line and closing the window.
+
+#include <filesystem>
+
+#include "resources/strings.h"
+#include "shell_fixture.h"
+
+namespace slk::testing {
+namespace {
+
+const CallLog kStartUpCalls = {
+    "Create",    "CreateEvents", "CheckDirectX7",       "InitDisplay",
+    "BuildSlab", "Show",         "CreateScrollButtons", "StartRenderThread"};
+
+TEST_F(ShellTest, StartsInOrderWithEmptySlots) {
+  options.commandLine = "";
+  ASSERT_TRUE(shell.StartUp(options));
+  EXPECT_EQ(log, kStartUpCalls);
+  EXPECT_EQ(window.title, "Slotkeeper 2");
+  EXPECT_EQ(backend.iconPath, dir.File("psicon/standard.ico"));
+  EXPECT_EQ(shell.SlotTitleText(kLeft), "<No File>");
+  EXPECT_EQ(shell.SlotTitleText(kRight), "<No File>");
+  EXPECT_EQ(shell.State().selectionSlot, -1);
+  EXPECT_EQ(shell.State().listTexts.ps2Card, "PS2 MemoryCard");
+  EXPECT_TRUE(window.menu.Enabled(MenuId::NewFile));
+  EXPECT_FALSE(window.menu.Enabled(MenuId::Eject));
+  EXPECT_FALSE(window.menu.Enabled(MenuId::Copy));
+}
+
+TEST_F(ShellTest, MissingStandardIconExitsBeforeShowingTheWindow) {
+  std::filesystem::remove(dir.File("psicon/standard.ico"));
+  WriteSettings("[Setting]\nUseSlotPath=1\n");
+  EXPECT_FALSE(shell.StartUp(options));
+  EXPECT_EQ(dialogs.shown, std::vector<int>{res::TextId::StandardIconNotFound});
+  EXPECT_FALSE(window.shown);
+  EXPECT_FALSE(Logged("CheckDirectX7"));
+  EXPECT_FALSE(Logged("StartRenderThread"));
+  EXPECT_TRUE(Logged("ReleaseDisplay"));
+  shell.ShutDown();
+  // The stored settings survive a failed start.
+  EXPECT_EQ(SettingsText(), "[Setting]\nUseSlotPath=1\n");
+}
+
+TEST_F(ShellTest, StandardIconIsSearchedInOrder) {
+  TempDir empty;
+  TempDir second;
+  std::filesystem::create_directories(second.File("psicon"));
+  WriteFileBytes(second.File("psicon/standard.ico"), {1});
+  options.iconFolders = {empty.Path(), second.Path(), dir.Path()};
+  ASSERT_TRUE(shell.StartUp(options));
+  EXPECT_EQ(shell.StandardIconPath(), second.File("psicon/standard.ico"));
+}
+
+TEST_F(ShellTest, DisplayFailuresShowTheirMessagesAndKeepTheSettings) {
+  WriteSettings("[Setting]\nHALpriority=1\n");
+  backend.initDisplay = false;
+  EXPECT_FALSE(shell.StartUp(options));
+  EXPECT_TRUE(Logged("InitDisplay hal"));  // the settings were read before
+  EXPECT_EQ(dialogs.shown, std::vector<int>{res::TextId::Direct3DInitFailed});
+  EXPECT_FALSE(window.shown);
+  EXPECT_FALSE(Logged("BuildSlab"));
+  EXPECT_EQ(SettingsText(), "[Setting]\nHALpriority=1\n");
+}
+
+TEST_F(ShellTest, MissingDirectX7StopsBeforeTheDisplay) {
+  backend.directX7 = false;
+  EXPECT_FALSE(shell.StartUp(options));
+  EXPECT_EQ(dialogs.shown, std::vector<int>{res::TextId::DirectX7NotInstalled});
+  EXPECT_FALSE(Logged("InitDisplay"));
+  EXPECT_FALSE(std::filesystem::exists(options.settingsPath));
+}
+
+TEST_F(ShellTest, ShutDownPausesStopsReleasesAndWritesTheSettings) {
+  Start();
+  shell.ShutDown();
+  CallLog expected = {"StopRenderThread", "CloseEvents", "ReleaseDisplay"};
+  EXPECT_EQ(log, expected);
+  EXPECT_FALSE(backend.running);
+  EXPECT_NE(SettingsText().find("[Setting]"), std::string::npos);
+  shell.ShutDown();  // only once
+  EXPECT_EQ(log, expected);
+}
+
+TEST_F(ShellTest, CommandLineIsOnePathOpenedIntoLeft) {
+  std::string path = WritePS1Card(dir, "my card.mcr", 2);
+  Start(path);
+  EXPECT_EQ(Count(kLeft), 2u);
+  EXPECT_EQ(shell.State().slotPath[kLeft], path);
+  EXPECT_EQ(shell.SlotTitleText(kLeft), "my card.mcr");
+  EXPECT_TRUE(window.menu.Enabled(MenuId::Eject));
+  EXPECT_FALSE(window.menu.Enabled(MenuId::Eject + 1));
+}
+
+TEST_F(ShellTest, QuotedCommandLineLoadsTheUnquotedPath) {
+  std::string path = WritePS1Card(dir, "quoted.mcr", 1);
+  Start("\"" + path + "\"");
+  EXPECT_EQ(Count(kLeft), 1u);
+  EXPECT_EQ(shell.State().slotPath[kLeft], path);
+}
+
+TEST_F(ShellTest, UseSlotPathWithEmptyPathsIgnoresTheCommandLine) {
+  std::string path = WritePS1Card(dir, "given.mcr", 1);
+  WriteSettings("[Setting]\nUseSlotPath=1\n[Directory]\nLSlotPath=\nRSlotPath=\n");
+  Start(path);
+  EXPECT_FALSE(shell.SlotHoldsCard(kLeft));
+  EXPECT_FALSE(shell.SlotHoldsCard(kRight));
+  EXPECT_EQ(shell.SlotTitleText(kLeft), "<No File>");
+  EXPECT_TRUE(dialogs.shown.empty());
+}
+
+TEST_F(ShellTest, UseSlotPathReopensBothRememberedFiles) {
+  std::string left = WritePS1Card(dir, "left.mcr", 1);
+  std::string right = WriteExpandedCard(dir, "right.xmc", 3);
+  WriteSettings("[Setting]\nUseSlotPath=1\n[Directory]\nLSlotPath=" + left +
+                "\nRSlotPath=" + right + "\n");
+  Start();
+  EXPECT_EQ(Count(kLeft), 1u);
+  EXPECT_EQ(Count(kRight), 3u);
+  EXPECT_EQ(shell.SlotTitleText(kRight), "right.xmc");
+}
+
+TEST_F(ShellTest, RememberedPathMissingFromTheFileOpensNothing) {
+  // The default of a missing key is the current folder, which has no
+  // extension of either list.
+  WriteSettings("[Setting]\nUseSlotPath=1\n");
+  Start();
+  EXPECT_FALSE(shell.SlotHoldsCard(kLeft));
+  EXPECT_TRUE(dialogs.shown.empty());
+}
+
+TEST_F(ShellTest, UnreadableStartupFileShowsItsMessageAndRunsOn) {
+  std::string path = dir.File("broken.mcr");
+  WriteFileBytes(path, {1, 2, 3});
+  Start(path);
+  EXPECT_EQ(dialogs.shown.size(), 1u);
+  EXPECT_FALSE(shell.SlotHoldsCard(kLeft));
+  EXPECT_EQ(shell.SlotTitleText(kLeft), "<No File>");
+}
+
+TEST_F(ShellTest, CloseWithModifiedLeftAnsweredNoKeepsRunning) {
+  Start();
+  shell.ImportSaveDataImage(kLeft, WritePS2Save(dir, "a.psu", "BASLUS-1"));
+  shell.ImportSaveDataImage(kRight, WritePS2Save(dir, "b.psu", "BASLUS-2"));
+  dialogs.answers = {false};
+  EXPECT_FALSE(shell.CloseRequested());
+  EXPECT_EQ(dialogs.asked, std::vector<int>{res::TextId::LeftSlotNotSaved});
+
+  dialogs.asked.clear();
+  dialogs.answers = {true, false};
+  EXPECT_FALSE(shell.CloseRequested());
+  EXPECT_EQ(dialogs.asked,
+            (std::vector<int>{res::TextId::LeftSlotNotSaved, res::TextId::RightSlotNotSaved}));
+
+  dialogs.answers = {true, true};
+  EXPECT_TRUE(shell.CloseRequested());
+}
+
+TEST_F(ShellTest, CloseWithoutChangesAsksNothing) {
+  Start(WritePS1Card(dir, "clean.mcr", 1));
+  EXPECT_TRUE(shell.CloseRequested());
+  EXPECT_TRUE(dialogs.asked.empty());
+}
+
+TEST_F(ShellTest, ExitPostsACloseRequest) {
+  Start();
+  shell.Command(MenuId::Exit);
+  EXPECT_TRUE(Logged("PostClose"));
+}
+
+}  // namespace
+}  // namespace slk::testing
