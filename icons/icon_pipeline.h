@@ -1,0 +1,127 @@
+#pragma once
+// The icon pipeline: turns a save's icon into meshes in the display engine's
+// ModelFrames and a picture in its IconTexture, pre-renders the visible saves'
+// frames into the list's IconFrameCache, and builds the detail screen.
+//
+// Everything here runs on the user-interface thread while the rendering
+// thread is paused: it owns the device, the IconTarget, the ModelFrames, the
+// IconTexture and the IconFrameCache for as long as a call lasts.
+//
+// Icon data is untrusted. An icon that does not fit its bytes builds nothing
+// (DecodeIcon returns 0), and the list cell and the detail screen show the
+// standard icon instead; if even that cannot be read, the cell is left
+// transparent and the detail screen shows no model.
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <span>
+#include <string>
+
+#include "card/workspace.h"
+#include "display/display_engine.h"
+#include "display/shell_state.h"
+#include "gfx/direct3d.h"
+#include "icons/icon_image.h"
+
+namespace slk {
+
+// Vertex formats of the meshes: position, normal and one texture
+// co-ordinate; or position, normal, diffuse and specular colour.
+inline constexpr std::uint32_t kTexturedVertexFormat = 0x112;
+inline constexpr std::uint32_t kColouredVertexFormat = 0xD2;
+
+// The most frames a list cell caches.
+inline constexpr std::uint32_t kListFramesPerCell = 8;
+
+class IconPipeline {
+ public:
+  // Builds the slab. `standardIconPath` is the file the shell found for
+  // "psicon/standard.ico"; it is read whenever an icon falls back to it.
+  IconPipeline(DisplayEngine& engine, Workspace& ws, std::string standardIconPath);
+  IconPipeline(const IconPipeline&) = delete;
+  IconPipeline& operator=(const IconPipeline&) = delete;
+
+  void SetStandardIconPath(std::string path) { standardIconPath_ = std::move(path); }
+  const std::string& StandardIconPath() const { return standardIconPath_; }
+
+  // --- Decoding (one icon at a time) ---
+
+  // Decodes the list icon of entries[entryIndex] of the slot: 1 when its
+  // meshes and texture were built, 0 when not (then ModelFrames is empty,
+  // CurrentIcon's counts are 0 and the texture binding is unchanged).
+  std::uint32_t DecodeIcon(Slot slot, std::uint32_t entryIndex);
+  // Decodes the standard icon file the same way.
+  std::uint32_t DecodeStandardIcon();
+  // DecodeIcon, falling back to the standard icon when it fails. Returns
+  // DecodeIcon's own result.
+  std::uint32_t DecodeIconOrStandard(Slot slot, std::uint32_t entryIndex);
+
+  void BuildSlab();
+  void SetSlabFrame(std::uint32_t frame);
+  void ReleaseModelFrames();
+  void CreateMeshBuffer(gfx::VertexBufferPtr& entry, std::uint32_t vertexCount,
+                        std::uint32_t vertexFormat);
+  std::uint32_t PackColor15(ConsoleColour colour) const;
+  void SetViewportRect(std::uint32_t x, std::uint32_t y, std::uint32_t width, std::uint32_t height);
+
+  // The PS2 decoder: fills CurrentIcon and ModelFrames[0 .. 4S-1] and, when
+  // textured, the staging image. False when the model does not fit its bytes
+  // (nothing is built then).
+  bool ReadIconModel(std::span<const std::uint8_t> bytes);
+
+  // --- The list ---
+
+  // Renders every frame (at most 8) of the saves of rows first .. first+8 into
+  // IconFrameCache[slot][cell], with a colour key per frame, and records the
+  // counts in CellFrameCount. Leaves the render target on the RenderTarget,
+  // the world transform at ListIconWorld and the viewport at 64 x 64.
+  void PrerenderSlotIcons(Slot slot, std::uint32_t first);
+
+  // --- The detail screen ---
+
+  // What the detail screen needs from outside the icon pipeline: the texts
+  // (strings 18, 19, 22, 23) and the reset of the rendering thread's spin
+  // angle and model frame, which it calls while the thread is paused.
+  void SetDetailContext(const ListTexts* texts, std::function<void()> resetDetailAnimation) {
+    texts_ = texts;
+    resetDetailAnimation_ = std::move(resetDetailAnimation);
+  }
+  // Composes the static detail screen of entries[entryIndex] onto the
+  // RenderTarget, keeps it in the ComposeSurface, sets the model viewport and
+  // decodes the icon (the standard icon when it cannot be built). Returns
+  // DecodeIcon's result. The ComposeSurface must hold the list panels and the
+  // TitleSurface the save's title box.
+  std::uint32_t BuildDetailScreen(Slot slot, std::uint32_t entryIndex);
+  void FillBackgroundQuad(Slot slot, std::uint32_t entryIndex);
+
+  // The staging image of the last textured decode (for tests and export).
+  const IconImage& StagingImage() const { return *image_; }
+  // Meshes per picture of the icon decoded last: 1 for a PS1 icon, 4 for a
+  // PS2 model (its key shapes are meshes 0, 4, 8, ...).
+  std::uint32_t MeshStride() const { return meshStride_; }
+
+ private:
+  enum class Decoder { PS1, Model };
+
+  bool FetchEntryIcon(Slot slot, std::uint32_t entryIndex, std::vector<std::uint8_t>& bytes);
+  bool FetchStandardIcon(std::vector<std::uint8_t>& bytes);
+  std::uint32_t Decode(std::span<const std::uint8_t> bytes, Decoder decoder);
+  bool DecodePS1(std::span<const std::uint8_t> bytes);
+  void UploadTexture();
+  void ClearCurrentIcon();
+  void RenderCellFrame(Slot slot, std::uint32_t cell, std::uint32_t frame, std::uint32_t mesh);
+  void DrawMesh(std::uint32_t mesh);
+  void DrawDetailTexts(const SaveEntry& entry);
+  void DrawDetailDate(const SaveEntry& entry);
+
+  DisplayEngine& engine_;
+  Workspace& ws_;
+  std::string standardIconPath_;
+  std::unique_ptr<IconImage> image_;
+  std::uint32_t meshStride_ = 1;
+  const ListTexts* texts_ = nullptr;
+  std::function<void()> resetDetailAnimation_;
+};
+
+}  // namespace slk

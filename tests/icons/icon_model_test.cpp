@@ -1,0 +1,263 @@
+// The PS2 icon model reader: conversions, blended meshes, both texture kinds
+// and its behaviour on models that do not fit their bytes.
+
+#include "icons/icon_model.h"
+
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cstring>
+
+#include "icon_builders.h"
+
+namespace slk::testing {
+namespace {
+
+float FloatAt(const Bytes& b, std::size_t at) {
+  std::uint32_t bits = static_cast<std::uint32_t>(b[at] | b[at + 1] << 8 | b[at + 2] << 16) |
+                       static_cast<std::uint32_t>(b[at + 3]) << 24;
+  return std::bit_cast<float>(bits);
+}
+std::uint32_t U32At(const Bytes& b, std::size_t at) {
+  return static_cast<std::uint32_t>(b[at] | b[at + 1] << 8 | b[at + 2] << 16) |
+         static_cast<std::uint32_t>(b[at + 3]) << 24;
+}
+
+Bytes Mesh(const IconModel& m, std::uint32_t k) {
+  Bytes out(m.vertexCount * kMeshVertexSize);
+  WriteMeshVertices(m, k, out);
+  return out;
+}
+
+ModelFile TexturedTriangle(std::uint32_t shapes, std::vector<std::int16_t> offsets = {}) {
+  ModelFile f;
+  f.shapes = shapes;
+  f.animationFrames = shapes;
+  f.vertices = Triangle(shapes, offsets);
+  f.texture = ModelFile::PlainTexture(0x7FFF);
+  return f;
+}
+
+TEST(IconModel, PositionsNormalsAndTextureCoordinatesConvert) {
+  ModelFile f = TexturedTriangle(1);
+  f.vertices[0].positions[0] = {10240, 0, -5120};
+  f.vertices[1].positions[0] = {0, -10240, 0};
+  f.vertices[0].normal = {4096, -2048, 0};
+  f.vertices[1].uv = {2048, 1024};
+  IconImage image{};
+  auto m = ParseIconModel(f.Build(), image);
+  ASSERT_TRUE(m);
+  Bytes v = Mesh(*m, 0);
+  EXPECT_FLOAT_EQ(FloatAt(v, 0), 1.0f);
+  EXPECT_EQ(FloatAt(v, 4), -1.0f);  // file y 0 lands at -1.0
+  EXPECT_FLOAT_EQ(FloatAt(v, 8), -0.5f);
+  EXPECT_FLOAT_EQ(FloatAt(v, 12), 1.0f);
+  EXPECT_FLOAT_EQ(FloatAt(v, 16), 0.5f);         // y negated
+  EXPECT_NEAR(FloatAt(v, 32 + 4), 0.0f, 1e-6f);  // file y -10240 lands at 0.0
+  EXPECT_FLOAT_EQ(FloatAt(v, 32 + 24), 0.5f);
+  EXPECT_FLOAT_EQ(FloatAt(v, 32 + 28), 0.25f);
+  EXPECT_EQ(TexelAt(image, 127, 127), 0x7FFF);
+}
+
+TEST(IconModel, OneShapeGivesFourEqualMeshes) {
+  IconImage image{};
+  auto m = ParseIconModel(TexturedTriangle(1).Build(), image);
+  ASSERT_TRUE(m);
+  EXPECT_EQ(m->shapeCount, 1u);
+  for (std::uint32_t k = 1; k < 4; ++k) EXPECT_EQ(Mesh(*m, k), Mesh(*m, 0)) << k;
+}
+
+TEST(IconModel, TwoShapesBlendThereAndBackInAClosedLoop) {
+  ModelFile f = TexturedTriangle(2, {0, 8192});
+  f.vertices[0].normal = {100, 200, 300};
+  IconImage image{};
+  auto m = ParseIconModel(f.Build(), image);
+  ASSERT_TRUE(m);
+  const float x0 = -4000.0f / 10240.0f, x1 = (-4000.0f + 8192.0f) / 10240.0f;
+  std::vector<float> xs;
+  for (std::uint32_t k = 0; k < 8; ++k) xs.push_back(FloatAt(Mesh(*m, k), 0));
+  EXPECT_FLOAT_EQ(xs[0], x0);
+  EXPECT_FLOAT_EQ(xs[2], (x0 + x1) / 2);
+  EXPECT_FLOAT_EQ(xs[4], x1);
+  EXPECT_FLOAT_EQ(xs[6], (x0 + x1) / 2);
+  EXPECT_LT(xs[0], xs[1]);
+  EXPECT_GT(xs[4], xs[5]);
+  EXPECT_GT(xs[7], xs[0]);
+  // Normals are the file's in every mesh.
+  EXPECT_FLOAT_EQ(FloatAt(Mesh(*m, 2), 12), 100.0f / 4096.0f);
+  EXPECT_FLOAT_EQ(FloatAt(Mesh(*m, 6), 16), -200.0f / 4096.0f);
+}
+
+TEST(IconModel, UntexturedModelsCarryTheirVertexColours) {
+  ModelFile f = TexturedTriangle(1);
+  f.textureType = 0x03;
+  f.texture.clear();
+  IconImage image{};
+  auto m = ParseIconModel(f.Build(), image);
+  ASSERT_TRUE(m);
+  EXPECT_FALSE(m->textured);
+  Bytes v = Mesh(*m, 0);
+  EXPECT_EQ(U32At(v, 24), 0x00808080u);  // diffuse
+  EXPECT_EQ(U32At(v, 28), 0x00808080u);  // specular
+}
+
+TEST(IconModel, PlainTextureHasASizeWordOnlyWhenExactlyThatManyBytesRemain) {
+  for (std::uint32_t type : {0x07u, 0x06u, 0x05u, 0x04u}) {
+    ModelFile f = TexturedTriangle(1);
+    f.textureType = type;
+    f.texture = ModelFile::PlainTexture(0x1111);
+    Put16(f.texture, 0, 0x2222);  // the first texel
+    IconImage image{};
+    ASSERT_TRUE(ParseIconModel(f.Build(), image)) << type;
+    EXPECT_EQ(TexelAt(image, 0, 0), 0x2222) << type;
+
+    Bytes withWord = {0x00, 0x80, 0x00, 0x00};
+    withWord.insert(withWord.end(), f.texture.begin(), f.texture.end());
+    f.texture = withWord;
+    ASSERT_TRUE(ParseIconModel(f.Build(), image)) << type;
+    EXPECT_EQ(TexelAt(image, 0, 0), 0x2222) << type;
+    EXPECT_EQ(TexelAt(image, 127, 127), 0x1111) << type;
+  }
+}
+
+TEST(IconModel, TrailingBytesAfterAPlainTextureAreIgnored) {
+  ModelFile f = TexturedTriangle(1);
+  Put16(f.texture, 0, 0x2222);
+  f.texture.resize(f.texture.size() + 8, 0xEE);
+  IconImage image{};
+  ASSERT_TRUE(ParseIconModel(f.Build(), image));
+  EXPECT_EQ(TexelAt(image, 0, 0), 0x2222);
+}
+
+TEST(IconModel, RunLengthCodesCopyAndRepeat) {
+  Bytes stream;
+  Append16(stream, 0xFFFD);  // -3: three words as they are
+  Append16(stream, 0x0001);
+  Append16(stream, 0x0002);
+  Append16(stream, 0x0003);
+  Append16(stream, 3);  // three white texels
+  Append16(stream, 0x7FFF);
+  Append16(stream, 0);  // consumes its word, writes nothing
+  Append16(stream, 0x1234);
+  Append16(stream, 1);
+  Append16(stream, 0x4444);
+  IconImage image{};
+  EXPECT_EQ(DecodeRunLengthTexture(stream, image), 7u);
+  const std::array<std::uint16_t, 8> want = {1, 2, 3, 0x7FFF, 0x7FFF, 0x7FFF, 0x4444, 0};
+  for (std::size_t i = 0; i < want.size(); ++i) EXPECT_EQ(image[i], want[i]) << i;
+}
+
+TEST(IconModel, RunLengthStopsAtTheImageEndAndCutsTheLastRun) {
+  Bytes stream;
+  Append16(stream, 16383);
+  Append16(stream, 0x0101);
+  Append16(stream, 5);  // only one of these fits
+  Append16(stream, 0x0202);
+  Append16(stream, 5);  // never read
+  Append16(stream, 0x0303);
+  IconImage image{};
+  EXPECT_EQ(DecodeRunLengthTexture(stream, image), 16384u);
+  EXPECT_EQ(image[16382], 0x0101);
+  EXPECT_EQ(image[16383], 0x0202);
+
+  Bytes copy;
+  Append16(copy, 16383);
+  Append16(copy, 0x0101);
+  Append16(copy, 0xFFFE);  // -2: one word fits
+  Append16(copy, 0x0A0A);
+  Append16(copy, 0x0B0B);
+  image.fill(0);
+  EXPECT_EQ(DecodeRunLengthTexture(copy, image), 16384u);
+  EXPECT_EQ(image[16383], 0x0A0A);
+}
+
+TEST(IconModel, RunLengthStopsAtTheEndOfTheBytes) {
+  Bytes stream;
+  Append16(stream, 0xFFF0);  // -16, but only two words follow
+  Append16(stream, 0x0001);
+  Append16(stream, 0x0002);
+  IconImage image{};
+  image.fill(0x5555);
+  EXPECT_EQ(DecodeRunLengthTexture(stream, image), 2u);
+  EXPECT_EQ(image[1], 0x0002);
+  EXPECT_EQ(image[2], 0x5555);
+  stream = {0x05};  // half a code
+  EXPECT_EQ(DecodeRunLengthTexture(stream, image), 0u);
+}
+
+TEST(IconModel, CompressedModelsSkipTheSizeWordThenDecode) {
+  ModelFile f = TexturedTriangle(1);
+  f.textureType = 0x0E;
+  f.texture.clear();
+  Append32(f.texture, 8);
+  Append16(f.texture, 16384);
+  Append16(f.texture, 0x03E0);
+  Append16(f.texture, 16384);  // trailing codes after the image is full
+  Append16(f.texture, 0x7C00);
+  IconImage image{};
+  ASSERT_TRUE(ParseIconModel(f.Build(), image));
+  EXPECT_EQ(TexelAt(image, 0, 0), 0x03E0);
+  EXPECT_EQ(TexelAt(image, 127, 127), 0x03E0);
+}
+
+TEST(IconModel, AnimationRecordCountComesFromTheAnimationHeader) {
+  ModelFile f = TexturedTriangle(2, {0, 100});
+  f.animationFrames = 1;  // fewer records than shapes
+  f.keysPerFrame = 3;
+  Put16(f.texture, 0, 0x2222);
+  IconImage image{};
+  auto m = ParseIconModel(f.Build(), image);
+  ASSERT_TRUE(m);
+  EXPECT_EQ(m->shapeCount, 2u);
+  EXPECT_EQ(TexelAt(image, 0, 0), 0x2222);
+}
+
+TEST(IconModel, ShapeCountsAboveFortyAreCut) {
+  ModelFile f = TexturedTriangle(45);
+  IconImage image{};
+  auto m = ParseIconModel(f.Build(), image);
+  ASSERT_TRUE(m);
+  EXPECT_EQ(m->fileShapeCount, 45u);
+  EXPECT_EQ(m->shapeCount, 40u);
+  // The normal after all 45 positions is still found.
+  EXPECT_FLOAT_EQ(FloatAt(Mesh(*m, 159), 20), -1.0f);
+}
+
+TEST(IconModel, ModelsThatDoNotFitTheirBytesBuildNothing) {
+  IconImage image{};
+  for (std::uint32_t type : {0x07u, 0x0Eu, 0x03u}) {
+    ModelFile f = TexturedTriangle(3, {0, 10, 20});
+    f.textureType = type;
+    if (type == 0x0E) f.texture = {4, 0, 0, 0};
+    if (type == 0x03) f.texture.clear();
+    const Bytes full = f.Build();
+    ASSERT_TRUE(ParseIconModel(full, image)) << type;
+    for (std::size_t n = 0; n < full.size(); ++n) {
+      Bytes cut(full.begin(), full.begin() + static_cast<std::ptrdiff_t>(n));
+      EXPECT_FALSE(ParseIconModel(cut, image)) << type << " cut at " << n;
+    }
+  }
+}
+
+TEST(IconModel, AbsurdCountsBuildNothing) {
+  const Bytes good = TexturedTriangle(1).Build();
+  IconImage image{};
+  auto with = [&](std::size_t at, std::uint32_t value) {
+    Bytes b = good;
+    Put32(b, at, value);
+    return ParseIconModel(b, image);
+  };
+  EXPECT_FALSE(with(4, 0));   // no shape
+  EXPECT_FALSE(with(16, 0));  // no vertex
+  EXPECT_FALSE(with(4, 0xFFFFFFFF));
+  EXPECT_FALSE(with(4, 0x20000000));
+  EXPECT_FALSE(with(16, 0xFFFFFFFF));
+  EXPECT_FALSE(with(16, 4));
+  const std::size_t animation = 20 + 3 * 24;
+  EXPECT_FALSE(with(animation + 16, 0xFFFFFFFF));  // frame records
+  EXPECT_FALSE(with(animation + 24, 0xFFFFFFFF));  // key count
+  EXPECT_FALSE(with(animation + 24, 0x20000000));
+}
+
+}  // namespace
+}  // namespace slk::testing

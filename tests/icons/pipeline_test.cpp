@@ -1,0 +1,239 @@
+// DecodeIcon and the list pre-render on a real (software) display device.
+
+#include <gtest/gtest.h>
+
+#include "icon_fixture.h"
+#include "icons/colour_key.h"
+#include "icons/pack_color.h"
+
+namespace slk::testing {
+namespace {
+
+ModelFile Model(std::uint32_t shapes, std::vector<std::int16_t> offsets = {},
+                std::uint16_t colour = 0x7FFF) {
+  ModelFile f;
+  f.shapes = shapes;
+  f.animationFrames = shapes;
+  f.vertices = Triangle(shapes, offsets);
+  f.texture = ModelFile::PlainTexture(colour);
+  return f;
+}
+
+PS1Icon TwoFrameIcon() {
+  PS1Icon icon;
+  icon.flag = 0x12;
+  icon.palette = {0x001F, 0x03E0};
+  icon.FillFrame(0, 0);
+  icon.FillFrame(1, 1);
+  return icon;
+}
+
+class PipelineTest : public IconTest {
+ protected:
+  gfx::Color Unpacked(const gfx::Surface& s, int x, int y) const {
+    return gfx::FormatCodec(s.Format()).Unpack(s.PixelAt(x, y)) & 0xFFFFFF;
+  }
+  const gfx::Surface& Cached(Slot s, int cell, int frame) const {
+    return *engine.IconFrameCache()[s][cell][frame];
+  }
+  // Mean x of the pixels that are not the frame's key colour.
+  double CentreX(const gfx::Surface& s) const {
+    double sum = 0;
+    int n = 0;
+    for (int y = 0; y < 64; ++y) {
+      for (int x = 0; x < 64; ++x) {
+        if (s.PixelAt(x, y) != s.SrcColorKey()->low) {
+          sum += x;
+          ++n;
+        }
+      }
+    }
+    return n == 0 ? -1 : sum / n;
+  }
+};
+
+TEST_F(PipelineTest, PS1IconBuildsOneSlabMeshPerFrameAndBindsTheTexture) {
+  PS1Icon icon = TwoFrameIcon();
+  icon.flag = 0x13;
+  std::uint32_t i = AddSave(kLeft, icon.Build(), true);
+  ASSERT_EQ(pipeline->DecodeIcon(kLeft, i), 1u);
+  const CurrentIcon& c = ws.Icon();
+  EXPECT_EQ(c.frameCount, 3u);
+  EXPECT_EQ(c.meshCount, 3u);
+  EXPECT_EQ(c.vertexCount, 36u);
+  EXPECT_EQ(c.textured, 1u);
+  EXPECT_EQ(BuiltMeshes(), 3u);
+  EXPECT_EQ(engine.ModelFrames()[0]->Fvf(), kTexturedVertexFormat);
+  EXPECT_EQ(engine.ModelFrames()[0]->VertexCount(), 36u);
+  EXPECT_EQ(engine.Device()->GetTexture(), engine.IconTexture());
+  const gfx::Surface& texture = *engine.IconTexture();
+  EXPECT_EQ(texture.PixelAt(10, 10), pipeline->PackColor15(0x001F));
+  EXPECT_EQ(texture.PixelAt(70, 10), pipeline->PackColor15(0x03E0));
+  EXPECT_EQ(texture.PixelAt(100, 100), pipeline->PackColor15(0x18C6));
+}
+
+TEST_F(PipelineTest, DecodingTwiceLeavesOnlyTheSecondIconsMeshes) {
+  std::uint32_t a = AddSave(kLeft, Model(3, {0, 1, 2}).Build(), false);
+  std::uint32_t b = AddSave(kLeft, TwoFrameIcon().Build(), true);
+  ASSERT_EQ(pipeline->DecodeIcon(kLeft, a), 1u);
+  EXPECT_EQ(BuiltMeshes(), 12u);
+  ASSERT_EQ(pipeline->DecodeIcon(kLeft, b), 1u);
+  EXPECT_EQ(BuiltMeshes(), 2u);
+  EXPECT_TRUE(engine.ModelFrames()[1]);
+  EXPECT_FALSE(engine.ModelFrames()[2]);
+}
+
+TEST_F(PipelineTest, UntexturedModelUnbindsTheTexture) {
+  ModelFile f = Model(2, {0, 100});
+  f.textureType = 0x03;
+  f.texture.clear();
+  std::uint32_t textured = AddSave(kLeft, Model(1).Build(), false);
+  std::uint32_t plain = AddSave(kLeft, f.Build(), false);
+  ASSERT_EQ(pipeline->DecodeIcon(kLeft, textured), 1u);
+  EXPECT_TRUE(engine.Device()->GetTexture());
+  ASSERT_EQ(pipeline->DecodeIcon(kLeft, plain), 1u);
+  EXPECT_FALSE(engine.Device()->GetTexture());
+  EXPECT_EQ(ws.Icon().textured, 0u);
+  EXPECT_EQ(ws.Icon().meshCount, 8u);
+  EXPECT_EQ(engine.ModelFrames()[7]->Fvf(), kColouredVertexFormat);
+}
+
+TEST_F(PipelineTest, BrokenIconsBuildNothingAndFallBackToTheStandardIcon) {
+  WriteStandardIcon(Model(2, {0, 100}).Build());
+  Bytes broken = Model(1).Build();
+  broken.resize(100);
+  std::uint32_t i = AddSave(kLeft, broken, false);
+  std::uint32_t ps1 = AddSave(kLeft, Bytes(0x80, 0), true);  // no room for a bitmap
+  std::uint32_t missing = AddStandardIconSave(kLeft);
+
+  EXPECT_EQ(pipeline->DecodeIcon(kLeft, i), 0u);
+  EXPECT_EQ(BuiltMeshes(), 0u);
+  EXPECT_EQ(ws.Icon().meshCount, 0u);
+  EXPECT_EQ(pipeline->DecodeIconOrStandard(kLeft, i), 0u);
+  EXPECT_EQ(ws.Icon().meshCount, 8u);
+  EXPECT_EQ(pipeline->DecodeIconOrStandard(kLeft, ps1), 0u);
+  EXPECT_EQ(ws.Icon().meshCount, 8u);
+  EXPECT_EQ(pipeline->MeshStride(), 4u);
+  EXPECT_EQ(pipeline->DecodeIcon(kLeft, missing), 1u);
+  EXPECT_EQ(ws.Icon().frameCount, 2u);
+}
+
+TEST_F(PipelineTest, WithoutAStandardIconFileNothingIsBuilt) {
+  std::uint32_t missing = AddStandardIconSave(kLeft);
+  EXPECT_EQ(pipeline->DecodeIcon(kLeft, missing), 0u);
+  EXPECT_EQ(pipeline->DecodeStandardIcon(), 0u);
+  EXPECT_EQ(BuiltMeshes(), 0u);
+}
+
+TEST_F(PipelineTest, TenSavesScrolledToNineRenderOneCell) {
+  for (int k = 0; k < 10; ++k) AddSave(kLeft, TwoFrameIcon().Build(), true);
+  ws.CellFrameCount()[kLeft].fill(77);
+  pipeline->PrerenderSlotIcons(kLeft, 9);
+  EXPECT_EQ(ws.CellFrameCount()[kLeft][0], 2u);
+  for (int c = 1; c < 9; ++c) EXPECT_EQ(ws.CellFrameCount()[kLeft][c], 77u) << c;
+  EXPECT_EQ(engine.Device()->GetRenderTarget(), engine.RenderTarget());
+  gfx::Matrix world;
+  engine.Device()->GetTransform(gfx::TransformState::World, world);
+  EXPECT_EQ(world, engine.ListIconWorld());
+  gfx::Viewport viewport;
+  engine.Device()->GetViewport(viewport);
+  EXPECT_EQ(viewport.width, 64u);
+  EXPECT_EQ(viewport.height, 64u);
+}
+
+TEST_F(PipelineTest, AnEmptySlotRendersNothingButRestoresTheRenderTarget) {
+  ws.CellFrameCount()[kRight].fill(5);
+  pipeline->PrerenderSlotIcons(kRight, 0);
+  EXPECT_EQ(ws.CellFrameCount()[kRight][0], 5u);
+  EXPECT_EQ(engine.Device()->GetRenderTarget(), engine.RenderTarget());
+}
+
+TEST_F(PipelineTest, PS1FramesAreCachedInOrderWithTheirOwnColours) {
+  AddSave(kLeft, TwoFrameIcon().Build(), true);
+  pipeline->PrerenderSlotIcons(kLeft, 0);
+  ASSERT_EQ(ws.CellFrameCount()[kLeft][0], 2u);
+  // The tile faces the camera tilted; its middle shows the frame's colour.
+  gfx::Color red = Unpacked(Cached(kLeft, 0, 0), 32, 32);
+  gfx::Color green = Unpacked(Cached(kLeft, 0, 1), 32, 32);
+  EXPECT_GT((red >> 16) & 0xFF, 0x40u) << std::hex << red;
+  EXPECT_EQ((red >> 8) & 0xFF, 0u) << std::hex << red;
+  EXPECT_GT((green >> 8) & 0xFF, 0x40u) << std::hex << green;
+  EXPECT_EQ((green >> 16) & 0xFF, 0u) << std::hex << green;
+}
+
+TEST_F(PipelineTest, ThreeShapeModelCachesItsKeyShapesOnly) {
+  // Shapes 0, 1, 2 put the triangle left, centre and right.
+  AddSave(kLeft, Model(3, {-6000, 0, 6000}).Build(), false);
+  pipeline->PrerenderSlotIcons(kLeft, 0);
+  ASSERT_EQ(ws.CellFrameCount()[kLeft][0], 3u);
+  double x0 = CentreX(Cached(kLeft, 0, 0));
+  double x1 = CentreX(Cached(kLeft, 0, 1));
+  double x2 = CentreX(Cached(kLeft, 0, 2));
+  EXPECT_NEAR(x1, 32, 3);  // shape 1 itself, not a blend towards it
+  EXPECT_NEAR(x1 - x0, x2 - x1, 2);
+  EXPECT_GT(x1 - x0, 10);
+}
+
+TEST_F(PipelineTest, ShapeCountsAboveEightShowTheirFirstEight) {
+  AddSave(kLeft, Model(12).Build(), false);
+  pipeline->PrerenderSlotIcons(kLeft, 0);
+  EXPECT_EQ(ws.CellFrameCount()[kLeft][0], 8u);
+}
+
+TEST_F(PipelineTest, BlackFreeIconsGetKeyZeroAndBlackOnesTheNextFreeValue) {
+  AddSave(kLeft, Model(1, {}, 0x7FFF).Build(), false);
+  AddSave(kLeft, Model(1, {}, 0x0000).Build(), false);
+  pipeline->PrerenderSlotIcons(kLeft, 0);
+  const gfx::Surface& white = Cached(kLeft, 0, 0);
+  const gfx::Surface& black = Cached(kLeft, 1, 0);
+  EXPECT_EQ(white.SrcColorKey(), (gfx::ColorKey{0, 0}));
+  EXPECT_EQ(black.SrcColorKey(), (gfx::ColorKey{1, 1}));
+  int blackPixels = 0;
+  for (int y = 0; y < 64; ++y) {
+    for (int x = 0; x < 64; ++x) blackPixels += black.PixelAt(x, y) == 0 ? 1 : 0;
+  }
+  EXPECT_GT(blackPixels, 50);          // the icon itself is black
+  EXPECT_EQ(black.PixelAt(0, 0), 1u);  // its background is the key
+  EXPECT_EQ(white.PixelAt(0, 0), 0u);
+}
+
+TEST_F(PipelineTest, SavesWithoutAnyIconGetOneTransparentFrame) {
+  AddStandardIconSave(kLeft);  // and no standard icon file
+  pipeline->PrerenderSlotIcons(kLeft, 0);
+  EXPECT_EQ(ws.CellFrameCount()[kLeft][0], 1u);
+  EXPECT_LT(CentreX(Cached(kLeft, 0, 0)), 0);
+}
+
+TEST(ColourKey, SmallestValueThatNoPixelUsesInItsLowSixteenBits) {
+  std::vector<std::uint8_t> pixels(4 * 4 * 4, 0);
+  auto set = [&](int i, std::uint32_t v) { gfx::StorePixel(&pixels[4 * i], 4, v); };
+  for (int i = 0; i < 16; ++i) set(i, 0x00FFFFFF);
+  EXPECT_EQ(ChooseKeyColour(pixels, 16, 4, 4, 4), 0u);
+  set(3, 0x00FF0000);  // low 16 bits 0
+  set(4, 0x00000001);
+  EXPECT_EQ(ChooseKeyColour(pixels, 16, 4, 4, 4), 2u);
+
+  std::vector<std::uint8_t> all(64 * 64 * 2);
+  for (int i = 0; i < 4096; ++i) gfx::StorePixel(&all[2 * i], 2, static_cast<std::uint32_t>(i));
+  EXPECT_EQ(ChooseKeyColour(all, 128, 64, 64, 2), 4096u);
+
+  FillWithKey(pixels, 16, 4, 4, 4, 0x0123);
+  EXPECT_EQ(gfx::LoadPixel(&pixels[20], 4), 0x0123u);
+}
+
+class PipelineTest32 : public IconTest {
+ protected:
+  PipelineTest32() : IconTest(32) {}
+};
+
+TEST_F(PipelineTest32, KeysFillOnlyTheLowTwoBytesOfWiderPixels) {
+  AddSave(kLeft, TwoFrameIcon().Build(), true);
+  pipeline->PrerenderSlotIcons(kLeft, 0);
+  const gfx::Surface& frame = *engine.IconFrameCache()[kLeft][0][0];
+  std::uint32_t key = frame.SrcColorKey()->low;
+  EXPECT_LT(key, 4096u);
+  EXPECT_EQ(frame.PixelAt(0, 0), key);
+}
+
+}  // namespace
+}  // namespace slk::testing
