@@ -42,14 +42,21 @@ Layout FrameLayout(const Head& head) {
                 CardFileName(Bytes(&head[PS1Frame::kName], PS1Frame::kNameBytes))};
 }
 
+Layout ShortHeaderLayout(const Head& head) {
+  return Layout{kShortHeaderBytes,
+                CardFileName(Bytes(&head[kShortHeaderName], PS1Frame::kNameBytes))};
+}
+
 Layout McxLayout(const Head& head, std::uint64_t fileSize, std::string_view nameHint) {
+  // The form we write is told by its length: its name may well begin with
+  // "SC" or with bytes that read as a frame state.
+  if (fileSize % kBlockSize == kShortHeaderBytes) return ShortHeaderLayout(head);
   if (fileSize >= head.size() &&
       platform::GetU32LE(&head[PS1Frame::kState]) == PS1Frame::kStateFirst &&
       TitleMagicAt(head, kFrameSize))
     return FrameLayout(head);
   if (fileSize >= 2 && TitleMagicAt(head, 0)) return Layout{0, CardFileName(AsBytes(nameHint))};
-  return Layout{kShortHeaderBytes,
-                CardFileName(Bytes(&head[kShortHeaderName], PS1Frame::kNameBytes))};
+  return ShortHeaderLayout(head);
 }
 
 std::optional<Layout> LayoutOf(platform::File& image, int variant, std::string_view nameHint) {
