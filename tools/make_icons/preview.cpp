@@ -237,7 +237,8 @@ int WritePreviewSheet(const IconModel& model, const std::string& path) {
     int turn = k * 360 / kDetailTurns;
     int x0 = 8 + k * (kDetailSize + 8);
     DetailBackground(sheet, x0, detailY);
-    cut += RenderMesh(model, turn % (4 * shapes), View::Detail, turn, sheet,
+    // Each tile shows a later mesh of the loop, so the sheet shows the movement.
+    cut += RenderMesh(model, k * 4 * shapes / kDetailTurns, View::Detail, turn, sheet,
                       {x0, detailY, kDetailSize});
   }
   if (model.Textured()) {
