@@ -146,6 +146,9 @@ std::optional<Rgb> PaintBack(float s, float t) {
   Texel p = At(kBack, s, t);
   if (InsideRoundedRect(p.x, p.y, 6, 8, 49, 64, 3)) {
     if (p.y < 9) return Rgb{84, 90, 106};
+    // A small echo of the front's band, so the back reads as ours too.
+    if (p.y >= 14 && p.y <= 19 && p.x >= 11 && p.x <= 31)
+      return Mix(Rgb{0, 150, 154}, Rgb{30, 70, 170}, (p.x - 11) / 20);
     int row = static_cast<int>(p.y);
     if ((row == 50 || row == 54 || row == 58) && p.x > 11 && p.x < 44 - (row - 50) * 2)
       return Rgb{92, 98, 112};
