@@ -1,10 +1,11 @@
 #include "ps2_saves.h"
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <cstdio>
+#include <cstdlib>
 
-#include "card/utility.h"
 #include "platform/bytes.h"
 #include "sample_text.h"
 #include "tools/make_icons/icon_models.h"
