@@ -1,0 +1,59 @@
+#pragma once
+// The commands of slotkeeper-cli. Each returns the process's exit code
+// (ExitCode in console.h) and prints through the console it is given.
+
+#include <string>
+#include <vector>
+
+#include "card/save_entry.h"
+#include "cli/console.h"
+#include "cli/terminal_sink.h"
+
+namespace slk {
+
+struct ListOptions {
+  bool json = false;
+  std::vector<std::string> files;
+};
+
+struct NewOptions {
+  CardKind kind = CardKind::PS1;
+  std::string out;
+};
+
+struct ImportOptions {
+  std::string card;
+  std::vector<std::string> saveFiles;
+  std::string out;  // empty: write back to `card`
+};
+
+struct ExportOptions {
+  std::string card;
+  std::string save;
+  std::string out;
+};
+
+struct CopyOptions {
+  std::string source;
+  std::string save;
+  std::string target;
+  std::string out;  // empty: write back to `target`
+  PresetAnswer answer = PresetAnswer::None;
+};
+
+struct DeleteOptions {
+  std::string card;
+  std::vector<std::string> saves;
+  std::string out;  // empty: write back to `card`
+};
+
+int RunList(Console& console, const ListOptions& options);
+int RunNew(Console& console, const NewOptions& options);
+int RunConvert(Console& console, const std::string& in, const std::string& out);
+int RunImport(Console& console, const ImportOptions& options);
+int RunExport(Console& console, const ExportOptions& options);
+int RunCopy(Console& console, const CopyOptions& options);
+int RunDelete(Console& console, const DeleteOptions& options);
+int RunCheck(Console& console, const std::vector<std::string>& files);
+
+}  // namespace slk

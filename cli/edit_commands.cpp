@@ -1,0 +1,108 @@
+// The commands that write: new, convert, import, export, copy and delete.
+// Each reads its cards into the slots, runs the card operations the window
+// runs, and writes through the same replace-when-complete path; a refusal
+// leaves every file as it was.
+
+#include <algorithm>
+#include <ostream>
+
+#include "card/image_formats.h"
+#include "card/save_data_image.h"
+#include "card/save_operations.h"
+#include "cli/card_session.h"
+#include "cli/commands.h"
+
+namespace slk {
+namespace {
+
+int Result(bool ok) {
+  return ok ? ExitCode::Success : ExitCode::Refused;
+}
+
+const std::string& TargetOf(const std::string& out, const std::string& card) {
+  return out.empty() ? card : out;
+}
+
+}  // namespace
+
+int RunNew(Console& console, const NewOptions& options) {
+  int index = ExtensionIndex(options.out, FormatList::CardImage);
+  // A PS2 card exists only as an expanded card image; the other way round a
+  // PS1 card may be written as .xmc, which then makes it an expanded card, as
+  // the window's Save As does.
+  if (options.kind == CardKind::PS2 && index > static_cast<int>(ImageFormat::Xmc)) {
+    console.err << "slotkeeper-cli: new: a PS2 card is written as .xmc only (" << options.out
+                << " names a PS1 card image)\n";
+    return ExitCode::Usage;
+  }
+  CardSession session(console);
+  if (!session.Ws().CreateSlotStore(kLeft, 0)) {
+    session.Sink().SetContext(options.out);
+    session.Sink().ShowMessage(MessageId::FileNotPreserved);
+    return ExitCode::Refused;
+  }
+  session.Ws().At(kLeft).kind = options.kind;
+  return Result(session.SaveCard(kLeft, options.out));
+}
+
+int RunConvert(Console& console, const std::string& in, const std::string& out) {
+  CardSession session(console);
+  return Result(session.LoadCard(kLeft, in, false) && session.SaveCard(kLeft, out));
+}
+
+int RunImport(Console& console, const ImportOptions& options) {
+  CardSession session(console);
+  if (!session.LoadCard(kLeft, options.card, false)) return ExitCode::Refused;
+  for (const std::string& path : options.saveFiles) {
+    session.Sink().SetContext(path);
+    if (!AddSaveImage(session.Ws(), kLeft, path)) return ExitCode::Refused;
+  }
+  return Result(session.SaveCard(kLeft, TargetOf(options.out, options.card)));
+}
+
+int RunExport(Console& console, const ExportOptions& options) {
+  CardSession session(console);
+  if (!session.LoadCard(kLeft, options.card, true)) return ExitCode::Refused;
+  std::optional<std::uint32_t> row = session.FindRow(kLeft, options.card, options.save);
+  if (!row) return ExitCode::Refused;
+  session.Sink().SetContext(options.out);
+  int index = ExtensionIndex(options.out, FormatList::SaveDataImage);
+  const SaveEntry& save = session.Ws().At(kLeft).AtRow(*row);
+  if (index >= 0 && !SaveImageCarries(index, save))
+    session.Sink().Note(
+        std::string(save.IsPS1() ? "the save is not made of whole blocks" : "a PS2 save") +
+        " cannot be written as ." + std::string(kSaveDataImageExtensions[index]) +
+        " (write .psu or .psd instead)");
+  return Result(SaveSaveImage(session.Ws(), kLeft, *row, options.out) != 0);
+}
+
+int RunCopy(Console& console, const CopyOptions& options) {
+  CardSession session(console);
+  if (!session.LoadCard(kLeft, options.source, true)) return ExitCode::Refused;
+  std::optional<std::uint32_t> row = session.FindRow(kLeft, options.source, options.save);
+  if (!row) return ExitCode::Refused;
+  if (!session.LoadCard(kRight, options.target, false)) return ExitCode::Refused;
+  session.Sink().SetContext(options.target);
+  session.Sink().SetAnswer(options.answer);
+  if (!CopySave(session.Ws(), kLeft, *row)) return ExitCode::Refused;
+  return Result(session.SaveCard(kRight, TargetOf(options.out, options.target)));
+}
+
+int RunDelete(Console& console, const DeleteOptions& options) {
+  CardSession session(console);
+  if (!session.LoadCard(kLeft, options.card, false)) return ExitCode::Refused;
+  // Every save is named as the card lists it before anything is deleted, so
+  // that row numbers do not shift under the later arguments.
+  std::vector<std::uint32_t> rows;
+  for (const std::string& spec : options.saves) {
+    std::optional<std::uint32_t> row = session.FindRow(kLeft, options.card, spec);
+    if (!row) return ExitCode::Refused;
+    rows.push_back(*row);
+  }
+  std::sort(rows.begin(), rows.end(), std::greater<>());
+  rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+  for (std::uint32_t row : rows) DeleteSave(session.Ws(), kLeft, row);
+  return Result(session.SaveCard(kLeft, TargetOf(options.out, options.card)));
+}
+
+}  // namespace slk

@@ -1,0 +1,147 @@
+// `list`: every save of card images and save data images, as text tables or
+// as one JSON document.
+
+#include <nlohmann/json.hpp>
+#include <ostream>
+
+#include "card/image_formats.h"
+#include "card/ps1_card.h"
+#include "cli/card_session.h"
+#include "cli/commands.h"
+#include "cli/save_summary.h"
+#include "cli/text_table.h"
+
+namespace slk {
+namespace {
+
+struct ListedFile {
+  std::string path;
+  std::string format;  // extension as the format lists spell it
+  bool saveImage = false;
+  CardKind kind = CardKind::PS2;
+  std::vector<SaveSummary> saves;
+  std::string error;  // set when the file could not be read
+};
+
+std::string JoinShown(TerminalSink& sink) {
+  std::string joined;
+  for (const std::string& text : sink.TakeShown()) joined += (joined.empty() ? "" : " ") + text;
+  return joined;
+}
+
+ListedFile ReadListedFile(Console& console, const std::string& path, bool withDigest) {
+  ListedFile file;
+  file.path = path;
+  CardSession session(console);
+  if (!session.LoadCard(kLeft, path, true)) {
+    file.error = JoinShown(session.Sink());
+    return file;
+  }
+  int card = ExtensionIndex(path, FormatList::CardImage);
+  file.saveImage = card < 0;
+  file.format = card >= 0
+                    ? kCardImageExtensions[card]
+                    : kSaveDataImageExtensions[ExtensionIndex(path, FormatList::SaveDataImage)];
+  const SlotData& slot = session.Ws().At(kLeft);
+  file.kind = slot.kind;
+  for (std::uint32_t row = 0; row < slot.RowCount(); ++row) {
+    std::optional<SaveSummary> save = SummarizeSave(session.Ws(), kLeft, row, withDigest);
+    if (!save) {
+      session.Sink().ShowMessage(MessageId::FileNotOpened);
+      file.error = JoinShown(session.Sink());
+      return file;
+    }
+    file.saves.push_back(std::move(*save));
+  }
+  // A save data image has no card kind of its own: it is its save's.
+  if (file.saveImage && !file.saves.empty())
+    file.kind = file.saves.front().ps1 ? CardKind::PS1 : CardKind::PS2;
+  return file;
+}
+
+nlohmann::ordered_json JsonOf(const ListedFile& file) {
+  if (!file.error.empty()) return {{"file", file.path}, {"error", file.error}};
+  nlohmann::ordered_json saves = nlohmann::ordered_json::array();
+  for (const SaveSummary& save : file.saves) {
+    nlohmann::ordered_json files = nlohmann::ordered_json::array();
+    for (const FileSummary& f : save.files)
+      files.push_back({{"name", f.name}, {"size", f.size}, {"mode", f.mode}});
+    saves.push_back({{"row", save.row},
+                     {"name", save.name},
+                     {"title", save.title},
+                     {"ps1", save.ps1},
+                     {"mode", save.mode},
+                     {"size", save.size},
+                     {"time", save.time},
+                     {"sha256", save.sha256},
+                     {"files", std::move(files)}});
+  }
+  return {{"file", file.path},
+          {"format", file.format},
+          {"kind", file.kind == CardKind::PS1 ? "PS1" : "PS2"},
+          {"saves", std::move(saves)}};
+}
+
+std::string SizeText(const SaveSummary& save) {
+  if (save.ps1) {
+    std::uint32_t blocks = save.size / kBlockSize;
+    return std::to_string(blocks) + (blocks == 1 ? " block" : " blocks");
+  }
+  return std::to_string((save.size + 1023) / 1024) + " KB";
+}
+
+std::string HeadingOf(const ListedFile& file) {
+  std::string count =
+      std::to_string(file.saves.size()) + (file.saves.size() == 1 ? " save" : " saves");
+  if (file.saveImage) return file.path + ": save data image (." + file.format + "), " + count;
+  if (file.kind == CardKind::PS2)
+    return file.path + ": expanded card (." + file.format + "), " + count;
+  std::uint32_t blocks = 0;
+  for (const SaveSummary& save : file.saves) blocks += save.size / kBlockSize;
+  return file.path + ": PS1 card (." + file.format + "), " + count + ", " + std::to_string(blocks) +
+         " of 15 blocks used";
+}
+
+void PrintTable(std::ostream& out, const ListedFile& file) {
+  using Align = TextTable::Align;
+  out << HeadingOf(file) << '\n';
+  if (file.saves.empty()) {
+    out << "  (no saves)\n";
+    return;
+  }
+  TextTable table({"Row", "Name", "Title", "Type", "Size", "Date"},
+                  {Align::Right, Align::Left, Align::Left, Align::Left, Align::Right, Align::Left});
+  for (const SaveSummary& save : file.saves)
+    table.AddRow({std::to_string(save.row), save.name, save.title, save.ps1 ? "PS1" : "PS2",
+                  SizeText(save), save.time});
+  table.Print(out);
+}
+
+}  // namespace
+
+int RunList(Console& console, const ListOptions& options) {
+  int exit = ExitCode::Success;
+  nlohmann::ordered_json files = nlohmann::ordered_json::array();
+  bool first = true;
+  for (const std::string& path : options.files) {
+    ListedFile file = ReadListedFile(console, path, options.json);
+    if (!file.error.empty()) exit = ExitCode::Refused;
+    if (options.json) {
+      files.push_back(JsonOf(file));
+    } else if (file.error.empty()) {
+      if (!first) console.out << '\n';
+      PrintTable(console.out, file);
+      first = false;
+    }
+  }
+  if (options.json) {
+    // Paths come from the command line and need not be UTF-8; the document
+    // must still be valid JSON.
+    nlohmann::ordered_json document{{"files", std::move(files)}};
+    console.out << document.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace)
+                << '\n';
+  }
+  return exit;
+}
+
+}  // namespace slk

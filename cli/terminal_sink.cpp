@@ -1,0 +1,68 @@
+#include "cli/terminal_sink.h"
+
+#include <istream>
+#include <ostream>
+
+#include "resources/strings.h"
+
+namespace slk {
+namespace {
+
+constexpr const char* kProgram = "slotkeeper-cli: ";
+
+bool IsYes(std::string reply) {
+  while (!reply.empty() && (reply.back() == ' ' || reply.back() == '\r')) reply.pop_back();
+  return reply == "y" || reply == "Y" || reply == "yes" || reply == "Yes" || reply == "YES";
+}
+
+}  // namespace
+
+std::string MessageText(int id) {
+  std::string text(res::Text(id));
+  while (!text.empty() && text.back() == ' ') text.pop_back();
+  if (text.empty()) text = "message " + std::to_string(id);
+  return text;
+}
+
+void TerminalSink::Print(const std::string& text) {
+  console_.err << kProgram;
+  if (!context_.empty()) console_.err << context_ << ": ";
+  console_.err << text << '\n';
+}
+
+void TerminalSink::ShowMessage(int id) {
+  std::string text = MessageText(id);
+  shown_.push_back(text);
+  Print(text);
+}
+
+void TerminalSink::Note(const std::string& text) {
+  Print(text);
+}
+
+bool TerminalSink::AskYesNo(int id) {
+  std::string question = MessageText(id);
+  shown_.push_back(question);
+  if (answer_ != PresetAnswer::None) {
+    Print(question + (answer_ == PresetAnswer::Yes ? " yes (--yes)" : " no (--no)"));
+    return answer_ == PresetAnswer::Yes;
+  }
+  if (!console_.inIsTerminal) {
+    Print(question + " no (stdin is not a terminal; answer with --yes or --no)");
+    return false;
+  }
+  console_.err << kProgram;
+  if (!context_.empty()) console_.err << context_ << ": ";
+  console_.err << question << " [y/N] " << std::flush;
+  std::string reply;
+  if (!std::getline(console_.in, reply)) return false;
+  return IsYes(reply);
+}
+
+std::vector<std::string> TerminalSink::TakeShown() {
+  std::vector<std::string> taken;
+  taken.swap(shown_);
+  return taken;
+}
+
+}  // namespace slk
