@@ -1,0 +1,181 @@
+// The checker on cards with one planted fault each, called directly and
+// through `check`.
+
+#include "cli/card_check.h"
+
+#include <algorithm>
+
+#include "cli_fixture.h"
+
+namespace slk::testing {
+namespace {
+
+constexpr int kMcr = 2;
+constexpr int kMem = 1;
+constexpr int kGme = 3;
+
+std::vector<CardFault> FaultsOf(const std::vector<std::uint8_t>& bytes, int index = kMcr) {
+  std::vector<CardFault> faults;
+  for (const CardFinding& f : CheckCardImage(bytes, index)) faults.push_back(f.fault);
+  return faults;
+}
+
+class CardCheckTest : public CliTest {};
+
+TEST_F(CardCheckTest, CleanCardsHaveNoFindings) {
+  EXPECT_TRUE(FaultsOf(ThreeSaveBuilder().Bytes()).empty());
+  EXPECT_TRUE(FaultsOf(PS1CardBuilder().Bytes()).empty());
+  // Deleted saves, and stale names and sizes in middle blocks, are normal.
+  PS1CardBuilder b = ThreeSaveBuilder();
+  b.Directory(2, 0xA1, 3 * kBlock, 2, "OLD").Directory(3, 0xA2, kBlock, 3, "OLD");
+  b.Directory(4, 0xA3, 0, 0xFFFF, "");
+  b.Directory(6, 0x53, kBlock, 0xFFFF, "STALE");
+  EXPECT_TRUE(FaultsOf(b.Bytes()).empty());
+}
+
+TEST_F(CardCheckTest, FindsEachPlantedPS1Fault) {
+  PS1CardBuilder checksum = ThreeSaveBuilder();
+  checksum.Raw()[3 * 128 + 127] ^= 0x5A;
+  EXPECT_EQ(FaultsOf(checksum.Bytes()), std::vector<CardFault>{CardFault::FrameChecksum});
+
+  PS1CardBuilder brokenList = ThreeSaveBuilder();
+  brokenList.Raw()[20 * 128] = 0x12;
+  EXPECT_EQ(FaultsOf(brokenList.Bytes()), std::vector<CardFault>{CardFault::FrameChecksum});
+
+  PS1CardBuilder state = ThreeSaveBuilder();
+  state.Directory(9, 0x00, 0, 0xFFFF, "");
+  EXPECT_EQ(FaultsOf(state.Bytes()), std::vector<CardFault>{CardFault::UnknownState});
+
+  PS1CardBuilder outside = ThreeSaveBuilder();
+  outside.Directory(3, 0x52, 0, 40, "");
+  auto outsideFaults = FaultsOf(outside.Bytes());
+  EXPECT_EQ(outsideFaults[0], CardFault::BrokenLink);
+  EXPECT_TRUE(std::count(outsideFaults.begin(), outsideFaults.end(), CardFault::OrphanBlock));
+
+  PS1CardBuilder loop = ThreeSaveBuilder();
+  loop.Directory(4, 0x52, 0, 2, "");  // block 4 back to block 3
+  EXPECT_EQ(FaultsOf(loop.Bytes()), std::vector<CardFault>{CardFault::LoopingChain});
+
+  PS1CardBuilder shared = ThreeSaveBuilder();
+  shared.Directory(1, 0x51, 2 * kBlock, 3, "BESLES-00001ALPHA");  // into BETA's block 4
+  EXPECT_EQ(FaultsOf(shared.Bytes())[0], CardFault::SharedBlock);
+
+  PS1CardBuilder size = ThreeSaveBuilder();
+  size.Directory(5, 0x51, 3 * kBlock, 5, "BISLPS-00003NEKO");
+  EXPECT_EQ(FaultsOf(size.Bytes()), std::vector<CardFault>{CardFault::SizeMismatch});
+
+  PS1CardBuilder endsEarly = ThreeSaveBuilder();
+  endsEarly.Directory(3, 0x52, 0, 0xFFFF, "");
+  EXPECT_EQ(FaultsOf(endsEarly.Bytes())[0], CardFault::BrokenLink);
+
+  PS1CardBuilder orphan = ThreeSaveBuilder();
+  orphan.Directory(10, 0x53, 0, 0xFFFF, "");
+  EXPECT_EQ(FaultsOf(orphan.Bytes()), std::vector<CardFault>{CardFault::OrphanBlock});
+
+  PS1CardBuilder duplicate = ThreeSaveBuilder();
+  duplicate.Directory(1, 0x51, kBlock, 0xFFFF, "bislps-00003neko");
+  EXPECT_EQ(FaultsOf(duplicate.Bytes()), std::vector<CardFault>{CardFault::DuplicateName});
+
+  PS1CardBuilder capacity = ThreeSaveBuilder();
+  capacity.Directory(1, 0x51, 11 * kBlock, 0xFFFF, "BESLES-00001ALPHA");
+  auto capacityFaults = FaultsOf(capacity.Bytes());
+  EXPECT_EQ(capacityFaults,
+            (std::vector<CardFault>{CardFault::SizeMismatch, CardFault::OverCapacity}));
+
+  PS1CardBuilder magic = ThreeSaveBuilder();
+  magic.Raw()[2] = 1;
+  magic.Raw()[127] ^= 1;
+  EXPECT_EQ(FaultsOf(magic.Bytes()), std::vector<CardFault>{CardFault::HeaderMagic});
+}
+
+TEST_F(CardCheckTest, SizesOfEachFormat) {
+  auto card = ThreeSaveBuilder().Bytes();
+  EXPECT_EQ(FaultsOf(Buffer(card.begin(), card.begin() + 8192)),
+            std::vector<CardFault>{CardFault::FileSize});
+  Buffer longer = card;
+  longer.push_back(0);
+  EXPECT_EQ(FaultsOf(longer), std::vector<CardFault>{CardFault::FileSize});
+  EXPECT_EQ(FaultsOf(card, kMem), std::vector<CardFault>{CardFault::FileSize});
+  Buffer mem(64, 0);
+  Append(mem, card);
+  EXPECT_TRUE(FaultsOf(mem, kMem).empty());
+  Buffer gme(3904, 0);
+  PutText(gme, 0, "123-456-STD");
+  Append(gme, card);
+  EXPECT_TRUE(FaultsOf(gme, kGme).empty());
+  EXPECT_TRUE(FaultsOf(card, kGme).empty());  // a DexDrive file without its header
+}
+
+TEST_F(CardCheckTest, FindsExpandedCardFaults) {
+  SaveSpec ps1 = PS1Save("BESLES-00001ALPHA", 2, "ALPHA");
+  Buffer good = Xmc({ps1, PS2Save()});
+  EXPECT_TRUE(FaultsOf(good, 0).empty());
+  EXPECT_TRUE(FaultsOf(Xmc({}), 0).empty());
+
+  EXPECT_EQ(FaultsOf(Buffer(good.begin(), good.end() - 700), 0),
+            std::vector<CardFault>{CardFault::Truncated});
+  Buffer trailing = good;
+  trailing.resize(good.size() + 10, 0);
+  EXPECT_EQ(FaultsOf(trailing, 0), std::vector<CardFault>{CardFault::TrailingBytes});
+  Buffer more = good;
+  Put32(more, 4, 3);
+  EXPECT_EQ(FaultsOf(more, 0), std::vector<CardFault>{CardFault::Truncated});
+  Buffer magic = good;
+  magic[0] = 'X';
+  EXPECT_EQ(FaultsOf(magic, 0), std::vector<CardFault>{CardFault::BadMagic});
+  EXPECT_EQ(FaultsOf(Xmc({ps1}, 2), 0), std::vector<CardFault>{CardFault::BadVersion});
+
+  SaveSpec noDots = PS2Save();
+  noDots.files.clear();
+  noDots.entryCountOverride = 1;
+  EXPECT_EQ(FaultsOf(Xmc({noDots}), 0), std::vector<CardFault>{CardFault::BadEntryCount});
+  Buffer tag = XmcHeader(1);
+  Append(tag, XmcSave(ps1, "PS2D"));
+  EXPECT_EQ(FaultsOf(tag, 0), std::vector<CardFault>{CardFault::BadSaveHeader});
+  SaveSpec ragged = ps1;
+  ragged.files[0].bytes.resize(5000);
+  EXPECT_EQ(FaultsOf(Xmc({ragged}), 0), std::vector<CardFault>{CardFault::BadPS1Save});
+}
+
+TEST_F(CardCheckTest, CheckCommandReportsAndSetsTheExitCode) {
+  std::string good = WriteThreeSaveCard("good.mcr");
+  PS1CardBuilder bad = ThreeSaveBuilder();
+  bad.Directory(4, 0x52, 0, 2, "");
+  bad.Directory(9, 0x77, 0, 0xFFFF, "");
+  WriteFileBytes(Path("bad.gme"), bad.Bytes());
+  WriteFileBytes(Path("bad.xmc"), Xmc({PS2Save()}, 7));
+
+  CliResult ok = cli_.Run({"check", good});
+  EXPECT_EQ(ok.exit, 0);
+  EXPECT_EQ(ok.out, good + ": OK\n");
+
+  CliResult result = cli_.Run({"check", good, Path("bad.gme"), Path("bad.xmc")});
+  EXPECT_EQ(result.exit, 1);
+  EXPECT_NE(result.out.find(Path("bad.gme") + ": 2 problems"), std::string::npos) << result.out;
+  EXPECT_NE(result.out.find("block 9: unknown state 0x77"), std::string::npos);
+  EXPECT_NE(result.out.find("loops from block 4 back to block 3"), std::string::npos);
+  EXPECT_NE(result.out.find("format version 7"), std::string::npos);
+  EXPECT_NE(result.out.find("The Format Version is not uncorrespondence."), std::string::npos);
+  // Nothing was written.
+  EXPECT_EQ(ReadFileBytes(Path("bad.gme")), bad.Bytes());
+  EXPECT_EQ(dir_.EntryCount(), 3u);
+
+  CliResult notCard = cli_.Run({"check", Path("notes.txt")});
+  EXPECT_EQ(notCard.exit, 1);
+  EXPECT_NE(notCard.err.find("It's not MemoryCard Image."), std::string::npos);
+}
+
+TEST_F(CardCheckTest, RealCardsFromTheCorpusCheckClean) {
+  std::string root = SLOTKEEPER_CORPUS_DIR;
+  std::vector<std::string> cards = {
+      root + "/memcardpro/MemoryCard2-1.mcd", root + "/go-psx-memcard/epsxe000.mcr",
+      root + "/save-file-converter/ps1-dexdrive/gran-turismo.26535.gme"};
+  if (!std::filesystem::exists(cards[0])) GTEST_SKIP() << "no corpus at " << root;
+  for (const std::string& card : cards) {
+    CliResult result = cli_.Run({"check", card});
+    EXPECT_EQ(result.exit, 0) << result.out;
+  }
+}
+
+}  // namespace
+}  // namespace slk::testing

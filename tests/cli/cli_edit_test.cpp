@@ -1,0 +1,269 @@
+// End to end: the commands that write (convert, import, export, copy,
+// delete), each refusal's message and exit code, and that a refusal leaves
+// every file as it was.
+
+#include <sstream>
+
+#include "cli/cli_app.h"
+#include "cli_fixture.h"
+
+namespace slk::testing {
+namespace {
+
+using Json = nlohmann::json;
+
+bool Has(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+TEST_F(CliTest, ConversionThroughEveryCardFormatKeepsEverySave) {
+  std::string from = WriteThreeSaveCard();
+  const std::vector<std::string> chain = {"mem", "mcr", "gme", "mcd", "ps", "mci", "xmc", "mcr"};
+  for (std::size_t i = 0; i < chain.size(); ++i) {
+    std::string to = Path("step" + std::to_string(i) + "." + chain[i]);
+    CliResult result = cli_.Run({"convert", from, to});
+    ASSERT_EQ(result.exit, 0) << chain[i] << ": " << result.err;
+    Json file = ListJson(cli_, {to})["files"][0];
+    EXPECT_EQ(file["format"], chain[i]);
+    EXPECT_EQ(file["kind"], chain[i] == "xmc" ? "PS2" : "PS1");
+    EXPECT_EQ(Digests(file), ThreeSaveDigests()) << chain[i];
+    EXPECT_EQ(file["saves"][2]["name"], "BISLPS-00003NEKO");
+    from = to;
+  }
+  // An expanded card carrying a PS2 save keeps it through .xmc as well.
+  ASSERT_EQ(cli_.Run({"new", "--ps2", Path("ps2.xmc")}).exit, 0);
+  ASSERT_EQ(cli_.Run({"import", Path("ps2.xmc"), WritePS2Psu()}).exit, 0);
+  ASSERT_EQ(cli_.Run({"convert", Path("ps2.xmc"), Path("again.xmc")}).exit, 0);
+  EXPECT_EQ(Digests(ListJson(cli_, {Path("again.xmc")})["files"][0]),
+            std::vector<std::string>{PS2SaveDigest()});
+}
+
+TEST_F(CliTest, ConvertRefusals) {
+  std::string card = WriteThreeSaveCard();
+  CliResult badIn = cli_.Run({"convert", Path("card.txt"), Path("out.mcr")});
+  EXPECT_EQ(badIn.exit, 1);
+  EXPECT_TRUE(Has(badIn.err, "It's not MemoryCard Image."));
+  CliResult badOut = cli_.Run({"convert", card, Path("out.psu")});
+  EXPECT_EQ(badOut.exit, 1);
+  EXPECT_TRUE(Has(badOut.err, "It's not MemoryCard Image."));
+
+  // A PS2 save has no place in a PS1 card image.
+  ASSERT_EQ(cli_.Run({"new", "--ps2", Path("ps2.xmc")}).exit, 0);
+  ASSERT_EQ(cli_.Run({"import", Path("ps2.xmc"), WritePS2Psu()}).exit, 0);
+  CliResult ps2 = cli_.Run({"convert", Path("ps2.xmc"), Path("out.mcr")});
+  EXPECT_EQ(ps2.exit, 1);
+  EXPECT_TRUE(Has(ps2.err, "is a PS2 save")) << ps2.err;
+  EXPECT_TRUE(Has(ps2.err, "The File wasn't preserved."));
+  EXPECT_FALSE(std::filesystem::exists(Path("out.mcr")));
+}
+
+TEST_F(CliTest, ImportAddsSaveImagesAndWritesBack) {
+  std::string card = WriteThreeSaveCard();
+  ASSERT_EQ(cli_.Run({"export", card, "1", Path("beta.ps1")}).exit, 0);
+  ASSERT_EQ(cli_.Run({"new", "--ps1", Path("empty.mcr")}).exit, 0);
+  auto before = ReadFileBytes(Path("empty.mcr"));
+
+  CliResult toOther =
+      cli_.Run({"import", Path("empty.mcr"), Path("beta.ps1"), "-o", Path("o.mcr")});
+  ASSERT_EQ(toOther.exit, 0) << toOther.err;
+  EXPECT_EQ(ReadFileBytes(Path("empty.mcr")), before);
+  Json file = ListJson(cli_, {Path("o.mcr")})["files"][0];
+  EXPECT_EQ(Digests(file), std::vector<std::string>{ThreeSaveDigests()[1]});
+
+  ASSERT_EQ(cli_.Run({"new", "--ps2", Path("ps2.xmc")}).exit, 0);
+  ASSERT_EQ(cli_.Run({"import", Path("ps2.xmc"), Path("beta.ps1"), WritePS2Psu()}).exit, 0);
+  Json ps2 = ListJson(cli_, {Path("ps2.xmc")})["files"][0];
+  EXPECT_EQ(Digests(ps2), (std::vector<std::string>{ThreeSaveDigests()[1], PS2SaveDigest()}));
+}
+
+TEST_F(CliTest, ImportRefusalsLeaveTheCardAlone) {
+  std::string card = WriteThreeSaveCard();
+  auto before = ReadFileBytes(card);
+  CliResult ps2 = cli_.Run({"import", card, WritePS2Psu()});
+  EXPECT_EQ(ps2.exit, 1);
+  EXPECT_TRUE(Has(ps2.err, "PS2 SaveData isn't able to include into PS1 MemoryCard."));
+  EXPECT_TRUE(Has(ps2.err, "The File wasn't opened."));
+
+  CliResult notSave = cli_.Run({"import", card, Path("notes.txt")});
+  EXPECT_EQ(notSave.exit, 1);
+  EXPECT_TRUE(Has(notSave.err, "It's not SaveData Image."));
+
+  CliResult missing = cli_.Run({"import", card, Path("none.psu")});
+  EXPECT_EQ(missing.exit, 1);
+  EXPECT_TRUE(Has(missing.err, Path("none.psu") + ": The File wasn't opened."));
+
+  // 6 blocks + 4 times 3 blocks: more than a PS1 card holds.
+  ASSERT_EQ(cli_.Run({"export", card, "1", Path("beta.psm")}).exit, 0);
+  std::string beta = Path("beta.psm");
+  CliResult full = cli_.Run({"import", card, beta, beta, beta, beta});
+  EXPECT_EQ(full.exit, 1);
+  EXPECT_TRUE(Has(full.err, "15 blocks"));
+  EXPECT_TRUE(Has(full.err, "The File wasn't preserved."));
+  EXPECT_EQ(ReadFileBytes(card), before);
+}
+
+TEST_F(CliTest, ExportWritesEverySaveDataFormat) {
+  std::string card = WriteThreeSaveCard();
+  for (const char* ext : {"psu", "psd", "ps1", "mcx", "mcb", "psm", "mc"}) {
+    std::string out = Path(std::string("neko.") + ext);
+    CliResult result = cli_.Run({"export", card, "BISLPS-00003NEKO", out});
+    ASSERT_EQ(result.exit, 0) << ext << ": " << result.err;
+    Json file = ListJson(cli_, {out})["files"][0];
+    EXPECT_EQ(file["kind"], "PS1");
+    EXPECT_EQ(Digests(file), std::vector<std::string>{ThreeSaveDigests()[2]}) << ext;
+    EXPECT_EQ(file["saves"][0]["title"], kNekoTitleUtf8);
+  }
+  // From a save data image, as from a card holding one save.
+  ASSERT_EQ(cli_.Run({"export", WritePS2Psu(), "0", Path("space.psd")}).exit, 0);
+  EXPECT_EQ(Digests(ListJson(cli_, {Path("space.psd")})["files"][0]),
+            std::vector<std::string>{PS2SaveDigest()});
+}
+
+TEST_F(CliTest, ExportRefusals) {
+  std::string card = WriteThreeSaveCard();
+  CliResult ps2 = cli_.Run({"export", WritePS2Psu(), "0", Path("space.ps1")});
+  EXPECT_EQ(ps2.exit, 1);
+  EXPECT_TRUE(Has(ps2.err, "The File wasn't preserved."));
+  EXPECT_FALSE(std::filesystem::exists(Path("space.ps1")));
+
+  CliResult badOut = cli_.Run({"export", card, "0", Path("alpha.mcr")});
+  EXPECT_EQ(badOut.exit, 1);
+  EXPECT_TRUE(Has(badOut.err, "It's not SaveData Image."));
+
+  CliResult noRow = cli_.Run({"export", card, "3", Path("x.psu")});
+  EXPECT_EQ(noRow.exit, 1);
+  EXPECT_TRUE(Has(noRow.err, "no row 3 (the card lists 3 saves)"));
+  CliResult noName = cli_.Run({"export", card, "besles-00001alpha", Path("x.psu")});
+  EXPECT_EQ(noName.exit, 1);
+  EXPECT_TRUE(Has(noName.err, "no save named \"besles-00001alpha\""));
+
+  // Two saves of one name in an expanded card: the name alone is not enough.
+  ASSERT_EQ(cli_.Run({"export", card, "0", Path("alpha.ps1")}).exit, 0);
+  ASSERT_EQ(cli_.Run({"convert", card, Path("twice.xmc")}).exit, 0);
+  ASSERT_EQ(cli_.Run({"import", Path("twice.xmc"), Path("alpha.ps1")}).exit, 0);
+  CliResult ambiguous = cli_.Run({"export", Path("twice.xmc"), "BESLES-00001ALPHA", Path("x.psu")});
+  EXPECT_EQ(ambiguous.exit, 1);
+  EXPECT_TRUE(Has(ambiguous.err, "ambiguous: rows 0, 3")) << ambiguous.err;
+  EXPECT_FALSE(std::filesystem::exists(Path("x.psu")));
+}
+
+TEST_F(CliTest, CopyFollowsTheRulesOfCopy) {
+  std::string source = WriteThreeSaveCard();
+  ASSERT_EQ(cli_.Run({"new", "--ps1", Path("target.mcr")}).exit, 0);
+  CliResult copy = cli_.Run({"copy", source, "BASLUS-00002BETA", Path("target.mcr")});
+  ASSERT_EQ(copy.exit, 0) << copy.err;
+  CliResult again = cli_.Run({"copy", source, "2", Path("target.mcr"), "-o", Path("out.mcr")});
+  ASSERT_EQ(again.exit, 0) << again.err;
+  EXPECT_EQ(Digests(ListJson(cli_, {Path("target.mcr")})["files"][0]),
+            std::vector<std::string>{ThreeSaveDigests()[1]});
+  EXPECT_EQ(Digests(ListJson(cli_, {Path("out.mcr")})["files"][0]),
+            (std::vector<std::string>{ThreeSaveDigests()[1], ThreeSaveDigests()[2]}));
+
+  auto before = ReadFileBytes(Path("target.mcr"));
+  CliResult same = cli_.Run({"copy", source, "1", Path("target.mcr")});
+  EXPECT_EQ(same.exit, 1);
+  EXPECT_TRUE(Has(same.err, "There is the same DataName. It is unable to copy."));
+
+  CliResult ps2 = cli_.Run({"copy", WritePS2Psu(), "0", Path("target.mcr")});
+  EXPECT_EQ(ps2.exit, 1);
+  EXPECT_TRUE(Has(ps2.err, "PS2 SaveData isn't able to include into PS1 MemoryCard."));
+
+  CliResult noTarget = cli_.Run({"copy", source, "0", Path("none.mcr")});
+  EXPECT_EQ(noTarget.exit, 1);
+  EXPECT_TRUE(Has(noTarget.err, Path("none.mcr") + ": The File wasn't opened."));
+  EXPECT_FALSE(std::filesystem::exists(Path("none.mcr")));
+  EXPECT_EQ(ReadFileBytes(Path("target.mcr")), before);
+}
+
+TEST_F(CliTest, CopyRefusesAPS1CardOverFifteenBlocks) {
+  // Target: 14 blocks used (one save of 14 blocks); source save: 2 blocks.
+  PS1CardBuilder big;
+  big.Directory(1, 0x51, 14 * kBlock, 1, "BIG");
+  for (int b = 2; b <= 14; ++b)
+    big.Directory(b, b == 14 ? 0x53 : 0x52, 0, b == 14 ? 0xFFFF : static_cast<std::uint16_t>(b),
+                  "");
+  big.Block(1, 0x40, "BIG", 14);
+  WriteFileBytes(Path("big.mcr"), big.Bytes());
+  std::string source = WriteThreeSaveCard();
+  CliResult one = cli_.Run({"copy", source, "0", Path("big.mcr")});
+  EXPECT_EQ(one.exit, 0) << one.err;
+  auto before = ReadFileBytes(Path("big.mcr"));
+  CliResult over = cli_.Run({"copy", source, "2", Path("big.mcr")});
+  EXPECT_EQ(over.exit, 1);
+  EXPECT_TRUE(Has(over.err, "It exceeds the capacity of 15 blocks."));
+  EXPECT_EQ(ReadFileBytes(Path("big.mcr")), before);
+}
+
+TEST_F(CliTest, CopyAsksBeforeAddingASecondSaveOfTheSameName) {
+  std::string source = WriteThreeSaveCard();
+  ASSERT_EQ(cli_.Run({"convert", source, Path("target.xmc")}).exit, 0);
+  auto before = ReadFileBytes(Path("target.xmc"));
+
+  CliResult noTerminal = cli_.Run({"copy", source, "0", Path("target.xmc")});
+  EXPECT_EQ(noTerminal.exit, 1);
+  EXPECT_TRUE(Has(noTerminal.err, "Do you wish to add it?"));
+  EXPECT_TRUE(Has(noTerminal.err, "not a terminal"));
+  CliResult no = cli_.Run({"copy", source, "0", Path("target.xmc"), "--no"});
+  EXPECT_EQ(no.exit, 1);
+  EXPECT_EQ(ReadFileBytes(Path("target.xmc")), before);
+
+  CliResult yes = cli_.Run({"copy", source, "0", Path("target.xmc"), "--yes"});
+  ASSERT_EQ(yes.exit, 0) << yes.err;
+  Json file = ListJson(cli_, {Path("target.xmc")})["files"][0];
+  ASSERT_EQ(file["saves"].size(), 4u);
+  EXPECT_EQ(file["saves"][3]["name"], "BESLES-00001ALPHA");
+  EXPECT_EQ(file["saves"][3]["sha256"], ThreeSaveDigests()[0]);
+  // --no does not matter when nothing is asked.
+  ASSERT_EQ(cli_.Run({"new", "--ps2", Path("empty.xmc")}).exit, 0);
+  EXPECT_EQ(cli_.Run({"copy", source, "0", Path("empty.xmc"), "--no"}).exit, 0);
+}
+
+TEST_F(CliTest, CopyAsksOnATerminal) {
+  std::string source = WriteThreeSaveCard();
+  ASSERT_EQ(cli_.Run({"convert", source, Path("target.xmc")}).exit, 0);
+  auto copyWithReply = [&](const std::string& reply, std::string& err) {
+    std::ostringstream out;
+    std::ostringstream errors;
+    std::istringstream terminal(reply);
+    Console console{out, errors, terminal, true};
+    std::vector<std::string> args = {"slotkeeper-cli", "copy", source, "0", Path("target.xmc")};
+    std::vector<const char*> argv;
+    for (const std::string& a : args) argv.push_back(a.c_str());
+    int exit = RunCli(static_cast<int>(argv.size()), argv.data(), console);
+    err = errors.str();
+    return exit;
+  };
+  std::string err;
+  EXPECT_EQ(copyWithReply("n\n", err), 1);
+  EXPECT_TRUE(Has(err, "Do you wish to add it? [y/N] ")) << err;
+  EXPECT_EQ(copyWithReply("", err), 1);
+  EXPECT_EQ(ListJson(cli_, {Path("target.xmc")})["files"][0]["saves"].size(), 3u);
+  EXPECT_EQ(copyWithReply("y\n", err), 0);
+  EXPECT_EQ(ListJson(cli_, {Path("target.xmc")})["files"][0]["saves"].size(), 4u);
+}
+
+TEST_F(CliTest, DeleteRemovesSavesByRowAndName) {
+  std::string card = WriteThreeSaveCard();
+  auto before = ReadFileBytes(card);
+  CliResult toOther = cli_.Run({"delete", card, "2", "BESLES-00001ALPHA", "-o", Path("o.mcr")});
+  ASSERT_EQ(toOther.exit, 0) << toOther.err;
+  EXPECT_EQ(ReadFileBytes(card), before);
+  EXPECT_EQ(Digests(ListJson(cli_, {Path("o.mcr")})["files"][0]),
+            std::vector<std::string>{ThreeSaveDigests()[1]});
+
+  ASSERT_EQ(cli_.Run({"delete", card, "1", "1"}).exit, 0);
+  EXPECT_EQ(Digests(ListJson(cli_, {card})["files"][0]),
+            (std::vector<std::string>{ThreeSaveDigests()[0], ThreeSaveDigests()[2]}));
+
+  auto now = ReadFileBytes(card);
+  CliResult missing = cli_.Run({"delete", card, "0", "NOBODY"});
+  EXPECT_EQ(missing.exit, 1);
+  EXPECT_TRUE(Has(missing.err, "no save named \"NOBODY\""));
+  EXPECT_EQ(ReadFileBytes(card), now);
+  CliResult noCard = cli_.Run({"delete", Path("none.mcr"), "0"});
+  EXPECT_EQ(noCard.exit, 1);
+  EXPECT_TRUE(Has(noCard.err, "The File wasn't opened."));
+}
+
+}  // namespace
+}  // namespace slk::testing

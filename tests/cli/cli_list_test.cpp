@@ -1,0 +1,156 @@
+// End to end: the command line itself, `list` and `new`.
+
+#include <regex>
+
+#include "cli_fixture.h"
+
+namespace slk::testing {
+namespace {
+
+using Json = nlohmann::json;
+
+TEST_F(CliTest, VersionHelpAndUsageErrors) {
+  CliResult version = cli_.Run({"--version"});
+  EXPECT_EQ(version.exit, 0);
+  EXPECT_EQ(version.out, "slotkeeper-cli 2.00\n");
+
+  for (const char* command :
+       {"list", "new", "convert", "import", "export", "copy", "delete", "check"}) {
+    CliResult help = cli_.Run({command, "--help"});
+    EXPECT_EQ(help.exit, 0) << command;
+    EXPECT_NE(help.out.find(std::string("slotkeeper-cli ") + command), std::string::npos)
+        << help.out;
+  }
+  EXPECT_EQ(cli_.Run({}).exit, 2);
+  EXPECT_EQ(cli_.Run({"frobnicate"}).exit, 2);
+  EXPECT_EQ(cli_.Run({"list"}).exit, 2);
+  EXPECT_EQ(cli_.Run({"convert", "only-one.mcr"}).exit, 2);
+  EXPECT_EQ(cli_.Run({"new", Path("x.mcr")}).exit, 2);
+  EXPECT_EQ(cli_.Run({"new", "--ps1", "--ps2", Path("x.mcr")}).exit, 2);
+  EXPECT_EQ(cli_.Run({"copy", "a.mcr", "0", "b.mcr", "--yes", "--no"}).exit, 2);
+  EXPECT_EQ(dir_.EntryCount(), 0u);
+}
+
+TEST_F(CliTest, NewWritesEmptyCardsByExtension) {
+  ASSERT_EQ(cli_.Run({"new", "--ps1", Path("a.mcr")}).exit, 0);
+  ASSERT_EQ(cli_.Run({"new", "--ps1", Path("a.mem")}).exit, 0);
+  ASSERT_EQ(cli_.Run({"new", "--ps2", Path("b.xmc")}).exit, 0);
+  // A PS1 card written as .xmc is an expanded card, as Save As makes it.
+  ASSERT_EQ(cli_.Run({"new", "--ps1", Path("c.xmc")}).exit, 0);
+  EXPECT_EQ(ReadFileBytes(Path("a.mcr")).size(), 131072u);
+  EXPECT_EQ(ReadFileBytes(Path("a.mem")).size(), 131136u);
+
+  Json list = ListJson(cli_, {Path("a.mcr"), Path("a.mem"), Path("b.xmc"), Path("c.xmc")});
+  ASSERT_EQ(list["files"].size(), 4u);
+  EXPECT_EQ(list["files"][0]["kind"], "PS1");
+  EXPECT_EQ(list["files"][1]["format"], "mem");
+  EXPECT_EQ(list["files"][2]["kind"], "PS2");
+  EXPECT_EQ(list["files"][3]["kind"], "PS2");
+  for (const auto& file : list["files"]) EXPECT_TRUE(file["saves"].empty());
+}
+
+TEST_F(CliTest, NewRefusesWhatItCannotWrite) {
+  CliResult ps2AsPs1 = cli_.Run({"new", "--ps2", Path("x.mcr")});
+  EXPECT_EQ(ps2AsPs1.exit, 2);
+  EXPECT_NE(ps2AsPs1.err.find(".xmc only"), std::string::npos);
+
+  CliResult badExtension = cli_.Run({"new", "--ps1", Path("x.bin")});
+  EXPECT_EQ(badExtension.exit, 1);
+  EXPECT_NE(badExtension.err.find("It's not MemoryCard Image."), std::string::npos);
+
+  CliResult noFolder = cli_.Run({"new", "--ps1", Path("missing/x.mcr")});
+  EXPECT_EQ(noFolder.exit, 1);
+  EXPECT_NE(noFolder.err.find("The File wasn't preserved."), std::string::npos);
+  EXPECT_EQ(dir_.EntryCount(), 0u);
+}
+
+TEST_F(CliTest, ListPrintsOneTablePerFileInUtf8) {
+  std::string card = WriteThreeSaveCard();
+  std::string psu = WritePS2Psu();
+  CliResult list = cli_.Run({"list", card, psu});
+  ASSERT_EQ(list.exit, 0) << list.err;
+  EXPECT_NE(list.out.find(card + ": PS1 card (.mcr), 3 saves, 6 of 15 blocks used"),
+            std::string::npos)
+      << list.out;
+  EXPECT_NE(list.out.find(psu + ": save data image (.psu), 1 save"), std::string::npos);
+  EXPECT_NE(list.out.find("BESLES-00001ALPHA"), std::string::npos);
+  EXPECT_NE(list.out.find(kAlphaTitleUtf8), std::string::npos);
+  EXPECT_NE(list.out.find(kNekoTitleUtf8), std::string::npos);
+  EXPECT_NE(list.out.find("3 blocks"), std::string::npos);
+  EXPECT_NE(list.out.find("SPACE　RACE"), std::string::npos);
+  EXPECT_NE(list.out.find("5 KB"), std::string::npos);  // 964 + 700 + 3000 bytes
+  EXPECT_TRUE(list.err.empty()) << list.err;
+}
+
+TEST_F(CliTest, ListJsonFollowsTheSchema) {
+  std::string card = WriteThreeSaveCard();
+  std::string psu = WritePS2Psu();
+  Json list = ListJson(cli_, {card, psu});
+  ASSERT_EQ(list.size(), 1u);
+  ASSERT_EQ(list["files"].size(), 2u);
+
+  const Json& ps1 = list["files"][0];
+  EXPECT_EQ(ps1["file"], card);
+  EXPECT_EQ(ps1["format"], "mcr");
+  EXPECT_EQ(ps1["kind"], "PS1");
+  ASSERT_EQ(ps1["saves"].size(), 3u);
+  const Json& alpha = ps1["saves"][0];
+  EXPECT_EQ(alpha["row"], 0);
+  EXPECT_EQ(alpha["name"], "BESLES-00001ALPHA");
+  EXPECT_EQ(alpha["title"], kAlphaTitleUtf8);
+  EXPECT_EQ(alpha["ps1"], true);
+  EXPECT_EQ(alpha["mode"], 0x9027);
+  EXPECT_EQ(alpha["size"], 8192);
+  EXPECT_TRUE(std::regex_match(alpha["time"].get<std::string>(),
+                               std::regex(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d)")));
+  ASSERT_EQ(alpha["files"].size(), 1u);
+  EXPECT_EQ(alpha["files"][0]["name"], "BESLES-00001ALPHA");
+  EXPECT_EQ(alpha["files"][0]["size"], 8192);
+  EXPECT_EQ(alpha["files"][0]["mode"], 0x8417);
+  EXPECT_EQ(ps1["saves"][1]["size"], 3 * 8192);
+  EXPECT_EQ(Digests(ps1), ThreeSaveDigests());
+
+  const Json& ps2 = list["files"][1];
+  EXPECT_EQ(ps2["format"], "psu");
+  EXPECT_EQ(ps2["kind"], "PS2");
+  ASSERT_EQ(ps2["saves"].size(), 1u);
+  const Json& space = ps2["saves"][0];
+  EXPECT_EQ(space["ps1"], false);
+  EXPECT_EQ(space["mode"], 0x8427);
+  EXPECT_EQ(space["size"], 964 + 700 + 3000);
+  EXPECT_EQ(space["time"], "2003-06-01 10:20:30");
+  EXPECT_EQ(space["sha256"], PS2SaveDigest());
+  ASSERT_EQ(space["files"].size(), 3u);
+  EXPECT_EQ(space["files"][2]["name"], "data.bin");
+  EXPECT_EQ(space["files"][2]["size"], 3000);
+}
+
+TEST_F(CliTest, ListReportsUnreadableFilesAndGoesOn) {
+  std::string card = WriteThreeSaveCard();
+  WriteFileBytes(Path("bad.xmc"), Buffer(64, 'x'));
+  CliResult result = cli_.Run({"list", "--json", Path("none.mcr"), Path("bad.xmc"), card});
+  EXPECT_EQ(result.exit, 1);
+  Json list = Json::parse(result.out);
+  ASSERT_EQ(list["files"].size(), 3u);
+  EXPECT_EQ(list["files"][0],
+            (Json{{"file", Path("none.mcr")}, {"error", "The File wasn't opened."}}));
+  EXPECT_EQ(list["files"][1]["error"],
+            "It's not ExpandedMemoryCard Image. The File wasn't opened.");
+  EXPECT_EQ(list["files"][2]["saves"].size(), 3u);
+  EXPECT_NE(result.err.find(Path("none.mcr") + ": The File wasn't opened."), std::string::npos);
+
+  CliResult text = cli_.Run({"list", Path("notes.txt"), card});
+  EXPECT_EQ(text.exit, 1);
+  EXPECT_NE(text.err.find("It's not MemoryCard Image."), std::string::npos);
+  EXPECT_NE(text.out.find("BESLES-00001ALPHA"), std::string::npos);
+}
+
+TEST_F(CliTest, MessagesFollowTheLocale) {
+  CliRunner japanese("ja_JP.UTF-8");
+  CliResult result = japanese.Run({"list", Path("none.mcr")});
+  EXPECT_EQ(result.exit, 1);
+  EXPECT_NE(result.err.find("ファイルを開けませんでした。"), std::string::npos) << result.err;
+}
+
+}  // namespace
+}  // namespace slk::testing
