@@ -1,0 +1,178 @@
+// The list screen, composed once per frame from cached pieces.
+
+#include "display/panels.h"
+
+#include <algorithm>
+#include <cstring>
+#include <span>
+
+namespace slk {
+
+namespace {
+
+constexpr std::uint32_t kCopy = gfx::bltfast::kNoColorKey | gfx::bltfast::kWait;
+constexpr std::uint32_t kKeyed = gfx::bltfast::kSrcColorKey | gfx::bltfast::kWait;
+
+std::span<const std::uint8_t> BytesOf(std::string_view text) {
+  return std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
+}
+
+// The selected slot, or -1 when none (or a value that names no slot).
+Slot SelectedSlot(const ShellState& shell) {
+  int slot = shell.selectionSlot.load(std::memory_order_relaxed);
+  return slot == kLeft || slot == kRight ? slot : -1;
+}
+
+// Stretches the MarkerBall over the square of half-size `half` around (x, y).
+void DrawBall(gfx::Surface& target, gfx::Surface& ball, int x, int y, int half) {
+  target.Blt(gfx::Rect{x - half, y - half, x + half, y + half}, &ball, std::nullopt,
+             gfx::blt::kKeySrc | gfx::blt::kWait);
+}
+
+}  // namespace
+
+void Panels::ComposePanels(const FrameCounters& counters) {
+  const gfx::SurfacePtr& compose = engine_->ComposeSurface();
+  const gfx::SurfacePtr& target = engine_->RenderTarget();
+  if (!compose || !target || !engine_->Backdrop() || !engine_->ScrollButtonSheet() ||
+      !engine_->TitleSurface() || !engine_->MoreArrows() || !engine_->MarkerBall()) {
+    return;  // a display that was never set up
+  }
+
+  compose->BltFast(0, 0, *engine_->Backdrop(), std::nullopt, kCopy);
+  gfx::Surface& sheet = *engine_->ScrollButtonSheet();
+  for (Slot s = kLeft; s <= kRight; ++s) {
+    for (int k = 0; k < 6; ++k) {
+      int state = shell_->scrollButtonState[static_cast<std::size_t>(6 * s + k)].load(
+                      std::memory_order_relaxed) != 0;
+      gfx::Point at = ScrollButtonOrigin(s, k);
+      compose->BltFast(at.x, at.y, sheet,
+                       gfx::Rect{24 * state, 24 * k, 24 * state + 24, 24 * k + 24}, kCopy);
+    }
+  }
+  Slot selected = SelectedSlot(*shell_);
+  if (selected >= 0 && workspace_->At(selected).RowCount() != 0) {
+    compose->BltFast(kTitleBoxOrigin.x, kTitleBoxOrigin.y, *engine_->TitleSurface(), std::nullopt,
+                     kKeyed);
+  }
+  for (Slot s = kLeft; s <= kRight; ++s) DrawSlotLines(*compose, s);
+  for (Slot s = kLeft; s <= kRight; ++s) DrawCells(*compose, s, counters);
+
+  target->BltFast(0, 0, *compose, std::nullopt, kCopy);
+  int mode = shell_->displayMode.load(std::memory_order_relaxed);
+  if (mode == DisplayMode::List) {
+    DrawSelectionBalls(*target, counters);
+  } else if (mode == DisplayMode::Transition) {
+    DrawTransitionMarkers(*target);
+  }
+}
+
+void Panels::DrawSlotLines(gfx::Surface& compose, Slot slot) {
+  bool modified =
+      shell_->modified[static_cast<std::size_t>(slot)].load(std::memory_order_relaxed) != 0;
+  text_->DrawBoldText(kSlotLineWidth * slot, kFileNameTop, compose, FileNameLine(slot),
+                      modified ? kModifiedFileNameColour : kFileNameColour, 1, kSlotLineWidth);
+  const SlotData& data = workspace_->At(slot);
+  if (!data.open) return;
+  // Both captions are drawn with the length of the PS2 one: the two are
+  // equally long in every language.
+  const std::string& caption =
+      data.kind == CardKind::PS2 ? shell_->listTexts.ps2Card : shell_->listTexts.ps1Card;
+  std::size_t length = std::min(shell_->listTexts.ps2Card.size(), caption.size());
+  text_->DrawBoldText(kSlotLineWidth * slot, kCardKindTop, compose, BytesOf(caption).first(length),
+                      kCardKindColour, 1, kSlotLineWidth);
+}
+
+void Panels::DrawCells(gfx::Surface& compose, Slot slot, const FrameCounters& counters) {
+  const SlotData& data = workspace_->At(slot);
+  std::uint32_t rows = data.RowCount();
+  std::uint32_t top = shell_->scrollTop[static_cast<std::size_t>(slot)];
+  if (rows == 0 || top >= rows) return;
+  std::uint32_t visible = std::min<std::uint32_t>(rows - top, kVisibleCells);
+  const auto& cache = engine_->IconFrameCache()[static_cast<std::size_t>(slot)];
+  const auto& frameCounts = workspace_->CellFrameCount()[static_cast<std::size_t>(slot)];
+  for (std::uint32_t r = 0; r < visible; ++r) {
+    // An icon that produced no frames shows nothing; the cache holds 8 frames
+    // at most, whatever count the icon claims.
+    std::uint32_t count = std::min<std::uint32_t>(frameCounts[r], DisplayEngine::kFramesPerCell);
+    if (count == 0) continue;
+    const gfx::SurfacePtr& frame = cache[r][counters.iconClock % count];
+    if (!frame) continue;
+    gfx::Point at = GridCellOrigin(slot, r);
+    compose.BltFast(at.x, at.y, *frame, std::nullopt, kKeyed);
+  }
+  if (counters.blinkPhase >= 8) return;
+  gfx::Surface& arrows = *engine_->MoreArrows();
+  if (top > 0) {
+    gfx::Point at = MoreAboveOrigin(slot);
+    compose.BltFast(at.x, at.y, arrows, gfx::Rect{0, 0, 16, 16}, kKeyed);
+  }
+  if (top + kVisibleCells < rows) {
+    gfx::Point at = MoreBelowOrigin(slot);
+    compose.BltFast(at.x, at.y, arrows, gfx::Rect{16, 0, 32, 16}, kKeyed);
+  }
+}
+
+void Panels::DrawSelectionBalls(gfx::Surface& target, const FrameCounters& counters) {
+  Slot slot = SelectedSlot(*shell_);
+  if (slot < 0) return;
+  std::uint32_t position = shell_->selectionPosition.load(std::memory_order_relaxed);
+  std::uint32_t top = shell_->scrollTop[static_cast<std::size_t>(slot)];
+  if (position < top || position - top >= kVisibleCells) return;
+  gfx::Point cell = GridCellOrigin(slot, position - top);
+  int d = kPulseTable[static_cast<std::size_t>(counters.pulseStep) & 3];
+  gfx::Surface& ball = *engine_->MarkerBall();
+  for (int k = 0; k < 4; ++k) {
+    DrawBall(target, ball, cell.x + kCellSize * (k % 2), cell.y + kCellSize * (k / 2), 8 + d);
+  }
+}
+
+void Panels::DrawTransitionMarkers(gfx::Surface& target) {
+  gfx::Surface& ball = *engine_->MarkerBall();
+  for (const ScreenPoint& marker : shell_->transitionMarkers) {
+    DrawBall(target, ball, marker.x.load(std::memory_order_relaxed),
+             marker.y.load(std::memory_order_relaxed), 8);
+  }
+}
+
+const std::string& Panels::FileNameLine(Slot slot) {
+  ShortenedTitle& cached = fileNameLines_[static_cast<std::size_t>(slot)];
+  const std::string& title = shell_->slotTitle[static_cast<std::size_t>(slot)];
+  if (!cached.valid || cached.title != title) {
+    cached.title = title;
+    cached.line = ShortenInMiddle(text_->Renderer(), title, kSlotLineWidth);
+    cached.valid = true;
+  }
+  return cached.line;
+}
+
+void Panels::DrawTitleBox(Slot slot, std::uint32_t entryIndex) {
+  const gfx::SurfacePtr& box = engine_->TitleSurface();
+  if (!box) return;
+  gfx::LockedRect locked;
+  if (box->Lock(locked) == gfx::Result::Ok) {
+    // All black is all transparent.
+    std::size_t rowBytes = static_cast<std::size_t>(kTitleBoxWidth) * box->Format().BytesPerPixel();
+    for (int y = 0; y < box->Height(); ++y) {
+      std::span<std::uint8_t> row = locked.bits.subspan(static_cast<std::size_t>(y) * locked.pitch);
+      std::memset(row.data(), 0, std::min(rowBytes, row.size()));
+    }
+    box->Unlock();
+  }
+  if (slot != kLeft && slot != kRight) return;
+  const SlotData& data = workspace_->At(slot);
+  if (entryIndex >= data.EntryCount()) return;
+  const SaveEntry& entry = data.entries[entryIndex];
+  std::span<const std::uint8_t> title(entry.title);
+  std::size_t line1 = std::min<std::size_t>(entry.titleLine1Length, title.size());
+  std::size_t line2 = std::min<std::size_t>(entry.titleLine2Length, title.size() - line1);
+  // A one-line title is centred vertically in the box.
+  int top = line2 != 0 ? 0 : 11;
+  text_->DrawOutlinedText(0, top, *box, title.first(line1), kTitleColours, kTitleBoxWidth);
+  if (line2 != 0) {
+    text_->DrawOutlinedText(0, 22, *box, title.subspan(line1, line2), kTitleColours,
+                            kTitleBoxWidth);
+  }
+}
+
+}  // namespace slk
