@@ -1,0 +1,90 @@
+// One frame of the detail screen: the static snapshot, the spinning model,
+// the action buttons and the blinking lock banner.
+
+#include <array>
+
+#include "display/render_thread.h"
+
+namespace slk {
+
+namespace {
+
+// Where the four owner-drawn action buttons (Copy, Delete, SaveSDI, Lock)
+// sit; each image is cut from the ActionButtonSheet, one row per button.
+constexpr std::array<gfx::Point, 4> kActionButtonOrigins{
+    gfx::Point{274, 194}, gfx::Point{390, 194}, gfx::Point{274, 246}, gfx::Point{390, 246}};
+constexpr int kActionButtonWidth = 96;
+constexpr int kActionButtonHeight = 32;
+
+// The lower half of the BusyBanner reads "Now Locking...".
+constexpr gfx::Rect kLockingBanner{0, 30, 250, 60};
+constexpr gfx::Point kBannerOrigin{130, 282};
+constexpr int kBannerShownFrames = 14;
+constexpr int kBannerPeriod = 22;
+
+// A PS1 tile flips its frames at a quarter of a PS2 model's pace.
+constexpr int kPS1ModelDivider = 4;
+
+}  // namespace
+
+void Renderer::DrawDetailFrame() {
+  const gfx::SurfacePtr& target = engine_->RenderTarget();
+  const gfx::DevicePtr& device = engine_->Device();
+  if (!target || !device || !engine_->ComposeSurface() || !engine_->ActionButtonSheet() ||
+      !engine_->BusyBanner()) {
+    return;  // a display that was never set up
+  }
+  target->BltFast(0, 0, *engine_->ComposeSurface(), std::nullopt, gfx::bltfast::kWait);
+
+  Matrix world;
+  MatrixMultiply(world, engine_->SpinTable()[counters_.spinAngle % DisplayEngine::kSpinSteps],
+                 engine_->DetailIconWorld());
+  device->SetTransform(gfx::TransformState::World, world);
+  device->Clear({}, gfx::clear::kZBuffer, 0, 1.0f, 0);
+  device->BeginScene();
+  if (counters_.modelFrame < DisplayEngine::kModelFrameCount) {
+    const gfx::VertexBufferPtr& mesh = engine_->ModelFrames()[counters_.modelFrame];
+    if (mesh) {
+      device->DrawPrimitiveVB(gfx::PrimitiveType::TriangleList, *mesh, 0,
+                              workspace_->Icon().vertexCount, 0);
+    }
+  }
+  device->EndScene();
+
+  gfx::Surface& sheet = *engine_->ActionButtonSheet();
+  for (int i = 0; i < 4; ++i) {
+    int state =
+        shell_->actionButtonState[static_cast<std::size_t>(i)].load(std::memory_order_relaxed) != 0;
+    gfx::Rect source{kActionButtonWidth * state, kActionButtonHeight * i,
+                     kActionButtonWidth * state + kActionButtonWidth,
+                     kActionButtonHeight * i + kActionButtonHeight};
+    const gfx::Point& at = kActionButtonOrigins[static_cast<std::size_t>(i)];
+    target->BltFast(at.x, at.y, sheet, source, gfx::bltfast::kWait);
+  }
+  if (workspace_->Lock().locked && counters_.bannerPhase < kBannerShownFrames) {
+    target->BltFast(kBannerOrigin.x, kBannerOrigin.y, *engine_->BusyBanner(), kLockingBanner,
+                    gfx::bltfast::kSrcColorKey | gfx::bltfast::kWait);
+  }
+  // The banner's clock runs whether or not a lock is in force.
+  if (++counters_.bannerPhase == kBannerPeriod) counters_.bannerPhase = 0;
+  if (++counters_.spinAngle == DisplayEngine::kSpinSteps) counters_.spinAngle = 0;
+  AdvanceModelFrame();
+}
+
+void Renderer::AdvanceModelFrame() {
+  // The shown save is the selected one. With no selection (the shell never
+  // shows the detail view without one) the model stands still.
+  int slot = shell_->selectionSlot.load(std::memory_order_relaxed);
+  if (slot != kLeft && slot != kRight) return;
+  const SlotData& data = workspace_->At(slot);
+  std::uint32_t position = shell_->selectionPosition.load(std::memory_order_relaxed);
+  if (position >= data.RowCount() || data.rows[position] >= data.EntryCount()) return;
+  if (data.AtRow(position).IsPS1()) {
+    if (++counters_.frameDivider < kPS1ModelDivider) return;
+    counters_.frameDivider = 0;
+  }
+  ++counters_.modelFrame;
+  if (counters_.modelFrame >= workspace_->Icon().meshCount) counters_.modelFrame = 0;
+}
+
+}  // namespace slk

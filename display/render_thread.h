@@ -1,0 +1,142 @@
+#pragma once
+// The rendering thread: composes a frame, presents it to the window, sleeps
+// 26 ms and starts again, for as long as the program runs. The user-interface
+// thread stops it around every change of what it draws from with
+// PauseRendering / ResumeRendering; two manual-reset events are the whole
+// hand-over, no lock guards the drawing.
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <vector>
+
+#include "card/workspace.h"
+#include "display/display_engine.h"
+#include "display/frame_counters.h"
+#include "display/panels.h"
+#include "display/shell_state.h"
+#include "display/text_drawing.h"
+#include "gfx/desktop.h"
+#include "platform/event.h"
+#include "platform/thread.h"
+
+namespace slk::platform {
+class TextRenderer;
+}
+
+namespace slk {
+
+// Sleep after every frame: keeps the frame rate below 39 frames a second.
+inline constexpr std::chrono::milliseconds kFrameSleep{26};
+// Sleep after every step of the transition animation.
+inline constexpr std::chrono::milliseconds kTransitionStepSleep{15};
+
+class Renderer {
+ public:
+  // Everything given must outlive the renderer. Without a text renderer (no
+  // usable font) frames are drawn without their texts.
+  Renderer(DisplayEngine& engine, const gfx::Window& window, ShellState& shell,
+           const Workspace& workspace, const platform::TextRenderer* text);
+  Renderer(const Renderer&) = delete;
+  Renderer& operator=(const Renderer&) = delete;
+  // Stops the thread.
+  ~Renderer();
+
+  // Starts the thread; it runs frames at once unless rendering is paused.
+  void Start();
+  // Orderly end: pauses, tells the thread to leave and joins it. On return no
+  // frame is in progress and none will start. Harmless when not running.
+  void Stop();
+  bool Running() const { return thread_.Joinable(); }
+
+  // On return no frame is in progress and none starts until ResumeRendering;
+  // the caller may then change surfaces, the device, the Workspace and the
+  // shell's state. Not for two threads at once.
+  void PauseRendering();
+  // Setting it when it is already set is harmless.
+  void ResumeRendering();
+
+  // One pass of the frame loop without its wait and sleep: draws what the
+  // DisplayMode asks for (nothing while a menu is open), advances the
+  // counters, presents, and on a lost surface stops the loop until the shell
+  // resumes it. Only with the thread paused or not started. Returns Present's
+  // result.
+  gfx::Result RunOneFrame();
+
+  // Blits the whole RenderTarget onto the window's place on the primary
+  // surface; returns the blit's result.
+  gfx::Result Present();
+  // Restores the detail screen snapshot and draws the spinning model over it,
+  // with the action buttons and the lock banner.
+  void DrawDetailFrame();
+  void ComposePanels() { panels_.ComposePanels(counters_); }
+  void DrawTitleBox(Slot slot, std::uint32_t entryIndex) { panels_.DrawTitleBox(slot, entryIndex); }
+
+  // Moves the four TransitionMarkers from the selected cell to the window's
+  // corners (direction 0) or back (direction 1), in 3 x 17 steps with a
+  // 15 ms sleep after each. `betweenSteps` (may be empty) runs during every
+  // sleep, so that a window can paint meanwhile. Runs on the calling thread;
+  // the rendering thread must be running in DisplayMode::Transition for the
+  // markers to be seen.
+  void PlayTransition(int direction, const std::function<void()>& betweenSteps);
+
+  // Called on the rendering thread after every Present, e.g. to have the
+  // window repaint. Set it before Start or while rendering is paused.
+  void SetPresentObserver(std::function<void()> observer) {
+    presentObserver_ = std::move(observer);
+  }
+  // The last frame that was presented, as 512 x 312 pixels 0xFFRRGGBB, row by
+  // row. Any thread; false (and `out` untouched) before the first frame.
+  bool CopyPresentedFrame(std::vector<std::uint32_t>& out) const;
+  // How many frames were presented successfully so far. Any thread.
+  std::uint64_t PresentedFrames() const { return presentedFrames_.load(); }
+
+  // SpinAngle and ModelFrame are set back by the detail screen build, with
+  // the thread paused; tests read the others the same way.
+  FrameCounters& Counters() { return counters_; }
+  const TextDrawing& Text() const { return text_; }
+  Panels& PanelDrawing() { return panels_; }
+  platform::ManualResetEvent& RenderEnable() { return renderEnable_; }
+  platform::ManualResetEvent& FrameDone() { return frameDone_; }
+
+ private:
+  void ThreadBody();
+  void AdvanceListCounters();
+  void AdvanceModelFrame();
+  void KeepPresentedFrame(const gfx::Surface& frame);
+
+  DisplayEngine* engine_;
+  const gfx::Window* window_;
+  ShellState* shell_;
+  const Workspace* workspace_;
+  TextDrawing text_;
+  Panels panels_;
+  FrameCounters counters_;
+
+  // Both manual-reset and initially set: rendering is enabled and no frame is
+  // in progress.
+  platform::ManualResetEvent frameDone_{true};
+  platform::ManualResetEvent renderEnable_{true};
+  std::atomic<bool> stopRequested_{false};
+  std::function<void()> presentObserver_;
+
+  mutable std::mutex presentedMutex_;
+  std::vector<std::uint8_t> presentedPixels_;  // raw rows of the RenderTarget's format
+  gfx::PixelFormat presentedFormat_;
+  std::atomic<std::uint64_t> presentedFrames_{0};
+
+  platform::Thread thread_;  // last: joined before the members it uses go
+};
+
+// The markers' positions at step t (0..16) of one phase of the transition:
+// start + (end - start) x t / 16 with truncating division.
+std::array<gfx::Point, 4> TransitionStep(const std::array<gfx::Point, 4>& start,
+                                         const std::array<gfx::Point, 4>& end, int t);
+
+// PlayTransition without the renderer, with the pause after each step given.
+void PlayTransition(ShellState& shell, int direction, const std::function<void()>& betweenSteps,
+                    std::chrono::milliseconds stepSleep = kTransitionStepSleep);
+
+}  // namespace slk
