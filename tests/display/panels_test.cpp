@@ -1,0 +1,376 @@
+// The list screen, checked by probing pixels of composed frames.
+
+#include "display/panels.h"
+
+#include <gtest/gtest.h>
+
+#include "render_fixture.h"
+
+namespace slk {
+namespace {
+
+using gfx::Rect;
+
+constexpr gfx::Color kCyan = 0xFF00FFFF;
+constexpr gfx::Color kRed = 0xFFFF0000;
+constexpr Rect kLeftNameLine{0, 276, 256, 294};
+constexpr Rect kLeftKindLine{0, 294, 256, 312};
+constexpr Rect kRightNameLine{256, 276, 512, 294};
+constexpr Rect kRightKindLine{256, 294, 512, 312};
+
+Rect CellRect(Slot s, std::uint32_t c) {
+  gfx::Point p = GridCellOrigin(s, c);
+  return Rect{p.x, p.y, p.x + 64, p.y + 64};
+}
+
+class PanelsTest : public test::RenderTest {
+ protected:
+  void Compose() { renderer_->ComposePanels(); }
+  FrameCounters& Counters() { return renderer_->Counters(); }
+  gfx::Color CellCentre(Slot s, std::uint32_t c) {
+    gfx::Point p = GridCellOrigin(s, c);
+    return Colour(Target(), p.x + 32, p.y + 32);
+  }
+  bool UpArrowShown(Slot s) {
+    return ShowsSprite(MoreAboveOrigin(s), *engine_.MoreArrows(), Rect{0, 0, 16, 16});
+  }
+  bool DownArrowShown(Slot s) {
+    return ShowsSprite(MoreBelowOrigin(s), *engine_.MoreArrows(), Rect{16, 0, 32, 16});
+  }
+  bool NoArrows(Slot s) {
+    gfx::Point up = MoreAboveOrigin(s);
+    gfx::Point down = MoreBelowOrigin(s);
+    return ShowsBackdrop(Rect{up.x, up.y, up.x + 16, up.y + 16}) &&
+           ShowsBackdrop(Rect{down.x, down.y, down.x + 16, down.y + 16});
+  }
+  void Select(Slot s, std::uint32_t position) {
+    shell_.selectionSlot = s;
+    shell_.selectionPosition = position;
+  }
+  static void SkipWithoutFont() {
+    if (test::SharedText() == nullptr) GTEST_SKIP() << "no usable font installed";
+  }
+};
+
+TEST_F(PanelsTest, TenSavesAtTheTopShowNineCellsAndABlinkingDownArrow) {
+  FillSlot(kLeft, 10);
+  FillIconCache(1);
+  Compose();
+  for (std::uint32_t c = 0; c < 9; ++c) EXPECT_EQ(CellCentre(kLeft, c), FrameColour(0, c, 0)) << c;
+  EXPECT_TRUE(DownArrowShown(kLeft));
+  gfx::Point up = MoreAboveOrigin(kLeft);
+  EXPECT_TRUE(ShowsBackdrop(Rect{up.x, up.y, up.x + 16, up.y + 16}));
+
+  // The arrows are off for the second half of every 16 frames.
+  Counters().blinkPhase = 8;
+  Compose();
+  EXPECT_TRUE(NoArrows(kLeft));
+  Counters().blinkPhase = 7;
+  Compose();
+  EXPECT_TRUE(DownArrowShown(kLeft));
+}
+
+TEST_F(PanelsTest, TenSavesScrolledByOneRowShowSevenCellsAndAnUpArrow) {
+  FillSlot(kLeft, 10);
+  FillIconCache(1);
+  shell_.scrollTop[kLeft] = 3;
+  Compose();
+  for (std::uint32_t c = 0; c < 7; ++c) EXPECT_EQ(CellCentre(kLeft, c), FrameColour(0, c, 0)) << c;
+  EXPECT_TRUE(ShowsBackdrop(CellRect(kLeft, 7)));
+  EXPECT_TRUE(ShowsBackdrop(CellRect(kLeft, 8)));
+  EXPECT_TRUE(UpArrowShown(kLeft));
+  gfx::Point down = MoreBelowOrigin(kLeft);
+  EXPECT_TRUE(ShowsBackdrop(Rect{down.x, down.y, down.x + 16, down.y + 16}));
+}
+
+TEST_F(PanelsTest, ExactlyNineSavesShowNoArrow) {
+  FillSlot(kRight, 9);
+  FillIconCache(1);
+  for (int phase = 0; phase < 16; ++phase) {
+    Counters().blinkPhase = phase;
+    Compose();
+    EXPECT_TRUE(NoArrows(kRight)) << phase;
+  }
+  EXPECT_EQ(CellCentre(kRight, 8), FrameColour(1, 8, 0));
+}
+
+TEST_F(PanelsTest, CellsStepThroughTheirFramesByIconClock) {
+  FillSlot(kLeft, 3);
+  FillIconCache(3);
+  workspace_.CellFrameCount()[kLeft][1] = 0;   // an icon that produced no frames
+  workspace_.CellFrameCount()[kLeft][2] = 12;  // more than the cache holds
+  Counters().iconClock = 7;
+  Compose();
+  EXPECT_EQ(CellCentre(kLeft, 0), FrameColour(0, 0, 7 % 3));
+  EXPECT_TRUE(ShowsBackdrop(CellRect(kLeft, 1)));
+  EXPECT_EQ(CellCentre(kLeft, 2), FrameColour(0, 2, 7 % 8));
+}
+
+TEST_F(PanelsTest, EmptyOrClosedSlotsShowNoCellsAndNoArrows) {
+  FillIconCache(1);
+  FillSlot(kRight, 0, CardKind::PS2);
+  Compose();
+  for (Slot s : {kLeft, kRight}) {
+    for (std::uint32_t c = 0; c < 9; ++c) EXPECT_TRUE(ShowsBackdrop(CellRect(s, c))) << s << c;
+    EXPECT_TRUE(NoArrows(s));
+  }
+}
+
+TEST_F(PanelsTest, SelectionBallsPulseThroughFourSizes) {
+  FillSlot(kLeft, 9);
+  FillIconCache(1);
+  SolidBall();
+  Select(kLeft, 4);
+  gfx::Point cell = GridCellOrigin(kLeft, 4);
+  const int sizes[4] = {14, 16, 18, 16};
+  for (int step = 0; step < 4; ++step) {
+    Counters().pulseStep = step;
+    Compose();
+    for (int k = 0; k < 4; ++k) {
+      int cx = cell.x + 64 * (k % 2);
+      int cy = cell.y + 64 * (k / 2);
+      Rect box = BoxOf(test::kBallColour, Rect{cx - 12, cy - 12, cx + 12, cy + 12});
+      int half = sizes[step] / 2;
+      EXPECT_EQ(box, (Rect{cx - half, cy - half, cx + half, cy + half})) << step << " " << k;
+    }
+  }
+  // The marks go onto the frame only; the composed panels stay plain.
+  EXPECT_EQ(CountOf(*engine_.ComposeSurface(), test::kBallColour, Rect{0, 0, 512, 312}), 0);
+}
+
+TEST_F(PanelsTest, SelectionBallsOnlyWhileTheSelectedSaveIsVisible) {
+  FillSlot(kRight, 13);
+  FillIconCache(1);
+  SolidBall();
+  Select(kRight, 1);
+  Compose();
+  EXPECT_EQ(CountOf(Target(), test::kBallColour, Rect{0, 0, 512, 312}), 4 * 14 * 14);
+
+  shell_.scrollTop[kRight] = 3;  // row 1 scrolled out of view, still selected
+  Compose();
+  EXPECT_EQ(CountOf(Target(), test::kBallColour, Rect{0, 0, 512, 312}), 0);
+  Select(kRight, 12);  // the tenth visible position does not exist
+  Compose();
+  EXPECT_EQ(CountOf(Target(), test::kBallColour, Rect{0, 0, 512, 312}), 0);
+  Select(kRight, 11);
+  Compose();
+  EXPECT_EQ(CountOf(Target(), test::kBallColour, Rect{0, 0, 512, 312}), 4 * 14 * 14);
+  Select(-1, 11);
+  Compose();
+  EXPECT_EQ(CountOf(Target(), test::kBallColour, Rect{0, 0, 512, 312}), 0);
+}
+
+TEST_F(PanelsTest, TransitionModeDrawsTheFourMarkersInsteadOfTheBalls) {
+  FillSlot(kLeft, 9);
+  SolidBall();
+  Select(kLeft, 0);
+  shell_.displayMode = DisplayMode::Transition;
+  const gfx::Point points[4] = {{30, 40}, {300, 40}, {30, 250}, {480, 290}};
+  for (int i = 0; i < 4; ++i) {
+    shell_.transitionMarkers[i].x = points[i].x;
+    shell_.transitionMarkers[i].y = points[i].y;
+  }
+  Compose();
+  EXPECT_EQ(CountOf(Target(), test::kBallColour, Rect{0, 0, 512, 312}), 4 * 16 * 16);
+  for (const gfx::Point& p : points) {
+    EXPECT_EQ(BoxOf(test::kBallColour, Rect{p.x - 12, p.y - 12, p.x + 12, p.y + 12}),
+              (Rect{p.x - 8, p.y - 8, p.x + 8, p.y + 8}));
+  }
+}
+
+TEST_F(PanelsTest, ScrollButtonsShowTheirPressedState) {
+  shell_.scrollButtonState[6 + 2] = 1;
+  Compose();
+  const gfx::Surface& sheet = *engine_.ScrollButtonSheet();
+  for (Slot s : {kLeft, kRight}) {
+    for (int k = 0; k < 6; ++k) {
+      int state = s == kRight && k == 2 ? 1 : 0;
+      gfx::Point at = ScrollButtonOrigin(s, k);
+      for (int y = 0; y < 24; y += 5) {
+        for (int x = 0; x < 24; x += 5) {
+          ASSERT_EQ(Target().PixelAt(at.x + x, at.y + y), sheet.PixelAt(24 * state + x, 24 * k + y))
+              << s << k;
+        }
+      }
+    }
+  }
+}
+
+TEST_F(PanelsTest, ClosedSlotShowsNoFileWithoutAKindLine) {
+  SkipWithoutFont();
+  FillSlot(kRight, 0, CardKind::PS2);  // a new, empty card
+  Compose();
+  Rect name = BoxOf(kCyan, kLeftNameLine);
+  ASSERT_FALSE(name.Empty());
+  // Centred in the slot's 256 pixels.
+  EXPECT_NEAR(name.left + name.right, 256, 4);
+  EXPECT_EQ(CountOf(Target(), kCyan, kLeftKindLine), 0);
+  EXPECT_EQ(CountOf(Target(), kRed, kLeftNameLine), 0);
+
+  EXPECT_GT(CountOf(Target(), kCyan, kRightKindLine), 0);
+  Rect kind = BoxOf(kCyan, kRightKindLine);
+  EXPECT_NEAR(kind.left + kind.right, 2 * 256 + 256, 4);
+}
+
+TEST_F(PanelsTest, ModifiedSlotNameIsRed) {
+  SkipWithoutFont();
+  FillSlot(kLeft, 1);
+  FillSlot(kRight, 1);
+  shell_.slotTitle[kLeft] = "left.mcr";
+  shell_.slotTitle[kRight] = "right.mcr";
+  shell_.modified[kLeft] = 1;
+  Compose();
+  EXPECT_GT(CountOf(Target(), kRed, kLeftNameLine), 0);
+  EXPECT_EQ(CountOf(Target(), kCyan, kLeftNameLine), 0);
+  EXPECT_GT(CountOf(Target(), kCyan, kLeftKindLine), 0);
+  EXPECT_GT(CountOf(Target(), kCyan, kRightNameLine), 0);
+  EXPECT_EQ(CountOf(Target(), kRed, kRightNameLine), 0);
+
+  shell_.modified[kLeft] = 0;  // saved
+  Compose();
+  EXPECT_EQ(CountOf(Target(), kRed, kLeftNameLine), 0);
+}
+
+TEST_F(PanelsTest, LongSlotTitleIsShortenedInTheMiddleAndStaysInItsHalf) {
+  SkipWithoutFont();
+  std::string longName = "A_VERY_LONG_MEMORY_CARD_FILE_NAME_THAT_DOES_NOT_FIT_AT_ALL.mcr";
+  shell_.slotTitle[kLeft] = longName;
+  shell_.slotTitle[kRight] = "";
+  const std::string& line = renderer_->PanelDrawing().FileNameLine(kLeft);
+  EXPECT_LE(renderer_->Text().Measure(
+                std::span(reinterpret_cast<const std::uint8_t*>(line.data()), line.size())),
+            256);
+  EXPECT_EQ(line.substr(0, 6), "A_VERY");
+  EXPECT_NE(line.find("..."), std::string::npos);
+  EXPECT_EQ(line.substr(line.size() - 4), ".mcr");
+
+  Compose();
+  Rect name = BoxOf(kCyan, Rect{0, 276, 512, 294});
+  EXPECT_GE(name.left, 0);
+  EXPECT_LE(name.right, 256);
+}
+
+TEST_F(PanelsTest, TitleBoxIsShownWhileASlotWithSavesIsSelected) {
+  SkipWithoutFont();
+  FillSlot(kLeft, 2);
+  Select(kLeft, 1);
+  renderer_->DrawTitleBox(kLeft, 1);
+  Compose();
+  Rect box{126, 232, 126 + 260, 232 + 44};
+  EXPECT_GT(CountOf(Target(), 0xFFFFFF00, box), 0);
+
+  Select(-1, 0);
+  Compose();
+  EXPECT_TRUE(ShowsBackdrop(box));
+}
+
+TEST_F(PanelsTest, OneLineTitleIsCentredAndTwoLinesUseBothHalves) {
+  SkipWithoutFont();
+  FillSlot(kLeft, 2);
+  SaveEntry& twoLines = workspace_.At(kLeft).entries[1];
+  std::string title = "FIRST LINESECOND";
+  std::copy(title.begin(), title.end(), twoLines.title.begin());
+  twoLines.titleLine1Length = 10;
+  twoLines.titleLine2Length = 6;
+  const gfx::Surface& box = *engine_.TitleSurface();
+  auto rowsWithText = [&](int top, int bottom) {
+    int rows = 0;
+    for (int y = top; y < bottom; ++y) {
+      bool any = false;
+      for (int x = 0; x < 260; ++x) any = any || box.PixelAt(x, y) != 0;
+      rows += any;
+    }
+    return rows;
+  };
+
+  renderer_->DrawTitleBox(kLeft, 0);  // "SAVE 0", one line
+  EXPECT_EQ(rowsWithText(0, 11), 0);
+  EXPECT_GT(rowsWithText(11, 33), 0);
+  EXPECT_EQ(rowsWithText(34, 44), 0);
+  EXPECT_GT(CountOf(box, 0xFFFFFF00, Rect{0, 0, 260, 44}), 0);  // face
+  EXPECT_GT(CountOf(box, 0xFF808000, Rect{0, 0, 260, 44}), 0);  // outline
+
+  renderer_->DrawTitleBox(kLeft, 1);
+  EXPECT_GT(rowsWithText(0, 22), 0);
+  EXPECT_GT(rowsWithText(22, 44), 0);
+  // The shorter second line is centred too, so it starts further right.
+  auto leftmost = [&](int top, int bottom) {
+    for (int x = 0; x < 260; ++x) {
+      for (int y = top; y < bottom; ++y) {
+        if (box.PixelAt(x, y) != 0) return x;
+      }
+    }
+    return 260;
+  };
+  EXPECT_GT(leftmost(22, 44), leftmost(0, 22));
+}
+
+TEST(SplitDigits, KeepsTheLowestDigitsWithLeadingZeros) {
+  std::array<std::uint8_t, 10> d{};
+  ASSERT_EQ(SplitDigits(2001, d, 4), 4);
+  EXPECT_EQ((std::array<std::uint8_t, 4>{d[0], d[1], d[2], d[3]}),
+            (std::array<std::uint8_t, 4>{2, 0, 0, 1}));
+  ASSERT_EQ(SplitDigits(5, d, 2), 2);
+  EXPECT_EQ(d[0], 0);
+  EXPECT_EQ(d[1], 5);
+  ASSERT_EQ(SplitDigits(1234, d, 2), 2);
+  EXPECT_EQ(d[0], 3);
+  EXPECT_EQ(d[1], 4);
+  ASSERT_EQ(SplitDigits(0, d, 0), 1);
+  EXPECT_EQ(d[0], 0);
+  ASSERT_EQ(SplitDigits(4294967295u, d, 0), 10);
+  EXPECT_EQ(d, (std::array<std::uint8_t, 10>{4, 2, 9, 4, 9, 6, 7, 2, 9, 5}));
+}
+
+TEST(SplitDigits, WritesNothingForACountBelowOneOrTooLargeForTheBuffer) {
+  std::array<std::uint8_t, 4> d{9, 9, 9, 9};
+  EXPECT_EQ(SplitDigits(12, d, -3), -3);
+  EXPECT_EQ(SplitDigits(12, d, 5), 0);
+  EXPECT_EQ(d, (std::array<std::uint8_t, 4>{9, 9, 9, 9}));
+}
+
+TEST_F(PanelsTest, DrawNumberEndsAtTheRightEdge) {
+  gfx::Surface& target = *engine_.ComposeSurface();
+  target.Blt(std::nullopt, nullptr, std::nullopt, gfx::blt::kColorFill, 0);
+  renderer_->Text().DrawNumber(456, 100, target, 7, 2);
+  const gfx::Surface& font = *engine_.DigitFont();
+  auto showsGlyph = [&](int x, int digit) {
+    for (int y = 0; y < 16; ++y) {
+      for (int dx = 0; dx < 14; ++dx) {
+        if (target.PixelAt(x + dx, 100 + y) != font.PixelAt(14 * digit + dx, y)) return false;
+      }
+    }
+    return true;
+  };
+  EXPECT_TRUE(showsGlyph(428, 0));
+  EXPECT_TRUE(showsGlyph(442, 7));
+  for (int y = 100; y < 116; ++y) {
+    EXPECT_EQ(target.PixelAt(427, y), 0u);
+    EXPECT_EQ(target.PixelAt(456, y), 0u);
+  }
+}
+
+TEST(ShortenInMiddle, KeepsShortTextsAndNeverSplitsAShiftJisCharacter) {
+  const platform::TextRenderer* text = test::SharedText();
+  if (text == nullptr) GTEST_SKIP() << "no usable font installed";
+  EXPECT_EQ(ShortenInMiddle(text, "card.mcr", 256), "card.mcr");
+  EXPECT_EQ(ShortenInMiddle(text, std::string("card\0tail", 9), 256), "card");
+
+  // Twenty full-width characters (320 pixels) and a half-width extension.
+  std::string wide;
+  for (int i = 0; i < 20; ++i) wide += "\x82\xa0";  // HIRAGANA LETTER A
+  wide += ".xmc";
+  std::string shortened = ShortenInMiddle(text, wide, 256);
+  auto bytes = [](const std::string& s) {
+    return std::span(reinterpret_cast<const std::uint8_t*>(s.data()), s.size());
+  };
+  EXPECT_LE(text->Measure(bytes(shortened)).width, 256);
+  std::size_t dots = shortened.find("...");
+  ASSERT_NE(dots, std::string::npos);
+  EXPECT_EQ(dots % 2, 0u);  // whole characters before the dots
+  EXPECT_EQ(shortened.substr(shortened.size() - 4), ".xmc");
+  EXPECT_EQ((shortened.size() - dots - 3 - 4) % 2, 0u);  // and after them
+}
+
+}  // namespace
+}  // namespace slk
