@@ -14,7 +14,13 @@ using gfx::Result;
 // One-line names of array entries for the release observer.
 std::string Indexed(std::string_view name, std::initializer_list<int> indices) {
   std::string out(name);
-  for (int i : indices) out += "[" + std::to_string(i) + "]";
+  // Appended piece by piece: GCC 12 at -O2 and above misreports the
+  // temporary of "[" + std::to_string(i) as an overlapping memcpy.
+  for (int i : indices) {
+    out += '[';
+    out += std::to_string(i);
+    out += ']';
+  }
   return out;
 }
 
