@@ -76,7 +76,10 @@ class RecordingBackend : public RenderingBackend {
     log_.push_back("RestoreSurfaces");
     lost = false;
   }
-  bool CopyFrame(std::span<std::uint32_t>) override { return false; }
+  bool CopyFrame(std::span<std::uint32_t>) override {
+    ++framesCopied;
+    return false;
+  }
 
   bool directX7 = true;
   bool initDisplay = true;
@@ -84,6 +87,7 @@ class RecordingBackend : public RenderingBackend {
   bool paused = false;
   bool running = false;
   int pauses = 0;
+  int framesCopied = 0;
   std::string iconPath;
 
  private:

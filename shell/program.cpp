@@ -1,0 +1,63 @@
+#include "shell/program.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QPixmap>
+#include <QTimer>
+#include <cstdlib>
+#include <filesystem>
+#include <system_error>
+
+#include "shell/main_window.h"
+#include "shell/qt_dialogs.h"
+#include "shell/settings_file.h"
+
+namespace slk {
+
+StartupOptions StartupOptionsFromArguments(int argc, char** argv) {
+  StartupOptions options;
+  for (int i = 1; i < argc; ++i) {
+    if (i > 1) options.commandLine += ' ';
+    options.commandLine += argv[i];
+  }
+  std::error_code error;
+  options.currentDirectory = std::filesystem::current_path(error).string();
+  options.iconFolders = {QFile::encodeName(QCoreApplication::applicationDirPath()).toStdString(),
+                         options.currentDirectory, SLOTKEEPER_DATA_DIR};
+  options.settingsPath = DefaultSettingsPath();
+  return options;
+}
+
+namespace {
+
+// SLOTKEEPER_SCREENSHOT=file.png: the window as shown after a while
+// (SLOTKEEPER_SCREENSHOT_DELAY milliseconds, default 1500) is saved to the
+// file and the program ends, as if closed. Used to make the README's picture
+// with the program itself, also on the offscreen platform.
+void ScheduleScreenshot(QWidget& window) {
+  const char* file = std::getenv("SLOTKEEPER_SCREENSHOT");
+  if (file == nullptr || file[0] == '\0') return;
+  const char* delay = std::getenv("SLOTKEEPER_SCREENSHOT_DELAY");
+  int milliseconds = delay != nullptr ? std::atoi(delay) : 1500;
+  QString path = QFile::decodeName(file);
+  QTimer::singleShot(milliseconds, &window, [&window, path] {
+    window.grab().save(path);
+    QApplication::quit();
+  });
+}
+
+}  // namespace
+
+int RunProgram(RenderingBackend& backend, const StartupOptions& options) {
+  MainWindow window(backend);
+  QtDialogs dialogs(&window);
+  Shell shell(backend, window, dialogs);
+  window.SetShell(&shell);
+  if (!shell.StartUp(options)) return 0;
+  ScheduleScreenshot(window);
+  int code = QApplication::exec();
+  shell.ShutDown();
+  return code;
+}
+
+}  // namespace slk

@@ -1,0 +1,129 @@
+#include "shell/program_dialogs.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <vector>
+
+#include "resources/strings.h"
+
+namespace slk {
+
+namespace {
+
+namespace Id = res::ControlId;
+
+// The lock formats in the order of their lists: the PS1 list is every card
+// image format then every save data image format; the PS2 list the expanded
+// card and the two formats that carry PS2 saves.
+std::vector<int> PS1LockFormats() {
+  std::vector<int> ids;
+  for (int id = res::TextId::FormatXmc; id <= res::TextId::FormatMc; ++id) ids.push_back(id);
+  return ids;
+}
+const std::vector<int> kPS2LockFormats = {res::TextId::FormatXmc, res::TextId::FormatPsu,
+                                          res::TextId::FormatPsd};
+
+void FillFormats(QComboBox* list, const std::vector<int>& ids, int selected) {
+  for (int id : ids) list->addItem(QString::fromUtf8(res::Text(id)));
+  list->setCurrentIndex(selected >= 0 && selected < list->count() ? selected : -1);
+}
+
+void Check(QWidget* box, std::int32_t value) {
+  qobject_cast<QAbstractButton*>(box)->setChecked(value != 0);
+}
+
+std::int32_t Checked(QWidget* box) {
+  return qobject_cast<QAbstractButton*>(box)->isChecked() ? 1 : 0;
+}
+
+void CheckKindButton(const TemplateDialog& dialog, int kind) {
+  if (auto* radio = dialog.ControlAs<QRadioButton>(Id::PS2MemoryCard + kind)) {
+    radio->setChecked(true);
+  }
+}
+
+}  // namespace
+
+SettingDialog::SettingDialog(QWidget* parent, Settings& settings, FolderBrowser browseForFolder)
+    : TemplateDialog(parent, res::kSettingDialog),
+      settings_(settings),
+      browseForFolder_(std::move(browseForFolder)),
+      defaultImage_(settings.DefaultImage) {
+  CheckKindButton(*this, defaultImage_);
+  Check(Control(Id::UseDefaultImage), settings.UseDefaultImage);
+  auto* folder = ControlAs<QLineEdit>(Id::LockFolder);
+  folder->setMaxLength(260);
+  folder->setText(QFile::decodeName(QByteArray::fromStdString(settings.LockPath)));
+  FillFormats(ControlAs<QComboBox>(Id::LockFormatPS1), PS1LockFormats(), settings.LockImagePS1);
+  FillFormats(ControlAs<QComboBox>(Id::LockFormatPS2), kPS2LockFormats, settings.LockImagePS2);
+  Check(Control(Id::LockAutoIconic), settings.LockAutoIconic);
+  Check(Control(Id::HalPriority), settings.HALpriority);
+  Check(Control(Id::AnimationCut), settings.AnimationCut);
+  Check(Control(Id::UseSlotPath), settings.UseSlotPath);
+
+  for (int kind : {0, 1}) {
+    connect(ControlAs<QRadioButton>(Id::PS2MemoryCard + kind), &QRadioButton::clicked, this,
+            [this, kind] { defaultImage_ = kind; });
+  }
+  connect(ControlAs<QPushButton>(Id::Browse), &QPushButton::clicked, this, &SettingDialog::Browse);
+  connect(ControlAs<QPushButton>(Id::Ok), &QPushButton::clicked, this, [this] {
+    Store();
+    accept();
+  });
+  connect(ControlAs<QPushButton>(Id::Cancel), &QPushButton::clicked, this, &QDialog::reject);
+  setFocus();
+}
+
+void SettingDialog::Browse() {
+  if (browseForFolder_) {
+    if (std::optional<std::string> chosen = browseForFolder_(this)) {
+      ControlAs<QLineEdit>(Id::LockFolder)
+          ->setText(QFile::decodeName(QByteArray::fromStdString(*chosen)));
+    }
+  }
+  activateWindow();
+  setFocus();
+}
+
+void SettingDialog::Store() {
+  settings_.DefaultImage = defaultImage_;
+  settings_.UseDefaultImage = Checked(Control(Id::UseDefaultImage));
+  settings_.LockPath =
+      QFile::encodeName(ControlAs<QLineEdit>(Id::LockFolder)->text()).toStdString();
+  settings_.LockImagePS1 = ControlAs<QComboBox>(Id::LockFormatPS1)->currentIndex();
+  settings_.LockImagePS2 = ControlAs<QComboBox>(Id::LockFormatPS2)->currentIndex();
+  settings_.LockAutoIconic = Checked(Control(Id::LockAutoIconic));
+  settings_.HALpriority = Checked(Control(Id::HalPriority));
+  settings_.AnimationCut = Checked(Control(Id::AnimationCut));
+  settings_.UseSlotPath = Checked(Control(Id::UseSlotPath));
+}
+
+ImageSelectDialog::ImageSelectDialog(QWidget* parent, CardKind preselected)
+    : TemplateDialog(parent, res::kImageSelectDialog), choice_(preselected) {
+  // Caption without a close box.
+  setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+  CheckKindButton(*this, static_cast<int>(choice_));
+  for (int kind : {0, 1}) {
+    connect(ControlAs<QRadioButton>(Id::PS2MemoryCard + kind), &QRadioButton::clicked, this,
+            [this, kind] { choice_ = static_cast<CardKind>(kind); });
+  }
+  connect(ControlAs<QPushButton>(Id::Ok), &QPushButton::clicked, this, &QDialog::accept);
+  setFocus();
+}
+
+void ImageSelectDialog::reject() {}
+
+void ImageSelectDialog::closeEvent(QCloseEvent* event) {
+  event->ignore();
+}
+
+InfoDialog::InfoDialog(QWidget* parent) : TemplateDialog(parent, res::kInfoDialog) {
+  connect(ControlAs<QPushButton>(Id::Ok), &QPushButton::clicked, this, &QDialog::accept);
+  setFocus();
+}
+
+}  // namespace slk

@@ -1,0 +1,210 @@
+// The Setting, Image Select and Info dialogs, the file dialog filters and the
+// message boxes. Dialogs are shown without their own modal loop (or closed
+// from a timer), so nothing waits for a user.
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+#include <QTimer>
+
+#include "resources/strings.h"
+#include "shell/program_dialogs.h"
+#include "shell/qt_dialogs.h"
+
+namespace slk {
+namespace {
+
+namespace Id = res::ControlId;
+
+template <class T>
+T* Get(const TemplateDialog& dialog, int id) {
+  T* control = dialog.ControlAs<T>(id);
+  EXPECT_NE(control, nullptr) << id;
+  return control;
+}
+
+Settings SomeSettings() {
+  Settings s;
+  s.DefaultImage = 1;
+  s.UseDefaultImage = 1;
+  s.LockImagePS1 = 12;
+  s.LockImagePS2 = 2;
+  s.HALpriority = 1;
+  s.LockPath = "/tmp/locks";
+  return s;
+}
+
+bool SameSettings(const Settings& a, const Settings& b) {
+  return a.DefaultImage == b.DefaultImage && a.UseDefaultImage == b.UseDefaultImage &&
+         a.LockImagePS1 == b.LockImagePS1 && a.LockImagePS2 == b.LockImagePS2 &&
+         a.LockAutoIconic == b.LockAutoIconic && a.HALpriority == b.HALpriority &&
+         a.AnimationCut == b.AnimationCut && a.UseSlotPath == b.UseSlotPath &&
+         a.LockPath == b.LockPath && a.LSlotPath == b.LSlotPath && a.RSlotPath == b.RSlotPath;
+}
+
+class DialogTest : public ::testing::Test {
+ protected:
+  ~DialogTest() override { res::SetLanguage(res::Language::English); }
+};
+
+TEST_F(DialogTest, SettingDialogShowsTheSettings) {
+  Settings settings = SomeSettings();
+  SettingDialog dialog(nullptr, settings, nullptr);
+  EXPECT_EQ(dialog.windowTitle(), "Setting");
+  EXPECT_TRUE(Get<QRadioButton>(dialog, Id::PS1MemoryCard)->isChecked());
+  EXPECT_FALSE(Get<QRadioButton>(dialog, Id::PS2MemoryCard)->isChecked());
+  EXPECT_TRUE(Get<QCheckBox>(dialog, Id::UseDefaultImage)->isChecked());
+  EXPECT_EQ(Get<QLineEdit>(dialog, Id::LockFolder)->text(), "/tmp/locks");
+  EXPECT_EQ(Get<QLineEdit>(dialog, Id::LockFolder)->maxLength(), 260);
+  QComboBox* ps1 = Get<QComboBox>(dialog, Id::LockFormatPS1);
+  ASSERT_EQ(ps1->count(), 14);
+  EXPECT_EQ(ps1->itemText(0), "Expanded MemoryCard (*.xmc)");
+  EXPECT_EQ(ps1->itemText(13), "MCC-Sakura SaveData (*.mc)");
+  EXPECT_EQ(ps1->currentText(), "PSMEM SaveData (*.psm)");
+  QComboBox* ps2 = Get<QComboBox>(dialog, Id::LockFormatPS2);
+  ASSERT_EQ(ps2->count(), 3);
+  EXPECT_EQ(ps2->itemText(1), "MemoryJuggler SaveData (*.psu)");
+  EXPECT_EQ(ps2->currentIndex(), 2);
+  EXPECT_TRUE(Get<QCheckBox>(dialog, Id::HalPriority)->isChecked());
+  EXPECT_FALSE(Get<QCheckBox>(dialog, Id::AnimationCut)->isChecked());
+  EXPECT_TRUE(Get<QPushButton>(dialog, Id::Ok)->isDefault());
+}
+
+TEST_F(DialogTest, SettingDialogCancelChangesNothing) {
+  Settings settings = SomeSettings();
+  SettingDialog dialog(nullptr, settings, nullptr);
+  dialog.show();
+  QTest::mouseClick(Get<QRadioButton>(dialog, Id::PS2MemoryCard), Qt::LeftButton);
+  Get<QCheckBox>(dialog, Id::UseSlotPath)->setChecked(true);
+  Get<QLineEdit>(dialog, Id::LockFolder)->setText("/elsewhere");
+  Get<QComboBox>(dialog, Id::LockFormatPS1)->setCurrentIndex(3);
+  QTest::mouseClick(Get<QPushButton>(dialog, Id::Cancel), Qt::LeftButton);
+  EXPECT_EQ(dialog.result(), QDialog::Rejected);
+  EXPECT_FALSE(dialog.isVisible());
+  EXPECT_TRUE(SameSettings(settings, SomeSettings()));
+}
+
+TEST_F(DialogTest, SettingDialogOkStoresEveryControl) {
+  Settings settings = SomeSettings();
+  std::vector<std::string> browsed;
+  SettingDialog dialog(nullptr, settings, [&](QWidget*) -> std::optional<std::string> {
+    browsed.push_back("asked");
+    return std::string("/chosen/folder");
+  });
+  dialog.show();
+  QTest::mouseClick(Get<QRadioButton>(dialog, Id::PS2MemoryCard), Qt::LeftButton);
+  Get<QCheckBox>(dialog, Id::UseDefaultImage)->setChecked(false);
+  QTest::mouseClick(Get<QPushButton>(dialog, Id::Browse), Qt::LeftButton);
+  Get<QComboBox>(dialog, Id::LockFormatPS1)->setCurrentIndex(3);
+  Get<QComboBox>(dialog, Id::LockFormatPS2)->setCurrentIndex(0);
+  Get<QCheckBox>(dialog, Id::LockAutoIconic)->setChecked(true);
+  Get<QCheckBox>(dialog, Id::HalPriority)->setChecked(false);
+  Get<QCheckBox>(dialog, Id::AnimationCut)->setChecked(true);
+  Get<QCheckBox>(dialog, Id::UseSlotPath)->setChecked(true);
+  QTest::mouseClick(Get<QPushButton>(dialog, Id::Ok), Qt::LeftButton);
+  EXPECT_EQ(dialog.result(), QDialog::Accepted);
+  EXPECT_EQ(browsed.size(), 1u);
+  EXPECT_EQ(settings.DefaultImage, 0);
+  EXPECT_EQ(settings.UseDefaultImage, 0);
+  EXPECT_EQ(settings.LockPath, "/chosen/folder");
+  EXPECT_EQ(settings.LockImagePS1, 3);
+  EXPECT_EQ(settings.LockImagePS2, 0);
+  EXPECT_EQ(settings.LockAutoIconic, 1);
+  EXPECT_EQ(settings.HALpriority, 0);
+  EXPECT_EQ(settings.AnimationCut, 1);
+  EXPECT_EQ(settings.UseSlotPath, 1);
+}
+
+TEST_F(DialogTest, SettingDialogControlsLieInsideTheDialog) {
+  for (res::Language language : {res::Language::English, res::Language::Japanese}) {
+    res::SetLanguage(language);
+    Settings settings;
+    SettingDialog dialog(nullptr, settings, nullptr);
+    QRect inside(QPoint(0, 0), dialog.size());
+    for (int id = Id::PS2MemoryCard; id <= Id::UseSlotPath; ++id) {
+      EXPECT_TRUE(inside.contains(dialog.Control(id)->geometry())) << id;
+    }
+    EXPECT_TRUE(inside.contains(dialog.Control(Id::Ok)->geometry()));
+    // OK right of Cancel on the same line.
+    EXPECT_GT(dialog.Control(Id::Ok)->x(), dialog.Control(Id::Cancel)->x());
+    EXPECT_EQ(dialog.Control(Id::Ok)->y(), dialog.Control(Id::Cancel)->y());
+  }
+}
+
+TEST_F(DialogTest, JapaneseSettingDialog) {
+  res::SetLanguage(res::Language::Japanese);
+  Settings settings;
+  SettingDialog dialog(nullptr, settings, nullptr);
+  EXPECT_EQ(dialog.windowTitle(), QString::fromUtf8("設定"));
+  EXPECT_EQ(Get<QPushButton>(dialog, Id::Cancel)->text(), QString::fromUtf8("ｷｬﾝｾﾙ"));
+  EXPECT_EQ(Get<QComboBox>(dialog, Id::LockFormatPS1)->itemText(3),
+            QString::fromUtf8("メモリーステイション (*.gme)"));
+}
+
+TEST_F(DialogTest, ImageSelectCannotBeCancelled) {
+  ImageSelectDialog dialog(nullptr, CardKind::PS1);
+  EXPECT_EQ(dialog.windowTitle(), "Image Select");
+  EXPECT_FALSE(dialog.windowFlags() & Qt::WindowCloseButtonHint);
+  EXPECT_TRUE(Get<QRadioButton>(dialog, Id::PS1MemoryCard)->isChecked());
+  dialog.show();
+  QTest::keyClick(&dialog, Qt::Key_Escape);
+  EXPECT_TRUE(dialog.isVisible());
+  EXPECT_FALSE(dialog.close());
+  EXPECT_TRUE(dialog.isVisible());
+  QTest::mouseClick(Get<QRadioButton>(dialog, Id::PS2MemoryCard), Qt::LeftButton);
+  QTest::mouseClick(Get<QPushButton>(dialog, Id::Ok), Qt::LeftButton);
+  EXPECT_FALSE(dialog.isVisible());
+  EXPECT_EQ(dialog.result(), QDialog::Accepted);
+  EXPECT_EQ(dialog.Choice(), CardKind::PS2);
+}
+
+TEST_F(DialogTest, InfoShowsTheVersion) {
+  for (res::Language language : {res::Language::English, res::Language::Japanese}) {
+    res::SetLanguage(language);
+    InfoDialog dialog(nullptr);
+    QStringList texts;
+    for (QLabel* label : dialog.findChildren<QLabel*>()) texts << label->text();
+    EXPECT_TRUE(texts.contains("Slotkeeper 2"));
+    EXPECT_TRUE(texts.contains(language == res::Language::English
+                                   ? QString("Version 2.00")
+                                   : QString::fromUtf8("バージョン 2.00")));
+  }
+}
+
+TEST_F(DialogTest, FileDialogFiltersShowTheTableNamesAndMatchEitherCase) {
+  QStringList open = NameFilters(OpenFileRequest(FileGroup::CardImage));
+  ASSERT_EQ(open.size(), 8);
+  EXPECT_EQ(open[2], "PSEmuPro MemoryCard (*.mcr) (*.mcr *.MCR)");
+  EXPECT_TRUE(open[7].startsWith(
+      "MemoryCardImage (*.xmc,*.mem,*.mcr,*.gme,*.mcd,*.ps,*.mci) (*.xmc *.XMC *.mem"));
+  QStringList save = NameFilters(SaveFileRequest(FileGroup::SaveDataImage, CardKind::PS1));
+  ASSERT_EQ(save.size(), 7);
+  EXPECT_EQ(save[6], "MCC-Sakura SaveData (*.mc) (*.mc *.MC)");
+}
+
+TEST_F(DialogTest, MessageBoxesAreCaptionedWithTheWindowTitle) {
+  QtDialogs dialogs(nullptr);
+  QString caption;
+  QString text;
+  QTimer::singleShot(0, [&] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    ASSERT_NE(box, nullptr);
+    caption = box->windowTitle();
+    text = box->text();
+    box->button(QMessageBox::Yes)->click();
+  });
+  EXPECT_TRUE(dialogs.AskYesNo(res::TextId::LeftSlotNotSaved));
+  EXPECT_EQ(caption, "Slotkeeper 2");
+  EXPECT_EQ(text, "The change of Left Slot is not preserved. Do you continue?");
+}
+
+}  // namespace
+}  // namespace slk

@@ -1,0 +1,232 @@
+// The Qt window: its frame, menu, child buttons, mouse, drops and closing.
+
+#include <QAction>
+#include <QApplication>
+#include <QDropEvent>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QTest>
+#include <QUrl>
+
+#include "resources/strings.h"
+#include "shell/main_window.h"
+#include "shell_fixture.h"
+
+namespace slk::testing {
+namespace {
+
+class WindowTest : public ::testing::Test {
+ protected:
+  WindowTest() {
+    std::filesystem::create_directories(dir.File("psicon"));
+    WriteFileBytes(dir.File("psicon/standard.ico"), {0});
+    options.iconFolders = {dir.Path()};
+    options.settingsPath = dir.File("qovan2.ini");
+    options.currentDirectory = dir.Path();
+    window.SetShell(&shell);
+  }
+  ~WindowTest() override {
+    window.SetShell(nullptr);
+    res::SetLanguage(res::Language::English);
+  }
+
+  void Start(const std::string& commandLine = "") {
+    options.commandLine = commandLine;
+    ASSERT_TRUE(shell.StartUp(options));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+  }
+
+  QPoint Cell(Slot s, int cell) const {
+    return QPoint(kPanelRects[s].left + kCellWidth * (cell % 3) + 30,
+                  kPanelRects[s].top + kCellHeight * (cell / 3) + 30);
+  }
+
+  StateButton* Button(const char* name) {
+    return window.View().findChild<StateButton*>(QString::fromLatin1(name));
+  }
+
+  void Drop(QPoint at, const std::vector<std::string>& paths) {
+    QMimeData data;
+    QList<QUrl> urls;
+    for (const std::string& p : paths) urls << QUrl::fromLocalFile(QString::fromStdString(p));
+    data.setUrls(urls);
+    // As a drag arrives: enter, move, drop.
+    QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&window.View(), &enter);
+    QDragMoveEvent move(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&window.View(), &move);
+    QDropEvent drop(QPointF(at), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&window.View(), &drop);
+    QApplication::processEvents();
+  }
+
+  TempDir dir;
+  CallLog log;
+  RecordingBackend backend{log};
+  ScriptedDialogs dialogs{log};
+  StartupOptions options;
+  MainWindow window{backend};
+  Shell shell{backend, window, dialogs};
+};
+
+TEST_F(WindowTest, FixedClientAreaWithoutMaximiseBox) {
+  Start();
+  EXPECT_EQ(window.windowTitle(), "Slotkeeper 2");
+  EXPECT_EQ(window.View().size(), QSize(512, 312));
+  EXPECT_EQ(window.View().mapTo(&window, QPoint(0, 0)).y(), window.menuBar()->height());
+  EXPECT_EQ(window.minimumSize(), window.maximumSize());
+  EXPECT_FALSE(window.windowFlags() & Qt::WindowMaximizeButtonHint);
+  EXPECT_TRUE(window.windowFlags() & Qt::WindowMinimizeButtonHint);
+  EXPECT_TRUE(window.isVisible());
+}
+
+TEST_F(WindowTest, MenuBarHasEveryItemWithItsMnemonicAndStartState) {
+  Start();
+  QList<QAction*> bar = window.menuBar()->actions();
+  ASSERT_EQ(bar.size(), 4);
+  EXPECT_EQ(bar[0]->text(), "File (&F)");
+  EXPECT_EQ(bar[1]->text(), "Edit (E)");
+  EXPECT_EQ(bar[2]->text(), "Options (&O)");
+  EXPECT_EQ(bar[3]->text(), "Help (&H)");
+  QList<QAction*> file = bar[0]->menu()->actions();
+  ASSERT_EQ(file.size(), 4);
+  EXPECT_EQ(file[0]->menu(), window.SlotMenu(kLeft));
+  EXPECT_EQ(file[1]->menu(), window.SlotMenu(kRight));
+  EXPECT_TRUE(file[2]->isSeparator());
+  EXPECT_EQ(file[3], window.Action(MenuId::Exit));
+
+  QStringList texts;
+  for (QAction* a : window.SlotMenu(kRight)->actions()) {
+    texts << (a->isSeparator() ? QString("-") : a->text());
+  }
+  EXPECT_EQ(texts, (QStringList{"New File (&N)", "Insert, Change (&I)", "Eject (&E)",
+                                "Add SaveDataImage (&A)", "-", "Save (&S)", "SaveAs..."}));
+  EXPECT_EQ(window.Action(MenuId::SaveAs + 1), window.SlotMenu(kRight)->actions()[6]);
+  for (int id = MenuId::NewFile; id <= MenuId::Info; ++id) {
+    bool grey =
+        id == 40005 || id == 40006 || (id >= 40009 && id <= 40012) || (id >= 40014 && id <= 40017);
+    ASSERT_NE(window.Action(id), nullptr) << id;
+    EXPECT_EQ(window.Action(id)->isEnabled(), !grey) << id;
+  }
+}
+
+TEST_F(WindowTest, JapaneseMenuTexts) {
+  res::SetLanguage(res::Language::Japanese);
+  Start();
+  EXPECT_EQ(window.menuBar()->actions()[0]->text(), QString::fromUtf8("ファイル(&F)"));
+  EXPECT_EQ(window.Action(MenuId::Copy)->text(), QString::fromUtf8("Ｃｏｐｙ(&C)"));
+  EXPECT_EQ(shell.SlotTitleText(kLeft), "＜Ｎｏ Ｆｉｌｅ＞");
+}
+
+TEST_F(WindowTest, MenuItemsFollowTheSlot) {
+  Start(WritePS1Card(dir, "card.mcr", 2));
+  EXPECT_TRUE(window.Action(MenuId::Eject)->isEnabled());
+  EXPECT_FALSE(window.Action(MenuId::Eject + 1)->isEnabled());
+  window.Action(MenuId::Eject)->trigger();
+  EXPECT_FALSE(window.Action(MenuId::Eject)->isEnabled());
+  EXPECT_FALSE(shell.SlotHoldsCard(kLeft));
+}
+
+TEST_F(WindowTest, ScrollButtonsSitBesideThePanelsAndRecordTheirState) {
+  Start(WriteExpandedCard(dir, "ten.xmc", 10));
+  ASSERT_EQ(window.ScrollButtons().size(), 12u);
+  EXPECT_TRUE(window.ActionButtons().empty());
+  StateButton* head = Button("ScBtLHEAD");
+  StateButton* bottom = Button("ScBtRBOTTOM");
+  ASSERT_NE(head, nullptr);
+  ASSERT_NE(bottom, nullptr);
+  EXPECT_EQ(head->geometry(), QRect(232, 44, 24, 24));
+  EXPECT_EQ(bottom->geometry(), QRect(488, 164, 24, 24));
+  EXPECT_EQ(Button("ScBtLUP")->geometry(), QRect(232, 116, 24, 24));
+
+  StateButton* leftBottom = Button("ScBtLBOTTOM");
+  QTest::mousePress(leftBottom, Qt::LeftButton);
+  EXPECT_EQ(shell.State().scrollButtonState[5], 1);
+  QTest::mouseRelease(leftBottom, Qt::LeftButton);
+  EXPECT_EQ(shell.State().scrollButtonState[5], 0);
+  EXPECT_EQ(shell.State().scrollTop[kLeft], 3u);
+}
+
+TEST_F(WindowTest, ClickOpensTheDetailViewWithItsButtons) {
+  Start(WritePS1Card(dir, "card.mcr", 3));
+  QTest::mouseClick(&window.View(), Qt::LeftButton, Qt::NoModifier, Cell(kLeft, 2));
+  EXPECT_EQ(shell.State().viewState, ViewState::Detail);
+  QApplication::processEvents();
+  EXPECT_TRUE(window.ScrollButtons().empty());
+  ASSERT_EQ(window.ActionButtons().size(), 4u);
+  EXPECT_EQ(Button("Lock")->geometry(), QRect(390, 246, 96, 32));
+  EXPECT_EQ(Button("Copy")->geometry(), QRect(274, 194, 96, 32));
+  // Frames kept coming while the transition played.
+  EXPECT_GE(backend.framesCopied, 51);
+
+  QTest::mouseClick(Button("Delete"), Qt::LeftButton);
+  QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  EXPECT_EQ(shell.Ws()->At(kLeft).RowCount(), 2u);
+  EXPECT_EQ(shell.State().viewState, ViewState::List);
+  EXPECT_EQ(window.ScrollButtons().size(), 12u);
+  EXPECT_EQ(Button("Delete"), nullptr);
+}
+
+TEST_F(WindowTest, RightClickOnAnActionButtonDoesNotLeaveTheDetailView) {
+  Start(WritePS1Card(dir, "card.mcr", 1));
+  QTest::mouseClick(&window.View(), Qt::LeftButton, Qt::NoModifier, Cell(kLeft, 0));
+  QTest::mouseClick(Button("Copy"), Qt::RightButton);
+  EXPECT_EQ(shell.State().viewState, ViewState::Detail);
+  QTest::mouseClick(&window.View(), Qt::RightButton, Qt::NoModifier, QPoint(100, 250));
+  EXPECT_EQ(shell.State().viewState, ViewState::List);
+}
+
+TEST_F(WindowTest, RightClickPopsUpTheSlotMenuAndMarksTheMenuLoop) {
+  Start();
+  QTest::mouseClick(&window.View(), Qt::RightButton, Qt::NoModifier, Cell(kRight, 4));
+  QMenu* menu = window.SlotMenu(kRight);
+  EXPECT_TRUE(menu->isVisible());
+  EXPECT_FALSE(window.SlotMenu(kLeft)->isVisible());
+  EXPECT_EQ(shell.State().menuLoopActive, 1);
+  menu->hide();
+  EXPECT_EQ(shell.State().menuLoopActive, 0);
+
+  // Its items are the menu's own: New File for Right.
+  dialogs.kindAnswer = CardKind::PS1;
+  window.Action(MenuId::NewFile + 1)->trigger();
+  EXPECT_TRUE(shell.SlotHoldsCard(kRight));
+}
+
+TEST_F(WindowTest, DropsOpenFilesOnlyOnAPanel) {
+  Start();
+  std::string card = WriteExpandedCard(dir, "card.xmc", 2, 3000);
+  Drop(QPoint(240, 100), {card});
+  EXPECT_FALSE(shell.SlotHoldsCard(kLeft));
+  EXPECT_FALSE(shell.SlotHoldsCard(kRight));
+  Drop(Cell(kRight, 8), {card, WritePS2Save(dir, "save.psu", "BASLUS-1")});
+  EXPECT_EQ(shell.Ws()->At(kRight).RowCount(), 3u);
+  EXPECT_EQ(shell.SlotTitleText(kRight), "card.xmc");
+  EXPECT_EQ(shell.State().modified[kRight], 1);
+}
+
+TEST_F(WindowTest, CloseWithModifiedLeftAnsweredNoKeepsTheWindow) {
+  Start();
+  Drop(Cell(kLeft, 0), {WritePS2Save(dir, "a.psu", "BASLUS-A")});
+  Drop(Cell(kRight, 0), {WritePS2Save(dir, "b.psu", "BASLUS-B")});
+  dialogs.answers = {false};
+  EXPECT_FALSE(window.close());
+  EXPECT_TRUE(window.isVisible());
+  EXPECT_EQ(dialogs.asked, std::vector<int>{res::TextId::LeftSlotNotSaved});
+
+  dialogs.answers = {true, true};
+  window.Action(MenuId::Exit)->trigger();
+  QApplication::processEvents();
+  EXPECT_FALSE(window.isVisible());
+}
+
+TEST_F(WindowTest, PaintRestoresLostSurfaces) {
+  Start();
+  log.clear();
+  backend.lost = true;
+  window.View().repaint();
+  EXPECT_EQ(log, (CallLog{"RestoreSurfaces", "ComposePanels"}));
+}
+
+}  // namespace
+}  // namespace slk::testing
