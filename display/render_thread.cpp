@@ -123,6 +123,11 @@ bool Renderer::CopyPresentedFrame(std::vector<std::uint32_t>& out) const {
   std::size_t count = presentedPixels_.size() / bytes;
   out.resize(count);
   const std::uint8_t* p = presentedPixels_.data();
+  if (presentedFormat_ == gfx::PixelFormat::Xrgb8888()) {
+    // The usual desktop: the pixels are already 0x00RRGGBB.
+    for (std::size_t i = 0; i < count; ++i, p += 4) out[i] = 0xFF000000u | gfx::LoadPixel(p, 4);
+    return true;
+  }
   for (std::size_t i = 0; i < count; ++i, p += bytes) {
     out[i] = 0xFF000000u | codec.Unpack(gfx::LoadPixel(p, static_cast<std::uint32_t>(bytes)));
   }

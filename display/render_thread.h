@@ -5,6 +5,7 @@
 // PauseRendering / ResumeRendering; two manual-reset events are the whole
 // hand-over, no lock guards the drawing.
 
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <cstdint>
