@@ -88,6 +88,23 @@ TEST_F(RenderLoopTest, PresentPutsTheFrameAtTheWindowsClientOrigin) {
   EXPECT_EQ(screen.PixelAt(100 + 511, 80 + 311), Target().PixelAt(511, 311));
 }
 
+class SixteenBitRenderLoopTest : public test::RenderTest {
+ protected:
+  SixteenBitRenderLoopTest() : test::RenderTest(16) {}
+};
+
+TEST_F(SixteenBitRenderLoopTest, PresentedFrameIsConvertedFromTheDesktopFormat) {
+  FillSlot(kLeft, 3);
+  FillIconCache(1);
+  ASSERT_EQ(renderer_->RunOneFrame(), gfx::Result::Ok);
+  std::vector<std::uint32_t> copy;
+  ASSERT_TRUE(renderer_->CopyPresentedFrame(copy));
+  ASSERT_EQ(copy.size(), 512u * 312u);
+  for (Point p : {Point{0, 0}, Point{42, 52}, Point{511, 311}, Point{128, 284}}) {
+    EXPECT_EQ(copy[static_cast<std::size_t>(p.y) * 512 + p.x], Colour(Target(), p.x, p.y));
+  }
+}
+
 TEST_F(RenderLoopTest, MenuOpenFramesArePresentedButNotDrawn) {
   FillSlot(kLeft, 9);
   renderer_->RunOneFrame();
