@@ -62,6 +62,23 @@ void KeyedRow(std::uint8_t* dst, const std::uint8_t* src, int count, std::uint32
   }
 }
 
+// The 32-bit form compares signed values with the sign bit flipped, which is
+// the same order as unsigned and what SSE2 can compare four at a time.
+template <>
+void KeyedRow<4>(std::uint8_t* dst, const std::uint8_t* src, int count, std::uint32_t low,
+                 std::uint32_t high) {
+  const std::int32_t span = static_cast<std::int32_t>((high - low) ^ 0x80000000u);
+  for (int i = 0; i < count; ++i) {
+    std::uint32_t s, d;
+    std::memcpy(&s, src + 4 * i, 4);
+    std::memcpy(&d, dst + 4 * i, 4);
+    std::int32_t offset = static_cast<std::int32_t>((s - low) ^ 0x80000000u);
+    std::uint32_t keep = offset > span ? 0xFFFFFFFFu : 0u;
+    std::uint32_t out = (s & keep) | (d & ~keep);
+    std::memcpy(dst + 4 * i, &out, 4);
+  }
+}
+
 void KeyedRowAny(std::uint32_t bytes, std::uint8_t* dst, const std::uint8_t* src, int count,
                  std::uint32_t low, std::uint32_t high) {
   switch (bytes) {

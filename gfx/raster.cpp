@@ -13,30 +13,43 @@ namespace {
 constexpr int kSubBits = 8;
 constexpr std::int64_t kSub = 1 << kSubBits;
 
+// floor() of a value known to lie well inside the range of int64.
+std::int64_t FloorToInt(double v) {
+  auto i = static_cast<std::int64_t>(v);
+  return static_cast<double>(i) > v ? i - 1 : i;
+}
+
 bool Snap(float v, std::int64_t& out) {
   if (!(std::fabs(v) < 1.0e6f)) return false;  // also rejects NaN
-  out = static_cast<std::int64_t>(std::floor(static_cast<double>(v) * kSub + 0.5));
+  out = FloorToInt(static_cast<double>(v) * kSub + 0.5);
   return true;
 }
 
-std::int64_t FloorDiv(std::int64_t n, std::int64_t d) {  // d > 0
-  std::int64_t q = n / d;
-  return (n % d != 0 && n < 0) ? q - 1 : q;
+// Whole pixels below and above a snapped co-ordinate (shifts floor).
+std::int64_t FloorPixel(std::int64_t v) {
+  return v >> kSubBits;
+}
+std::int64_t CeilPixel(std::int64_t v) {
+  return -((-v) >> kSubBits);
 }
 
 float Clamp01(float v) {
-  return v < 0.0f ? 0.0f : (v > 1.0f ? 1.0f : v);
+  return std::min(std::max(v, 0.0f), 1.0f);
 }
 
-std::uint32_t ToByte(float v) {
-  return static_cast<std::uint32_t>(Clamp01(v) * 255.0f + 0.5f);
-}
-
-// Texel index for wrap addressing: floor(coordinate) modulo size.
-int Wrap(float coordinate, int size) {
+// Texel index for wrap addressing: floor(coordinate) modulo size; `mask` is
+// size - 1 for a power-of-two size, which saves the division.
+int Wrap(float coordinate, int size, int mask) {
   if (!(std::fabs(coordinate) < 1.0e9f)) return 0;
-  auto i = static_cast<std::int64_t>(std::floor(coordinate)) % size;
+  auto i = static_cast<std::int64_t>(coordinate);
+  if (static_cast<float>(i) > coordinate) --i;
+  if (mask >= 0) return static_cast<int>(i & mask);
+  i %= size;
   return static_cast<int>(i < 0 ? i + size : i);
+}
+
+int PowerOfTwoMask(int size) {
+  return size > 0 && (size & (size - 1)) == 0 ? size - 1 : -1;
 }
 
 bool Compare(std::uint32_t func, std::uint32_t incoming, std::uint32_t stored) {
@@ -113,6 +126,21 @@ Rasterizer::Rasterizer(Surface& color, Surface* depth, const Rect& clip, const R
       colorBytes_(color.Format().BytesPerPixel()),
       depthBytes_(depth != nullptr ? depth->Format().BytesPerPixel() : 0) {
   if (depth_ == nullptr) state_.zTest = state_.zWrite = false;
+  if (state_.texture != nullptr && (state_.texture->width <= 0 || state_.texture->height <= 0)) {
+    state_.texture = nullptr;
+  }
+  // 8-bit channels in their usual places need no packing, only a mask.
+  const PixelFormat& f = color.Format();
+  if (f.bitCount == 32 && f.redMask == 0xFF0000 && f.greenMask == 0xFF00 && f.blueMask == 0xFF &&
+      (f.alphaMask == 0 || f.alphaMask == 0xFF000000u)) {
+    packMask_ = 0xFFFFFF | f.alphaMask;
+  }
+  if (state_.texture != nullptr) {
+    texWidth_ = static_cast<float>(state_.texture->width);
+    texHeight_ = static_cast<float>(state_.texture->height);
+    texMaskU_ = PowerOfTwoMask(state_.texture->width);
+    texMaskV_ = PowerOfTwoMask(state_.texture->height);
+  }
 }
 
 void Rasterizer::Triangle(const RasterVertex& v0, const RasterVertex& v1, const RasterVertex& v2) {
@@ -136,10 +164,10 @@ void Rasterizer::Triangle(const RasterVertex& v0, const RasterVertex& v1, const 
   // Pixel centres inside the bounding box and the clip rectangle.
   std::int64_t loX = std::min({s.x[0], s.x[1], s.x[2]}), hiX = std::max({s.x[0], s.x[1], s.x[2]});
   std::int64_t loY = std::min({s.y[0], s.y[1], s.y[2]}), hiY = std::max({s.y[0], s.y[1], s.y[2]});
-  s.minX = static_cast<int>(std::max<std::int64_t>(-FloorDiv(-loX, kSub), clip_.left));
-  s.maxX = static_cast<int>(std::min<std::int64_t>(FloorDiv(hiX, kSub), clip_.right - 1));
-  s.minY = static_cast<int>(std::max<std::int64_t>(-FloorDiv(-loY, kSub), clip_.top));
-  s.maxY = static_cast<int>(std::min<std::int64_t>(FloorDiv(hiY, kSub), clip_.bottom - 1));
+  s.minX = static_cast<int>(std::max<std::int64_t>(CeilPixel(loX), clip_.left));
+  s.maxX = static_cast<int>(std::min<std::int64_t>(FloorPixel(hiX), clip_.right - 1));
+  s.minY = static_cast<int>(std::max<std::int64_t>(CeilPixel(loY), clip_.top));
+  s.maxY = static_cast<int>(std::min<std::int64_t>(FloorPixel(hiY), clip_.bottom - 1));
   if (s.minX > s.maxX || s.minY > s.maxY) return;
 
   for (int i = 0; i < 3; ++i) {
@@ -176,61 +204,42 @@ void Rasterizer::Triangle(const RasterVertex& v0, const RasterVertex& v1, const 
 }
 
 void Rasterizer::Rows(const Setup& s) {
+  using SpanFn = void (Rasterizer::*)(int, int, int, Attributes, const Attributes&);
+  SpanFn span;
+  const bool textured = state_.texture != nullptr;
+  switch (state_.zTest ? depthBytes_ : 0) {
+    case 2:
+      span = textured ? &Rasterizer::Span<true, 2> : &Rasterizer::Span<false, 2>;
+      break;
+    case 4:
+      span = textured ? &Rasterizer::Span<true, 4> : &Rasterizer::Span<false, 4>;
+      break;
+    default:
+      span = textured ? &Rasterizer::Span<true, 0> : &Rasterizer::Span<false, 0>;
+      break;
+  }
+  // Edge values at the first pixel centre of each row, stepped row by row.
+  std::int64_t rowE[3];
+  for (int i = 0; i < 3; ++i) rowE[i] = s.dyStep[i] * s.minY + s.dxStep[i] * s.minX + s.c[i];
   for (int py = s.minY; py <= s.maxY; ++py) {
-    // Solve each edge for the run of pixel centres on this row where it holds.
-    std::int64_t lo = s.minX, hi = s.maxX;
-    for (int i = 0; i < 3 && lo <= hi; ++i) {
-      std::int64_t e = s.dyStep[i] * py + s.dxStep[i] * lo + s.c[i];
-      std::int64_t step = s.dxStep[i];
-      if (step > 0) {
-        if (e < 0) lo += (-e + step - 1) / step;
-      } else if (step < 0) {
-        if (e < 0) {
-          hi = lo - 1;
-        } else {
-          hi = std::min(hi, lo + e / -step);
-        }
-      } else if (e < 0) {
-        hi = lo - 1;
-      }
+    std::int64_t e0 = rowE[0], e1 = rowE[1], e2 = rowE[2];
+    for (int i = 0; i < 3; ++i) rowE[i] += s.dyStep[i];
+    // The covered pixels of a row are one run: skip to it, then walk it.
+    int x = s.minX;
+    while (x <= s.maxX && (e0 | e1 | e2) < 0) {
+      e0 += s.dxStep[0], e1 += s.dxStep[1], e2 += s.dxStep[2];
+      ++x;
     }
-    if (lo > hi) continue;
-    int x0 = static_cast<int>(lo), x1 = static_cast<int>(hi);
+    const int first = x;
+    while (x <= s.maxX && (e0 | e1 | e2) >= 0) {
+      e0 += s.dxStep[0], e1 += s.dxStep[1], e2 += s.dxStep[2];
+      ++x;
+    }
+    if (x == first) continue;
     Attributes start =
-        s.origin.At(s.ddx, static_cast<float>(x0) - s.x0, s.ddy, static_cast<float>(py) - s.y0);
-    if (state_.texture != nullptr) {
-      Span<true>(py, x0, x1, start, s.ddx);
-    } else {
-      Span<false>(py, x0, x1, start, s.ddx);
-    }
+        s.origin.At(s.ddx, static_cast<float>(first) - s.x0, s.ddy, static_cast<float>(py) - s.y0);
+    (this->*span)(py, first, x - 1, start, s.ddx);
   }
-}
-
-bool Rasterizer::DepthPasses(std::uint8_t* zp, float depth) const {
-  float d = Clamp01(depth);
-  std::uint32_t q = depthBytes_ == 2
-                        ? static_cast<std::uint32_t>(d * 65535.0f + 0.5f)
-                        : static_cast<std::uint32_t>(static_cast<double>(d) * 4294967295.0 + 0.5);
-  if (!Compare(state_.zFunc, q, LoadPixel(zp, depthBytes_))) return false;
-  if (state_.zWrite) StorePixel(zp, depthBytes_, q);
-  return true;
-}
-
-Color Rasterizer::Combine(const Attributes& at, float w) const {
-  std::uint32_t r = ToByte(at.r), g = ToByte(at.g), b = ToByte(at.b), a = ToByte(at.a);
-  if (const TextureImage* t = state_.texture) {
-    int tx = Wrap(at.uw * w * static_cast<float>(t->width), t->width);
-    int ty = Wrap(at.vw * w * static_cast<float>(t->height), t->height);
-    Color texel = t->texels[static_cast<std::size_t>(ty) * static_cast<std::size_t>(t->width) +
-                            static_cast<std::size_t>(tx)];
-    // Modulate the colour; the alpha is the texture's own.
-    r = (((texel >> 16) & 0xFF) * r + 127) / 255;
-    g = (((texel >> 8) & 0xFF) * g + 127) / 255;
-    b = ((texel & 0xFF) * b + 127) / 255;
-    a = texel >> 24;
-  }
-  return MakeColor(static_cast<std::uint8_t>(a), static_cast<std::uint8_t>(r),
-                   static_cast<std::uint8_t>(g), static_cast<std::uint8_t>(b));
 }
 
 Color Rasterizer::Blend(Color src, std::uint32_t dstPixel) const {
@@ -246,20 +255,80 @@ Color Rasterizer::Blend(Color src, std::uint32_t dstPixel) const {
   return out;
 }
 
-template <bool Textured>
+namespace {
+
+// Colours step along a span in 16.16 fixed point of the 0..255 scale.
+struct FixedColor {
+  std::int32_t value;
+  std::int32_t step;
+
+  FixedColor(float start, float perPixel)
+      : value(static_cast<std::int32_t>(std::min(std::max(start, -1.0f), 2.0f) * 16711680.0f) +
+              32768),
+        step(static_cast<std::int32_t>(std::min(std::max(perPixel, -2.0f), 2.0f) * 16711680.0f)) {}
+  std::uint32_t Byte() const {
+    return static_cast<std::uint32_t>(std::min(std::max(value >> 16, 0), 255));
+  }
+  void Next() { value += step; }
+};
+
+}  // namespace
+
+template <bool Textured, std::uint32_t ZBytes>
 void Rasterizer::Span(int y, int x0, int x1, Attributes at, const Attributes& dx) {
-  std::uint8_t* cp = color_.Row(y) + static_cast<std::size_t>(x0) * colorBytes_;
-  std::uint8_t* zp =
-      state_.zTest ? depth_->Row(y) + static_cast<std::size_t>(x0) * depthBytes_ : nullptr;
-  for (int x = x0; x <= x1; ++x, at.Add(dx), cp += colorBytes_) {
-    if (zp != nullptr) {
-      bool pass = DepthPasses(zp, at.z);
-      zp += depthBytes_;
-      if (!pass) continue;
+  // Everything the loop reads is copied into locals first: the pixel stores go
+  // through byte pointers, which may alias anything, so members would be
+  // reloaded after every store.
+  const std::uint32_t colorBytes = colorBytes_;
+  const std::uint32_t packMask = packMask_;
+  const std::uint32_t zFunc = state_.zFunc;
+  const bool zWrite = state_.zWrite, blend = state_.blend;
+  const Color* texels = nullptr;
+  int texWidth = 0, texHeight = 0, maskU = texMaskU_, maskV = texMaskV_;
+  float scaleU = texWidth_, scaleV = texHeight_;
+  if constexpr (Textured) {
+    texels = state_.texture->texels.data();
+    texWidth = state_.texture->width;
+    texHeight = state_.texture->height;
+  }
+  std::uint8_t* cp = color_.Row(y) + static_cast<std::size_t>(x0) * colorBytes;
+  std::uint8_t* zp = nullptr;
+  if constexpr (ZBytes != 0) zp = depth_->Row(y) + static_cast<std::size_t>(x0) * ZBytes;
+  FixedColor red(at.r, dx.r), green(at.g, dx.g), blue(at.b, dx.b), alpha(at.a, dx.a);
+  float z = at.z, rhw = at.rhw, uw = at.uw, vw = at.vw;
+  const float dz = dx.z, drhw = dx.rhw, duw = dx.uw, dvw = dx.vw;
+
+  for (int x = x0; x <= x1; ++x, cp += colorBytes) {
+    const FixedColor pr = red, pg = green, pb = blue, pa = alpha;
+    red.Next(), green.Next(), blue.Next(), alpha.Next();
+    const float pz = z, prhw = rhw, puw = uw, pvw = vw;
+    z += dz, rhw += drhw, uw += duw, vw += dvw;
+    if constexpr (ZBytes != 0) {
+      float d = Clamp01(pz);
+      std::uint32_t q =
+          ZBytes == 2 ? static_cast<std::uint32_t>(d * 65535.0f + 0.5f)
+                      : static_cast<std::uint32_t>(static_cast<double>(d) * 4294967295.0 + 0.5);
+      std::uint8_t* here = zp;
+      zp += ZBytes;
+      if (!Compare(zFunc, q, LoadPixel(here, ZBytes))) continue;
+      if (zWrite) StorePixel(here, ZBytes, q);
     }
-    Color c = Combine(at, Textured ? 1.0f / at.rhw : 1.0f);
-    if (state_.blend) c = Blend(c, LoadPixel(cp, colorBytes_));
-    StorePixel(cp, colorBytes_, codec_.Pack(c));
+    std::uint32_t r = pr.Byte(), g = pg.Byte(), b = pb.Byte(), a = pa.Byte();
+    if constexpr (Textured) {
+      // Stage 0: the texture modulates the colour; the alpha is the texture's own.
+      const float w = 1.0f / prhw;
+      int tx = Wrap(puw * w * scaleU, texWidth, maskU);
+      int ty = Wrap(pvw * w * scaleV, texHeight, maskV);
+      Color texel = texels[static_cast<std::size_t>(ty) * static_cast<std::size_t>(texWidth) +
+                           static_cast<std::size_t>(tx)];
+      r = (((texel >> 16) & 0xFF) * r + 127) / 255;
+      g = (((texel >> 8) & 0xFF) * g + 127) / 255;
+      b = ((texel & 0xFF) * b + 127) / 255;
+      a = texel >> 24;
+    }
+    Color c = (a << 24) | (r << 16) | (g << 8) | b;
+    if (blend) c = Blend(c, LoadPixel(cp, colorBytes));
+    StorePixel(cp, colorBytes, packMask != 0 ? c & packMask : codec_.Pack(c));
   }
 }
 

@@ -57,10 +57,8 @@ class Rasterizer {
   struct Attributes;
 
   void Rows(const Setup& s);
-  template <bool Textured>
+  template <bool Textured, std::uint32_t ZBytes>
   void Span(int y, int x0, int x1, Attributes at, const Attributes& dx);
-  bool DepthPasses(std::uint8_t* zp, float depth) const;
-  Color Combine(const Attributes& at, float w) const;
   Color Blend(Color src, std::uint32_t dstPixel) const;
 
   Surface& color_;
@@ -70,6 +68,11 @@ class Rasterizer {
   FormatCodec codec_;
   std::uint32_t colorBytes_;
   std::uint32_t depthBytes_;
+  float texWidth_ = 0;
+  float texHeight_ = 0;
+  int texMaskU_ = -1;
+  int texMaskV_ = -1;
+  std::uint32_t packMask_ = 0;  // non-zero: packing is this mask
 };
 
 }  // namespace slk::gfx::detail
