@@ -13,14 +13,15 @@
 // transparent and the detail screen shows no model.
 
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <span>
 #include <string>
 
 #include "card/workspace.h"
 #include "display/display_engine.h"
+#include "display/frame_counters.h"
 #include "display/shell_state.h"
+#include "display/text_drawing.h"
 #include "gfx/direct3d.h"
 #include "icons/icon_image.h"
 
@@ -80,12 +81,15 @@ class IconPipeline {
 
   // --- The detail screen ---
 
-  // What the detail screen needs from outside the icon pipeline: the texts
-  // (strings 18, 19, 22, 23) and the reset of the rendering thread's spin
-  // angle and model frame, which it calls while the thread is paused.
-  void SetDetailContext(const ListTexts* texts, std::function<void()> resetDetailAnimation) {
+  // What the detail screen needs from outside the icon pipeline: the text
+  // and number drawing, the texts (strings 18, 19, 22, 23), and the rendering
+  // thread's counters, whose SpinAngle and ModelFrame it sets back to 0 (the
+  // thread is paused then). Each may be null: that part is then skipped.
+  void SetDetailContext(const TextDrawing* drawing, const ListTexts* texts,
+                        FrameCounters* counters) {
+    drawing_ = drawing;
     texts_ = texts;
-    resetDetailAnimation_ = std::move(resetDetailAnimation);
+    counters_ = counters;
   }
   // Composes the static detail screen of entries[entryIndex] onto the
   // RenderTarget, keeps it in the ComposeSurface, sets the model viewport and
@@ -112,16 +116,18 @@ class IconPipeline {
   void ClearCurrentIcon();
   void RenderCellFrame(Slot slot, std::uint32_t cell, std::uint32_t frame, std::uint32_t mesh);
   void DrawMesh(std::uint32_t mesh);
-  void DrawDetailTexts(const SaveEntry& entry);
-  void DrawDetailDate(const SaveEntry& entry);
+  void DrawDetailBackground();
+  void DrawDetailTexts(gfx::Surface& target, const SaveEntry& entry);
+  void DrawDetailNumbers(gfx::Surface& target, const SaveEntry& entry);
 
   DisplayEngine& engine_;
   Workspace& ws_;
   std::string standardIconPath_;
   std::unique_ptr<IconImage> image_;
   std::uint32_t meshStride_ = 1;
+  const TextDrawing* drawing_ = nullptr;
   const ListTexts* texts_ = nullptr;
-  std::function<void()> resetDetailAnimation_;
+  FrameCounters* counters_ = nullptr;
 };
 
 }  // namespace slk

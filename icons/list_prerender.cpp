@@ -3,6 +3,8 @@
 // list animates by blitting, never by drawing a model per displayed frame.
 
 #include <algorithm>
+#include <optional>
+#include <utility>
 
 #include "icons/colour_key.h"
 #include "icons/icon_pipeline.h"
@@ -13,6 +15,28 @@ namespace {
 
 constexpr std::uint32_t kCellSide = 64;
 constexpr gfx::Color kClearColour = 0xFFFFFF;
+
+// A square of a surface locked for the length of a scope.
+class SurfaceLock {
+ public:
+  explicit SurfaceLock(gfx::Surface& surface) : surface_(surface) {
+    ok_ = surface_.Lock(rect_) == gfx::Result::Ok;
+  }
+  SurfaceLock(const SurfaceLock&) = delete;
+  SurfaceLock& operator=(const SurfaceLock&) = delete;
+  ~SurfaceLock() {
+    if (ok_) surface_.Unlock();
+  }
+  bool Ok() const { return ok_; }
+  PixelPlane Plane(int side, std::uint32_t bytesPerPixel) const {
+    return PixelPlane{rect_.bits, rect_.pitch, bytesPerPixel, side, side};
+  }
+
+ private:
+  gfx::Surface& surface_;
+  gfx::LockedRect rect_;
+  bool ok_ = false;
+};
 
 }  // namespace
 
@@ -30,26 +54,51 @@ void IconPipeline::DrawMesh(std::uint32_t mesh) {
 void IconPipeline::RenderCellFrame(Slot slot, std::uint32_t cell, std::uint32_t frame,
                                    std::uint32_t mesh) {
   const gfx::DevicePtr& device = engine_.Device();
-  const gfx::SurfacePtr& target = engine_.IconTarget();
+  gfx::Surface& target = *engine_.IconTarget();
+  gfx::Surface* depth = target.AttachedZBuffer().get();
+  const std::uint32_t bpp = engine_.PixelLayout().primaryBytesPerPixel;
   device->Clear({}, gfx::clear::kTarget | gfx::clear::kZBuffer, kClearColour, 1.0f, 0);
+
+  // What an untouched pixel holds, to tell the background from the icon.
+  std::optional<std::pair<std::uint32_t, std::uint32_t>> cleared;
+  if (depth != nullptr) {
+    SurfaceLock colourLock(target), depthLock(*depth);
+    if (colourLock.Ok() && depthLock.Ok()) {
+      cleared.emplace(colourLock.Plane(kCellSide, bpp).At(0, 0),
+                      depthLock.Plane(kCellSide, depth->Format().BytesPerPixel()).At(0, 0));
+    }
+  }
   DrawMesh(mesh);
 
   // The icon's own pixels decide the key; then the background is made of
-  // the key alone by drawing the icon again over a target filled with it.
+  // the key alone. Without a depth to tell the background by, the target is
+  // filled with the key and the icon drawn over it again.
   std::uint32_t key = kKeySearchLimit;
-  gfx::LockedRect locked;
-  if (target->Lock(locked) == gfx::Result::Ok) {
-    const std::uint32_t bpp = engine_.PixelLayout().primaryBytesPerPixel;
-    key = ChooseKeyColour(locked.bits, locked.pitch, kCellSide, kCellSide, bpp);
-    FillWithKey(locked.bits, locked.pitch, kCellSide, kCellSide, bpp, key);
-    target->Unlock();
+  bool background = false;
+  {
+    SurfaceLock colourLock(target);
+    if (colourLock.Ok()) {
+      PixelPlane pixels = colourLock.Plane(kCellSide, bpp);
+      key = ChooseKeyColour(pixels);
+      if (cleared) {
+        SurfaceLock depthLock(*depth);
+        if (depthLock.Ok()) {
+          FillBackgroundWithKey(pixels, depthLock.Plane(kCellSide, depth->Format().BytesPerPixel()),
+                                cleared->first, cleared->second, key);
+          background = true;
+        }
+      }
+      if (!background) FillWithKey(pixels, key);
+    }
   }
-  device->Clear({}, gfx::clear::kZBuffer, 0, 1.0f, 0);
-  DrawMesh(mesh);
+  if (!background) {
+    device->Clear({}, gfx::clear::kZBuffer, 0, 1.0f, 0);
+    DrawMesh(mesh);
+  }
 
   const gfx::SurfacePtr& cached = engine_.IconFrameCache()[slot][cell][frame];
   if (!cached) return;
-  cached->BltFast(0, 0, *target, std::nullopt, gfx::bltfast::kWait);
+  cached->BltFast(0, 0, target, std::nullopt, gfx::bltfast::kWait);
   cached->SetColorKey(gfx::ColorKey{key, key});
 }
 

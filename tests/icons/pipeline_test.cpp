@@ -197,6 +197,36 @@ TEST_F(PipelineTest, BlackFreeIconsGetKeyZeroAndBlackOnesTheNextFreeValue) {
   EXPECT_EQ(white.PixelAt(0, 0), 0u);
 }
 
+TEST_F(PipelineTest, CachedFrameIsTheIconDrawnOverAFieldOfItsKey) {
+  // The picture the frame must hold: the whole target filled with the key,
+  // then the icon drawn over it.
+  std::uint32_t i = AddSave(kLeft, Model(2, {-3000, 3000}).Build(), false);
+  pipeline->PrerenderSlotIcons(kLeft, 0);
+  const gfx::Surface& cached = Cached(kLeft, 0, 1);
+  const std::uint32_t key = cached.SrcColorKey()->low;
+
+  ASSERT_EQ(pipeline->DecodeIcon(kLeft, i), 1u);
+  const gfx::DevicePtr& device = engine.Device();
+  gfx::Surface& target = *engine.IconTarget();
+  device->SetRenderTarget(engine.IconTarget(), 0);
+  for (int y = 0; y < 64; ++y) {
+    for (int x = 0; x < 64; ++x) target.SetPixel(x, y, key);
+  }
+  device->Clear({}, gfx::clear::kZBuffer, 0, 1.0f, 0);
+  device->BeginScene();
+  device->DrawPrimitiveVB(gfx::PrimitiveType::TriangleList, *engine.ModelFrames()[4], 0,
+                          ws.Icon().vertexCount, 0);
+  device->EndScene();
+  int icon = 0;
+  for (int y = 0; y < 64; ++y) {
+    for (int x = 0; x < 64; ++x) {
+      ASSERT_EQ(cached.PixelAt(x, y), target.PixelAt(x, y)) << x << "," << y;
+      icon += target.PixelAt(x, y) != key ? 1 : 0;
+    }
+  }
+  EXPECT_GT(icon, 50);
+}
+
 TEST_F(PipelineTest, SavesWithoutAnyIconGetOneTransparentFrame) {
   AddStandardIconSave(kLeft);  // and no standard icon file
   pipeline->PrerenderSlotIcons(kLeft, 0);
@@ -205,20 +235,33 @@ TEST_F(PipelineTest, SavesWithoutAnyIconGetOneTransparentFrame) {
 }
 
 TEST(ColourKey, SmallestValueThatNoPixelUsesInItsLowSixteenBits) {
-  std::vector<std::uint8_t> pixels(4 * 4 * 4, 0);
-  auto set = [&](int i, std::uint32_t v) { gfx::StorePixel(&pixels[4 * i], 4, v); };
+  std::vector<std::uint8_t> bytes(4 * 4 * 4, 0);
+  PixelPlane pixels{bytes, 16, 4, 4, 4};
+  auto set = [&](int i, std::uint32_t v) { gfx::StorePixel(&bytes[4 * i], 4, v); };
   for (int i = 0; i < 16; ++i) set(i, 0x00FFFFFF);
-  EXPECT_EQ(ChooseKeyColour(pixels, 16, 4, 4, 4), 0u);
+  EXPECT_EQ(ChooseKeyColour(pixels), 0u);
   set(3, 0x00FF0000);  // low 16 bits 0
   set(4, 0x00000001);
-  EXPECT_EQ(ChooseKeyColour(pixels, 16, 4, 4, 4), 2u);
+  EXPECT_EQ(ChooseKeyColour(pixels), 2u);
 
   std::vector<std::uint8_t> all(64 * 64 * 2);
   for (int i = 0; i < 4096; ++i) gfx::StorePixel(&all[2 * i], 2, static_cast<std::uint32_t>(i));
-  EXPECT_EQ(ChooseKeyColour(all, 128, 64, 64, 2), 4096u);
+  EXPECT_EQ(ChooseKeyColour(PixelPlane{all, 128, 2, 64, 64}), 4096u);
 
-  FillWithKey(pixels, 16, 4, 4, 4, 0x0123);
-  EXPECT_EQ(gfx::LoadPixel(&pixels[20], 4), 0x0123u);
+  FillWithKey(pixels, 0x0123);
+  EXPECT_EQ(gfx::LoadPixel(&bytes[20], 4), 0x0123u);
+}
+
+TEST(ColourKey, BackgroundIsWhatKeepsBothClearedValues) {
+  std::vector<std::uint8_t> colour(3 * 2, 0xFF), depth(3 * 2, 0xFF);
+  gfx::StorePixel(&colour[0], 2, 0x1234);  // drawn, nearer
+  gfx::StorePixel(&depth[0], 2, 0x8000);
+  gfx::StorePixel(&depth[2], 2, 0x8000);  // drawn white
+  FillBackgroundWithKey(PixelPlane{colour, 6, 2, 3, 1}, PixelPlane{depth, 6, 2, 3, 1}, 0xFFFF,
+                        0xFFFF, 7);
+  EXPECT_EQ(gfx::LoadPixel(&colour[0], 2), 0x1234u);
+  EXPECT_EQ(gfx::LoadPixel(&colour[2], 2), 0xFFFFu);
+  EXPECT_EQ(gfx::LoadPixel(&colour[4], 2), 7u);
 }
 
 class PipelineTest32 : public IconTest {
