@@ -14,6 +14,8 @@ namespace slk {
 
 namespace {
 
+constexpr std::size_t kMeshPoolBytes = 8u << 20;
+
 void PutFloat(std::uint8_t* p, float f) {
   platform::PutU32LE(p, std::bit_cast<std::uint32_t>(f));
 }
@@ -57,12 +59,40 @@ void IconPipeline::SetSlabFrame(std::uint32_t frame) {
 }
 
 void IconPipeline::ReleaseModelFrames() {
-  for (gfx::VertexBufferPtr& entry : engine_.ModelFrames()) entry.reset();
+  for (gfx::VertexBufferPtr& entry : engine_.ModelFrames()) RecycleMesh(std::move(entry));
+}
+
+void IconPipeline::RecycleMesh(gfx::VertexBufferPtr mesh) {
+  // A buffer someone else still holds is theirs to release.
+  if (!mesh || mesh.use_count() != 1 || mesh->IsLocked()) return;
+  meshPoolBytes_ += mesh->Bytes().size();
+  meshPool_.push_back(std::move(mesh));
+  while (meshPoolBytes_ > kMeshPoolBytes) {
+    meshPoolBytes_ -= meshPool_.front()->Bytes().size();
+    meshPool_.erase(meshPool_.begin());
+  }
+}
+
+bool IconPipeline::ReuseMesh(gfx::VertexBufferPtr& entry, std::uint32_t vertexCount,
+                             std::uint32_t format) {
+  for (std::size_t i = meshPool_.size(); i-- > 0;) {
+    gfx::VertexBufferPtr& mesh = meshPool_[i];
+    if (mesh->Fvf() != format || mesh->VertexCount() != vertexCount) continue;
+    meshPoolBytes_ -= mesh->Bytes().size();
+    entry = std::move(mesh);
+    meshPool_.erase(meshPool_.begin() + static_cast<std::ptrdiff_t>(i));
+    return true;
+  }
+  return false;
 }
 
 void IconPipeline::CreateMeshBuffer(gfx::VertexBufferPtr& entry, std::uint32_t vertexCount,
                                     std::uint32_t vertexFormat) {
+  RecycleMesh(std::move(entry));
   entry.reset();
+  // Every caller overwrites all vertices, so a recycled buffer serves as well
+  // as a new one.
+  if (ReuseMesh(entry, vertexCount, vertexFormat)) return;
   if (!engine_.Direct3D()) return;
   gfx::VertexBufferDesc description;
   description.caps = 0;

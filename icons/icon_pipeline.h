@@ -114,6 +114,8 @@ class IconPipeline {
   bool DecodePS1(std::span<const std::uint8_t> bytes);
   void UploadTexture();
   void ClearCurrentIcon();
+  void RecycleMesh(gfx::VertexBufferPtr mesh);
+  bool ReuseMesh(gfx::VertexBufferPtr& entry, std::uint32_t vertexCount, std::uint32_t format);
   void RenderCellFrame(Slot slot, std::uint32_t cell, std::uint32_t frame, std::uint32_t mesh);
   void DrawMesh(std::uint32_t mesh);
   void DrawDetailBackground();
@@ -125,6 +127,12 @@ class IconPipeline {
   std::string standardIconPath_;
   std::unique_ptr<IconImage> image_;
   std::uint32_t meshStride_ = 1;
+  // Released meshes, oldest first, kept for a later decode that asks for the
+  // same format and vertex count: the list and the detail screen decode the
+  // same icons again and again, and fresh buffers cost an allocation and a
+  // zero fill each. Bounded by kMeshPoolBytes.
+  std::vector<gfx::VertexBufferPtr> meshPool_;
+  std::size_t meshPoolBytes_ = 0;
   const TextDrawing* drawing_ = nullptr;
   const ListTexts* texts_ = nullptr;
   FrameCounters* counters_ = nullptr;
