@@ -5,6 +5,7 @@
 // later operation reads them from there.
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -39,7 +40,9 @@ struct SlotData {
 
 struct LockState {
   std::string path;
-  bool locked = false;
+  // Read by the rendering thread every detail frame (the lock banner) while
+  // Lock and unlock run without pausing it.
+  std::atomic<bool> locked{false};
 };
 
 // Three names from icon.sys, read while one PS2 save is being read.
