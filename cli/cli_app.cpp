@@ -4,6 +4,7 @@
 #include <functional>
 
 #include "cli/commands.h"
+#include "cli/icon_command.h"
 
 namespace slk {
 namespace {
@@ -125,6 +126,7 @@ int RunCli(int argc, const char* const* argv, Console& console) {
   CopyOptions copy;
   DeleteOptions erase;
   std::vector<std::string> check;
+  IconOptions icon;
   AddList(app, list, run, console);
   AddNew(app, fresh, flags, run, console);
   AddConvert(app, convert, run, console);
@@ -133,6 +135,7 @@ int RunCli(int argc, const char* const* argv, Console& console) {
   AddCopy(app, copy, flags, run, console);
   AddDelete(app, erase, run, console);
   AddCheck(app, check, run, console);
+  AddIconCommand(app, icon, run, console);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {

@@ -35,6 +35,8 @@ std::string FindStandardIcon() {
   if (!ec) {
     folders.push_back(exe.parent_path());
     folders.push_back(exe.parent_path().parent_path());
+    // A build tree: the program two folders below the sources.
+    folders.push_back(exe.parent_path().parent_path().parent_path());
   }
   folders.push_back(fs::current_path(ec));
   folders.push_back(SLOTKEEPER_DATA_DIR);

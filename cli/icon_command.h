@@ -21,7 +21,7 @@ struct IconOptions {
   std::string out;
   std::uint32_t frame = 0;
   bool detail = false;
-  // Empty: "psicon/standard.ico" beside the program, in the folder above it,
+  // Empty: "psicon/standard.ico" beside the program, in the two folders above it,
   // in the current folder, or in the installed data folder.
   std::string standardIcon;
 };
