@@ -1,0 +1,103 @@
+#pragma once
+// What the card I/O benchmarks share: a scratch folder, a message sink that
+// records, the plain read/write copies every operation is measured against,
+// a peak-memory probe, and the figures each benchmark reports.
+//
+// Times are wall-clock: these operations wait for the disk, and a fsync that
+// takes 20 ms uses almost no CPU. Every iteration runs the operation and its
+// baseline back to back (the order alternating), so that the load of other
+// programs on a shared machine falls on both alike.
+
+#include <benchmark/benchmark.h>
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "card/messages.h"
+
+namespace slk::bench {
+
+// Seconds on the monotonic clock.
+double Now();
+
+// A fresh folder under $TMPDIR (or /tmp), removed with its files at the end.
+class ScratchFolder {
+ public:
+  ScratchFolder();
+  ScratchFolder(const ScratchFolder&) = delete;
+  ScratchFolder& operator=(const ScratchFolder&) = delete;
+  ~ScratchFolder();
+
+  bool Ok() const { return !path_.empty(); }
+  std::string File(std::string_view name) const;
+
+ private:
+  std::string path_;
+};
+
+// A file made once per run, on first use, in a scratch folder removed at
+// exit; `make` writes it to the path it is given. Empty when that failed.
+std::string MadeFile(const std::string& name, const std::function<bool(const std::string&)>& make);
+
+// Answers every question with yes and keeps every message: an operation that
+// said anything has failed, and the benchmark says so instead of a time.
+class RecordingSink : public MessageSink {
+ public:
+  void ShowMessage(int id) override { messages.push_back(id); }
+  bool AskYesNo(int id) override {
+    questions.push_back(id);
+    return true;
+  }
+  CardKind AskCardKind(CardKind preselected) override { return preselected; }
+
+  std::vector<int> messages;
+  std::vector<int> questions;
+};
+
+// The baselines, with a 128 KiB buffer (what cp and cat use) and nothing
+// else: no parsing, no records, no per-file steps.
+//
+// Reads the whole file at `path` and appends its bytes to `out`. Returns the
+// bytes copied, 0 on failure.
+std::uint64_t CopyFileInto(const std::string& path, int out);
+// Copies `n` bytes of `in` from `offset` to the current position of `out`.
+bool CopyRange(int in, std::uint64_t offset, std::uint64_t n, int out);
+// Writes the bytes of the file at `source` as a new file at `target`: into a
+// temporary name beside it, then renamed over it. `durable` adds what the
+// program's atomic save does for a crash: fsync of the file before the
+// rename and of the folder after it.
+bool ReplaceFileWithCopy(const std::string& source, const std::string& target, bool durable);
+
+// The growth of this process's peak resident memory, in KiB, while `op` runs
+// in a forked child (so that each measurement starts from the same heap).
+// -1 when the peak cannot be reset (no /proc/self/clear_refs).
+long PeakRssGrowthKib(const std::function<bool()>& op);
+
+// Sums of one benchmark's paired timings; reports them as the counters the
+// table reads: ms, baseline_ms, x_baseline, target_x (and, when a second
+// baseline ran, baseline2_ms and x_baseline2).
+class PairedTimes {
+ public:
+  void Add(double ours, double baseline, double baseline2 = 0) {
+    ours_ += ours;
+    baseline_ += baseline;
+    baseline2_ += baseline2;
+    ++count_;
+  }
+  // Which of the runs goes first this iteration, turn about.
+  int Turn() const { return count_; }
+  void Report(benchmark::State& state, double targetRatio) const;
+
+ private:
+  double ours_ = 0, baseline_ = 0, baseline2_ = 0;
+  long count_ = 0;
+};
+
+// Runs `steps` in the order the turn gives: step t first on turn t, and so on
+// around.
+void RunInTurn(int turn, const std::vector<std::function<void()>>& steps);
+
+}  // namespace slk::bench

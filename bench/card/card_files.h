@@ -1,0 +1,33 @@
+#pragma once
+// Builds the files the card benchmarks open, byte by byte, without the
+// program's own writers (those are measured). Large cards are streamed to
+// disk one save at a time.
+
+#include <cstdint>
+#include <string>
+
+namespace slk::bench {
+
+// A PS2 save as a PS2 card keeps it: "icon.sys" naming "list.ico", an icon
+// file of 32 KiB and a data file with the rest, `bytes` in all (at least
+// 40 KiB). `seed` makes the name and contents differ from save to save.
+struct Ps2SaveShape {
+  std::uint32_t bytes = 200 * 1024;
+  std::uint32_t seed = 0;
+};
+
+// An expanded card image of `saves` such saves.
+bool WriteExpandedCardFile(const std::string& path, std::uint32_t saves,
+                           std::uint32_t bytesPerSave);
+
+// A .psu of one PS2 save.
+bool WritePs2Psu(const std::string& path, const Ps2SaveShape& shape);
+
+// A .psu of one PS1 save of `blocks` 8 KiB blocks, its title frame first.
+bool WritePs1Psu(const std::string& path, std::uint32_t blocks);
+
+// A bare PS1 card (.mcr) with all 15 blocks in use: five saves of three
+// blocks.
+bool WriteFullPs1Card(const std::string& path);
+
+}  // namespace slk::bench
