@@ -79,6 +79,10 @@ run_target() {
     >"$work/logs/$target.log" 2>&1
 }
 
+# Findings of earlier runs stay in findings/; only newer ones count.
+started=$scratch/started
+touch "$started"
+
 echo "Fuzzing ${#targets[@]} targets for ${seconds} s each, $jobs at a time"
 running=0
 for target in "${targets[@]}"; do
@@ -98,7 +102,7 @@ for target in "${targets[@]}"; do
   code=$(cat "$work/logs/$target.status" 2>/dev/null || echo 1)
   execs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
   rate=$(sed -n 's/^stat::average_exec_per_sec: *//p' "$log" | tail -1)
-  findings=$(find "$work/findings/$target" -type f | wc -l)
+  findings=$(find "$work/findings/$target" -type f -newer "$started" | wc -l)
   result=ok
   if [ "$code" != 0 ] || [ "$findings" -gt 0 ]; then
     result="FINDING (exit $code, see $log and $work/findings/$target/)"
