@@ -1,5 +1,6 @@
 #include "card/expanded_card.h"
 
+#include <algorithm>
 #include <array>
 #include <new>
 #include <vector>
@@ -37,6 +38,8 @@ constexpr std::size_t kEntryName = 0x10;   // 64 bytes at 0x10: name, NUL-padded
 constexpr std::uint64_t kFileAlignment = 512;
 // The least a save takes in the file: its save header and directory entry.
 constexpr std::uint64_t kLeastSaveBytes = kSaveHeaderBytes + kEntryBytes;
+// Saves reserved for before any is read.
+constexpr std::size_t kFirstReserve = 256;
 
 using EntryRecord = std::array<std::uint8_t, kEntryBytes>;
 
@@ -99,6 +102,23 @@ bool WriteSave(Workspace& ws, Slot s, const SaveEntry& e, platform::File& image)
   return true;
 }
 
+// Room for the saves still to come, doubling with the saves really read: the
+// count is only a claim (a few bytes of file can claim millions of saves
+// whose records take far more memory than their bytes on disk), yet a long
+// card must not reallocate its arrays for every save.
+bool ReserveAhead(SlotData& slot, std::uint32_t toCome) {
+  if (slot.entries.capacity() > slot.entries.size() && slot.rows.capacity() > slot.rows.size())
+    return true;
+  std::size_t more = std::min<std::size_t>(toCome, std::max(slot.entries.size(), kFirstReserve));
+  try {
+    slot.entries.reserve(slot.entries.size() + more);
+    slot.rows.reserve(slot.rows.size() + more);
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 std::uint32_t ReadExpandedCard(Workspace& ws, Slot s, platform::File& image) {
@@ -119,15 +139,8 @@ std::uint32_t ReadExpandedCard(Workspace& ws, Slot s, platform::File& image) {
   if (count > image.Remaining() / kLeastSaveBytes) return 0;
 
   SlotRollback rollback(ws, s);
-  SlotData& slot = ws.At(s);
-  try {
-    slot.entries.reserve(slot.entries.size() + count);
-    slot.rows.reserve(slot.rows.size() + count);
-  } catch (const std::bad_alloc&) {
-    return 0;
-  }
   for (std::uint32_t i = 0; i < count; ++i) {
-    if (!ReadSave(ws, s, image)) return 0;
+    if (!ReserveAhead(ws.At(s), count - i) || !ReadSave(ws, s, image)) return 0;
   }
   rollback.Keep();
   return 1;
