@@ -76,7 +76,10 @@ class IconPipeline {
   // Renders every frame (at most 8) of the saves of rows first .. first+8 into
   // IconFrameCache[slot][cell], with a colour key per frame, and records the
   // counts in CellFrameCount. Leaves the render target on the RenderTarget,
-  // the world transform at ListIconWorld and the viewport at 64 x 64.
+  // the world transform at ListIconWorld and the viewport at 64 x 64. The
+  // list draws only a PS2 model's key shapes, so only their meshes (0, 4,
+  // 8, ...) are built here; ModelFrames keeps those of the last save, and
+  // the detail screen decodes its own save in full.
   void PrerenderSlotIcons(Slot slot, std::uint32_t first);
 
   // --- The detail screen ---
@@ -127,6 +130,7 @@ class IconPipeline {
   std::string standardIconPath_;
   std::unique_ptr<IconImage> image_;
   std::uint32_t meshStride_ = 1;
+  bool keyShapesOnly_ = false;  // while the list is pre-rendered
   // Released meshes, oldest first, kept for a later decode that asks for the
   // same format and vertex count: the list and the detail screen decode the
   // same icons again and again, and fresh buffers cost an allocation and a

@@ -114,6 +114,7 @@ void IconPipeline::PrerenderSlotIcons(Slot slot, std::uint32_t first) {
   // nothing rather than wrapping round.
   const std::uint32_t rows = data.RowCount();
   const std::uint32_t visible = first < rows ? std::min<std::uint32_t>(rows - first, 9) : 0;
+  keyShapesOnly_ = true;
   for (std::uint32_t c = 0; c < visible; ++c) {
     const std::uint32_t entryIndex = data.rows[first + c];
     DecodeIconOrStandard(slot, entryIndex);
@@ -127,6 +128,7 @@ void IconPipeline::PrerenderSlotIcons(Slot slot, std::uint32_t first) {
     for (std::uint32_t f = 0; f < frames; ++f)
       RenderCellFrame(slot, c, f, std::min(f * stride, DisplayEngine::kModelFrameCount - 1u));
   }
+  keyShapesOnly_ = false;
   device->SetRenderTarget(engine_.RenderTarget(), 0);
 }
 
