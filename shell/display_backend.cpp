@@ -1,0 +1,149 @@
+#include "shell/display_backend.h"
+
+#include <iostream>
+#include <utility>
+
+#include "gfx/pixel_format.h"
+
+namespace slk {
+
+namespace {
+
+// Our own screen: exactly the client area, 32 bits a pixel like the usual
+// desktop, so that presenting needs no conversion.
+gfx::DesktopOptions ScreenOfOurOwn() {
+  gfx::DesktopOptions options;
+  options.width = kFrameWidth;
+  options.height = kFrameHeight;
+  options.format = gfx::PixelFormat::ForDesktopBits(32);
+  return options;
+}
+
+}  // namespace
+
+DisplayBackend::DisplayBackend(FontLoader loadFont, std::ostream* diagnostics)
+    : loadFont_(std::move(loadFont)),
+      diagnostics_(diagnostics != nullptr ? diagnostics : &std::cerr),
+      desktop_(ScreenOfOurOwn()),
+      window_(desktop_, gfx::Point{0, 0}, kFrameWidth, kFrameHeight) {}
+
+DisplayBackend::~DisplayBackend() {
+  ReleaseDisplay();
+}
+
+void DisplayBackend::SetStandardIconPath(const std::string& path) {
+  standardIconPath_ = path;
+  if (pipeline_) pipeline_->SetStandardIconPath(path);
+}
+
+bool DisplayBackend::CheckDirectX7() {
+  return slk::CheckDirectX7(desktop_);
+}
+
+bool DisplayBackend::InitDisplay(bool halPriority) {
+  if (!engine_.InitDisplay(window_, halPriority)) return false;
+  // Without a font the program is still of use: the icons, buttons and
+  // numbers are bitmaps. Said once, where a user who wonders about the
+  // missing names will look.
+  if (!text_ && fontError_.empty() && loadFont_) {
+    text_ = loadFont_(&fontError_);
+    if (!text_) {
+      if (fontError_.empty()) fontError_ = "No font could be loaded.";
+      *diagnostics_ << "slotkeeper2: " << fontError_ << " The window shows no texts.\n";
+    }
+  }
+  return true;
+}
+
+void DisplayBackend::BuildSlab(Workspace& ws) {
+  pipeline_ = std::make_unique<IconPipeline>(engine_, ws, standardIconPath_);
+}
+
+void DisplayBackend::StartRenderThread(ShellState& state, Workspace& ws) {
+  if (renderer_) return;
+  renderer_ = std::make_unique<Renderer>(engine_, window_, state, ws, text_.get());
+  if (pipeline_) {
+    pipeline_->SetDetailContext(&renderer_->Text(), &state.listTexts, &renderer_->Counters());
+  }
+  renderer_->Start();
+}
+
+void DisplayBackend::StopRenderThread() {
+  if (!renderer_) return;
+  renderer_->Stop();
+  // The detail screen must not reach into the renderer's counters any more.
+  if (pipeline_) pipeline_->SetDetailContext(nullptr, nullptr, nullptr);
+  renderer_.reset();
+}
+
+void DisplayBackend::ReleaseDisplay() {
+  // Never with a frame in progress.
+  StopRenderThread();
+  // The pipeline holds meshes of the device; they go before it.
+  pipeline_.reset();
+  engine_.ReleaseDisplay();
+}
+
+void DisplayBackend::PauseRendering() {
+  if (renderer_) renderer_->PauseRendering();
+}
+
+void DisplayBackend::ResumeRendering() {
+  if (renderer_) renderer_->ResumeRendering();
+}
+
+void DisplayBackend::PrerenderSlotIcons(Workspace&, Slot slot, std::uint32_t first) {
+  if (pipeline_) pipeline_->PrerenderSlotIcons(slot, first);
+}
+
+void DisplayBackend::DrawTitleBox(Workspace&, Slot slot, std::uint32_t entry) {
+  if (renderer_) renderer_->DrawTitleBox(slot, entry);
+}
+
+void DisplayBackend::BuildDetailScreen(Workspace&, Slot slot, std::uint32_t entry) {
+  if (!pipeline_) return;
+  // The detail screen shows the title box as it stands. It normally holds
+  // this save since the pointer came to rest on it, but a click that was not
+  // preceded by a move (the list changed under a still pointer after a
+  // Delete or a Copy) would show the title of the save that was there
+  // before.
+  if (renderer_) renderer_->DrawTitleBox(slot, entry);
+  // Also sets the renderer's SpinAngle and ModelFrame back to 0.
+  pipeline_->BuildDetailScreen(slot, entry);
+}
+
+void DisplayBackend::ComposePanels(ShellState&, Workspace&) {
+  if (renderer_) renderer_->ComposePanels();
+}
+
+void DisplayBackend::PlayTransition(ShellState& state, int direction,
+                                    const std::function<void()>& afterStep) {
+  if (renderer_) {
+    renderer_->PlayTransition(direction, afterStep);
+  } else {
+    slk::PlayTransition(state, direction, afterStep);
+  }
+}
+
+bool DisplayBackend::PrimaryLost() {
+  return engine_.PrimaryLost();
+}
+
+void DisplayBackend::RestoreSurfaces() {
+  engine_.RestoreSurfaces();
+}
+
+bool DisplayBackend::CopyFrame(std::span<std::uint32_t> pixels) {
+  constexpr std::size_t kPixels = std::size_t{kFrameWidth} * kFrameHeight;
+  if (!renderer_ || pixels.size() < kPixels) return false;
+  if (!renderer_->CopyPresentedFrame(copied_) || copied_.size() < kPixels) return false;
+  // The renderer gives 0xFFRRGGBB; the window takes 0x00RRGGBB.
+  for (std::size_t i = 0; i < kPixels; ++i) pixels[i] = copied_[i] & 0x00FFFFFFu;
+  return true;
+}
+
+std::uint64_t DisplayBackend::PresentedFrames() const {
+  return renderer_ ? renderer_->PresentedFrames() : 0;
+}
+
+}  // namespace slk

@@ -1,0 +1,94 @@
+#pragma once
+// The program's display: the display engine, the rendering thread and the
+// icon pipeline behind RenderingBackend. Free of Qt.
+//
+// The device draws onto a desktop of our own, a 32-bit screen in memory the
+// size of the client area, with the window's client area fixed at its
+// origin. The Qt window never moves that window (it shows the presented
+// frames through CopyFrame instead), so the rendering thread's view of the
+// window's place never changes under it.
+
+#include <functional>
+#include <iosfwd>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "display/display_engine.h"
+#include "display/render_thread.h"
+#include "gfx/desktop.h"
+#include "icons/icon_pipeline.h"
+#include "platform/text.h"
+#include "shell/rendering_backend.h"
+
+namespace slk {
+
+class DisplayBackend : public RenderingBackend {
+ public:
+  // Finds the font for the frames' texts; platform::TextRenderer::Create by
+  // default. Tests give one that fails.
+  using FontLoader = std::function<std::unique_ptr<platform::TextRenderer>(std::string* error)>;
+
+  // `diagnostics` (standard error when null) gets the one line said when no
+  // font can be loaded: the program then runs on and draws its frames
+  // without texts.
+  explicit DisplayBackend(FontLoader loadFont = platform::TextRenderer::Create,
+                          std::ostream* diagnostics = nullptr);
+  DisplayBackend(const DisplayBackend&) = delete;
+  DisplayBackend& operator=(const DisplayBackend&) = delete;
+  ~DisplayBackend() override;
+
+  void SetStandardIconPath(const std::string& path) override;
+  // The rendering thread's two events are made with it and go with it.
+  void CreateEvents() override {}
+  bool CheckDirectX7() override;
+  bool InitDisplay(bool halPriority) override;
+  void BuildSlab(Workspace& ws) override;
+  void StartRenderThread(ShellState& state, Workspace& ws) override;
+
+  void StopRenderThread() override;
+  void CloseEvents() override {}
+  void ReleaseDisplay() override;
+
+  void PauseRendering() override;
+  void ResumeRendering() override;
+
+  void PrerenderSlotIcons(Workspace& ws, Slot slot, std::uint32_t first) override;
+  void DrawTitleBox(Workspace& ws, Slot slot, std::uint32_t entry) override;
+  void BuildDetailScreen(Workspace& ws, Slot slot, std::uint32_t entry) override;
+  void ComposePanels(ShellState& state, Workspace& ws) override;
+  void PlayTransition(ShellState& state, int direction,
+                      const std::function<void()>& afterStep) override;
+
+  bool PrimaryLost() override;
+  void RestoreSurfaces() override;
+  bool CopyFrame(std::span<std::uint32_t> pixels) override;
+
+  // Why the texts are missing; empty while a font is in use.
+  const std::string& FontError() const { return fontError_; }
+  // Frames presented since the rendering thread started (0 without one).
+  std::uint64_t PresentedFrames() const;
+  // The running renderer and icon pipeline, for tests; null outside their
+  // lifetimes (StartRenderThread .. StopRenderThread, BuildSlab ..
+  // ReleaseDisplay).
+  Renderer* CurrentRenderer() { return renderer_.get(); }
+  IconPipeline* Pipeline() { return pipeline_.get(); }
+  DisplayEngine& Engine() { return engine_; }
+
+ private:
+  FontLoader loadFont_;
+  std::ostream* diagnostics_;
+  gfx::Desktop desktop_;
+  gfx::Window window_;
+  DisplayEngine engine_;
+  std::unique_ptr<platform::TextRenderer> text_;
+  std::string fontError_;
+  std::string standardIconPath_;
+  std::unique_ptr<IconPipeline> pipeline_;
+  // Declared after everything it draws from, so that it goes (and its thread
+  // ends) first.
+  std::unique_ptr<Renderer> renderer_;
+  std::vector<std::uint32_t> copied_;  // user-interface thread only
+};
+
+}  // namespace slk

@@ -1,0 +1,226 @@
+// The program with its real display: the window, the shell, the display
+// engine, the rendering thread and the icon pipeline, with the sample cards
+// reopened through the settings as ./run.sh does. Frames are probed where
+// the icons, the file names, the title box and the detail screen's caption
+// are drawn.
+
+#include "shell/display_backend.h"
+
+#include <QApplication>
+#include <QTest>
+#include <chrono>
+#include <sstream>
+#include <thread>
+
+#include "gfx/pixel_format.h"
+#include "resources/strings.h"
+#include "shell/main_window.h"
+#include "shell_fixture.h"
+
+namespace slk::testing {
+namespace {
+
+using Frame = std::vector<std::uint32_t>;
+
+constexpr std::uint32_t kCyan = 0x00FFFF;
+constexpr std::uint32_t kYellow = 0xFFFF00;
+
+std::string Sample(const char* name) {
+  return std::string(SLOTKEEPER_SOURCE_DIR) + "/samples/" + name;
+}
+
+struct Area {
+  int left, top, right, bottom;
+};
+
+Area CellArea(Slot s, int cell) {
+  int x = 10 + 256 * s + 74 * (cell % 3);
+  int y = 20 + 64 * (cell / 3);
+  return {x, y, x + 64, y + 64};
+}
+
+// The file-name line under a slot's panel.
+Area FileNameLine(Slot s) {
+  return {256 * s, 276, 256 * s + 256, 293};
+}
+
+int CountOf(const Frame& frame, std::uint32_t colour, Area a) {
+  int n = 0;
+  for (int y = a.top; y < a.bottom; ++y) {
+    for (int x = a.left; x < a.right; ++x) n += frame[y * kFrameWidth + x] == colour;
+  }
+  return n;
+}
+
+int CountDifferent(const Frame& frame, const Frame& other, Area a) {
+  int n = 0;
+  for (int y = a.top; y < a.bottom; ++y) {
+    for (int x = a.left; x < a.right; ++x) {
+      n += frame[y * kFrameWidth + x] != other[y * kFrameWidth + x];
+    }
+  }
+  return n;
+}
+
+class DisplayBackendTest : public ::testing::Test {
+ protected:
+  DisplayBackendTest() : DisplayBackendTest(platform::TextRenderer::Create) {}
+  explicit DisplayBackendTest(DisplayBackend::FontLoader loader)
+      : backend(std::move(loader), &diagnostics) {
+    // The real standard icon: the saves without a list icon show it.
+    options.iconFolders = {SLOTKEEPER_SOURCE_DIR};
+    options.settingsPath = dir.File("qovan2.ini");
+    options.currentDirectory = dir.Path();
+    window.SetShell(&shell);
+  }
+  ~DisplayBackendTest() override {
+    shell.ShutDown();
+    window.SetShell(nullptr);
+  }
+
+  // Both sample cards reopened as the slots' remembered files.
+  void StartWithSamples(bool animationCut = true) {
+    std::string ini =
+        "[Setting]\nUseSlotPath=1\nAnimationCut=" + std::string(animationCut ? "1" : "0") +
+        "\n[Directory]\nLSlotPath=" + Sample("slotkeeper-ps1.mcr") +
+        "\nRSlotPath=" + Sample("slotkeeper-mixed.xmc") + "\n";
+    WriteFileBytes(options.settingsPath, std::vector<std::uint8_t>(ini.begin(), ini.end()));
+    ASSERT_TRUE(shell.StartUp(options));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    ASSERT_EQ(shell.Ws()->At(kLeft).RowCount(), 6u);
+    ASSERT_EQ(shell.Ws()->At(kRight).RowCount(), 9u);
+  }
+
+  // A frame presented after everything done so far.
+  Frame NextFrame() {
+    std::uint64_t wanted = backend.PresentedFrames() + 2;
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (backend.PresentedFrames() < wanted && std::chrono::steady_clock::now() < deadline) {
+      QApplication::processEvents();
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    EXPECT_GE(backend.PresentedFrames(), wanted) << "no frame was presented";
+    Frame frame(std::size_t{kFrameWidth} * kFrameHeight, 0xDEAD);
+    EXPECT_TRUE(backend.CopyFrame(frame));
+    return frame;
+  }
+
+  // The list's backdrop bitmap, as the frames show it where nothing covers it.
+  Frame Backdrop() {
+    shell.PauseRendering();
+    const gfx::Surface& surface = *backend.Engine().Backdrop();
+    gfx::FormatCodec codec(surface.Format());
+    Frame out(std::size_t{kFrameWidth} * kFrameHeight, 0);
+    for (int y = 0; y < kFrameHeight; ++y) {
+      for (int x = 0; x < kFrameWidth; ++x) {
+        out[y * kFrameWidth + x] = codec.Unpack(surface.PixelAt(x, y)) & 0xFFFFFF;
+      }
+    }
+    shell.ResumeRendering();
+    return out;
+  }
+
+  QPoint CellCentre(Slot s, int cell) const {
+    Area a = CellArea(s, cell);
+    return QPoint(a.left + 32, a.top + 32);
+  }
+
+  TempDir dir;
+  CallLog log;
+  ScriptedDialogs dialogs{log};
+  StartupOptions options;
+  std::ostringstream diagnostics;
+  DisplayBackend backend;
+  MainWindow window{backend};
+  Shell shell{backend, window, dialogs};
+};
+
+TEST_F(DisplayBackendTest, ShowsBothCardsWithTheirIconsAndFileNames) {
+  StartWithSamples();
+  EXPECT_TRUE(backend.FontError().empty()) << backend.FontError();
+  EXPECT_TRUE(dialogs.shown.empty());
+  Frame frame = NextFrame();
+  Frame backdrop = Backdrop();
+  // Every save's cell shows an icon over the backdrop: the PS1 card's six,
+  // the expanded card's nine (the last one the standard icon).
+  for (int cell = 0; cell < 6; ++cell) {
+    EXPECT_GT(CountDifferent(frame, backdrop, CellArea(kLeft, cell)), 200) << "Left " << cell;
+  }
+  for (int cell = 0; cell < 9; ++cell) {
+    EXPECT_GT(CountDifferent(frame, backdrop, CellArea(kRight, cell)), 200) << "Right " << cell;
+  }
+  // Cells without a save show nothing.
+  for (int cell = 6; cell < 9; ++cell) {
+    EXPECT_EQ(CountDifferent(frame, backdrop, CellArea(kLeft, cell)), 0) << "Left " << cell;
+  }
+  EXPECT_GT(CountOf(frame, kCyan, FileNameLine(kLeft)), 30);
+  EXPECT_GT(CountOf(frame, kCyan, FileNameLine(kRight)), 30);
+  // The window shows the frames as presented, 1:1.
+  QImage shown = window.View().grab().toImage();
+  EXPECT_EQ(shown.pixel(42, 52) & 0xFFFFFF, frame[52 * kFrameWidth + 42]);
+}
+
+TEST_F(DisplayBackendTest, HoverShowsTheTitleAndAClickTheDetailScreen) {
+  StartWithSamples(false);
+  Area titleBox{126, 232, 386, 276};
+  EXPECT_EQ(CountOf(NextFrame(), kYellow, titleBox), 0);
+  QTest::mouseMove(&window.View(), CellCentre(kRight, 0));
+  ASSERT_EQ(shell.State().selectionSlot, kRight);
+  EXPECT_GT(CountOf(NextFrame(), kYellow, titleBox), 50);
+
+  // The transition plays on the window while the click is handled.
+  QTest::mouseClick(&window.View(), Qt::LeftButton, Qt::NoModifier, CellCentre(kRight, 0));
+  ASSERT_EQ(shell.State().viewState, ViewState::Detail);
+  Frame detail = NextFrame();
+  // The caption "- PS2 SaveData -" centred at the top, over the dimmed list.
+  Area caption{160, 11, 352, 28};
+  EXPECT_GT(CountOf(detail, kCyan, caption), 30);
+  // The model spins on the left.
+  Frame later = NextFrame();
+  EXPECT_GT(CountDifferent(detail, later, Area{16, 44, 240, 268}), 50);
+
+  QTest::mouseClick(&window.View(), Qt::RightButton, Qt::NoModifier, QPoint(100, 250));
+  ASSERT_EQ(shell.State().viewState, ViewState::List);
+  Frame list = NextFrame();
+  EXPECT_EQ(CountOf(list, kCyan, caption), 0);
+  EXPECT_GT(CountOf(list, kCyan, FileNameLine(kRight)), 30);
+}
+
+TEST_F(DisplayBackendTest, DetailScreenOfASaveShownWithTheStandardIcon) {
+  StartWithSamples();
+  Frame backdrop = Backdrop();
+  QTest::mouseMove(&window.View(), CellCentre(kRight, 8));
+  QTest::mouseClick(&window.View(), Qt::LeftButton, Qt::NoModifier, CellCentre(kRight, 8));
+  ASSERT_EQ(shell.State().viewState, ViewState::Detail);
+  Frame detail = NextFrame();
+  EXPECT_GT(CountDifferent(detail, backdrop, Area{16, 44, 240, 268}), 500);
+  EXPECT_GT(CountOf(detail, kCyan, Area{160, 11, 352, 28}), 30);
+  QTest::mouseClick(&window.View(), Qt::RightButton, Qt::NoModifier, QPoint(100, 250));
+  EXPECT_EQ(shell.State().viewState, ViewState::List);
+}
+
+class NoFontTest : public DisplayBackendTest {
+ protected:
+  NoFontTest()
+      : DisplayBackendTest([](std::string* error) -> std::unique_ptr<platform::TextRenderer> {
+          *error = "No Japanese font is installed.";
+          return nullptr;
+        }) {}
+};
+
+TEST_F(NoFontTest, RunsWithoutTextsAndSaysSoOnce) {
+  StartWithSamples();
+  EXPECT_EQ(diagnostics.str(),
+            "slotkeeper2: No Japanese font is installed. The window shows no texts.\n");
+  EXPECT_EQ(backend.FontError(), "No Japanese font is installed.");
+  Frame frame = NextFrame();
+  EXPECT_GT(CountDifferent(frame, Backdrop(), CellArea(kLeft, 0)), 200);
+  EXPECT_EQ(CountOf(frame, kCyan, FileNameLine(kLeft)), 0);
+  QTest::mouseMove(&window.View(), CellCentre(kLeft, 1));
+  QTest::mouseClick(&window.View(), Qt::LeftButton, Qt::NoModifier, CellCentre(kLeft, 1));
+  EXPECT_EQ(shell.State().viewState, ViewState::Detail);
+  NextFrame();
+}
+
+}  // namespace
+}  // namespace slk::testing
