@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QMouseEvent>
 #include <QPixmap>
 #include <QTimer>
 #include <cstdlib>
@@ -30,11 +31,34 @@ StartupOptions StartupOptionsFromArguments(int argc, char** argv) {
 
 namespace {
 
+// SLOTKEEPER_SCREENSHOT_POINTER=x,y or x,y,click: for the picture, the
+// pointer comes to rest on that point of the client area soon after the
+// start (a save there shows its title) and, with "click", clicks it (the
+// save's detail view opens).
+void SchedulePointer(MainWindow& window) {
+  const char* pointer = std::getenv("SLOTKEEPER_SCREENSHOT_POINTER");
+  if (pointer == nullptr) return;
+  QStringList parts = QString::fromLatin1(pointer).split(',');
+  if (parts.size() < 2) return;
+  QPointF at(parts[0].toInt(), parts[1].toInt());
+  bool click = parts.size() > 2 && parts[2].trimmed() == "click";
+  QTimer::singleShot(300, &window, [&window, at, click] {
+    FrameView& view = window.View();
+    QPointF global = view.mapToGlobal(at);
+    QMouseEvent move(QEvent::MouseMove, at, global, Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(&view, &move);
+    if (!click) return;
+    QMouseEvent press(QEvent::MouseButtonPress, at, global, Qt::LeftButton, Qt::LeftButton,
+                      Qt::NoModifier);
+    QApplication::sendEvent(&view, &press);
+  });
+}
+
 // SLOTKEEPER_SCREENSHOT=file.png: the window as shown after a while
 // (SLOTKEEPER_SCREENSHOT_DELAY milliseconds, default 1500) is saved to the
 // file and the program ends, as if closed. Used to make the README's picture
 // with the program itself, also on the offscreen platform.
-void ScheduleScreenshot(QWidget& window) {
+void ScheduleScreenshot(MainWindow& window) {
   const char* file = std::getenv("SLOTKEEPER_SCREENSHOT");
   if (file == nullptr || file[0] == '\0') return;
   const char* delay = std::getenv("SLOTKEEPER_SCREENSHOT_DELAY");
@@ -44,6 +68,7 @@ void ScheduleScreenshot(QWidget& window) {
     window.grab().save(path);
     QApplication::quit();
   });
+  SchedulePointer(window);
 }
 
 }  // namespace
