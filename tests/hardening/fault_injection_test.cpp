@@ -178,6 +178,7 @@ TEST_F(FaultInjectionTest, ExportingEverySaveDataFormat) {
       std::filesystem::remove(target);
     }
   }
+  RecordProperty("failed_runs", std::to_string(runs));
 }
 
 // After each failed lock the program is not locked, so that a second Lock
@@ -223,6 +224,7 @@ TEST_F(FaultInjectionTest, LockingInEveryLockFormat) {
       EXPECT_TRUE(testing::Listing(settings.LockPath).empty());
     }
   }
+  RecordProperty("failed_runs", std::to_string(runs));
 }
 
 }  // namespace
