@@ -86,6 +86,24 @@ std::vector<std::uint32_t> ChainOf(const std::uint8_t* card, std::uint32_t first
   return blocks;
 }
 
+// Writes the blocks, in this order, into the data file from `offset`. Blocks
+// that follow each other on the card go in one write: a card whose saves lie
+// in order is one write, where a write per block or per save cost more than
+// the copying.
+bool WriteBlocks(platform::File& data, std::uint64_t offset, const std::uint8_t* card,
+                 const std::vector<std::uint32_t>& blocks) {
+  if (!data.Seek(offset)) return false;
+  for (std::size_t i = 0; i < blocks.size();) {
+    std::size_t run = 1;
+    while (i + run < blocks.size() && blocks[i + run] == blocks[i] + run) ++run;
+    if (!data.WriteExact(card + blocks[i] * kBlockSize, run * kBlockSize)) return false;
+    i += run;
+  }
+  return true;
+}
+
+// Adds and lists the entry of one save; its bytes are written afterwards,
+// with those of every other save.
 bool AddCardSave(Workspace& ws, Slot s, const std::uint8_t* card, std::uint32_t first,
                  const std::vector<std::uint32_t>& blocks, const TimeStamp& now) {
   auto size = static_cast<std::uint32_t>(blocks.size() * kBlockSize);
@@ -97,12 +115,8 @@ bool AddCardSave(Workspace& ws, Slot s, const std::uint8_t* card, std::uint32_t 
   entry.name = CardFileName(Bytes(card + first * kFrameSize + kNameOffset, kNameLength));
   entry.files = {SaveFileEntry{kModePS1File, size, now, entry.name}};
   entry.size = size;
-  platform::File& data = ws.At(s).dataFile;
-  if (!data.Seek(entry.offset)) return false;
-  for (std::uint32_t block : blocks) {
-    if (!data.WriteExact(card + block * kBlockSize, kBlockSize)) return false;
-  }
-  ws.ReadPS1Title(s, entry.offset, entry);
+  // The title frame is at hand: no need to read it back from the slot.
+  Workspace::ApplyPS1Title(Bytes(card + first * kBlockSize, kFrameSize), entry);
   ws.ResolveIcons(s, entry);
   ws.ListLastEntry(s);
   return true;
@@ -201,12 +215,15 @@ std::uint32_t ReadPS1Card(Workspace& ws, Slot s, platform::File& image, int vari
   if (platform::GetU32LE(card.data()) != PackMagic("MC")) return 0;
 
   std::array<bool, kCardBlocks + 1> taken{};
+  std::uint64_t offset = ws.NextOffset(s);
+  std::vector<std::uint32_t> slotOrder;  // every save's blocks, as they go into the slot
   for (std::uint32_t frame = 1; frame <= kCardBlocks; ++frame) {
     if (StateOf(card.data(), frame) != kStateFirst || taken[frame]) continue;
     std::vector<std::uint32_t> blocks = ChainOf(card.data(), frame, taken);
     if (!AddCardSave(ws, s, card.data(), frame, blocks, now)) return 0;
+    slotOrder.insert(slotOrder.end(), blocks.begin(), blocks.end());
   }
-  return 1;
+  return WriteBlocks(ws.At(s).dataFile, offset, card.data(), slotOrder) ? 1 : 0;
 }
 
 void WritePS1Card(Workspace& ws, Slot s, platform::File& image, int variant) {

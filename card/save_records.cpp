@@ -14,8 +14,21 @@ constexpr std::size_t kTimeBytes = 8;
 constexpr std::size_t kNameBytes = 64;
 constexpr std::uint64_t kSlotLimit = std::numeric_limits<std::uint32_t>::max();
 
+// Whatever a failed read held back never reaches the slot.
+class HeldBytesGuard {
+ public:
+  explicit HeldBytesGuard(Workspace& ws) : ws_(ws) {}
+  HeldBytesGuard(const HeldBytesGuard&) = delete;
+  HeldBytesGuard& operator=(const HeldBytesGuard&) = delete;
+  ~HeldBytesGuard() { ws_.DropHeldBytes(); }
+
+ private:
+  Workspace& ws_;
+};
+
 bool CopyFiles(Workspace& ws, Slot s, platform::File& image, SaveEntry& entry,
                const FileRecordLayout& layout, IconSysSpot& iconSys) {
+  HeldBytesGuard guard(ws);
   std::vector<std::uint8_t> record(layout.recordBytes);
   std::uint64_t running = 0;
   for (std::uint32_t j = 0; j + 2 < entry.entryCount; ++j) {
@@ -23,7 +36,7 @@ bool CopyFiles(Workspace& ws, Slot s, platform::File& image, SaveEntry& entry,
     SaveFileEntry file = layout.parse(record);
     std::uint64_t at = entry.offset + running;
     if (file.size > image.Remaining() || file.size > kSlotLimit - at) return false;
-    if (!ws.CopyIntoSlot(image, s, file.size, layout.alignment)) return false;
+    if (!ws.CopyIntoSlotHeld(image, s, file.size, layout.alignment)) return false;
     // The last file of that name counts.
     if (!entry.IsPS1() && IsIconSysName(file.name))
       iconSys = IconSysSpot{true, static_cast<std::uint32_t>(at), file.size};
@@ -31,7 +44,7 @@ bool CopyFiles(Workspace& ws, Slot s, platform::File& image, SaveEntry& entry,
     entry.files.push_back(file);
   }
   entry.size = static_cast<std::uint32_t>(running);
-  return true;
+  return ws.FlushHeldBytes(s);
 }
 
 }  // namespace

@@ -5,7 +5,9 @@
 #include <algorithm>
 #include <array>
 #include <limits>
+#include <memory>
 #include <new>
+#include <utility>
 
 #include "card/utility.h"
 #include "platform/bytes.h"
@@ -13,7 +15,11 @@
 namespace slk {
 namespace {
 
-constexpr std::uint64_t kChunk = 65536;
+// Copies between files go through one buffer of this size. With 64 KiB a
+// save of a few hundred KiB took several reads and writes, each dearer than
+// the copying it did; 1 MiB holds most saves whole and stays the same however
+// large the card is.
+constexpr std::uint64_t kChunk = 1 << 20;
 constexpr std::uint64_t kSlotLimit = std::numeric_limits<std::uint32_t>::max();
 
 constexpr std::uint32_t kPS1TopColour = 0xC0000080;
@@ -131,11 +137,22 @@ bool Workspace::ReadPS1Title(Slot s, std::uint32_t offset, SaveEntry& entry) {
   bool ok = ReadSlotBytes(s, static_cast<std::uint64_t>(offset) + kPS1TitleOffset,
                           entry.title.data(), entry.title.size());
   if (!ok) entry.title.fill(0);
+  SplitPS1Title(entry);
+  return ok;
+}
+
+void Workspace::ApplyPS1Title(Bytes titleFrame, SaveEntry& entry) {
+  entry.title.fill(0);
+  if (titleFrame.size() >= kPS1TitleOffset + entry.title.size())
+    std::copy_n(titleFrame.begin() + kPS1TitleOffset, entry.title.size(), entry.title.begin());
+  SplitPS1Title(entry);
+}
+
+void Workspace::SplitPS1Title(SaveEntry& entry) {
   auto total = static_cast<std::uint16_t>(BoundedLength(entry.title));
   entry.titleLine1Length = std::min(total, kPS1LineLength);
   entry.titleLine2Length = static_cast<std::uint16_t>(total - entry.titleLine1Length);
   entry.backgroundColours = {kPS1TopColour, kPS1TopColour, kPS1BottomColour, kPS1BottomColour};
-  return ok;
 }
 
 bool Workspace::ReadIconSys(Slot s, std::uint32_t offset, std::uint32_t size, SaveEntry& entry) {
@@ -198,14 +215,20 @@ void Workspace::ResolveIcons(Slot, SaveEntry& entry) {
   entry.useStandardIcon = found[0] ? 0 : 1;
 }
 
+std::uint8_t* Workspace::CopyBuffer() {
+  // One buffer for every copy: a fresh one per file cost a zero fill and,
+  // once the allocator had given it back, page faults for every save.
+  if (!copyBuffer_) copyBuffer_ = std::make_unique_for_overwrite<std::uint8_t[]>(kChunk);
+  return copyBuffer_.get();
+}
+
 bool Workspace::CopyIntoSlot(platform::File& image, Slot s, std::uint64_t n,
                              std::uint64_t alignment) {
   platform::File& data = slots_[s].dataFile;
-  std::vector<std::uint8_t> buffer(static_cast<std::size_t>(std::min(n, kChunk)));
+  std::uint8_t* buffer = CopyBuffer();
   for (std::uint64_t left = n; left > 0;) {
     std::uint64_t chunk = std::min(left, kChunk);
-    if (!image.ReadExact(buffer.data(), chunk) || !data.WriteExact(buffer.data(), chunk))
-      return false;
+    if (!image.ReadExact(buffer, chunk) || !data.WriteExact(buffer, chunk)) return false;
     left -= chunk;
   }
   // Padding may be missing at the very end of an image; later reads check.
@@ -213,14 +236,28 @@ bool Workspace::CopyIntoSlot(platform::File& image, Slot s, std::uint64_t n,
   return image.Skip(std::min(pad, image.Remaining()));
 }
 
+bool Workspace::CopyIntoSlotHeld(platform::File& image, Slot s, std::uint64_t n,
+                                 std::uint64_t alignment) {
+  if (heldBytes_ + n > kChunk && !FlushHeldBytes(s)) return false;
+  if (n > kChunk) return CopyIntoSlot(image, s, n, alignment);
+  if (!image.ReadExact(CopyBuffer() + heldBytes_, n)) return false;
+  heldBytes_ += n;
+  std::uint64_t pad = RoundUp(n, alignment) - n;
+  return image.Skip(std::min(pad, image.Remaining()));
+}
+
+bool Workspace::FlushHeldBytes(Slot s) {
+  std::uint64_t n = std::exchange(heldBytes_, 0);
+  return slots_[s].dataFile.WriteExact(CopyBuffer(), n);
+}
+
 bool Workspace::CopyOutOfSlot(platform::File& image, Slot s, std::uint64_t n,
                               std::uint64_t alignment) {
   platform::File& data = slots_[s].dataFile;
-  std::vector<std::uint8_t> buffer(static_cast<std::size_t>(std::min(n, kChunk)));
+  std::uint8_t* buffer = CopyBuffer();
   for (std::uint64_t left = n; left > 0;) {
     std::uint64_t chunk = std::min(left, kChunk);
-    if (!data.ReadExact(buffer.data(), chunk) || !image.WriteExact(buffer.data(), chunk))
-      return false;
+    if (!data.ReadExact(buffer, chunk) || !image.WriteExact(buffer, chunk)) return false;
     left -= chunk;
   }
   return image.WriteZeros(RoundUp(n, alignment) - n);
@@ -229,11 +266,10 @@ bool Workspace::CopyOutOfSlot(platform::File& image, Slot s, std::uint64_t n,
 bool Workspace::CopyBetweenSlots(Slot from, std::uint64_t n) {
   platform::File& source = slots_[from].dataFile;
   platform::File& target = slots_[OtherSlot(from)].dataFile;
-  std::vector<std::uint8_t> buffer(static_cast<std::size_t>(std::min(n, kChunk)));
+  std::uint8_t* buffer = CopyBuffer();
   for (std::uint64_t left = n; left > 0;) {
     std::uint64_t chunk = std::min(left, kChunk);
-    if (!source.ReadExact(buffer.data(), chunk) || !target.WriteExact(buffer.data(), chunk))
-      return false;
+    if (!source.ReadExact(buffer, chunk) || !target.WriteExact(buffer, chunk)) return false;
     left -= chunk;
   }
   return true;

@@ -7,6 +7,8 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -81,6 +83,9 @@ class Workspace {
 
   // Title, line lengths and colours from the data file.
   bool ReadPS1Title(Slot s, std::uint32_t offset, SaveEntry& entry);
+  // The same from a title frame in memory (a reader that has the save's first
+  // block at hand need not read it back); a frame too short gives no title.
+  static void ApplyPS1Title(std::span<const std::uint8_t> titleFrame, SaveEntry& entry);
   bool ReadIconSys(Slot s, std::uint32_t offset, std::uint32_t size, SaveEntry& entry);
   // What a PS2 save without an icon.sys shows.
   static void ApplyMissingIconSys(SaveEntry& entry);
@@ -91,6 +96,16 @@ class Workspace {
   bool CopyIntoSlot(platform::File& image, Slot s, std::uint64_t n, std::uint64_t alignment);
   bool CopyOutOfSlot(platform::File& image, Slot s, std::uint64_t n, std::uint64_t alignment);
   bool CopyBetweenSlots(Slot from, std::uint64_t n);
+  // CopyIntoSlot for the files of one save: the bytes are held back and go
+  // into the data file in one write by FlushHeldBytes (a write per file cost
+  // more than the copying). The data file's position is where they go; move
+  // it or read the slot only after the flush. A file larger than what can be
+  // held is copied at once, after what is held.
+  bool CopyIntoSlotHeld(platform::File& image, Slot s, std::uint64_t n, std::uint64_t alignment);
+  // Writes what is held at the data file's position; false when that fails.
+  bool FlushHeldBytes(Slot s);
+  // Forgets what is held (a read that failed half-way).
+  void DropHeldBytes() { heldBytes_ = 0; }
 
   // Reads bytes of a save back from the slot's data file.
   bool ReadSlotBytes(Slot s, std::uint64_t offset, void* buffer, std::uint64_t n);
@@ -111,6 +126,9 @@ class Workspace {
   }
 
  private:
+  std::uint8_t* CopyBuffer();
+  static void SplitPS1Title(SaveEntry& entry);
+
   MessageSink* ui_;
   const Settings* settings_;
   std::array<SlotData, 2> slots_;
@@ -118,6 +136,8 @@ class Workspace {
   IconNameScratch iconNames_{};
   CurrentIcon currentIcon_;
   std::array<std::array<std::uint32_t, 12>, 2> cellFrameCount_{};
+  std::unique_ptr<std::uint8_t[]> copyBuffer_;  // the chunk every copy goes through
+  std::uint64_t heldBytes_ = 0;                 // at the start of copyBuffer_
 };
 
 }  // namespace slk

@@ -4,9 +4,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
+#include <limits>
 #include <utility>
 
 #include "platform/io_faults.h"
@@ -15,6 +18,10 @@ namespace slk::platform {
 namespace {
 
 constexpr int kAttempts = 3;
+// Reads shorter than this are served from one read of this many bytes ahead;
+// longer ones go straight into the caller's buffer.
+constexpr std::size_t kReadAhead = 16 * 1024;
+constexpr std::uint64_t kLargestOffset = std::numeric_limits<off_t>::max();
 
 // One attempt: transfers as much as the system gives, retrying only on EINTR.
 template <typename Op>
@@ -29,15 +36,39 @@ std::uint64_t Attempt(Op op, std::uint64_t want) {
   return done;
 }
 
+off_t At(std::uint64_t position) {
+  return static_cast<off_t>(std::min(position, kLargestOffset));
+}
+
 }  // namespace
 
-File::File(File&& other) noexcept : fd_(std::exchange(other.fd_, -1)), failed_(other.failed_) {}
+File::File(int fd) : fd_(fd) {
+  if (fd_ < 0) return;
+  off_t at = ::lseek(fd_, 0, SEEK_CUR);
+  struct stat st {};
+  position_ = at < 0 ? 0 : static_cast<std::uint64_t>(at);
+  size_ = ::fstat(fd_, &st) == 0 ? static_cast<std::uint64_t>(st.st_size) : 0;
+}
+
+File::File(File&& other) noexcept
+    : fd_(std::exchange(other.fd_, -1)),
+      failed_(other.failed_),
+      position_(other.position_),
+      size_(other.size_),
+      ahead_(std::move(other.ahead_)),
+      aheadStart_(other.aheadStart_),
+      aheadBytes_(std::exchange(other.aheadBytes_, 0)) {}
 
 File& File::operator=(File&& other) noexcept {
   if (this != &other) {
     Close();
     fd_ = std::exchange(other.fd_, -1);
     failed_ = other.failed_;
+    position_ = other.position_;
+    size_ = other.size_;
+    ahead_ = std::move(other.ahead_);
+    aheadStart_ = other.aheadStart_;
+    aheadBytes_ = std::exchange(other.aheadBytes_, 0);
   }
   return *this;
 }
@@ -55,7 +86,11 @@ File File::OpenForReading(const std::string& path) {
     return File();
   }
   ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
-  return File(fd);
+  File file;
+  file.fd_ = fd;
+  file.size_ = static_cast<std::uint64_t>(st.st_size);
+  file.ahead_ = std::make_unique_for_overwrite<std::uint8_t[]>(kReadAhead);
+  return file;
 }
 
 void File::Close() {
@@ -63,16 +98,46 @@ void File::Close() {
     ::close(fd_);
     fd_ = -1;
   }
+  position_ = 0;
+  size_ = 0;
+  aheadBytes_ = 0;
+}
+
+std::uint64_t File::ReadAt(std::uint8_t* bytes, std::uint64_t n) {
+  std::uint64_t done = 0;
+  if (position_ >= aheadStart_ && position_ - aheadStart_ < aheadBytes_) {
+    std::uint64_t from = position_ - aheadStart_;
+    done = std::min<std::uint64_t>(n, aheadBytes_ - from);
+    std::memcpy(bytes, ahead_.get() + from, static_cast<std::size_t>(done));
+    position_ += done;
+  }
+  if (done == n) return done;
+  if (ahead_ && n - done < kReadAhead) {
+    aheadStart_ = position_;
+    aheadBytes_ = static_cast<std::size_t>(Attempt(
+        [&](std::uint64_t at, std::uint64_t count) {
+          return ::pread(fd_, ahead_.get() + at, count, At(aheadStart_ + at));
+        },
+        kReadAhead));
+    std::uint64_t take = std::min<std::uint64_t>(n - done, aheadBytes_);
+    std::memcpy(bytes + done, ahead_.get(), static_cast<std::size_t>(take));
+    position_ += take;
+    return done + take;
+  }
+  std::uint64_t got = Attempt(
+      [&](std::uint64_t at, std::uint64_t count) {
+        return ::pread(fd_, bytes + done + at, count, At(position_ + at));
+      },
+      n - done);
+  position_ += got;
+  return done + got;
 }
 
 bool File::ReadExact(void* buffer, std::uint64_t n) {
   auto* bytes = static_cast<std::uint8_t*>(buffer);
   std::uint64_t done = 0;
-  for (int attempt = 0; attempt < kAttempts && done < n; ++attempt) {
-    done += Attempt([&](std::uint64_t at,
-                        std::uint64_t count) { return ::read(fd_, bytes + done + at, count); },
-                    n - done);
-  }
+  for (int attempt = 0; attempt < kAttempts && done < n; ++attempt)
+    done += ReadAt(bytes + done, n - done);
   return done == n;
 }
 
@@ -82,13 +147,18 @@ bool File::WriteExact(const void* buffer, std::uint64_t n) {
     failed_ = true;
     return false;
   }
+  aheadBytes_ = 0;  // what is written may lie in what was read ahead
   const auto* bytes = static_cast<const std::uint8_t*>(buffer);
   std::uint64_t done = 0;
   for (int attempt = 0; attempt < kAttempts && done < n; ++attempt) {
-    done += Attempt([&](std::uint64_t at,
-                        std::uint64_t count) { return ::write(fd_, bytes + done + at, count); },
-                    n - done);
+    done += Attempt(
+        [&](std::uint64_t at, std::uint64_t count) {
+          return ::pwrite(fd_, bytes + done + at, count, At(position_ + done + at));
+        },
+        n - done);
   }
+  position_ += done;
+  size_ = std::max(size_, position_);
   if (done != n) failed_ = true;
   return done == n;
 }
@@ -104,36 +174,21 @@ bool File::WriteZeros(std::uint64_t n) {
 }
 
 bool File::Seek(std::uint64_t offset) {
-  if (::lseek(fd_, static_cast<off_t>(offset), SEEK_SET) < 0) {
+  if (fd_ < 0 || offset > kLargestOffset) {
     failed_ = true;
     return false;
   }
+  position_ = offset;
   return true;
 }
 
 bool File::Skip(std::uint64_t n) {
-  if (::lseek(fd_, static_cast<off_t>(n), SEEK_CUR) < 0) {
+  if (fd_ < 0 || n > kLargestOffset - std::min(position_, kLargestOffset)) {
     failed_ = true;
     return false;
   }
+  position_ += n;
   return true;
-}
-
-std::uint64_t File::Position() const {
-  off_t at = ::lseek(fd_, 0, SEEK_CUR);
-  return at < 0 ? 0 : static_cast<std::uint64_t>(at);
-}
-
-std::uint64_t File::Size() const {
-  struct stat st {};
-  if (::fstat(fd_, &st) != 0) return 0;
-  return static_cast<std::uint64_t>(st.st_size);
-}
-
-std::uint64_t File::Remaining() const {
-  std::uint64_t size = Size();
-  std::uint64_t at = Position();
-  return at < size ? size - at : 0;
 }
 
 bool File::Flush() {

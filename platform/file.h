@@ -2,8 +2,17 @@
 // Files as the card model uses them: an owned descriptor, exact reads and writes
 // that retry short transfers, and a sticky failure flag so that writers which
 // report nothing themselves can still be checked once at the end.
+//
+// The position and size are kept here rather than asked of the system, and
+// every transfer says where it goes (pread/pwrite): readers of a card image
+// ask for the bytes left before every file of every save, and each of those
+// questions was two system calls. Files opened for reading also read ahead,
+// so that the many small records of an image cost one read between them.
+// Use the descriptor only for questions about the file itself (fstat).
 
+#include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
 
@@ -12,7 +21,8 @@ namespace slk::platform {
 class File {
  public:
   File() = default;
-  explicit File(int fd) : fd_(fd) {}
+  // Takes the descriptor over, at its current position and size.
+  explicit File(int fd);
   File(File&& other) noexcept;
   File& operator=(File&& other) noexcept;
   File(const File&) = delete;
@@ -34,18 +44,29 @@ class File {
 
   bool Seek(std::uint64_t offset);
   bool Skip(std::uint64_t n);
-  std::uint64_t Position() const;
-  std::uint64_t Size() const;
+  std::uint64_t Position() const { return position_; }
+  // The size when opened, grown by this object's own writes.
+  std::uint64_t Size() const { return size_; }
   // Bytes between the current position and the end of the file.
-  std::uint64_t Remaining() const;
+  std::uint64_t Remaining() const { return position_ < size_ ? size_ - position_ : 0; }
 
   bool Flush();  // fsync
   // Set once any write, seek or flush failed; never cleared.
   bool Failed() const { return failed_; }
 
  private:
+  // Reads at the position, from the bytes read ahead where it can.
+  std::uint64_t ReadAt(std::uint8_t* bytes, std::uint64_t n);
+
   int fd_ = -1;
   bool failed_ = false;
+  std::uint64_t position_ = 0;
+  std::uint64_t size_ = 0;
+  // Bytes [aheadStart_, aheadStart_ + aheadBytes_) of the file, for files
+  // opened for reading only.
+  std::unique_ptr<std::uint8_t[]> ahead_;
+  std::uint64_t aheadStart_ = 0;
+  std::size_t aheadBytes_ = 0;
 };
 
 // The slot's temporary data file: created in $TMPDIR (or /tmp) with a name that

@@ -112,6 +112,27 @@ TEST_F(SaveDataImageTest, PsuWrittenBackCarriesEveryFilePaddedTo1024) {
   EXPECT_EQ(out, expected);
 }
 
+TEST_F(SaveDataImageTest, FilesOfEverySizeArriveWholeAndInOrder) {
+  // The files of a save are gathered and written together; those too large
+  // to gather go on their own. Sizes around the gathering limit (1 MiB).
+  auto file = [](const std::string& name, std::size_t size, std::uint8_t seed) {
+    Buffer bytes(size);
+    for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<std::uint8_t>(seed + i % 251);
+    return testing::FileSpec{0x8497, name, bytes};
+  };
+  SaveSpec save;
+  save.name = "BASLUS-SIZES";
+  save.files = {file("a", 100, 1),        file("b", 600 << 10, 2), file("c", 600 << 10, 3),
+                file("d", 1536 << 10, 4), file("e", 3, 5),         file("f", 1 << 20, 6)};
+  ASSERT_EQ(Import(kRight, "sizes.psu", testing::Psu(save)), 1u);
+  Buffer expected;
+  for (const testing::FileSpec& f : save.files) testing::Append(expected, f.bytes);
+  EXPECT_EQ(SaveBytes(kRight, 0), expected);
+  // And the next save goes after it, untouched by what was gathered before.
+  ASSERT_EQ(Import(kRight, "round.psu", testing::Psu(PS2Save("ROUND"))), 1u);
+  EXPECT_EQ(SaveBytes(kRight, 0), expected);
+}
+
 TEST_F(SaveDataImageTest, McxSizeComesFromTheBlocksPresent) {
   Buffer blocks = testing::PS1Blocks(3, "Three");
   Buffer mcx = testing::ShortHeaderSingle("BASLUS-01234ABCDEFGHIJ", blocks);  // 22 name bytes
@@ -186,6 +207,19 @@ TEST_F(SaveDataImageTest, FramedBlocksReadTheFirstFrameOnly) {
   ASSERT_EQ(Import(kLeft, "f.psm", psm), 1u);
   EXPECT_EQ(Text(ws.At(kLeft).AtRow(0).name), "BESLES-77777");
   EXPECT_EQ(SaveBytes(kLeft, 0), blocks);
+}
+
+TEST_F(SaveDataImageTest, FramedBlocksOfAnyLengthReadWholeOrNotAtAll) {
+  // Blocks are copied several at a time: runs of every length, and a file
+  // whose last block is cut short.
+  for (std::uint32_t n : {1u, 15u, 16u, 17u, 35u}) {
+    Buffer blocks = testing::PS1Blocks(n, "Long", static_cast<std::uint8_t>(n));
+    ASSERT_EQ(Import(kLeft, "long.psm", testing::FramedBlocks("BASLUS-L", n * 8192, blocks)), 1u);
+    EXPECT_EQ(SaveBytes(kLeft, ws.At(kLeft).RowCount() - 1), blocks) << n << " blocks";
+  }
+  Buffer cut = testing::FramedBlocks("BASLUS-C", 20 * 8192, testing::PS1Blocks(20, "Cut"));
+  cut.resize(cut.size() - 100);
+  ExpectRefused(kLeft, "cut.mc", cut);
 }
 
 TEST_F(SaveDataImageTest, CardImagesNamedLikeSaveImagesAreRefused) {
