@@ -5,9 +5,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -74,11 +74,13 @@ long StatusKib(const std::string& key) {
   return -1;
 }
 
-}  // namespace
-
-double Now() {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+double Seconds(Clock clock) {
+  timespec t{};
+  clock_gettime(clock == Clock::Cpu ? CLOCK_THREAD_CPUTIME_ID : CLOCK_MONOTONIC, &t);
+  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
 }
+
+}  // namespace
 
 ScratchFolder::ScratchFolder() {
   const char* dir = std::getenv("TMPDIR");
@@ -162,6 +164,26 @@ long PeakRssGrowthKib(const std::function<bool()>& op) {
   return growth;
 }
 
+std::vector<double> TimeInTurn(Clock clock, int turn,
+                               const std::vector<std::function<bool()>>& steps, bool& ok) {
+  const std::size_t n = steps.size();
+  std::vector<double> seconds(n);
+  for (std::size_t i = 0; i < n; ++i) {
+    std::size_t k = (static_cast<std::size_t>(turn) + i) % n;
+    double start = Seconds(clock);
+    ok = steps[k]() && ok;
+    seconds[k] = Seconds(clock) - start;
+  }
+  return seconds;
+}
+
+void PairedTimes::Add(const std::vector<double>& seconds) {
+  ours_ += seconds.at(0);
+  baseline_ += seconds.at(1);
+  if (seconds.size() > 2) baseline2_ += seconds[2];
+  ++count_;
+}
+
 void PairedTimes::Report(benchmark::State& state, double targetRatio) const {
   if (count_ == 0 || baseline_ <= 0) return;
   const double n = static_cast<double>(count_);
@@ -173,11 +195,7 @@ void PairedTimes::Report(benchmark::State& state, double targetRatio) const {
     state.counters["baseline2_ms"] = 1e3 * baseline2_ / n;
     state.counters["x_baseline2"] = ours_ / baseline2_;
   }
-}
-
-void RunInTurn(int turn, const std::vector<std::function<void()>>& steps) {
-  const std::size_t n = steps.size();
-  for (std::size_t i = 0; i < n; ++i) steps[(static_cast<std::size_t>(turn) + i) % n]();
+  state.SetLabel(clock_ == Clock::Cpu ? "cpu time" : "wall time");
 }
 
 }  // namespace slk::bench

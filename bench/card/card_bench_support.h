@@ -3,10 +3,13 @@
 // records, the plain read/write copies every operation is measured against,
 // a peak-memory probe, and the figures each benchmark reports.
 //
-// Times are wall-clock: these operations wait for the disk, and a fsync that
-// takes 20 ms uses almost no CPU. Every iteration runs the operation and its
-// baseline back to back (the order alternating), so that the load of other
-// programs on a shared machine falls on both alike.
+// Opening, importing and copying never wait for the disk (the files are in
+// the page cache), so they are timed in this thread's CPU time, where other
+// programs' turns on a shared machine do not count. Saving and exporting wait
+// for fsync, which uses almost no CPU, so they are timed on the wall clock.
+// Every iteration runs the operation and its baselines back to back, the
+// order turning about, so that whatever else the machine does falls on all
+// of them alike.
 
 #include <benchmark/benchmark.h>
 
@@ -20,8 +23,7 @@
 
 namespace slk::bench {
 
-// Seconds on the monotonic clock.
-double Now();
+enum class Clock { Cpu, Wall };
 
 // A fresh folder under $TMPDIR (or /tmp), removed with its files at the end.
 class ScratchFolder {
@@ -76,28 +78,28 @@ bool ReplaceFileWithCopy(const std::string& source, const std::string& target, b
 // -1 when the peak cannot be reset (no /proc/self/clear_refs).
 long PeakRssGrowthKib(const std::function<bool()>& op);
 
+// Runs every step once, step `turn` first and on around, and gives each
+// one's time in seconds of `clock`. `ok` turns false when a step fails.
+std::vector<double> TimeInTurn(Clock clock, int turn,
+                               const std::vector<std::function<bool()>>& steps, bool& ok);
+
 // Sums of one benchmark's paired timings; reports them as the counters the
 // table reads: ms, baseline_ms, x_baseline, target_x (and, when a second
-// baseline ran, baseline2_ms and x_baseline2).
+// baseline ran, baseline2_ms and x_baseline2), with the clock as the label.
 class PairedTimes {
  public:
-  void Add(double ours, double baseline, double baseline2 = 0) {
-    ours_ += ours;
-    baseline_ += baseline;
-    baseline2_ += baseline2;
-    ++count_;
-  }
-  // Which of the runs goes first this iteration, turn about.
-  int Turn() const { return count_; }
+  explicit PairedTimes(Clock clock) : clock_(clock) {}
+  Clock Timing() const { return clock_; }
+  // Which step goes first this iteration.
+  int Turn() const { return static_cast<int>(count_); }
+  // Adds one iteration: the operation's time, then the baselines'.
+  void Add(const std::vector<double>& seconds);
   void Report(benchmark::State& state, double targetRatio) const;
 
  private:
+  Clock clock_;
   double ours_ = 0, baseline_ = 0, baseline2_ = 0;
   long count_ = 0;
 };
-
-// Runs `steps` in the order the turn gives: step t first on turn t, and so on
-// around.
-void RunInTurn(int turn, const std::vector<std::function<void()>>& steps);
 
 }  // namespace slk::bench

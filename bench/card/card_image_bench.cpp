@@ -46,7 +46,7 @@ void OpenCard(benchmark::State& state, const std::string& path) {
   RecordingSink sink;
   Settings settings;
   Workspace ws(sink, settings);
-  PairedTimes times;
+  PairedTimes times(Clock::Cpu);
   for (auto _ : state) {
     // A fresh slot and a fresh temporary file for the baseline, untimed.
     ws.CloseSlot(kLeft);
@@ -55,24 +55,18 @@ void OpenCard(benchmark::State& state, const std::string& path) {
       state.SkipWithError("no temporary file");
       break;
     }
-    double ours = 0, baseline = 0;
     bool ok = true;
-    RunInTurn(times.Turn(), {[&] {
-                               double start = Now();
-                               ok = OpenCardImage(ws, kLeft, path) == 1 && ok;
-                               ours = Now() - start;
-                             },
-                             [&] {
-                               double start = Now();
-                               ok = CopyFileInto(path, copy.Descriptor()) > 0 && ok;
-                               baseline = Now() - start;
-                             }});
+    std::vector<double> seconds =
+        TimeInTurn(times.Timing(), times.Turn(),
+                   {[&] { return OpenCardImage(ws, kLeft, path) == 1; },
+                    [&] { return CopyFileInto(path, copy.Descriptor()) > 0; }},
+                   ok);
     if (!ok || !sink.messages.empty()) {
       state.SkipWithError("opening failed");
       break;
     }
-    state.SetIterationTime(ours);
-    times.Add(ours, baseline);
+    state.SetIterationTime(seconds[0]);
+    times.Add(seconds);
   }
   times.Report(state, kTargetRatio);
   // What was read, so that a wrong card file shows.
@@ -93,31 +87,21 @@ void SaveCard(benchmark::State& state, const std::string& source, const std::str
   if (!ws.CreateSlotStore(kLeft, 0) || !OpenCardImage(ws, kLeft, source) ||
       !SaveCardImage(ws, kLeft, ours))
     return state.SkipWithError("could not open the card");
-  PairedTimes times;
+  PairedTimes times(Clock::Wall);
   for (auto _ : state) {
-    double oursTime = 0, durableTime = 0, plainTime = 0;
     bool ok = true;
-    RunInTurn(times.Turn(), {[&] {
-                               double start = Now();
-                               ok = SaveCardImage(ws, kLeft, ours) == 1 && ok;
-                               oursTime = Now() - start;
-                             },
-                             [&] {
-                               double start = Now();
-                               ok = ReplaceFileWithCopy(ours, durable, true) && ok;
-                               durableTime = Now() - start;
-                             },
-                             [&] {
-                               double start = Now();
-                               ok = ReplaceFileWithCopy(ours, plain, false) && ok;
-                               plainTime = Now() - start;
-                             }});
+    std::vector<double> seconds =
+        TimeInTurn(times.Timing(), times.Turn(),
+                   {[&] { return SaveCardImage(ws, kLeft, ours) == 1; },
+                    [&] { return ReplaceFileWithCopy(ours, durable, true); },
+                    [&] { return ReplaceFileWithCopy(ours, plain, false); }},
+                   ok);
     if (!ok || !sink.messages.empty()) {
       state.SkipWithError("saving failed");
       break;
     }
-    state.SetIterationTime(oursTime);
-    times.Add(oursTime, durableTime, plainTime);
+    state.SetIterationTime(seconds[0]);
+    times.Add(seconds);
   }
   times.Report(state, kTargetRatio);
 }

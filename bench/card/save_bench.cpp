@@ -57,7 +57,7 @@ void CopySave10MiB(benchmark::State& state) {
   if (psu.empty() || !ws.CreateSlotStore(kLeft, 0) || !AddSaveImage(ws, kLeft, psu))
     return state.SkipWithError("could not import the save");
   const SaveEntry& save = ws.At(kLeft).AtRow(0);
-  PairedTimes times;
+  PairedTimes times(Clock::Cpu);
   for (auto _ : state) {
     ws.CloseSlot(kRight);
     platform::File copy = platform::CreateSlotTempFile();
@@ -65,26 +65,21 @@ void CopySave10MiB(benchmark::State& state) {
       state.SkipWithError("no temporary file");
       break;
     }
-    double ours = 0, baseline = 0;
     bool ok = true;
-    RunInTurn(times.Turn(), {[&] {
-                               double start = Now();
-                               ok = CopySave(ws, kLeft, 0) == 1 && ok;
-                               ours = Now() - start;
-                             },
-                             [&] {
-                               double start = Now();
-                               ok = CopyRange(ws.At(kLeft).dataFile.Descriptor(), save.offset,
-                                              save.size, copy.Descriptor()) &&
-                                    ok;
-                               baseline = Now() - start;
-                             }});
+    std::vector<double> seconds =
+        TimeInTurn(times.Timing(), times.Turn(),
+                   {[&] { return CopySave(ws, kLeft, 0) == 1; },
+                    [&] {
+                      return CopyRange(ws.At(kLeft).dataFile.Descriptor(), save.offset, save.size,
+                                       copy.Descriptor());
+                    }},
+                   ok);
     if (!ok || !sink.messages.empty()) {
       state.SkipWithError("copying failed");
       break;
     }
-    state.SetIterationTime(ours);
-    times.Add(ours, baseline);
+    state.SetIterationTime(seconds[0]);
+    times.Add(seconds);
   }
   times.Report(state, kTargetRatio);
   state.counters["save_bytes"] = save.size;
@@ -95,7 +90,7 @@ void ImportSave(benchmark::State& state, const std::string& path) {
   RecordingSink sink;
   Settings settings;
   Workspace ws(sink, settings);
-  PairedTimes times;
+  PairedTimes times(Clock::Cpu);
   for (auto _ : state) {
     ws.CloseSlot(kLeft);
     platform::File copy = platform::CreateSlotTempFile();
@@ -103,24 +98,18 @@ void ImportSave(benchmark::State& state, const std::string& path) {
       state.SkipWithError("no temporary file");
       break;
     }
-    double ours = 0, baseline = 0;
     bool ok = true;
-    RunInTurn(times.Turn(), {[&] {
-                               double start = Now();
-                               ok = AddSaveImage(ws, kLeft, path) == 1 && ok;
-                               ours = Now() - start;
-                             },
-                             [&] {
-                               double start = Now();
-                               ok = CopyFileInto(path, copy.Descriptor()) > 0 && ok;
-                               baseline = Now() - start;
-                             }});
+    std::vector<double> seconds =
+        TimeInTurn(times.Timing(), times.Turn(),
+                   {[&] { return AddSaveImage(ws, kLeft, path) == 1; },
+                    [&] { return CopyFileInto(path, copy.Descriptor()) > 0; }},
+                   ok);
     if (!ok || !sink.messages.empty()) {
       state.SkipWithError("importing failed");
       break;
     }
-    state.SetIterationTime(ours);
-    times.Add(ours, baseline);
+    state.SetIterationTime(seconds[0]);
+    times.Add(seconds);
   }
   times.Report(state, kTargetRatio);
   state.counters["save_bytes"] = static_cast<double>(ws.NextOffset(kLeft));
@@ -138,31 +127,21 @@ void ExportSave(benchmark::State& state, const std::string& source, const std::s
   if (!ws.CreateSlotStore(kLeft, 0) || !AddSaveImage(ws, kLeft, source) ||
       !SaveSaveImage(ws, kLeft, 0, ours))
     return state.SkipWithError("could not import the save");
-  PairedTimes times;
+  PairedTimes times(Clock::Wall);
   for (auto _ : state) {
-    double oursTime = 0, durableTime = 0, plainTime = 0;
     bool ok = true;
-    RunInTurn(times.Turn(), {[&] {
-                               double start = Now();
-                               ok = SaveSaveImage(ws, kLeft, 0, ours) == 1 && ok;
-                               oursTime = Now() - start;
-                             },
-                             [&] {
-                               double start = Now();
-                               ok = ReplaceFileWithCopy(ours, durable, true) && ok;
-                               durableTime = Now() - start;
-                             },
-                             [&] {
-                               double start = Now();
-                               ok = ReplaceFileWithCopy(ours, plain, false) && ok;
-                               plainTime = Now() - start;
-                             }});
+    std::vector<double> seconds =
+        TimeInTurn(times.Timing(), times.Turn(),
+                   {[&] { return SaveSaveImage(ws, kLeft, 0, ours) == 1; },
+                    [&] { return ReplaceFileWithCopy(ours, durable, true); },
+                    [&] { return ReplaceFileWithCopy(ours, plain, false); }},
+                   ok);
     if (!ok || !sink.messages.empty()) {
       state.SkipWithError("exporting failed");
       break;
     }
-    state.SetIterationTime(oursTime);
-    times.Add(oursTime, durableTime, plainTime);
+    state.SetIterationTime(seconds[0]);
+    times.Add(seconds);
   }
   times.Report(state, kTargetRatio);
 }
