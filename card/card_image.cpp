@@ -60,7 +60,7 @@ std::uint32_t SaveCardImage(Workspace& ws, Slot s, const std::string& path) {
     return 0;
   }
   bool written = expanded ? WriteExpandedCard(ws, s, out.Stream(), false, nullptr) != 0
-                          : (WritePS1Card(ws, s, out.Stream(), index - 1), true);
+                          : WritePS1Card(ws, s, out.Stream(), index - 1);
   if (!written || !out.Commit()) {
     ws.Ui().ShowMessage(MessageId::FileNotPreserved);
     return 0;

@@ -182,7 +182,7 @@ void WriteGmeHeader(platform::File& image, const std::vector<Frame>& directory) 
   image.WriteExact(header.data(), header.size());
 }
 
-void WriteCard(Workspace& ws, Slot s, const std::vector<const SaveEntry*>& saves,
+bool WriteCard(Workspace& ws, Slot s, const std::vector<const SaveEntry*>& saves,
                platform::File& image, int variant) {
   if (variant == PS1Variant::Mem) {
     std::array<std::uint8_t, kMemHeaderSize> header{'V', 'g', 's', 'M'};
@@ -196,12 +196,15 @@ void WriteCard(Workspace& ws, Slot s, const std::vector<const SaveEntry*>& saves
   std::uint32_t total = 0;
   for (const SaveEntry* e : saves) {
     const SaveFileEntry& file = e->files.front();
-    ws.At(s).dataFile.Seek(e->offset);
-    ws.CopyOutOfSlot(image, s, file.size, kBlockSize);
+    // A save that cannot be read back must fail the card, not leave a gap
+    // that every later save slides into.
+    if (!ws.At(s).dataFile.Seek(e->offset) || !ws.CopyOutOfSlot(image, s, file.size, kBlockSize))
+      return false;
     total += file.size / kBlockSize;
   }
   if (total < kCardBlocks)
     image.WriteZeros(static_cast<std::uint64_t>(kCardBlocks - total) * kBlockSize);
+  return !image.Failed();
 }
 
 }  // namespace
@@ -226,16 +229,16 @@ std::uint32_t ReadPS1Card(Workspace& ws, Slot s, platform::File& image, int vari
   return WriteBlocks(ws.At(s).dataFile, offset, card.data(), slotOrder) ? 1 : 0;
 }
 
-void WritePS1Card(Workspace& ws, Slot s, platform::File& image, int variant) {
+bool WritePS1Card(Workspace& ws, Slot s, platform::File& image, int variant) {
   std::vector<const SaveEntry*> saves;
   for (std::uint32_t row = 0; row < ws.At(s).RowCount(); ++row)
     saves.push_back(&ws.At(s).AtRow(row));
-  WriteCard(ws, s, saves, image, variant);
+  return WriteCard(ws, s, saves, image, variant);
 }
 
-void WritePS1CardSingle(Workspace& ws, Slot s, const SaveEntry& entry, platform::File& image,
+bool WritePS1CardSingle(Workspace& ws, Slot s, const SaveEntry& entry, platform::File& image,
                         int variant) {
-  WriteCard(ws, s, {&entry}, image, variant);
+  return WriteCard(ws, s, {&entry}, image, variant);
 }
 
 bool SaveFitsPS1Card(const SaveEntry& entry) {

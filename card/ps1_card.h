@@ -30,11 +30,12 @@ constexpr int Mci = 5;
 // for a file that is not a whole PS1 card of this variant.
 std::uint32_t ReadPS1Card(Workspace& ws, Slot s, platform::File& image, int variant);
 
-// Writes every row. The caller has checked RowsFitPS1Card.
-void WritePS1Card(Workspace& ws, Slot s, platform::File& image, int variant);
+// Writes every row. The caller has checked RowsFitPS1Card. False when a
+// save's bytes could not be read from the slot or a write failed.
+bool WritePS1Card(Workspace& ws, Slot s, platform::File& image, int variant);
 
 // The same card holding only `entry` (the lock file).
-void WritePS1CardSingle(Workspace& ws, Slot s, const SaveEntry& entry, platform::File& image,
+bool WritePS1CardSingle(Workspace& ws, Slot s, const SaveEntry& entry, platform::File& image,
                         int variant);
 
 // True when every row is a PS1 save of whole blocks and together they take at

@@ -77,8 +77,7 @@ bool WriteLockFile(Workspace& ws, Slot s, const SaveEntry& entry, const LockForm
     case LockWriter::ExpandedCard:
       return WriteExpandedCard(ws, s, out, true, &entry) != 0;
     case LockWriter::PS1Card:
-      WritePS1CardSingle(ws, s, entry, out, format.variant);
-      return !out.Failed();
+      return WritePS1CardSingle(ws, s, entry, out, format.variant);
     case LockWriter::SaveImage:
       return WriteSaveImage(ws, s, entry, out, format.variant) != 0;
   }

@@ -227,5 +227,47 @@ TEST_F(FaultInjectionTest, LockingInEveryLockFormat) {
   RecordProperty("failed_runs", std::to_string(runs));
 }
 
+// The saves' bytes come from the slot's temporary file. When it cannot be
+// read (a disk error; here it is closed), no writer may report a file that
+// lacks them as saved, nor replace the old file with it.
+TEST_F(FaultInjectionTest, UnreadableSlotStoreFailsEveryWriter) {
+  ws.At(kLeft).dataFile.Close();
+  ws.At(kRight).dataFile.Close();
+  Buffer old = OldFile();
+  std::vector<std::string> listing;
+  auto expectRefused = [&](const std::string& what, std::uint32_t result, const std::string& path,
+                           int message) {
+    SCOPED_TRACE(what);
+    EXPECT_EQ(result, 0u) << "reported as saved";
+    EXPECT_EQ(sink.shown, std::vector<int>{message});
+    ExpectUntouched(path, old, listing);
+  };
+  for (std::string_view extension : kCardImageExtensions) {
+    std::string target = dir.File("card." + std::string(extension));
+    Reset(target, old);
+    listing = testing::Listing(dir.Path());
+    expectRefused("saving as ." + std::string(extension), SaveCardImage(ws, kLeft, target), target,
+                  MessageId::FileNotPreserved);
+    std::filesystem::remove(target);
+  }
+  for (std::size_t index = 0; index < kSaveDataImageExtensions.size(); ++index) {
+    std::string target = dir.File("save." + std::string(kSaveDataImageExtensions[index]));
+    Reset(target, old);
+    listing = testing::Listing(dir.Path());
+    expectRefused("exporting as " + target, SaveSaveImage(ws, kLeft, 2, target), target,
+                  MessageId::FileNotPreserved);
+    std::filesystem::remove(target);
+  }
+  for (int value = 0; value < 14; ++value) {
+    settings.LockImagePS1 = value;
+    std::string target = *LockFilePath(settings, ws.At(kLeft).AtRow(1));
+    Reset(target, old);
+    listing = testing::Listing(settings.LockPath);
+    expectRefused("locking into " + target, LockSave(ws, kLeft, 1), target, MessageId::NotLocked);
+    EXPECT_FALSE(ws.Lock().locked);
+    std::filesystem::remove(target);
+  }
+}
+
 }  // namespace
 }  // namespace slk
