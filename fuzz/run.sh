@@ -90,7 +90,12 @@ for target in "${targets[@]}"; do
     wait -n || true
     running=$((running - 1))
   fi
-  ( run_target "$target"; echo $? >"$work/logs/$target.status" ) &
+  rm -f "$work/logs/$target.status"
+  (
+    code=0
+    run_target "$target" || code=$?
+    echo "$code" >"$work/logs/$target.status"
+  ) &
   running=$((running + 1))
 done
 wait
