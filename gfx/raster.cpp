@@ -1,7 +1,9 @@
 #include "gfx/raster.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
+#include <type_traits>
 #include <utility>
 
 namespace slk::gfx::detail {
@@ -12,6 +14,7 @@ namespace {
 // 64-bit integers from there, so coverage never depends on rounding.
 constexpr int kSubBits = 8;
 constexpr std::int64_t kSub = 1 << kSubBits;
+constexpr std::uint32_t kZFuncLess = 2;
 
 // floor() of a value known to lie well inside the range of int64.
 std::int64_t FloorToInt(double v) {
@@ -38,14 +41,15 @@ float Clamp01(float v) {
 }
 
 // Texel index for wrap addressing: floor(coordinate) modulo size; `mask` is
-// size - 1 for a power-of-two size, which saves the division.
+// size - 1 for a power-of-two size, which saves the division. Coordinates
+// this far from 0 fit in 32 bits.
 int Wrap(float coordinate, int size, int mask) {
   if (!(std::fabs(coordinate) < 1.0e9f)) return 0;
-  auto i = static_cast<std::int64_t>(coordinate);
+  auto i = static_cast<std::int32_t>(coordinate);
   if (static_cast<float>(i) > coordinate) --i;
-  if (mask >= 0) return static_cast<int>(i & mask);
+  if (mask >= 0) return i & mask;
   i %= size;
-  return static_cast<int>(i < 0 ? i + size : i);
+  return i < 0 ? i + size : i;
 }
 
 int PowerOfTwoMask(int size) {
@@ -86,36 +90,74 @@ std::uint32_t BlendFactor(std::uint32_t mode, std::uint32_t srcAlpha) {
   }
 }
 
+// Colours step along a span in 16.16 fixed point of the 0..255 scale.
+std::int32_t FixedStart(float start) {
+  return static_cast<std::int32_t>(std::min(std::max(start, -1.0f), 2.0f) * 16711680.0f) + 32768;
+}
+std::int32_t FixedStep(float perPixel) {
+  return static_cast<std::int32_t>(std::min(std::max(perPixel, -2.0f), 2.0f) * 16711680.0f);
+}
+std::uint32_t FixedByte(std::int32_t value) {
+  return static_cast<std::uint32_t>(std::min(std::max(value >> 16, 0), 255));
+}
+
+template <std::uint32_t ZBytes>
+std::uint32_t QuantizeDepth(float z) {
+  float d = Clamp01(z);
+  if constexpr (ZBytes == 2) return static_cast<std::uint32_t>(d * 65535.0f + 0.5f);
+  return static_cast<std::uint32_t>(static_cast<double>(d) * 4294967295.0 + 0.5);
+}
+
+// The 5-6-5 packing of the codec: the top bits of each channel.
+std::uint32_t Pack565(std::uint32_t r, std::uint32_t g, std::uint32_t b) {
+  return ((r >> 3) << 11) | ((g >> 2) << 5) | (b >> 3);
+}
+
 }  // namespace
 
-struct Rasterizer::Attributes {
-  float z = 0, rhw = 0, uw = 0, vw = 0, r = 0, g = 0, b = 0, a = 0;
-
-  static Attributes Of(const RasterVertex& v) {
-    return Attributes{v.z, v.rhw, v.u * v.rhw, v.v * v.rhw, v.r, v.g, v.b, v.a};
-  }
-  void Add(const Attributes& d) {
-    z += d.z, rhw += d.rhw, uw += d.uw, vw += d.vw;
-    r += d.r, g += d.g, b += d.b, a += d.a;
-  }
-  // this + dx * sx + dy * sy
-  Attributes At(const Attributes& dx, float sx, const Attributes& dy, float sy) const {
-    return Attributes{z + dx.z * sx + dy.z * sy,    rhw + dx.rhw * sx + dy.rhw * sy,
-                      uw + dx.uw * sx + dy.uw * sy, vw + dx.vw * sx + dy.vw * sy,
-                      r + dx.r * sx + dy.r * sy,    g + dx.g * sx + dy.g * sy,
-                      b + dx.b * sx + dy.b * sy,    a + dx.a * sx + dy.a * sy};
-  }
-};
+SetupVertex PrepareVertex(const RasterVertex& v) {
+  SetupVertex out;
+  out.valid = Snap(v.x, out.x) && Snap(v.y, out.y);
+  out.attr = {v.z, v.rhw, v.u * v.rhw, v.v * v.rhw, v.r, v.g, v.b, v.a};
+  return out;
+}
 
 struct Rasterizer::Setup {
-  std::int64_t x[3], y[3];
+  const SetupVertex* v[3];
+  std::int64_t area = 0;
   // Edge i runs from vertex i to vertex i + 1; inside is E >= 0 after the
   // fill-rule bias. E at pixel centre (px, py) = dyStep * py + dxStep * px + c.
   std::int64_t dxStep[3], dyStep[3], c[3];
-  Attributes origin, ddx, ddy;  // the plane of each attribute, origin at vertex 0
-  float x0 = 0, y0 = 0;
   int minX = 0, maxX = 0, minY = 0, maxY = 0;
+  // The plane of each attribute, origin at vertex 0; made only once a pixel
+  // is found to be covered.
+  std::array<float, kAttributeCount> origin, ddx, ddy;
+  float x0 = 0, y0 = 0;
+
+  void Planes();
 };
+
+void Rasterizer::Setup::Planes() {
+  double fx[3], fy[3];
+  for (int i = 0; i < 3; ++i) {
+    fx[i] = static_cast<double>(v[i]->x) / double{kSub};
+    fy[i] = static_cast<double>(v[i]->y) / double{kSub};
+  }
+  const double areaF = static_cast<double>(area) / static_cast<double>(kSub * kSub);
+  const double dx1 = fx[1] - fx[0], dx2 = fx[2] - fx[0];
+  const double dy1 = fy[1] - fy[0], dy2 = fy[2] - fy[0];
+  const auto& a0 = v[0]->attr;
+  const auto& a1 = v[1]->attr;
+  const auto& a2 = v[2]->attr;
+  for (int k = 0; k < kAttributeCount; ++k) {
+    const double d1 = a1[k] - a0[k], d2 = a2[k] - a0[k];
+    ddx[k] = static_cast<float>((d1 * dy2 - d2 * dy1) / areaF);
+    ddy[k] = static_cast<float>((d2 * dx1 - d1 * dx2) / areaF);
+  }
+  origin = a0;
+  x0 = static_cast<float>(fx[0]);
+  y0 = static_cast<float>(fy[0]);
+}
 
 Rasterizer::Rasterizer(Surface& color, Surface* depth, const Rect& clip, const RasterState& state)
     : color_(color),
@@ -141,29 +183,65 @@ Rasterizer::Rasterizer(Surface& color, Surface* depth, const Rect& clip, const R
     texMaskU_ = PowerOfTwoMask(state_.texture->width);
     texMaskV_ = PowerOfTwoMask(state_.texture->height);
   }
+  rows_ = ChooseRows();
+}
+
+Rasterizer::RowsFn Rasterizer::ChooseRows() const {
+  // Without blending and with the usual LESS compare, the two common target
+  // formats get loops of their own.
+  PixelTarget kind = PixelTarget::General;
+  if (!state_.blend && (!state_.zTest || state_.zFunc == kZFuncLess)) {
+    if (packMask_ != 0) kind = PixelTarget::Masked32;
+    if (color_.Format() == PixelFormat::Rgb565()) kind = PixelTarget::Rgb565;
+  }
+  auto pick = [kind](auto textured, auto zBytes) -> RowsFn {
+    constexpr bool kTextured = decltype(textured)::value;
+    constexpr std::uint32_t kZBytes = decltype(zBytes)::value;
+    switch (kind) {
+      case PixelTarget::Masked32:
+        return &Rasterizer::Rows<kTextured, kZBytes, PixelTarget::Masked32>;
+      case PixelTarget::Rgb565:
+        return &Rasterizer::Rows<kTextured, kZBytes, PixelTarget::Rgb565>;
+      default:
+        return &Rasterizer::Rows<kTextured, kZBytes, PixelTarget::General>;
+    }
+  };
+  auto forDepth = [&](auto textured) -> RowsFn {
+    switch (state_.zTest ? depthBytes_ : 0) {
+      case 2:
+        return pick(textured, std::integral_constant<std::uint32_t, 2>{});
+      case 4:
+        return pick(textured, std::integral_constant<std::uint32_t, 4>{});
+      default:
+        return pick(textured, std::integral_constant<std::uint32_t, 0>{});
+    }
+  };
+  return state_.texture != nullptr ? forDepth(std::true_type{}) : forDepth(std::false_type{});
 }
 
 void Rasterizer::Triangle(const RasterVertex& v0, const RasterVertex& v1, const RasterVertex& v2) {
-  if (clip_.Empty()) return;
-  const RasterVertex* v[3] = {&v0, &v1, &v2};
+  Triangle(PrepareVertex(v0), PrepareVertex(v1), PrepareVertex(v2));
+}
+
+void Rasterizer::Triangle(const SetupVertex& v0, const SetupVertex& v1, const SetupVertex& v2) {
+  if (clip_.Empty() || !v0.valid || !v1.valid || !v2.valid) return;
   Setup s;
-  for (int i = 0; i < 3; ++i) {
-    if (!Snap(v[i]->x, s.x[i]) || !Snap(v[i]->y, s.y[i])) return;
-  }
+  s.v[0] = &v0, s.v[1] = &v1, s.v[2] = &v2;
   // Positive area: clockwise as seen on the screen (y grows downwards).
-  std::int64_t area = (s.x[1] - s.x[0]) * (s.y[2] - s.y[0]) - (s.y[1] - s.y[0]) * (s.x[2] - s.x[0]);
+  std::int64_t area = (v1.x - v0.x) * (v2.y - v0.y) - (v1.y - v0.y) * (v2.x - v0.x);
   if (area == 0) return;
   if ((state_.cullMode == 2 && area > 0) || (state_.cullMode == 3 && area < 0)) return;
   if (area < 0) {
-    std::swap(v[1], v[2]);
-    std::swap(s.x[1], s.x[2]);
-    std::swap(s.y[1], s.y[2]);
+    std::swap(s.v[1], s.v[2]);
     area = -area;
   }
+  s.area = area;
+  const std::int64_t x[3] = {s.v[0]->x, s.v[1]->x, s.v[2]->x};
+  const std::int64_t y[3] = {s.v[0]->y, s.v[1]->y, s.v[2]->y};
 
   // Pixel centres inside the bounding box and the clip rectangle.
-  std::int64_t loX = std::min({s.x[0], s.x[1], s.x[2]}), hiX = std::max({s.x[0], s.x[1], s.x[2]});
-  std::int64_t loY = std::min({s.y[0], s.y[1], s.y[2]}), hiY = std::max({s.y[0], s.y[1], s.y[2]});
+  std::int64_t loX = std::min({x[0], x[1], x[2]}), hiX = std::max({x[0], x[1], x[2]});
+  std::int64_t loY = std::min({y[0], y[1], y[2]}), hiY = std::max({y[0], y[1], y[2]});
   s.minX = static_cast<int>(std::max<std::int64_t>(CeilPixel(loX), clip_.left));
   s.maxX = static_cast<int>(std::min<std::int64_t>(FloorPixel(hiX), clip_.right - 1));
   s.minY = static_cast<int>(std::max<std::int64_t>(CeilPixel(loY), clip_.top));
@@ -171,75 +249,18 @@ void Rasterizer::Triangle(const RasterVertex& v0, const RasterVertex& v1, const 
   if (s.minX > s.maxX || s.minY > s.maxY) return;
 
   for (int i = 0; i < 3; ++i) {
-    int j = (i + 1) % 3;
-    std::int64_t ex = s.x[j] - s.x[i], ey = s.y[j] - s.y[i];
+    int j = i == 2 ? 0 : i + 1;
+    std::int64_t ex = x[j] - x[i], ey = y[j] - y[i];
     // E(P) = ex * (P.y - y_i) - ey * (P.x - x_i), P in 1/256 units.
     s.dxStep[i] = -ey * kSub;
     s.dyStep[i] = ex * kSub;
-    s.c[i] = -ex * s.y[i] + ey * s.x[i];
+    s.c[i] = -ex * y[i] + ey * x[i];
     // Top-left rule: pixels on a left edge (going up) or a top edge (going
     // right) are inside; on any other edge they are outside.
     bool topLeft = ey < 0 || (ey == 0 && ex > 0);
     if (!topLeft) s.c[i] -= 1;
   }
-
-  // Attribute planes, from the snapped positions.
-  const double fx[3] = {s.x[0] / double{kSub}, s.x[1] / double{kSub}, s.x[2] / double{kSub}};
-  const double fy[3] = {s.y[0] / double{kSub}, s.y[1] / double{kSub}, s.y[2] / double{kSub}};
-  const double areaF = static_cast<double>(area) / static_cast<double>(kSub * kSub);
-  Attributes a0 = Attributes::Of(*v[0]), a1 = Attributes::Of(*v[1]), a2 = Attributes::Of(*v[2]);
-  auto plane = [&](float Attributes::*field) {
-    double d1 = a1.*field - a0.*field, d2 = a2.*field - a0.*field;
-    s.ddx.*field = static_cast<float>((d1 * (fy[2] - fy[0]) - d2 * (fy[1] - fy[0])) / areaF);
-    s.ddy.*field = static_cast<float>((d2 * (fx[1] - fx[0]) - d1 * (fx[2] - fx[0])) / areaF);
-  };
-  for (auto field : {&Attributes::z, &Attributes::rhw, &Attributes::uw, &Attributes::vw,
-                     &Attributes::r, &Attributes::g, &Attributes::b, &Attributes::a}) {
-    plane(field);
-  }
-  s.origin = a0;
-  s.x0 = static_cast<float>(fx[0]);
-  s.y0 = static_cast<float>(fy[0]);
-  Rows(s);
-}
-
-void Rasterizer::Rows(const Setup& s) {
-  using SpanFn = void (Rasterizer::*)(int, int, int, Attributes, const Attributes&);
-  SpanFn span;
-  const bool textured = state_.texture != nullptr;
-  switch (state_.zTest ? depthBytes_ : 0) {
-    case 2:
-      span = textured ? &Rasterizer::Span<true, 2> : &Rasterizer::Span<false, 2>;
-      break;
-    case 4:
-      span = textured ? &Rasterizer::Span<true, 4> : &Rasterizer::Span<false, 4>;
-      break;
-    default:
-      span = textured ? &Rasterizer::Span<true, 0> : &Rasterizer::Span<false, 0>;
-      break;
-  }
-  // Edge values at the first pixel centre of each row, stepped row by row.
-  std::int64_t rowE[3];
-  for (int i = 0; i < 3; ++i) rowE[i] = s.dyStep[i] * s.minY + s.dxStep[i] * s.minX + s.c[i];
-  for (int py = s.minY; py <= s.maxY; ++py) {
-    std::int64_t e0 = rowE[0], e1 = rowE[1], e2 = rowE[2];
-    for (int i = 0; i < 3; ++i) rowE[i] += s.dyStep[i];
-    // The covered pixels of a row are one run: skip to it, then walk it.
-    int x = s.minX;
-    while (x <= s.maxX && (e0 | e1 | e2) < 0) {
-      e0 += s.dxStep[0], e1 += s.dxStep[1], e2 += s.dxStep[2];
-      ++x;
-    }
-    const int first = x;
-    while (x <= s.maxX && (e0 | e1 | e2) >= 0) {
-      e0 += s.dxStep[0], e1 += s.dxStep[1], e2 += s.dxStep[2];
-      ++x;
-    }
-    if (x == first) continue;
-    Attributes start =
-        s.origin.At(s.ddx, static_cast<float>(first) - s.x0, s.ddy, static_cast<float>(py) - s.y0);
-    (this->*span)(py, first, x - 1, start, s.ddx);
-  }
+  (this->*rows_)(s);
 }
 
 Color Rasterizer::Blend(Color src, std::uint32_t dstPixel) const {
@@ -255,80 +276,186 @@ Color Rasterizer::Blend(Color src, std::uint32_t dstPixel) const {
   return out;
 }
 
-namespace {
+// The pixel work of a triangle's spans. Everything the loop reads is kept in
+// the members of this local object: the pixel stores go through byte
+// pointers, which may alias anything, so the rasteriser's own members would
+// be reloaded after every store.
+template <bool Textured, std::uint32_t ZBytes, PixelTarget Kind>
+struct Rasterizer::SpanWriter {
+  const Rasterizer& raster;
+  std::uint8_t* colorRows;
+  std::uint8_t* depthRows;
+  std::size_t colorPitch, depthPitch;
+  std::uint32_t colorBytes, packMask, zFunc;
+  bool zWrite, blend;
+  const Color* texels = nullptr;
+  int texWidth = 0, texHeight = 0, maskU, maskV;
+  float scaleU, scaleV;
+  std::int32_t stepR = 0, stepG = 0, stepB = 0, stepA = 0;
+  float dz = 0, drhw = 0, duw = 0, dvw = 0;
 
-// Colours step along a span in 16.16 fixed point of the 0..255 scale.
-struct FixedColor {
-  std::int32_t value;
-  std::int32_t step;
-
-  FixedColor(float start, float perPixel)
-      : value(static_cast<std::int32_t>(std::min(std::max(start, -1.0f), 2.0f) * 16711680.0f) +
-              32768),
-        step(static_cast<std::int32_t>(std::min(std::max(perPixel, -2.0f), 2.0f) * 16711680.0f)) {}
-  std::uint32_t Byte() const {
-    return static_cast<std::uint32_t>(std::min(std::max(value >> 16, 0), 255));
+  explicit SpanWriter(const Rasterizer& r)
+      : raster(r),
+        colorRows(r.color_.Row(0)),
+        depthRows(ZBytes != 0 ? r.depth_->Row(0) : nullptr),
+        colorPitch(r.color_.Pitch()),
+        depthPitch(ZBytes != 0 ? r.depth_->Pitch() : 0),
+        colorBytes(Kind == PixelTarget::General ? r.colorBytes_
+                                                : (Kind == PixelTarget::Masked32 ? 4 : 2)),
+        packMask(r.packMask_),
+        zFunc(r.state_.zFunc),
+        zWrite(r.state_.zWrite),
+        blend(r.state_.blend),
+        maskU(r.texMaskU_),
+        maskV(r.texMaskV_),
+        scaleU(r.texWidth_),
+        scaleV(r.texHeight_) {
+    if constexpr (Textured) {
+      texels = r.state_.texture->texels.data();
+      texWidth = r.state_.texture->width;
+      texHeight = r.state_.texture->height;
+    }
   }
-  void Next() { value += step; }
+  void Steps(const Setup& s) {
+    stepR = FixedStep(s.ddx[kRed]), stepG = FixedStep(s.ddx[kGreen]);
+    stepB = FixedStep(s.ddx[kBlue]), stepA = FixedStep(s.ddx[kAlpha]);
+    dz = s.ddx[kZ], drhw = s.ddx[kRhw], duw = s.ddx[kUw], dvw = s.ddx[kVw];
+  }
+  // Called once per row of a triangle: inlined, so that the members above
+  // stay in registers from span to span.
+  [[gnu::always_inline]] inline void Span(const Setup& s, int py, int first, int last);
+  void Pixel(std::uint8_t* cp, std::uint32_t r, std::uint32_t g, std::uint32_t b,
+             std::uint32_t a) const;
 };
 
-}  // namespace
-
-template <bool Textured, std::uint32_t ZBytes>
-void Rasterizer::Span(int y, int x0, int x1, Attributes at, const Attributes& dx) {
-  // Everything the loop reads is copied into locals first: the pixel stores go
-  // through byte pointers, which may alias anything, so members would be
-  // reloaded after every store.
-  const std::uint32_t colorBytes = colorBytes_;
-  const std::uint32_t packMask = packMask_;
-  const std::uint32_t zFunc = state_.zFunc;
-  const bool zWrite = state_.zWrite, blend = state_.blend;
-  const Color* texels = nullptr;
-  int texWidth = 0, texHeight = 0, maskU = texMaskU_, maskV = texMaskV_;
-  float scaleU = texWidth_, scaleV = texHeight_;
-  if constexpr (Textured) {
-    texels = state_.texture->texels.data();
-    texWidth = state_.texture->width;
-    texHeight = state_.texture->height;
-  }
-  std::uint8_t* cp = color_.Row(y) + static_cast<std::size_t>(x0) * colorBytes;
+// The attributes at the span's start, then everything stepped pixel by pixel.
+template <bool Textured, std::uint32_t ZBytes, PixelTarget Kind>
+void Rasterizer::SpanWriter<Textured, ZBytes, Kind>::Span(const Setup& s, int py, int first,
+                                                          int last) {
+  const float sx = static_cast<float>(first) - s.x0, sy = static_cast<float>(py) - s.y0;
+  std::array<float, kAttributeCount> at;
+  for (int k = 0; k < kAttributeCount; ++k) at[k] = s.origin[k] + s.ddx[k] * sx + s.ddy[k] * sy;
+  std::int32_t red = FixedStart(at[kRed]), green = FixedStart(at[kGreen]);
+  std::int32_t blue = FixedStart(at[kBlue]), alpha = Textured ? 0 : FixedStart(at[kAlpha]);
+  float z = at[kZ], rhw = at[kRhw], uw = at[kUw], vw = at[kVw];
+  std::uint8_t* cp = colorRows + static_cast<std::size_t>(py) * colorPitch +
+                     static_cast<std::size_t>(first) * colorBytes;
   std::uint8_t* zp = nullptr;
-  if constexpr (ZBytes != 0) zp = depth_->Row(y) + static_cast<std::size_t>(x0) * ZBytes;
-  FixedColor red(at.r, dx.r), green(at.g, dx.g), blue(at.b, dx.b), alpha(at.a, dx.a);
-  float z = at.z, rhw = at.rhw, uw = at.uw, vw = at.vw;
-  const float dz = dx.z, drhw = dx.rhw, duw = dx.uw, dvw = dx.vw;
+  if constexpr (ZBytes != 0) {
+    zp = depthRows + static_cast<std::size_t>(py) * depthPitch +
+         static_cast<std::size_t>(first) * ZBytes;
+  }
 
-  for (int x = x0; x <= x1; ++x, cp += colorBytes) {
-    const FixedColor pr = red, pg = green, pb = blue, pa = alpha;
-    red.Next(), green.Next(), blue.Next(), alpha.Next();
-    const float pz = z, prhw = rhw, puw = uw, pvw = vw;
-    z += dz, rhw += drhw, uw += duw, vw += dvw;
+  for (int px = first; px <= last; ++px, cp += colorBytes) {
+    const std::int32_t pr = red, pg = green, pb = blue, pa = alpha;
+    red += stepR, green += stepG, blue += stepB;
+    if constexpr (!Textured) alpha += stepA;
+    const float prhw = rhw, puw = uw, pvw = vw;
+    if constexpr (Textured) rhw += drhw, uw += duw, vw += dvw;
     if constexpr (ZBytes != 0) {
-      float d = Clamp01(pz);
-      std::uint32_t q =
-          ZBytes == 2 ? static_cast<std::uint32_t>(d * 65535.0f + 0.5f)
-                      : static_cast<std::uint32_t>(static_cast<double>(d) * 4294967295.0 + 0.5);
+      const std::uint32_t q = QuantizeDepth<ZBytes>(z);
+      z += dz;
       std::uint8_t* here = zp;
       zp += ZBytes;
-      if (!Compare(zFunc, q, LoadPixel(here, ZBytes))) continue;
+      const std::uint32_t stored = LoadPixel(here, ZBytes);
+      if (Kind == PixelTarget::General ? !Compare(zFunc, q, stored) : !(q < stored)) continue;
       if (zWrite) StorePixel(here, ZBytes, q);
     }
-    std::uint32_t r = pr.Byte(), g = pg.Byte(), b = pb.Byte(), a = pa.Byte();
+    std::uint32_t r = FixedByte(pr), g = FixedByte(pg), b = FixedByte(pb), a = 0;
     if constexpr (Textured) {
       // Stage 0: the texture modulates the colour; the alpha is the texture's own.
       const float w = 1.0f / prhw;
-      int tx = Wrap(puw * w * scaleU, texWidth, maskU);
-      int ty = Wrap(pvw * w * scaleV, texHeight, maskV);
-      Color texel = texels[static_cast<std::size_t>(ty) * static_cast<std::size_t>(texWidth) +
-                           static_cast<std::size_t>(tx)];
+      const int tx = Wrap(puw * w * scaleU, texWidth, maskU);
+      const int ty = Wrap(pvw * w * scaleV, texHeight, maskV);
+      const Color texel = texels[static_cast<std::size_t>(ty) * static_cast<std::size_t>(texWidth) +
+                                 static_cast<std::size_t>(tx)];
       r = (((texel >> 16) & 0xFF) * r + 127) / 255;
       g = (((texel >> 8) & 0xFF) * g + 127) / 255;
       b = ((texel & 0xFF) * b + 127) / 255;
       a = texel >> 24;
+    } else {
+      a = FixedByte(pa);
     }
+    Pixel(cp, r, g, b, a);
+  }
+}
+
+template <bool Textured, std::uint32_t ZBytes, PixelTarget Kind>
+void Rasterizer::SpanWriter<Textured, ZBytes, Kind>::Pixel(std::uint8_t* cp, std::uint32_t r,
+                                                           std::uint32_t g, std::uint32_t b,
+                                                           std::uint32_t a) const {
+  if constexpr (Kind == PixelTarget::Rgb565) {
+    StorePixel(cp, 2, Pack565(r, g, b));
+  } else {
     Color c = (a << 24) | (r << 16) | (g << 8) | b;
-    if (blend) c = Blend(c, LoadPixel(cp, colorBytes));
-    StorePixel(cp, colorBytes, packMask != 0 ? c & packMask : codec_.Pack(c));
+    if constexpr (Kind == PixelTarget::Masked32) {
+      StorePixel(cp, 4, c & packMask);
+    } else {
+      if (blend) c = raster.Blend(c, LoadPixel(cp, colorBytes));
+      StorePixel(cp, colorBytes, packMask != 0 ? c & packMask : raster.codec_.Pack(c));
+    }
+  }
+}
+
+// The covered pixels of a row: one run, as each edge covers a half-line.
+// Edge values are those at the row's first pixel of the bounding box.
+struct RowRun {
+  std::int64_t dx0, dx1, dx2;
+  int width;  // of the bounding box
+
+  // Skips to the run, then walks it.
+  bool Walk(std::int64_t e0, std::int64_t e1, std::int64_t e2, int& first, int& last) const {
+    int x = 0;
+    while (x < width && (e0 | e1 | e2) < 0) {
+      e0 += dx0, e1 += dx1, e2 += dx2;
+      ++x;
+    }
+    first = x;
+    while (x < width && (e0 | e1 | e2) >= 0) {
+      e0 += dx0, e1 += dx1, e2 += dx2;
+      ++x;
+    }
+    last = x - 1;
+    return x != first;
+  }
+  // For a narrow box: every pixel's coverage as one bit, then the run's ends
+  // from the lowest and highest bits. No branch depends on where the run is,
+  // which matters for the many small triangles of an icon.
+  static constexpr int kMaskWidth = 32;
+  bool Mask(std::int64_t e0, std::int64_t e1, std::int64_t e2, int& first, int& last) const {
+    std::uint32_t covered = 0;
+    for (int x = 0; x < width; ++x) {
+      covered |= static_cast<std::uint32_t>(((e0 | e1 | e2) >> 63) + 1) << x;
+      e0 += dx0, e1 += dx1, e2 += dx2;
+    }
+    first = std::countr_zero(covered);
+    last = 31 - std::countl_zero(covered);
+    return covered != 0;
+  }
+};
+
+template <bool Textured, std::uint32_t ZBytes, PixelTarget Kind>
+void Rasterizer::Rows(Setup& s) const {
+  SpanWriter<Textured, ZBytes, Kind> writer(*this);
+  const RowRun run{s.dxStep[0], s.dxStep[1], s.dxStep[2], s.maxX - s.minX + 1};
+  const bool narrow = run.width <= RowRun::kMaskWidth;
+  bool planes = false;
+  // Edge values at the first pixel centre of each row, stepped row by row.
+  std::int64_t e0 = s.dyStep[0] * s.minY + s.dxStep[0] * s.minX + s.c[0];
+  std::int64_t e1 = s.dyStep[1] * s.minY + s.dxStep[1] * s.minX + s.c[1];
+  std::int64_t e2 = s.dyStep[2] * s.minY + s.dxStep[2] * s.minX + s.c[2];
+  const std::int64_t dy0 = s.dyStep[0], dy1 = s.dyStep[1], dy2 = s.dyStep[2];
+  for (int py = s.minY; py <= s.maxY; ++py, e0 += dy0, e1 += dy1, e2 += dy2) {
+    int first = 0, last = 0;
+    if (!(narrow ? run.Mask(e0, e1, e2, first, last) : run.Walk(e0, e1, e2, first, last))) {
+      continue;
+    }
+    if (!planes) {
+      s.Planes();
+      writer.Steps(s);
+      planes = true;
+    }
+    writer.Span(s, py, s.minX + first, s.minX + last);
   }
 }
 

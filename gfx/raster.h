@@ -5,6 +5,7 @@
 // interpolates colour linearly and texture co-ordinates perspective-correctly,
 // and runs the Z test, texture stage 0 and alpha blending.
 
+#include <array>
 #include <cstdint>
 #include <vector>
 
@@ -27,6 +28,21 @@ struct RasterVertex {
   float a = 0;
 };
 
+// The attributes a triangle interpolates, in the order of SetupVertex::attr.
+enum Attribute : int { kZ, kRhw, kUw, kVw, kRed, kGreen, kBlue, kAlpha, kAttributeCount };
+
+// A vertex as triangle set-up takes it: the position snapped to 1/256 pixel
+// and the attributes as they are interpolated (u and v divided by w). A
+// vertex shared by several triangles is prepared once.
+struct SetupVertex {
+  std::int64_t x = 0;
+  std::int64_t y = 0;
+  std::array<float, kAttributeCount> attr{};
+  bool valid = false;  // false: the position is NaN or too far away to draw
+};
+
+SetupVertex PrepareVertex(const RasterVertex& v);
+
 // A texture decoded to 0xAARRGGBB texels, row by row.
 struct TextureImage {
   int width = 0;
@@ -45,20 +61,27 @@ struct RasterState {
   const TextureImage* texture = nullptr;
 };
 
+// How the rasteriser writes pixels: packed 8-bit channels in place (a mask),
+// 5-6-5, or through the codec with blending and any Z compare function.
+enum class PixelTarget { Masked32, Rgb565, General };
+
 class Rasterizer {
  public:
   // `clip` must lie within `color` (and `depth`, when given).
   Rasterizer(Surface& color, Surface* depth, const Rect& clip, const RasterState& state);
 
   void Triangle(const RasterVertex& v0, const RasterVertex& v1, const RasterVertex& v2);
+  void Triangle(const SetupVertex& v0, const SetupVertex& v1, const SetupVertex& v2);
 
  private:
   struct Setup;
-  struct Attributes;
+  template <bool Textured, std::uint32_t ZBytes, PixelTarget Kind>
+  struct SpanWriter;
+  using RowsFn = void (Rasterizer::*)(Setup& s) const;
 
-  void Rows(const Setup& s);
-  template <bool Textured, std::uint32_t ZBytes>
-  void Span(int y, int x0, int x1, Attributes at, const Attributes& dx);
+  RowsFn ChooseRows() const;
+  template <bool Textured, std::uint32_t ZBytes, PixelTarget Kind>
+  void Rows(Setup& s) const;
   Color Blend(Color src, std::uint32_t dstPixel) const;
 
   Surface& color_;
@@ -73,6 +96,7 @@ class Rasterizer {
   int texMaskU_ = -1;
   int texMaskV_ = -1;
   std::uint32_t packMask_ = 0;  // non-zero: packing is this mask
+  RowsFn rows_ = nullptr;
 };
 
 }  // namespace slk::gfx::detail
