@@ -38,30 +38,10 @@ float PlaneDistance(const ClipVertex& v, int plane) {
   }
 }
 
-unsigned OutCode(const ClipVertex& v) {
-  unsigned code = 0;
-  for (int p = 0; p < kPlanes; ++p) {
-    if (!(PlaneDistance(v, p) >= 0.0f)) code |= 1u << p;
-  }
-  return code;
-}
-
 ClipVertex Lerp(const ClipVertex& a, const ClipVertex& b, float t) {
   auto mix = [t](float x, float y) { return x + (y - x) * t; };
   return ClipVertex{mix(a.x, b.x), mix(a.y, b.y), mix(a.z, b.z), mix(a.w, b.w), mix(a.u, b.u),
                     mix(a.v, b.v), mix(a.r, b.r), mix(a.g, b.g), mix(a.b, b.b), mix(a.a, b.a)};
-}
-
-RasterVertex ToScreen(const ClipVertex& c, const Viewport& vp) {
-  float rhw = 1.0f / c.w;
-  RasterVertex v;
-  v.x = static_cast<float>(vp.x) + (1.0f + c.x * rhw) * static_cast<float>(vp.width) * 0.5f;
-  v.y = static_cast<float>(vp.y) + (1.0f - c.y * rhw) * static_cast<float>(vp.height) * 0.5f;
-  v.z = vp.minZ + c.z * rhw * (vp.maxZ - vp.minZ);
-  v.rhw = rhw;
-  v.u = c.u, v.v = c.v;
-  v.r = c.r, v.g = c.g, v.b = c.b, v.a = c.a;
-  return v;
 }
 
 struct Polygon {
@@ -84,6 +64,26 @@ void ClipPolygon(const Polygon& in, int plane, Polygon& out) {
 }
 
 }  // namespace
+
+unsigned OutCode(const ClipVertex& v) {
+  unsigned code = 0;
+  for (int p = 0; p < kPlanes; ++p) {
+    if (!(PlaneDistance(v, p) >= 0.0f)) code |= 1u << p;
+  }
+  return code;
+}
+
+RasterVertex ToScreen(const ClipVertex& c, const Viewport& vp) {
+  float rhw = 1.0f / c.w;
+  RasterVertex v;
+  v.x = static_cast<float>(vp.x) + (1.0f + c.x * rhw) * static_cast<float>(vp.width) * 0.5f;
+  v.y = static_cast<float>(vp.y) + (1.0f - c.y * rhw) * static_cast<float>(vp.height) * 0.5f;
+  v.z = vp.minZ + c.z * rhw * (vp.maxZ - vp.minZ);
+  v.rhw = rhw;
+  v.u = c.u, v.v = c.v;
+  v.r = c.r, v.g = c.g, v.b = c.b, v.a = c.a;
+  return v;
+}
 
 void ClipAndDraw(const ClipVertex& a, const ClipVertex& b, const ClipVertex& c,
                  const Viewport& viewport, Rasterizer& rasterizer) {

@@ -5,6 +5,7 @@
 
 #include "gfx/pipeline.h"
 #include "gfx/raster.h"
+#include "gfx/vertex_batch.h"
 
 namespace slk::gfx {
 
@@ -68,7 +69,8 @@ Device::Device(Desktop& desktop, DeviceType type, const SurfacePtr& target)
     : desktop_(&desktop),
       type_(type),
       target_(target),
-      textureCache_(std::make_unique<TextureCache>()) {
+      textureCache_(std::make_unique<TextureCache>()),
+      batch_(std::make_unique<detail::VertexBatch>()) {
   for (Matrix& m : transforms_) m = Matrix::Identity();
   viewport_.width = static_cast<std::uint32_t>(target->Width());
   viewport_.height = static_cast<std::uint32_t>(target->Height());
@@ -276,10 +278,10 @@ Result Device::Draw(PrimitiveType type, std::uint32_t fvf, std::span<const std::
   if (texture_) rs.texture = &textureCache_->For(*texture_);
   detail::Rasterizer rasterizer(*target_, rs.zTest ? depth : nullptr, clip, rs);
 
-  const std::uint32_t triangles = vertexCount / 3;
   const std::uint8_t* base = vertices.data();
-  const std::size_t stride = layout->stride;
   if (layout->pretransformed) {
+    const std::uint32_t triangles = vertexCount / 3;
+    const std::size_t stride = layout->stride;
     for (std::uint32_t t = 0; t < triangles; ++t) {
       const std::uint8_t* v = base + stride * 3 * t;
       rasterizer.Triangle(detail::PretransformedVertex(v, *layout),
@@ -287,30 +289,29 @@ Result Device::Draw(PrimitiveType type, std::uint32_t fvf, std::span<const std::
                           detail::PretransformedVertex(v + 2 * stride, *layout));
     }
   } else {
-    detail::LightingSetup lighting;
-    lighting.enabled = GetRenderState(RenderState::Lighting) != 0;
-    lighting.normalizeNormals = GetRenderState(RenderState::NormalizeNormals) != 0;
-    lighting.vertexDiffuse = GetRenderState(RenderState::ColorVertex) != 0 &&
-                             GetRenderState(RenderState::DiffuseMaterialSource) == mcs::kColor1;
-    Color ambient = GetRenderState(RenderState::Ambient);
-    lighting.globalAmbient =
-        ColorValue{((ambient >> 16) & 0xFF) / 255.0f, ((ambient >> 8) & 0xFF) / 255.0f,
-                   (ambient & 0xFF) / 255.0f, (ambient >> 24) / 255.0f};
-    lighting.material = material_;
-    for (const auto& [index, slot] : lights_) {
-      if (slot.enabled) lighting.lights.push_back(slot.light);
-    }
-    detail::VertexTransformer transformer(transforms_[1], transforms_[2], transforms_[3], lighting);
-    std::vector<detail::ClipVertex> processed(static_cast<std::size_t>(triangles) * 3);
-    for (std::size_t i = 0; i < processed.size(); ++i) {
-      processed[i] = transformer.Process(base + stride * i, *layout);
-    }
-    for (std::size_t i = 0; i + 2 < processed.size(); i += 3) {
-      detail::ClipAndDraw(processed[i], processed[i + 1], processed[i + 2], viewport_, rasterizer);
-    }
+    DrawTransformed(base, vertexCount, *layout, rasterizer);
   }
   target_->Touch();
   return Result::Ok;
+}
+
+void Device::DrawTransformed(const std::uint8_t* vertices, std::uint32_t vertexCount,
+                             const detail::FvfLayout& layout, detail::Rasterizer& rasterizer) {
+  detail::LightingSetup lighting;
+  lighting.enabled = GetRenderState(RenderState::Lighting) != 0;
+  lighting.normalizeNormals = GetRenderState(RenderState::NormalizeNormals) != 0;
+  lighting.vertexDiffuse = GetRenderState(RenderState::ColorVertex) != 0 &&
+                           GetRenderState(RenderState::DiffuseMaterialSource) == mcs::kColor1;
+  Color ambient = GetRenderState(RenderState::Ambient);
+  lighting.globalAmbient =
+      ColorValue{((ambient >> 16) & 0xFF) / 255.0f, ((ambient >> 8) & 0xFF) / 255.0f,
+                 (ambient & 0xFF) / 255.0f, (ambient >> 24) / 255.0f};
+  lighting.material = material_;
+  for (const auto& [index, slot] : lights_) {
+    if (slot.enabled) lighting.lights.push_back(slot.light);
+  }
+  detail::VertexTransformer transformer(transforms_[1], transforms_[2], transforms_[3], lighting);
+  batch_->Draw(vertices, vertexCount, layout, transformer, viewport_, rasterizer);
 }
 
 }  // namespace slk::gfx

@@ -20,6 +20,12 @@
 
 namespace slk::gfx {
 
+namespace detail {
+class VertexBatch;
+struct FvfLayout;
+class Rasterizer;
+}  // namespace detail
+
 enum class TransformState : std::uint32_t { World = 1, View = 2, Projection = 3 };
 
 enum class RenderState : std::uint32_t {
@@ -160,6 +166,8 @@ class Device {
 
   Result Draw(PrimitiveType type, std::uint32_t fvf, std::span<const std::uint8_t> vertices,
               std::uint32_t vertexCount);
+  void DrawTransformed(const std::uint8_t* vertices, std::uint32_t vertexCount,
+                       const detail::FvfLayout& layout, detail::Rasterizer& rasterizer);
   Rect ViewportRect() const;
 
   Desktop* desktop_;
@@ -173,6 +181,8 @@ class Device {
   Material material_;
   bool inScene_ = false;
   std::unique_ptr<TextureCache> textureCache_;
+  // Kept from draw to draw so that drawing allocates nothing once warmed up.
+  std::unique_ptr<detail::VertexBatch> batch_;
 };
 
 using DevicePtr = std::shared_ptr<Device>;

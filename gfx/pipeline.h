@@ -71,6 +71,12 @@ class VertexTransformer {
 // A pre-transformed vertex (x, y in pixels, z the depth, rhw) as it stands.
 RasterVertex PretransformedVertex(const std::uint8_t* vertex, const FvfLayout& layout);
 
+// The clip planes (bits 0 to 6) a vertex lies outside of; 0 when inside all.
+unsigned OutCode(const ClipVertex& v);
+
+// Maps a vertex inside the near plane through the viewport.
+RasterVertex ToScreen(const ClipVertex& c, const Viewport& viewport);
+
 // Clips the triangle to the near and far planes (and a guard band around the
 // viewport), maps what is left through the viewport and rasterises it.
 void ClipAndDraw(const ClipVertex& a, const ClipVertex& b, const ClipVertex& c,
