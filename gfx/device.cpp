@@ -1,7 +1,9 @@
 #include "gfx/device.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <cstring>
 
 #include "gfx/pipeline.h"
 #include "gfx/raster.h"
@@ -30,10 +32,43 @@ std::uint32_t QuantizeDepth(float z, std::uint32_t bytes) {
 }
 
 void FillRect(Surface& s, const Rect& r, std::uint32_t value) {
-  std::uint32_t bpp = s.Format().BytesPerPixel();
-  for (int y = r.top; y < r.bottom; ++y) {
-    std::uint8_t* p = s.Row(y) + static_cast<std::size_t>(r.left) * bpp;
-    for (int x = r.left; x < r.right; ++x, p += bpp) StorePixel(p, bpp, value);
+  if (r.Empty()) return;
+  // One row pixel by pixel, the others copied from it.
+  const std::uint32_t bpp = s.Format().BytesPerPixel();
+  const std::size_t rowBytes = static_cast<std::size_t>(r.Width()) * bpp;
+  std::uint8_t* first = s.Row(r.top) + static_cast<std::size_t>(r.left) * bpp;
+  for (std::size_t x = 0; x < rowBytes; x += bpp) StorePixel(first + x, bpp, value);
+  for (int y = r.top + 1; y < r.bottom; ++y) {
+    std::memcpy(s.Row(y) + static_cast<std::size_t>(r.left) * bpp, first, rowBytes);
+  }
+}
+
+// Unpacking keeps, shifts and repeats bits, and ORs the channels together, so
+// the unpacked value of a pixel is the OR of those of its bytes: a table per
+// byte of the pixel replaces the codec.
+void DecodeTexels(const Surface& texture, detail::TextureImage& image) {
+  const FormatCodec codec(texture.Format());
+  const std::uint32_t bpp = texture.Format().BytesPerPixel();
+  Color* out = image.texels.data();
+  if (bpp == 0 || bpp > 4) {
+    for (int y = 0; y < image.height; ++y) {
+      for (int x = 0; x < image.width; ++x) {
+        *out++ = codec.Unpack(LoadPixel(texture.Row(y) + static_cast<std::size_t>(x) * bpp, bpp));
+      }
+    }
+    return;
+  }
+  std::array<std::array<Color, 256>, 4> tables;
+  for (std::uint32_t b = 0; b < bpp; ++b) {
+    for (std::uint32_t v = 0; v < 256; ++v) tables[b][v] = codec.Unpack(v << (8 * b));
+  }
+  for (int y = 0; y < image.height; ++y) {
+    const std::uint8_t* p = texture.Row(y);
+    for (int x = 0; x < image.width; ++x, p += bpp) {
+      Color c = tables[0][p[0]];
+      for (std::uint32_t b = 1; b < bpp; ++b) c |= tables[b][p[b]];
+      *out++ = c;
+    }
   }
 }
 
@@ -47,18 +82,10 @@ struct Device::TextureCache {
 
   const detail::TextureImage& For(const Surface& texture) {
     if (surface == &texture && version == texture.ContentVersion()) return image;
-    FormatCodec codec(texture.Format());
     image.width = texture.Width();
     image.height = texture.Height();
     image.texels.resize(static_cast<std::size_t>(image.width) * image.height);
-    std::uint32_t bpp = texture.Format().BytesPerPixel();
-    for (int y = 0; y < image.height; ++y) {
-      const std::uint8_t* row = texture.Row(y);
-      for (int x = 0; x < image.width; ++x) {
-        image.texels[static_cast<std::size_t>(y) * image.width + x] =
-            codec.Unpack(LoadPixel(row + static_cast<std::size_t>(x) * bpp, bpp));
-      }
-    }
+    DecodeTexels(texture, image);
     surface = &texture;
     version = texture.ContentVersion();
     return image;
