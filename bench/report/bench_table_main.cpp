@@ -8,6 +8,7 @@
 
 #include <fstream>
 #include <iostream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -40,8 +41,10 @@ int main(int argc, char** argv) {
     } else if (auto eq = arg.find('='); eq != std::string::npos && eq > 0) {
       std::string program = arg.substr(0, eq), path = arg.substr(eq + 1);
       std::ifstream in(path);
-      nlohmann::json output = nlohmann::json::parse(in, nullptr, false);
-      if (!in || output.is_discarded()) {
+      std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+      nlohmann::json output = in.is_open() ? slk::bench::ParseOutput(text)
+                                           : nlohmann::json(nlohmann::json::value_t::discarded);
+      if (output.is_discarded()) {
         rows.push_back(slk::bench::NotMeasured(program, "(all)", "no readable output in " + path));
         continue;
       }

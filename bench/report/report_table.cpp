@@ -178,6 +178,11 @@ const char* VerdictText(Verdict v) {
 
 }  // namespace
 
+json ParseOutput(const std::string& text) {
+  static const std::regex kNotANumber(R"((:\s*)-?(NaN|nan|inf|Infinity)\b)");
+  return json::parse(std::regex_replace(text, kNotANumber, "$1null"), nullptr, false);
+}
+
 std::vector<Row> RowsOf(const std::string& program, const json& output) {
   std::vector<Row> rows;
   if (!output.contains("benchmarks") || !output["benchmarks"].is_array()) return rows;
@@ -226,7 +231,10 @@ std::string FormatTable(const std::vector<Row>& rows, bool markdown) {
     }
     out += markdown ? "|\n" : "\n";
     if (markdown && l == 0) {
-      for (std::size_t c = 0; c < width.size(); ++c) out += "|" + std::string(width[c] + 2, '-');
+      for (std::size_t c = 0; c < width.size(); ++c) {
+        out += '|';
+        out.append(width[c] + 2, '-');
+      }
       out += "|\n";
     }
   }

@@ -24,6 +24,11 @@ struct Row {
   std::string note;  // a second baseline, an error, the clock used
 };
 
+// A program's JSON output, parsed. The framework writes NaN and inf for
+// figures it cannot compute (a coefficient of variation of zeros), which JSON
+// has no words for: they are read as null. Discarded when not JSON.
+nlohmann::json ParseOutput(const std::string& text);
+
 // The rows of one program's output (--benchmark_format=json). With
 // repetitions only the medians are taken; without, every run.
 std::vector<Row> RowsOf(const std::string& program, const nlohmann::json& output);

@@ -63,6 +63,16 @@ TEST(ReportTable, ReadsEachProgramsWayOfStatingItsTarget) {
   EXPECT_EQ(rows[7].verdict, Verdict::NoTarget);
 }
 
+TEST(ReportTable, ReadsTheFrameworksNotANumberAsNoFigure) {
+  json output = ParseOutput(R"({"benchmarks": [{"name": "A_cv", "run_name": "A",
+      "run_type": "aggregate", "aggregate_name": "cv", "x": NaN, "y": -inf, "label": "NaN: ok"}]})");
+  ASSERT_FALSE(output.is_discarded());
+  EXPECT_TRUE(output["benchmarks"][0]["x"].is_null());
+  EXPECT_TRUE(output["benchmarks"][0]["y"].is_null());
+  EXPECT_EQ(output["benchmarks"][0]["label"], "NaN: ok");
+  EXPECT_TRUE(ParseOutput("{").is_discarded());
+}
+
 TEST(ReportTable, FailedRunsAndMissingProgramsAreNotMeasuredAndCounted) {
   json failed = {{"name", "Open"},
                  {"run_type", "iteration"},
