@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QTest>
 #include <chrono>
+#include <set>
 #include <sstream>
 #include <thread>
 
@@ -197,6 +198,40 @@ TEST_F(DisplayBackendTest, DetailScreenOfASaveShownWithTheStandardIcon) {
   EXPECT_GT(CountOf(detail, kCyan, Area{160, 11, 352, 28}), 30);
   QTest::mouseClick(&window.View(), Qt::RightButton, Qt::NoModifier, QPoint(100, 250));
   EXPECT_EQ(shell.State().viewState, ViewState::List);
+}
+
+TEST_F(DisplayBackendTest, LostSurfacesAreRestoredWithTheIcons) {
+  StartWithSamples();
+  // Every picture each pixel of the Left panel takes while its icons
+  // animate: a frame of the icon clock lasts four presents, and no icon on
+  // the card has more than three.
+  std::vector<std::set<std::uint32_t>> seen(std::size_t{kFrameWidth} * kFrameHeight);
+  Area panel{5, 20, 227, 212};
+  for (int n = 0; n < 8; ++n) {
+    Frame frame = NextFrame();
+    for (int y = panel.top; y < panel.bottom; ++y) {
+      for (int x = panel.left; x < panel.right; ++x) {
+        seen[y * kFrameWidth + x].insert(frame[y * kFrameWidth + x]);
+      }
+    }
+  }
+  // Another program takes the display: every surface is lost.
+  shell.PauseRendering();
+  backend.Engine().DirectDraw()->LoseAllSurfaces();
+  shell.ResumeRendering();
+  // The rendering thread stops at its first failed present; the window's
+  // next repaint restores the surfaces, loads the bitmaps and renders the
+  // icons again.
+  Frame after = NextFrame();
+  EXPECT_FALSE(backend.Engine().PrimaryLost());
+  int unseen = 0;
+  for (int y = panel.top; y < panel.bottom; ++y) {
+    for (int x = panel.left; x < panel.right; ++x) {
+      unseen += seen[y * kFrameWidth + x].count(after[y * kFrameWidth + x]) == 0;
+    }
+  }
+  EXPECT_EQ(unseen, 0);
+  EXPECT_GT(CountOf(after, kCyan, FileNameLine(kLeft)), 30);
 }
 
 class NoFontTest : public DisplayBackendTest {
