@@ -248,7 +248,8 @@ std::uint64_t MappedBytes() {
 // Runs the read in a child whose address space may grow by `headroom` only.
 // The child's exit code is the read's result; a signal (an uncaught
 // bad_alloc, a crash) is reported as 99.
-int ReadUnderLimit(const std::string& path, const Case& c, std::uint64_t headroom) {
+[[maybe_unused]] int ReadUnderLimit(const std::string& path, const Case& c,
+                                    std::uint64_t headroom) {
   pid_t pid = ::fork();
   if (pid == 0) {
     rlimit limit{};
