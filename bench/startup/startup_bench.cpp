@@ -103,7 +103,7 @@ Start StartOnce(const std::string& settings) {
   return start;
 }
 
-void StartUpToFirstFrame(benchmark::State& state) {
+void StartUpToFirstFrame(benchmark::State& state, bool memory) {
   std::string settings = SettingsFile();
   Start sum{0, 0, 0, 0, 0, 0};
   for (auto _ : state) {
@@ -121,7 +121,7 @@ void StartUpToFirstFrame(benchmark::State& state) {
     sum.residentKib = std::max(sum.residentKib, start.residentKib);
   }
   const double ms = 1e3 / static_cast<double>(state.iterations());
-  if (state.range(0) == 1) {
+  if (memory) {
     state.counters["rss_mib"] = static_cast<double>(sum.residentKib) / 1024.0;
     state.counters["target_mib"] = 80;
     state.SetLabel("resident at the first frame with both sample cards");
@@ -139,13 +139,13 @@ void StartUpToFirstFrame(benchmark::State& state) {
 }
 
 bool Register() {
-  benchmark::RegisterBenchmark("StartUp/first_frame_both_samples", StartUpToFirstFrame)
-      ->Arg(0)
+  benchmark::RegisterBenchmark("StartUp/first_frame_both_samples",
+                               [](benchmark::State& s) { StartUpToFirstFrame(s, false); })
       ->Iterations(3)
       ->UseManualTime()
       ->Unit(benchmark::kMillisecond);
-  benchmark::RegisterBenchmark("StartUp/resident_memory_at_first_frame", StartUpToFirstFrame)
-      ->Arg(1)
+  benchmark::RegisterBenchmark("StartUp/resident_memory_at_first_frame",
+                               [](benchmark::State& s) { StartUpToFirstFrame(s, true); })
       ->Iterations(1)
       ->UseManualTime()
       ->Unit(benchmark::kMillisecond);
