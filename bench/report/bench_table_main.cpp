@@ -32,12 +32,12 @@ int main(int argc, char** argv) {
     if (arg == "--markdown") {
       markdown = true;
     } else if (arg == "--not-measured" && i + 1 < argc) {
-      std::string spec = argv[++i];
-      auto first = spec.find(':'), second = spec.find(':', first + 1);
+      std::string given = argv[++i];
+      auto first = given.find(':'), second = given.find(':', first + 1);
       if (first == std::string::npos || second == std::string::npos) return Usage();
-      rows.push_back(slk::bench::NotMeasured(spec.substr(0, first),
-                                             spec.substr(first + 1, second - first - 1),
-                                             spec.substr(second + 1)));
+      rows.push_back(slk::bench::NotMeasured(given.substr(0, first),
+                                             given.substr(first + 1, second - first - 1),
+                                             given.substr(second + 1)));
     } else if (auto eq = arg.find('='); eq != std::string::npos && eq > 0) {
       std::string program = arg.substr(0, eq), path = arg.substr(eq + 1);
       std::ifstream in(path);
