@@ -79,24 +79,25 @@ bool CardSession::SaveCard(Slot s, const std::string& path) {
 }
 
 std::optional<std::uint32_t> CardSession::FindRow(Slot s, const std::string& path,
-                                                  std::string_view spec) {
+                                                  std::string_view saveName) {
   const SlotData& slot = ws_.At(s);
-  if (AllDigits(spec)) {
-    auto row = static_cast<std::uint32_t>(std::stoul(std::string(spec)));
+  if (AllDigits(saveName)) {
+    auto row = static_cast<std::uint32_t>(std::stoul(std::string(saveName)));
     if (row < slot.RowCount()) return row;
   }
   std::vector<std::uint32_t> matches;
   for (std::uint32_t row = 0; row < slot.RowCount(); ++row)
-    if (TextOf(slot.AtRow(row).name) == spec) matches.push_back(row);
+    if (TextOf(slot.AtRow(row).name) == saveName) matches.push_back(row);
   sink_.SetContext(path);
   if (matches.size() == 1) return matches.front();
   if (matches.empty()) {
-    std::string what = AllDigits(spec) ? "no row " + std::string(spec) + " (the card lists " +
-                                             std::to_string(slot.RowCount()) + " saves)"
-                                       : "no save named \"" + std::string(spec) + "\"";
+    std::string what = AllDigits(saveName)
+                           ? "no row " + std::string(saveName) + " (the card lists " +
+                                 std::to_string(slot.RowCount()) + " saves)"
+                           : "no save named \"" + std::string(saveName) + "\"";
     sink_.Note(what);
   } else {
-    sink_.Note("the name \"" + std::string(spec) + "\" is ambiguous: rows " + RowList(matches) +
+    sink_.Note("the name \"" + std::string(saveName) + "\" is ambiguous: rows " + RowList(matches) +
                " carry it; name the save by its row");
   }
   return std::nullopt;

@@ -34,7 +34,7 @@ class CardSession {
   // The row a save argument names: a row number as `list` shows it, or else
   // an exact save name. Prints why and returns nothing when no row or more
   // than one save matches.
-  std::optional<std::uint32_t> FindRow(Slot s, const std::string& path, std::string_view spec);
+  std::optional<std::uint32_t> FindRow(Slot s, const std::string& path, std::string_view saveName);
 
  private:
   Settings settings_;

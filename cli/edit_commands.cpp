@@ -94,8 +94,8 @@ int RunDelete(Console& console, const DeleteOptions& options) {
   // Every save is named as the card lists it before anything is deleted, so
   // that row numbers do not shift under the later arguments.
   std::vector<std::uint32_t> rows;
-  for (const std::string& spec : options.saves) {
-    std::optional<std::uint32_t> row = session.FindRow(kLeft, options.card, spec);
+  for (const std::string& saveName : options.saves) {
+    std::optional<std::uint32_t> row = session.FindRow(kLeft, options.card, saveName);
     if (!row) return ExitCode::Refused;
     rows.push_back(*row);
   }
