@@ -1,10 +1,11 @@
 #include "gfx/raster.h"
 
 #include <algorithm>
-#include <bit>
 #include <cmath>
 #include <type_traits>
 #include <utility>
+
+#include "gfx/coverage.h"
 
 namespace slk::gfx::detail {
 
@@ -126,9 +127,11 @@ struct Rasterizer::Setup {
   const SetupVertex* v[3];
   std::int64_t area = 0;
   // Edge i runs from vertex i to vertex i + 1; inside is E >= 0 after the
-  // fill-rule bias. E at pixel centre (px, py) = dyStep * py + dxStep * px + c.
-  std::int64_t dxStep[3], dyStep[3], c[3];
+  // fill-rule bias. E steps by dxStep a pixel right and by dyStep a row down;
+  // e is E at the box's first pixel centre (minX, minY).
+  std::int64_t dxStep[3], dyStep[3], e[3];
   int minX = 0, maxX = 0, minY = 0, maxY = 0;
+  bool small = false;  // within SmallCoverage's extent
   // The plane of each attribute, origin at vertex 0; made only once a pixel
   // is found to be covered.
   std::array<float, kAttributeCount> origin, ddx, ddy;
@@ -186,39 +189,6 @@ Rasterizer::Rasterizer(Surface& color, Surface* depth, const Rect& clip, const R
   rows_ = ChooseRows();
 }
 
-Rasterizer::RowsFn Rasterizer::ChooseRows() const {
-  // Without blending and with the usual LESS compare, the two common target
-  // formats get loops of their own.
-  PixelTarget kind = PixelTarget::General;
-  if (!state_.blend && (!state_.zTest || state_.zFunc == kZFuncLess)) {
-    if (packMask_ != 0) kind = PixelTarget::Masked32;
-    if (color_.Format() == PixelFormat::Rgb565()) kind = PixelTarget::Rgb565;
-  }
-  auto pick = [kind](auto textured, auto zBytes) -> RowsFn {
-    constexpr bool kTextured = decltype(textured)::value;
-    constexpr std::uint32_t kZBytes = decltype(zBytes)::value;
-    switch (kind) {
-      case PixelTarget::Masked32:
-        return &Rasterizer::Rows<kTextured, kZBytes, PixelTarget::Masked32>;
-      case PixelTarget::Rgb565:
-        return &Rasterizer::Rows<kTextured, kZBytes, PixelTarget::Rgb565>;
-      default:
-        return &Rasterizer::Rows<kTextured, kZBytes, PixelTarget::General>;
-    }
-  };
-  auto forDepth = [&](auto textured) -> RowsFn {
-    switch (state_.zTest ? depthBytes_ : 0) {
-      case 2:
-        return pick(textured, std::integral_constant<std::uint32_t, 2>{});
-      case 4:
-        return pick(textured, std::integral_constant<std::uint32_t, 4>{});
-      default:
-        return pick(textured, std::integral_constant<std::uint32_t, 0>{});
-    }
-  };
-  return state_.texture != nullptr ? forDepth(std::true_type{}) : forDepth(std::false_type{});
-}
-
 void Rasterizer::Triangle(const RasterVertex& v0, const RasterVertex& v1, const RasterVertex& v2) {
   Triangle(PrepareVertex(v0), PrepareVertex(v1), PrepareVertex(v2));
 }
@@ -247,18 +217,19 @@ void Rasterizer::Triangle(const SetupVertex& v0, const SetupVertex& v1, const Se
   s.minY = static_cast<int>(std::max<std::int64_t>(CeilPixel(loY), clip_.top));
   s.maxY = static_cast<int>(std::min<std::int64_t>(FloorPixel(hiY), clip_.bottom - 1));
   if (s.minX > s.maxX || s.minY > s.maxY) return;
+  s.small = hiX - loX <= SmallCoverage::kMaxExtent && hiY - loY <= SmallCoverage::kMaxExtent;
 
+  const std::int64_t originX = std::int64_t{s.minX} * kSub, originY = std::int64_t{s.minY} * kSub;
   for (int i = 0; i < 3; ++i) {
     int j = i == 2 ? 0 : i + 1;
     std::int64_t ex = x[j] - x[i], ey = y[j] - y[i];
     // E(P) = ex * (P.y - y_i) - ey * (P.x - x_i), P in 1/256 units.
     s.dxStep[i] = -ey * kSub;
     s.dyStep[i] = ex * kSub;
-    s.c[i] = -ex * y[i] + ey * x[i];
     // Top-left rule: pixels on a left edge (going up) or a top edge (going
     // right) are inside; on any other edge they are outside.
-    bool topLeft = ey < 0 || (ey == 0 && ex > 0);
-    if (!topLeft) s.c[i] -= 1;
+    const bool topLeft = ey < 0 || (ey == 0 && ex > 0);
+    s.e[i] = ex * (originY - y[i]) - ey * (originX - x[i]) - (topLeft ? 0 : 1);
   }
   (this->*rows_)(s);
 }
@@ -397,66 +368,73 @@ void Rasterizer::SpanWriter<Textured, ZBytes, Kind>::Pixel(std::uint8_t* cp, std
   }
 }
 
-// The covered pixels of a row: one run, as each edge covers a half-line.
-// Edge values are those at the row's first pixel of the bounding box.
-struct RowRun {
-  std::int64_t dx0, dx1, dx2;
-  int width;  // of the bounding box
-
-  // Skips to the run, then walks it.
-  bool Walk(std::int64_t e0, std::int64_t e1, std::int64_t e2, int& first, int& last) const {
-    int x = 0;
-    while (x < width && (e0 | e1 | e2) < 0) {
-      e0 += dx0, e1 += dx1, e2 += dx2;
-      ++x;
-    }
-    first = x;
-    while (x < width && (e0 | e1 | e2) >= 0) {
-      e0 += dx0, e1 += dx1, e2 += dx2;
-      ++x;
-    }
-    last = x - 1;
-    return x != first;
-  }
-  // For a narrow box: every pixel's coverage as one bit, then the run's ends
-  // from the lowest and highest bits. No branch depends on where the run is,
-  // which matters for the many small triangles of an icon.
-  static constexpr int kMaskWidth = 32;
-  bool Mask(std::int64_t e0, std::int64_t e1, std::int64_t e2, int& first, int& last) const {
-    std::uint32_t covered = 0;
-    for (int x = 0; x < width; ++x) {
-      covered |= static_cast<std::uint32_t>(((e0 | e1 | e2) >> 63) + 1) << x;
-      e0 += dx0, e1 += dx1, e2 += dx2;
-    }
-    first = std::countr_zero(covered);
-    last = 31 - std::countl_zero(covered);
-    return covered != 0;
-  }
-};
-
 template <bool Textured, std::uint32_t ZBytes, PixelTarget Kind>
 void Rasterizer::Rows(Setup& s) const {
   SpanWriter<Textured, ZBytes, Kind> writer(*this);
-  const RowRun run{s.dxStep[0], s.dxStep[1], s.dxStep[2], s.maxX - s.minX + 1};
-  const bool narrow = run.width <= RowRun::kMaskWidth;
   bool planes = false;
-  // Edge values at the first pixel centre of each row, stepped row by row.
-  std::int64_t e0 = s.dyStep[0] * s.minY + s.dxStep[0] * s.minX + s.c[0];
-  std::int64_t e1 = s.dyStep[1] * s.minY + s.dxStep[1] * s.minX + s.c[1];
-  std::int64_t e2 = s.dyStep[2] * s.minY + s.dxStep[2] * s.minX + s.c[2];
-  const std::int64_t dy0 = s.dyStep[0], dy1 = s.dyStep[1], dy2 = s.dyStep[2];
-  for (int py = s.minY; py <= s.maxY; ++py, e0 += dy0, e1 += dy1, e2 += dy2) {
-    int first = 0, last = 0;
-    if (!(narrow ? run.Mask(e0, e1, e2, first, last) : run.Walk(e0, e1, e2, first, last))) {
-      continue;
-    }
+  // The span of the row, from the first pixel of the box; inlined for the
+  // same reason as SpanWriter::Span.
+  auto span = [&](int py, int first, int last) __attribute__((always_inline)) {
     if (!planes) {
       s.Planes();
       writer.Steps(s);
       planes = true;
     }
     writer.Span(s, py, s.minX + first, s.minX + last);
+  };
+  std::int64_t e[3] = {s.e[0], s.e[1], s.e[2]};
+  const int width = s.maxX - s.minX + 1;
+  int first = 0, last = 0;
+  if (s.small && width <= SmallCoverage::kWidth) {
+    SmallCoverage coverage(e, s.dxStep, s.dyStep, width);
+    for (int py = s.minY; py <= s.maxY; ++py) {
+      if (RowRun::Ends(coverage.Next(), first, last)) span(py, first, last);
+    }
+    return;
   }
+  const RowRun run{s.dxStep[0], s.dxStep[1], s.dxStep[2], width};
+  const bool narrow = width <= RowRun::kMaskWidth;
+  for (int py = s.minY; py <= s.maxY; ++py) {
+    if (narrow ? run.Mask(e[0], e[1], e[2], first, last)
+               : run.Walk(e[0], e[1], e[2], first, last)) {
+      span(py, first, last);
+    }
+    for (int i = 0; i < 3; ++i) e[i] += s.dyStep[i];
+  }
+}
+
+// After the definition of Rows, so that every compiler instantiates it here.
+Rasterizer::RowsFn Rasterizer::ChooseRows() const {
+  // Without blending and with the usual LESS compare, the two common target
+  // formats get loops of their own.
+  PixelTarget kind = PixelTarget::General;
+  if (!state_.blend && (!state_.zTest || state_.zFunc == kZFuncLess)) {
+    if (packMask_ != 0) kind = PixelTarget::Masked32;
+    if (color_.Format() == PixelFormat::Rgb565()) kind = PixelTarget::Rgb565;
+  }
+  auto pick = [kind](auto textured, auto zBytes) -> RowsFn {
+    constexpr bool kTextured = decltype(textured)::value;
+    constexpr std::uint32_t kZBytes = decltype(zBytes)::value;
+    switch (kind) {
+      case PixelTarget::Masked32:
+        return &Rasterizer::Rows<kTextured, kZBytes, PixelTarget::Masked32>;
+      case PixelTarget::Rgb565:
+        return &Rasterizer::Rows<kTextured, kZBytes, PixelTarget::Rgb565>;
+      default:
+        return &Rasterizer::Rows<kTextured, kZBytes, PixelTarget::General>;
+    }
+  };
+  auto forDepth = [&](auto textured) -> RowsFn {
+    switch (state_.zTest ? depthBytes_ : 0) {
+      case 2:
+        return pick(textured, std::integral_constant<std::uint32_t, 2>{});
+      case 4:
+        return pick(textured, std::integral_constant<std::uint32_t, 4>{});
+      default:
+        return pick(textured, std::integral_constant<std::uint32_t, 0>{});
+    }
+  };
+  return state_.texture != nullptr ? forDepth(std::true_type{}) : forDepth(std::false_type{});
 }
 
 }  // namespace slk::gfx::detail
