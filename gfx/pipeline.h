@@ -56,7 +56,12 @@ class VertexTransformer {
     Vector3 position;   // camera space
     Vector3 direction;  // camera space, towards the light, unit length
     ColorValue ambient, diffuse;
+    ColorValue materialAmbient;  // material ambient x light ambient
     float range, a0, a1, a2;
+    // With no distance terms the attenuation is the same at every finite
+    // distance: worked out once.
+    bool constantAttenuation;
+    float attenuation;
   };
 
   ColorValue Shade(const Vector3& position, const Vector3& normal, const ColorValue& diffuse) const;
