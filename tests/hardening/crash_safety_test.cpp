@@ -19,6 +19,7 @@
 
 #include "card/card_image.h"
 #include "platform/file.h"
+#include "sanitizers.h"
 #include "slot_builder.h"
 #include "support/recording_sink.h"
 #include "support/temp_dir.h"
@@ -30,8 +31,9 @@ using Clock = std::chrono::steady_clock;
 using testing::Buffer;
 
 // Large enough that a save takes a while (many writes, an fsync of tens of
-// megabytes), small enough for 100 trials in well under a minute.
-constexpr std::size_t kBigFileBytes = 8 << 20;
+// megabytes), small enough for 100 trials in well under a minute; half that
+// under the sanitizers, which slow every copy and fork.
+constexpr std::size_t kBigFileBytes = SLK_SANITIZED ? 4 << 20 : 8 << 20;
 constexpr int kBigFiles = 4;
 constexpr int kTrials = 100;
 

@@ -24,18 +24,10 @@
 #include "card/save_data_image.h"
 #include "platform/dib.h"
 #include "platform/ini_file.h"
+#include "sanitizers.h"
 #include "slot_builder.h"
 #include "support/recording_sink.h"
 #include "support/temp_dir.h"
-
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-#define SLK_SANITIZED_ADDRESS_SPACE 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer) || \
-    __has_feature(memory_sanitizer)
-#define SLK_SANITIZED_ADDRESS_SPACE 1
-#endif
-#endif
 
 namespace slk {
 namespace {
@@ -263,7 +255,7 @@ std::uint64_t MappedBytes() {
 }
 
 TEST(ResourceLimits, ReadersWorkInACappedAddressSpace) {
-#ifdef SLK_SANITIZED_ADDRESS_SPACE
+#if SLK_SANITIZED
   GTEST_SKIP() << "sanitizers reserve terabytes of address space; the counting test covers this";
 #else
   testing::TempDir dir;
