@@ -37,5 +37,6 @@ bool WriteCardSeeds(const SeedFolders& folders);
 bool WriteSaveImageSeeds(const SeedFolders& folders);
 bool WriteIniSeeds(const SeedFolders& folders);
 bool WriteBmpSeeds(const SeedFolders& folders);
+bool WriteIconSeeds(const SeedFolders& folders);
 
 }  // namespace slk::tools
