@@ -30,13 +30,6 @@ void CheckRunLengthDecoder(std::span<const std::uint8_t> input) {
 
 }  // namespace
 
-// The display and the font are made before fuzzing starts, so that what they
-// keep for good is never taken for a leak of the first input.
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  slk::fuzz::IconStage::Get();
-  return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace slk::fuzz;
   namespace m = slk::iconmodel;
