@@ -3,6 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+#include <utility>
+#include <vector>
+
 #include "gfx/device.h"
 #include "gfx/direct3d.h"
 #include "vertices.h"
@@ -142,8 +147,250 @@ TEST(Lighting, TrianglesAreClippedAtTheNearPlane) {
   EXPECT_LT(lit, 64);
 }
 
+TEST(Lighting, AttenuationWithoutDistanceTerms) {
+  LitScene s;
+  // Constant attenuation 2 halves the light at distance 5 as 1 + 0.04 x 25
+  // does, and at distance 4.5 as well (the icons' lights have only this term).
+  auto place = [&s](float a0, float a1, float lightZ) {
+    s.light.attenuation0 = a0, s.light.attenuation1 = a1, s.light.attenuation2 = 0;
+    s.light.position.z = lightZ;
+    s.device->SetLight(0, s.light);
+  };
+  place(2, 0, 0);
+  EXPECT_EQ(s.Draw(kLitFormat, 5, {0, 0, -1}), 0x91402Bu);
+  place(2, 0, 0.5f);
+  EXPECT_EQ(s.Draw(kLitFormat, 5, {0, 0, -1}), 0x91402Bu);
+  // A linear term alone still depends on the distance: 1 / (1 + 0.2 x 5).
+  place(1, 0.2f, 0);
+  EXPECT_EQ(s.Draw(kLitFormat, 5, {0, 0, -1}), 0x91402Bu);
+  place(1, 0.2f, 0.5f);
+  EXPECT_NE(s.Draw(kLitFormat, 5, {0, 0, -1}), 0x91402Bu);
+}
+
 TEST(Lighting, RangeMaxIsTheRootOfTheLargestFloat) {
   EXPECT_FLOAT_EQ(kLightRangeMax, 1.8446744e19f);
+}
+
+// ---------------------------------------------------------------------------
+// A draw transforms, lights and clip-tests each distinct vertex once (found by
+// its bytes) and reuses it for every triangle that repeats it; the picture
+// must be the one the same triangles give drawn one call each.
+
+struct MeshVertex {
+  Vector3 p, n;
+  float u = 0, v = 0;
+  std::uint32_t color = 0xFFFFFFFF;
+};
+
+// A latitude-longitude sphere as a triangle list, every corner repeated for
+// each triangle that has it; the seam's corners repeat the first column's
+// position and normal with u = 1.
+void AddSphere(std::vector<MeshVertex>& out, Vector3 centre, float radius) {
+  constexpr int kRings = 8, kSegments = 12;
+  auto corner = [&](int ring, int segment) {
+    const float theta = 3.14159265f * static_cast<float>(ring) / kRings;
+    const float phi = 6.28318531f * static_cast<float>(segment % kSegments) / kSegments;
+    const Vector3 n{std::sin(theta) * std::cos(phi), std::cos(theta),
+                    std::sin(theta) * std::sin(phi)};
+    MeshVertex m;
+    m.p = {centre.x + radius * n.x, centre.y + radius * n.y, centre.z + radius * n.z};
+    m.n = n;
+    m.u = static_cast<float>(segment) / kSegments;
+    m.v = static_cast<float>(ring) / kRings;
+    m.color = 0xFF000000u | static_cast<std::uint32_t>(ring * 30) << 16 | 0x8040u;
+    return m;
+  };
+  for (int ring = 0; ring < kRings; ++ring) {
+    for (int s = 0; s < kSegments; ++s) {
+      for (auto [r, c] : {std::pair{ring, s},
+                          {ring + 1, s},
+                          {ring + 1, s + 1},
+                          {ring, s},
+                          {ring + 1, s + 1},
+                          {ring, s + 1}}) {
+        out.push_back(corner(r, c));
+      }
+    }
+  }
+}
+
+// A grid of quads over the plane y = -1.5, reaching behind the eye, beyond
+// the far plane and far past the guard band at the sides: most of its
+// triangles are clipped, and share corners with triangles that are not.
+void AddGround(std::vector<MeshVertex>& out) {
+  auto corner = [](int i, int k) {
+    MeshVertex m;
+    m.p = {-60.0f + 20.0f * static_cast<float>(i), -1.5f, -4.0f + 4.25f * static_cast<float>(k)};
+    m.n = {0, 1, 0};
+    m.u = m.p.x / 8, m.v = m.p.z / 8;
+    m.color =
+        0xFF000000u | static_cast<std::uint32_t>(i * 40) << 8 | static_cast<std::uint32_t>(k * 40);
+    return m;
+  };
+  for (int k = 0; k < 6; ++k) {
+    for (int i = 0; i < 6; ++i) {
+      for (auto [a, b] :
+           {std::pair{i, k}, {i + 1, k}, {i + 1, k + 1}, {i, k}, {i + 1, k + 1}, {i, k + 1}}) {
+        out.push_back(corner(a, b));
+      }
+    }
+  }
+}
+
+// Two rows of quads facing the eye whose middle column is a seam: the
+// corners on it have the same position, normal and u on both sides and
+// differ in their last field only (v, or the colour when there is no
+// texture). `merged` gives the right side the left side's values there, as a
+// batch that overlooked the last bytes would.
+void AddSeamedFlag(std::vector<MeshVertex>& out, bool textured, bool merged) {
+  auto corner = [textured, merged](int i, int k, bool right) {
+    MeshVertex m;
+    m.p = {-2.5f + 0.625f * static_cast<float>(i), 0.4f + 0.5f * static_cast<float>(k), 3.0f};
+    m.n = {0, 0, -1};
+    const bool second = right && !merged && i == 2;
+    m.u = static_cast<float>(i) / 4;
+    m.v = static_cast<float>(k) / 2 + (second && textured ? 0.5f : 0.0f);
+    m.color = second && !textured ? 0xFF20E040 : 0xFFE02040;
+    return m;
+  };
+  for (int k = 0; k < 2; ++k) {
+    for (int i = 0; i < 4; ++i) {
+      for (auto [a, b] :
+           {std::pair{i, k}, {i + 1, k}, {i + 1, k + 1}, {i, k}, {i + 1, k + 1}, {i, k + 1}}) {
+        out.push_back(corner(a, b, i >= 2));
+      }
+    }
+  }
+}
+
+// The icons' lighting (point lights at the eye and behind, constant
+// attenuation, no range) and a third point light with distance attenuation
+// and a range that leaves part of the scene out.
+struct SharedVertexScene {
+  SharedVertexScene() : desktop(DesktopOptions{.width = 64, .height = 64}), d3d(desktop) {
+    target = std::make_shared<Surface>(64, 64, PixelFormat::Xrgb8888(), caps::k3DDevice);
+    z = std::make_shared<Surface>(64, 64, PixelFormat::Z16(), caps::kZBuffer);
+    target->AddAttachedSurface(z);
+    d3d.CreateDevice(DeviceType::Rgb, target, device);
+    device->SetRenderState(RenderState::CullMode, cull::kNone);
+    device->SetRenderState(RenderState::ZFunc, cmp::kLess);
+    device->Clear({}, clear::kTarget | clear::kZBuffer, 0, 1, 0);
+    Matrix projection;  // near 1, far 20
+    projection.m[0][0] = projection.m[1][1] = 1;
+    projection.m[2][2] = 20.0f / 19;
+    projection.m[2][3] = 1;
+    projection.m[3][2] = -20.0f / 19;
+    device->SetTransform(TransformState::Projection, projection);
+    Material m;
+    m.diffuse = {0.7f, 0.5f, 0.9f, 1};
+    m.ambient = {0.2f, 0.3f, 0.2f, 0};
+    m.emissive = {0.05f, 0, 0.1f, 0};
+    device->SetMaterial(m);
+    Light light;
+    light.type = LightType::Point;
+    light.diffuse = light.ambient = {1.2f, 1.2f, 1.2f, 0};
+    light.range = kLightRangeMax;
+    light.attenuation0 = 3.4f;
+    device->SetLight(0, light);
+    light.position.z = 10;
+    device->SetLight(1, light);
+    light.diffuse = {0.9f, 0.7f, 0.3f, 0};
+    light.ambient = {0.1f, 0.1f, 0.1f, 0};
+    light.position = {3, 4, 2};
+    light.range = 9;
+    light.attenuation0 = 1, light.attenuation1 = 0.2f, light.attenuation2 = 0.05f;
+    device->SetLight(2, light);
+    for (std::uint32_t i = 0; i < 3; ++i) device->LightEnable(i, true);
+    texture = std::make_shared<Surface>(8, 8, PixelFormat::Argb8888(), caps::kTexture);
+    for (std::uint32_t y = 0; y < 8; ++y) {
+      for (std::uint32_t x = 0; x < 8; ++x) {
+        texture->SetPixel(
+            int(x), int(y),
+            0xFF000000u | (x * 32 + 31) << 16 | (y * 32 + 31) << 8 | ((x ^ y) * 32 + 31));
+      }
+    }
+  }
+
+  // Draws vertices [first, first + count) of `list` in one call.
+  void Draw(std::uint32_t format, const std::vector<MeshVertex>& list, std::size_t first,
+            std::size_t count) {
+    device->SetTexture(0, (format & fvf::kTex1) != 0 ? texture : SurfacePtr());
+    Vertices v;
+    for (std::size_t i = first; i < first + count; ++i) {
+      const MeshVertex& m = list[i];
+      v.F({m.p.x, m.p.y, m.p.z, m.n.x, m.n.y, m.n.z});
+      if ((format & fvf::kDiffuse) != 0) v.U(m.color);
+      if ((format & fvf::kTex1) != 0) v.F({m.u, m.v});
+    }
+    device->BeginScene();
+    EXPECT_EQ(device->DrawPrimitive(PrimitiveType::TriangleList, format, v.Bytes(),
+                                    static_cast<std::uint32_t>(count), 0),
+              Result::Ok);
+    device->EndScene();
+  }
+  void DrawOneByOne(std::uint32_t format, const std::vector<MeshVertex>& list) {
+    for (std::size_t i = 0; i + 3 <= list.size(); i += 3) Draw(format, list, i, 3);
+  }
+  // The target's pixels, then the Z-buffer's.
+  std::vector<std::uint32_t> Picture() {
+    std::vector<std::uint32_t> out;
+    for (const SurfacePtr& s : {target, z}) {
+      for (int y = 0; y < 64; ++y) {
+        for (int x = 0; x < 64; ++x) out.push_back(s->PixelAt(x, y));
+      }
+    }
+    device->Clear({}, clear::kTarget | clear::kZBuffer, 0, 1, 0);
+    return out;
+  }
+
+  Desktop desktop;
+  Direct3D d3d;
+  SurfacePtr target, z, texture;
+  DevicePtr device;
+};
+
+std::vector<MeshVertex> SharedVertexMesh(std::uint32_t format, bool mergedSeam) {
+  std::vector<MeshVertex> list;
+  AddSphere(list, {0.2f, 0.3f, 5}, 2);
+  AddSphere(list, {-1.2f, 1, 1.3f}, 0.8f);  // through the near plane
+  AddSphere(list, {0, 0, 30}, 2);           // beyond the far plane
+  AddGround(list);
+  AddSeamedFlag(list, (format & fvf::kTex1) != 0, mergedSeam);
+  return list;
+}
+
+// Pixels left black from row `top` down.
+std::size_t Holes(const std::vector<std::uint32_t>& picture, int top) {
+  return static_cast<std::size_t>(
+      std::count(picture.begin() + top * 64, picture.begin() + 64 * 64, 0u));
+}
+
+// Position, normal and texture co-ordinates (32 bytes, as the icons' meshes),
+// with a colour too (36), and with a colour and no texture (28, compared as
+// three words and a tail). The second device has drawn before in every size,
+// so its kept buffers must not leak from one draw into the next.
+TEST(SharedVertices, OneDrawGivesThePictureOfOneDrawPerTriangle) {
+  SharedVertexScene warm;
+  for (std::uint32_t format : {fvf::kXyz | fvf::kNormal | fvf::kTex1,
+                               fvf::kXyz | fvf::kNormal | fvf::kDiffuse | fvf::kTex1,
+                               fvf::kXyz | fvf::kNormal | fvf::kDiffuse}) {
+    const std::vector<MeshVertex> list = SharedVertexMesh(format, false);
+    SharedVertexScene fresh;
+    fresh.Draw(format, list, 0, list.size());
+    const std::vector<std::uint32_t> whole = fresh.Picture();
+    // The ground below the horizon is drawn by clipped triangles only (near
+    // the eye every one of them crosses the near plane or the guard band).
+    EXPECT_EQ(Holes(whole, 36), 0u) << format;
+
+    warm.DrawOneByOne(format, list);
+    EXPECT_TRUE(warm.Picture() == whole) << "one by one after other draws, format " << format;
+    warm.Draw(format, list, 0, list.size());
+    EXPECT_TRUE(warm.Picture() == whole) << "whole after small draws, format " << format;
+
+    // The seam's two sets of corners do show: merging them would be seen.
+    fresh.Draw(format, SharedVertexMesh(format, true), 0, list.size());
+    EXPECT_FALSE(fresh.Picture() == whole) << format;
+  }
 }
 
 }  // namespace
