@@ -30,7 +30,7 @@ asan_suite() {
   cmake --build "$root/asan" -j "$jobs"
   ASAN_OPTIONS=${ASAN_OPTIONS:-detect_stack_use_after_return=1:strict_string_checks=1} \
   UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1} \
-    ctest --test-dir "$root/asan" --output-on-failure -j "$jobs" -LE no-asan
+    ctest --test-dir "$root/asan" --output-on-failure -j "$jobs" -LE no-asan --timeout 600
 }
 
 # The test programs that hold threading tests, as the ASan build lists them,
@@ -55,7 +55,7 @@ tsan_threading() {
     cmake --build "$root/tsan" -j "$jobs"
   fi
   TSAN_OPTIONS=${TSAN_OPTIONS:-halt_on_error=1:second_deadlock_stack=1} \
-    ctest --test-dir "$root/tsan" --output-on-failure -j "$jobs" -R "$threading" \
+    ctest --test-dir "$root/tsan" --output-on-failure -j "$jobs" -R "$threading" --timeout 600 \
     --no-tests=error
 }
 
