@@ -16,16 +16,11 @@
 
 namespace {
 
-using slk::IconImage;
-constexpr slk::ConsoleColour kUntouched = 0xBEEF;
-
 void CheckRunLengthDecoder(std::span<const std::uint8_t> input) {
-  auto image = std::make_unique<IconImage>();
-  image->fill(kUntouched);
+  auto image = slk::fuzz::UntouchedImage();
   std::size_t written = slk::DecodeRunLengthTexture(input, *image);
   FUZZ_CHECK(written <= slk::kIconImageTexels);
-  FUZZ_CHECK(std::all_of(image->begin() + static_cast<std::ptrdiff_t>(written), image->end(),
-                         [](slk::ConsoleColour c) { return c == kUntouched; }));
+  FUZZ_CHECK(slk::fuzz::UntouchedFrom(*image, written));
 }
 
 }  // namespace
@@ -36,7 +31,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::span<const std::uint8_t> input(data, size);
   CheckRunLengthDecoder(input);
 
-  auto parsedImage = std::make_unique<IconImage>();
+  auto parsedImage = std::make_unique<slk::IconImage>();
   auto model = slk::ParseIconModel(input, *parsedImage);
   if (model) {
     FUZZ_CHECK(model->shapeCount >= 1 && model->shapeCount <= m::kMaxShapes);

@@ -18,18 +18,15 @@
 namespace {
 
 using slk::IconImage;
-constexpr slk::ConsoleColour kUntouched = 0xBEEF;
 
 void CheckDecoderAlone(std::span<const std::uint8_t> input) {
-  auto image = std::make_unique<IconImage>();
-  image->fill(kUntouched);
+  auto image = slk::fuzz::UntouchedImage();
   auto frames = slk::DecodePS1Image(input, *image);
   if (input.size() <= slk::ps1icon::kFlagOffset) {
     FUZZ_CHECK(!frames);
   }
   if (!frames) {
-    FUZZ_CHECK(std::all_of(image->begin(), image->end(),
-                           [](slk::ConsoleColour c) { return c == kUntouched; }));
+    FUZZ_CHECK(slk::fuzz::UntouchedFrom(*image, 0));
     if (input.size() > slk::ps1icon::kFlagOffset) {
       std::uint32_t wanted = slk::PS1FrameCount(input[slk::ps1icon::kFlagOffset]);
       FUZZ_CHECK(input.size() < slk::ps1icon::kBitmapOffset + wanted * slk::ps1icon::kBitmapSize);

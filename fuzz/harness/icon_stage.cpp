@@ -109,6 +109,17 @@ void CheckBuiltIcon(IconStage& stage, bool built, std::uint32_t meshStride) {
   }
 }
 
+std::unique_ptr<IconImage> UntouchedImage() {
+  auto image = std::make_unique<IconImage>();
+  image->fill(kUntouched);
+  return image;
+}
+
+bool UntouchedFrom(const IconImage& image, std::size_t first) {
+  return std::all_of(image.begin() + static_cast<std::ptrdiff_t>(std::min(first, image.size())),
+                     image.end(), [](ConsoleColour c) { return c == kUntouched; });
+}
+
 void CheckListPrerender(IconStage& stage, std::uint32_t frames) {
   stage.Pipeline().PrerenderSlotIcons(kLeft, 0);
   const std::uint32_t shown = stage.Ws().CellFrameCount()[kLeft][0];

@@ -15,6 +15,7 @@
 #include "display/shell_state.h"
 #include "display/text_drawing.h"
 #include "gfx/desktop.h"
+#include "icons/icon_image.h"
 #include "icons/icon_pipeline.h"
 #include "platform/text.h"
 #include "slot_checks.h"
@@ -63,6 +64,12 @@ class IconStage {
 // the icon's vertices and every co-ordinate of them is finite. Nothing built
 // means no mesh and all counts 0.
 void CheckBuiltIcon(IconStage& stage, bool built, std::uint32_t meshStride);
+
+// A picture whose every texel holds kUntouched, to see what a decoder wrote.
+inline constexpr ConsoleColour kUntouched = 0xBEEF;
+std::unique_ptr<IconImage> UntouchedImage();
+// True when the texels from `first` on all still hold kUntouched.
+bool UntouchedFrom(const IconImage& image, std::size_t first);
 
 // Pre-renders the left slot's list and checks the frame count of its first
 // cell: 1 to 8, and the icon's own frame count (at most 8) when `frames` is
