@@ -11,6 +11,9 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <utility>
+
+#include "platform/file.h"
 
 namespace slk::bench {
 namespace {
@@ -80,6 +83,21 @@ double Seconds(Clock clock) {
   return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
 }
 
+// One iteration: `steps` in turn, the first one's time as the iteration's.
+// False, with the benchmark failed, when a step failed or said anything.
+bool TimeIteration(benchmark::State& state, PairedTimes& times, const RecordingSink& sink,
+                   const char* failure, const std::vector<std::function<bool()>>& steps) {
+  bool ok = true;
+  std::vector<double> seconds = TimeInTurn(times.Timing(), times.Turn(), steps, ok);
+  if (!ok || !sink.messages.empty()) {
+    state.SkipWithError(failure);
+    return false;
+  }
+  state.SetIterationTime(seconds[0]);
+  times.Add(seconds);
+  return true;
+}
+
 }  // namespace
 
 ScratchFolder::ScratchFolder() {
@@ -108,6 +126,15 @@ std::string MadeFile(const std::string& name, const std::function<bool(const std
   if (!folder.Ok() || !make(path)) path.clear();
   made[name] = path;
   return path;
+}
+
+std::string ScratchFile(const std::string& name) {
+  return MadeFile(name, [](const std::string&) { return true; });
+}
+
+bool BenchWorkspace::Load(std::uint32_t (*read)(Workspace&, Slot, const std::string&),
+                          const std::string& path) {
+  return !path.empty() && ws.CreateSlotStore(kLeft, 0) && read(ws, kLeft, path);
 }
 
 std::uint64_t CopyFileInto(const std::string& path, int out) {
@@ -196,6 +223,44 @@ void PairedTimes::Report(benchmark::State& state, double targetRatio) const {
     state.counters["x_baseline2"] = ours_ / baseline2_;
   }
   state.SetLabel(clock_ == Clock::Cpu ? "cpu time" : "wall time");
+}
+
+PairedTimes TimeIntoNewSlot(benchmark::State& state, BenchWorkspace& w, Slot slot,
+                            const char* failure, const std::function<bool()>& op,
+                            const std::function<bool(int)>& copy) {
+  PairedTimes times(Clock::Cpu);
+  for (auto _ : state) {
+    w.ws.CloseSlot(slot);
+    platform::File file = platform::CreateSlotTempFile();
+    if (!w.ws.CreateSlotStore(slot, 0) || !file.IsOpen()) {
+      state.SkipWithError("no temporary file");
+      break;
+    }
+    if (!TimeIteration(state, times, w.sink, failure,
+                       {op, [&] { return copy(file.Descriptor()); }}))
+      break;
+  }
+  return times;
+}
+
+PairedTimes TimeRewriting(benchmark::State& state, const RecordingSink& sink,
+                          const std::string& path, const char* failure,
+                          const std::function<bool()>& write) {
+  const std::string durable = path + ".durable", plain = path + ".plain";
+  PairedTimes times(Clock::Wall);
+  for (auto _ : state) {
+    if (!TimeIteration(state, times, sink, failure,
+                       {write, [&] { return ReplaceFileWithCopy(path, durable, true); },
+                        [&] { return ReplaceFileWithCopy(path, plain, false); }}))
+      break;
+  }
+  return times;
+}
+
+benchmark::internal::Benchmark* RegisterManualTime(const std::string& name,
+                                                   std::function<void(benchmark::State&)> run,
+                                                   benchmark::TimeUnit unit) {
+  return benchmark::RegisterBenchmark(name.c_str(), std::move(run))->UseManualTime()->Unit(unit);
 }
 
 }  // namespace slk::bench

@@ -20,6 +20,8 @@
 #include <vector>
 
 #include "card/messages.h"
+#include "card/settings.h"
+#include "card/workspace.h"
 
 namespace slk::bench {
 
@@ -43,6 +45,8 @@ class ScratchFolder {
 // A file made once per run, on first use, in a scratch folder removed at
 // exit; `make` writes it to the path it is given. Empty when that failed.
 std::string MadeFile(const std::string& name, const std::function<bool(const std::string&)>& make);
+// A path in that folder for the benchmark itself to write, once per run.
+std::string ScratchFile(const std::string& name);
 
 // Answers every question with yes and keeps every message: an operation that
 // said anything has failed, and the benchmark says so instead of a time.
@@ -57,6 +61,17 @@ class RecordingSink : public MessageSink {
 
   std::vector<int> messages;
   std::vector<int> questions;
+};
+
+// A workspace of its own that records what the operations say.
+struct BenchWorkspace {
+  // `read` (OpenCardImage, AddSaveImage) of the file at `path` into a new
+  // Left slot; false when there is no file or it did not read.
+  bool Load(std::uint32_t (*read)(Workspace&, Slot, const std::string&), const std::string& path);
+
+  RecordingSink sink;
+  Settings settings;
+  Workspace ws{sink, settings};
 };
 
 // The baselines, with a 128 KiB buffer (what cp and cat use) and nothing
@@ -101,5 +116,27 @@ class PairedTimes {
   double ours_ = 0, baseline_ = 0, baseline2_ = 0;
   long count_ = 0;
 };
+
+// Times `op`, which reads into a new slot `slot`, against `copy`, which copies
+// the same bytes to the descriptor of a new temporary file: the slot's store
+// and the file are made afresh, untimed, before each iteration. CPU time. The
+// benchmark fails with `failure` when either fails or `op` said anything.
+PairedTimes TimeIntoNewSlot(benchmark::State& state, BenchWorkspace& w, Slot slot,
+                            const char* failure, const std::function<bool()>& op,
+                            const std::function<bool(int)>& copy);
+
+// Times `write`, which writes the file at `path` over again, against writing
+// its bytes as a new file beside it as the program's atomic save does, with
+// fsync (the target) and without (to show what the disk's flush costs). Wall
+// time. The benchmark fails with `failure` when one fails or `write` said
+// anything.
+PairedTimes TimeRewriting(benchmark::State& state, const RecordingSink& sink,
+                          const std::string& path, const char* failure,
+                          const std::function<bool()>& write);
+
+// Registers `run` as a benchmark that gives each iteration's time itself.
+benchmark::internal::Benchmark* RegisterManualTime(const std::string& name,
+                                                   std::function<void(benchmark::State&)> run,
+                                                   benchmark::TimeUnit unit);
 
 }  // namespace slk::bench

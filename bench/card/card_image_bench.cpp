@@ -14,7 +14,6 @@
 #include "card/workspace.h"
 #include "card_bench_support.h"
 #include "card_files.h"
-#include "platform/file.h"
 
 namespace slk::bench {
 namespace {
@@ -33,77 +32,33 @@ std::string ExpandedCard(std::uint32_t saves) {
 std::string Ps1Card(const std::string& ext) {
   std::string mcr = MadeFile("full.mcr", WriteFullPs1Card);
   return MadeFile("full-card." + ext, [&](const std::string& path) {
-    RecordingSink sink;
-    Settings settings;
-    Workspace ws(sink, settings);
-    return !mcr.empty() && ws.CreateSlotStore(kLeft, 0) && OpenCardImage(ws, kLeft, mcr) &&
-           SaveCardImage(ws, kLeft, path);
+    BenchWorkspace w;
+    return w.Load(OpenCardImage, mcr) && SaveCardImage(w.ws, kLeft, path);
   });
 }
 
 void OpenCard(benchmark::State& state, const std::string& path) {
   if (path.empty()) return state.SkipWithError("could not make the card file");
-  RecordingSink sink;
-  Settings settings;
-  Workspace ws(sink, settings);
-  PairedTimes times(Clock::Cpu);
-  for (auto _ : state) {
-    // A fresh slot and a fresh temporary file for the baseline, untimed.
-    ws.CloseSlot(kLeft);
-    platform::File copy = platform::CreateSlotTempFile();
-    if (!ws.CreateSlotStore(kLeft, 0) || !copy.IsOpen()) {
-      state.SkipWithError("no temporary file");
-      break;
-    }
-    bool ok = true;
-    std::vector<double> seconds =
-        TimeInTurn(times.Timing(), times.Turn(),
-                   {[&] { return OpenCardImage(ws, kLeft, path) == 1; },
-                    [&] { return CopyFileInto(path, copy.Descriptor()) > 0; }},
-                   ok);
-    if (!ok || !sink.messages.empty()) {
-      state.SkipWithError("opening failed");
-      break;
-    }
-    state.SetIterationTime(seconds[0]);
-    times.Add(seconds);
-  }
-  times.Report(state, kTargetRatio);
+  BenchWorkspace w;
+  TimeIntoNewSlot(
+      state, w, kLeft, "opening failed", [&] { return OpenCardImage(w.ws, kLeft, path) == 1; },
+      [&](int copy) { return CopyFileInto(path, copy) > 0; })
+      .Report(state, kTargetRatio);
   // What was read, so that a wrong card file shows.
-  state.counters["saves"] = ws.At(kLeft).RowCount();
-  state.counters["save_bytes"] = static_cast<double>(ws.NextOffset(kLeft));
+  state.counters["saves"] = w.ws.At(kLeft).RowCount();
+  state.counters["save_bytes"] = static_cast<double>(w.ws.NextOffset(kLeft));
 }
 
-// Saving over the file written last time, as Save does. Baselines: the same
-// bytes written with fsync and rename as the program does (the target), and
-// without fsync (to show what the disk's flush costs).
+// Saving over the file written last time, as Save does.
 void SaveCard(benchmark::State& state, const std::string& source, const std::string& ext) {
   if (source.empty()) return state.SkipWithError("could not make the card file");
-  RecordingSink sink;
-  Settings settings;
-  Workspace ws(sink, settings);
-  const std::string ours = MadeFile("saved." + ext, [](const std::string&) { return true; });
-  const std::string durable = ours + ".durable", plain = ours + ".plain";
-  if (!ws.CreateSlotStore(kLeft, 0) || !OpenCardImage(ws, kLeft, source) ||
-      !SaveCardImage(ws, kLeft, ours))
+  BenchWorkspace w;
+  const std::string ours = ScratchFile("saved." + ext);
+  if (!w.Load(OpenCardImage, source) || !SaveCardImage(w.ws, kLeft, ours))
     return state.SkipWithError("could not open the card");
-  PairedTimes times(Clock::Wall);
-  for (auto _ : state) {
-    bool ok = true;
-    std::vector<double> seconds =
-        TimeInTurn(times.Timing(), times.Turn(),
-                   {[&] { return SaveCardImage(ws, kLeft, ours) == 1; },
-                    [&] { return ReplaceFileWithCopy(ours, durable, true); },
-                    [&] { return ReplaceFileWithCopy(ours, plain, false); }},
-                   ok);
-    if (!ok || !sink.messages.empty()) {
-      state.SkipWithError("saving failed");
-      break;
-    }
-    state.SetIterationTime(seconds[0]);
-    times.Add(seconds);
-  }
-  times.Report(state, kTargetRatio);
+  TimeRewriting(state, w.sink, ours, "saving failed", [&] {
+    return SaveCardImage(w.ws, kLeft, ours) == 1;
+  }).Report(state, kTargetRatio);
 }
 
 // Peak resident growth while opening (or saving) the 10 MB and the 100 MB
@@ -111,7 +66,7 @@ void SaveCard(benchmark::State& state, const std::string& source, const std::str
 void PeakMemory(benchmark::State& state, bool saving) {
   const std::string small = ExpandedCard(50), large = ExpandedCard(500);
   if (small.empty() || large.empty()) return state.SkipWithError("could not make the card files");
-  const std::string target = MadeFile("peak.xmc", [](const std::string&) { return true; });
+  const std::string target = ScratchFile("peak.xmc");
   RecordingSink sink;
   Settings settings;
   long growth[2] = {-1, -1};
@@ -138,26 +93,22 @@ void PeakMemory(benchmark::State& state, bool saving) {
 bool Register() {
   for (const char* ext : kPs1Extensions) {
     std::string e = ext;
-    benchmark::RegisterBenchmark(("OpenCard/ps1_full." + e).c_str(),
-                                 [e](benchmark::State& s) { OpenCard(s, Ps1Card(e)); })
-        ->UseManualTime()
-        ->Unit(benchmark::kMicrosecond);
+    RegisterManualTime(
+        "OpenCard/ps1_full." + e, [e](benchmark::State& s) { OpenCard(s, Ps1Card(e)); },
+        benchmark::kMicrosecond);
   }
-  benchmark::RegisterBenchmark("OpenCard/xmc_100MB",
-                               [](benchmark::State& s) { OpenCard(s, ExpandedCard(500)); })
-      ->UseManualTime()
-      ->Unit(benchmark::kMillisecond);
+  RegisterManualTime(
+      "OpenCard/xmc_100MB", [](benchmark::State& s) { OpenCard(s, ExpandedCard(500)); },
+      benchmark::kMillisecond);
   for (const char* ext : kPs1Extensions) {
     std::string e = ext;
-    benchmark::RegisterBenchmark(("SaveCard/ps1_full." + e).c_str(),
-                                 [e](benchmark::State& s) { SaveCard(s, Ps1Card(e), e); })
-        ->UseManualTime()
-        ->Unit(benchmark::kMicrosecond);
+    RegisterManualTime(
+        "SaveCard/ps1_full." + e, [e](benchmark::State& s) { SaveCard(s, Ps1Card(e), e); },
+        benchmark::kMicrosecond);
   }
-  benchmark::RegisterBenchmark("SaveCard/xmc_100MB",
-                               [](benchmark::State& s) { SaveCard(s, ExpandedCard(500), "xmc"); })
-      ->UseManualTime()
-      ->Unit(benchmark::kMillisecond);
+  RegisterManualTime(
+      "SaveCard/xmc_100MB", [](benchmark::State& s) { SaveCard(s, ExpandedCard(500), "xmc"); },
+      benchmark::kMillisecond);
   benchmark::RegisterBenchmark("PeakMemory/OpenCard_xmc_100MB_vs_10MB", [](benchmark::State& s) {
     PeakMemory(s, false);
   })->Iterations(1);
