@@ -243,6 +243,14 @@ PairedTimes TimeIntoNewSlot(benchmark::State& state, BenchWorkspace& w, Slot slo
   return times;
 }
 
+PairedTimes TimeReadingFile(benchmark::State& state, BenchWorkspace& w,
+                            std::uint32_t (*read)(Workspace&, Slot, const std::string&),
+                            const std::string& path, const char* failure) {
+  return TimeIntoNewSlot(
+      state, w, kLeft, failure, [&] { return read(w.ws, kLeft, path) == 1; },
+      [&](int copy) { return CopyFileInto(path, copy) > 0; });
+}
+
 PairedTimes TimeRewriting(benchmark::State& state, const RecordingSink& sink,
                           const std::string& path, const char* failure,
                           const std::function<bool()>& write) {

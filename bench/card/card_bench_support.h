@@ -125,6 +125,12 @@ PairedTimes TimeIntoNewSlot(benchmark::State& state, BenchWorkspace& w, Slot slo
                             const char* failure, const std::function<bool()>& op,
                             const std::function<bool(int)>& copy);
 
+// TimeIntoNewSlot of `read` (OpenCardImage, AddSaveImage) of the file at
+// `path` into the Left slot, against copying the file's bytes.
+PairedTimes TimeReadingFile(benchmark::State& state, BenchWorkspace& w,
+                            std::uint32_t (*read)(Workspace&, Slot, const std::string&),
+                            const std::string& path, const char* failure);
+
 // Times `write`, which writes the file at `path` over again, against writing
 // its bytes as a new file beside it as the program's atomic save does, with
 // fsync (the target) and without (to show what the disk's flush costs). Wall

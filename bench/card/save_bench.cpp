@@ -61,10 +61,7 @@ void CopySave10MiB(benchmark::State& state) {
 void ImportSave(benchmark::State& state, const std::string& path) {
   if (path.empty()) return state.SkipWithError("could not make the save file");
   BenchWorkspace w;
-  TimeIntoNewSlot(
-      state, w, kLeft, "importing failed", [&] { return AddSaveImage(w.ws, kLeft, path) == 1; },
-      [&](int copy) { return CopyFileInto(path, copy) > 0; })
-      .Report(state, kTargetRatio);
+  TimeReadingFile(state, w, AddSaveImage, path, "importing failed").Report(state, kTargetRatio);
   state.counters["save_bytes"] = static_cast<double>(w.ws.NextOffset(kLeft));
 }
 
