@@ -111,21 +111,31 @@ Buffer Record80(std::uint16_t mode, std::uint32_t countOrSize, const std::string
   return r;
 }
 
+void Append(Buffer& b, const Buffer& more) {
+  b.insert(b.end(), more.begin(), more.end());
+}
+
+// Each file of `save`: the record `record` makes of it, then its bytes padded
+// to a multiple of `alignment`.
+void AppendFiles(Buffer& b, const Save& save,
+                 Buffer (*record)(std::uint16_t, std::uint32_t, const std::string&),
+                 std::size_t alignment) {
+  for (const SaveFile& f : save.files) {
+    Append(b, record(f.mode, static_cast<std::uint32_t>(f.bytes.size()), f.name));
+    std::size_t start = b.size();
+    Append(b, f.bytes);
+    PadFrom(b, start, alignment);
+  }
+}
+
 Buffer XmcSave(const Save& save) {
   auto entries = static_cast<std::uint32_t>(save.files.size() + 2);
   Buffer b(16, 0);
   PutText(b, 0, "SVDT");
   Put32(b, 4, entries);
   PutText(b, 8, "PS2D");
-  Buffer directory = Record80(save.mode, entries, save.name);
-  b.insert(b.end(), directory.begin(), directory.end());
-  for (const SaveFile& f : save.files) {
-    Buffer record = Record80(f.mode, static_cast<std::uint32_t>(f.bytes.size()), f.name);
-    b.insert(b.end(), record.begin(), record.end());
-    std::size_t start = b.size();
-    b.insert(b.end(), f.bytes.begin(), f.bytes.end());
-    PadFrom(b, start, 512);
-  }
+  Append(b, Record80(save.mode, entries, save.name));
+  AppendFiles(b, save, Record80, 512);
   return b;
 }
 
@@ -141,17 +151,8 @@ Buffer PsuHeader(std::uint16_t mode, std::uint32_t countOrSize, const std::strin
 
 Buffer Psu(const Save& save) {
   Buffer b = PsuHeader(save.mode, static_cast<std::uint32_t>(save.files.size() + 2), save.name);
-  for (const char* dots : {".", ".."}) {
-    Buffer h = PsuHeader(kModePs2Directory, 0, dots);
-    b.insert(b.end(), h.begin(), h.end());
-  }
-  for (const SaveFile& f : save.files) {
-    Buffer h = PsuHeader(f.mode, static_cast<std::uint32_t>(f.bytes.size()), f.name);
-    b.insert(b.end(), h.begin(), h.end());
-    std::size_t start = b.size();
-    b.insert(b.end(), f.bytes.begin(), f.bytes.end());
-    PadFrom(b, start, 1024);
-  }
+  for (const char* dots : {".", ".."}) Append(b, PsuHeader(kModePs2Directory, 0, dots));
+  AppendFiles(b, save, PsuHeader, 1024);
   return b;
 }
 
