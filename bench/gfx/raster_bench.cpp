@@ -58,13 +58,60 @@ void FillSphere(VertexBuffer& vb) {
   vb.Unlock();
 }
 
-struct Scene {
-  Scene() : desktop(DesktopOptions{.width = 640, .height = 480}), d3d(desktop) {
-    target = std::make_shared<Surface>(512, 312, PixelFormat::Xrgb8888(), caps::k3DDevice);
+// What the display sets on its device for both screens: the depth test, no
+// culling, its projection, two point lights and the material.
+void SetDisplayState(Device& device) {
+  device.SetRenderState(RenderState::ZEnable, 1);
+  device.SetRenderState(RenderState::CullMode, cull::kNone);
+  device.SetRenderState(RenderState::ZFunc, cmp::kLess);
+  Matrix projection;
+  projection.m[0][0] = projection.m[1][1] = 1;
+  projection.m[2][2] = 3, projection.m[2][3] = 1, projection.m[3][2] = -12;
+  device.SetTransform(TransformState::Projection, projection);
+  Light light;
+  light.type = LightType::Point;
+  light.diffuse = light.ambient = ColorValue{1.2f, 1.2f, 1.2f, 0};
+  light.direction = Vector3{};
+  light.range = kLightRangeMax;
+  light.attenuation0 = 3.4f;
+  device.SetLight(0, light);
+  device.LightEnable(0, true);
+  light.position.z = 10;
+  device.SetLight(1, light);
+  device.LightEnable(1, true);
+  Material material;
+  material.diffuse = ColorValue{1.5f, 1.5f, 1.5f, 0};
+  material.emissive = ColorValue{0.5f, 0.5f, 0.5f, 0};
+  device.SetMaterial(material);
+}
+
+// A desktop of its own and a device on it that draws into a `width` x
+// `height` target with a Z buffer; a 128 x 128 texture for the scene to fill.
+struct DeviceRig {
+  DeviceRig(DesktopOptions options, int width, int height, PixelFormat format)
+      : desktop(options), d3d(desktop) {
+    target = std::make_shared<Surface>(width, height, format, caps::k3DDevice);
     target->AddAttachedSurface(
-        std::make_shared<Surface>(512, 312, PixelFormat::Z16(), caps::kZBuffer));
+        std::make_shared<Surface>(width, height, PixelFormat::Z16(), caps::kZBuffer));
     d3d.CreateDevice(DeviceType::Rgb, target, device);
     texture = std::make_shared<Surface>(128, 128, PixelFormat::Rgb565(), caps::kTexture);
+  }
+
+  void DrawScene(const VertexBuffer& mesh) {
+    device->BeginScene();
+    device->DrawPrimitiveVB(PrimitiveType::TriangleList, mesh, 0, mesh.VertexCount(), 0);
+    device->EndScene();
+  }
+
+  Desktop desktop;
+  Direct3D d3d;
+  SurfacePtr target, texture;
+  DevicePtr device;
+};
+
+struct Scene : DeviceRig {
+  Scene()
+      : DeviceRig(DesktopOptions{.width = 640, .height = 480}, 512, 312, PixelFormat::Xrgb8888()) {
     for (int y = 0; y < 128; ++y) {
       for (int x = 0; x < 128; ++x)
         texture->SetPixel(x, y, ((x / 8 + y / 8) % 2) ? 0xF81Fu : 0x07E0u);
@@ -73,28 +120,7 @@ struct Scene {
     d3d.CreateVertexBuffer(VertexBufferDesc{0, 0x112, kRings * kSegments * 6}, mesh, 0);
     FillSphere(*mesh);
 
-    device->SetRenderState(RenderState::ZEnable, 1);
-    device->SetRenderState(RenderState::CullMode, cull::kNone);
-    device->SetRenderState(RenderState::ZFunc, cmp::kLess);
-    Matrix projection;
-    projection.m[0][0] = projection.m[1][1] = 1;
-    projection.m[2][2] = 3, projection.m[2][3] = 1, projection.m[3][2] = -12;
-    device->SetTransform(TransformState::Projection, projection);
-    Light light;
-    light.type = LightType::Point;
-    light.diffuse = light.ambient = ColorValue{1.2f, 1.2f, 1.2f, 0};
-    light.direction = Vector3{};
-    light.range = kLightRangeMax;
-    light.attenuation0 = 3.4f;
-    device->SetLight(0, light);
-    device->LightEnable(0, true);
-    light.position.z = 10;
-    device->SetLight(1, light);
-    device->LightEnable(1, true);
-    Material material;
-    material.diffuse = ColorValue{1.5f, 1.5f, 1.5f, 0};
-    material.emissive = ColorValue{0.5f, 0.5f, 0.5f, 0};
-    device->SetMaterial(material);
+    SetDisplayState(*device);
     device->SetTexture(0, texture);
     device->SetViewport(Viewport{16, 44, 224, 224, 0, 1});
   }
@@ -108,15 +134,9 @@ struct Scene {
     world.m[3][2] = 5, world.m[3][3] = 1;
     device->SetTransform(TransformState::World, world);
     device->Clear({}, clear::kZBuffer, 0, 1.0f, 0);
-    device->BeginScene();
-    device->DrawPrimitiveVB(PrimitiveType::TriangleList, *mesh, 0, mesh->VertexCount(), 0);
-    device->EndScene();
+    DrawScene(*mesh);
   }
 
-  Desktop desktop;
-  Direct3D d3d;
-  SurfacePtr target, texture;
-  DevicePtr device;
   VertexBufferPtr mesh;
 };
 
@@ -141,36 +161,15 @@ BENCHMARK(BM_TexturedLitMesh2000)->Unit(benchmark::kMillisecond);
 // segments in 8 shapes each (about 2,000 vertices a mesh, as bench_icons
 // builds them), each cleared and drawn into the 64 x 64 icon target of a
 // 16-bit desktop with the display's lights, material and list world matrix.
-struct IconScene {
-  IconScene() : desktop(DesktopOptions{.width = 640, .height = 400}), d3d(desktop) {
-    target = std::make_shared<Surface>(64, 64, PixelFormat::Rgb565(), caps::k3DDevice);
-    target->AddAttachedSurface(
-        std::make_shared<Surface>(64, 64, PixelFormat::Z16(), caps::kZBuffer));
-    d3d.CreateDevice(DeviceType::Rgb, target, device);
-    texture = std::make_shared<Surface>(128, 128, PixelFormat::Rgb565(), caps::kTexture);
+struct IconScene : DeviceRig {
+  IconScene()
+      : DeviceRig(DesktopOptions{.width = 640, .height = 400}, 64, 64, PixelFormat::Rgb565()) {
     for (int y = 0; y < 128; ++y) {
       for (int x = 0; x < 128; ++x) texture->SetPixel(x, y, y % 2 ? 0x07FFu : 0xF81Fu);
     }
     texture->Touch();
     device->SetTexture(0, texture);
-    device->SetRenderState(RenderState::ZEnable, 1);
-    device->SetRenderState(RenderState::CullMode, cull::kNone);
-    device->SetRenderState(RenderState::ZFunc, cmp::kLess);
-    Light light;
-    light.type = LightType::Point;
-    light.diffuse = light.ambient = ColorValue{1.2f, 1.2f, 1.2f, 0};
-    light.direction = Vector3{};
-    light.range = kLightRangeMax;
-    light.attenuation0 = 3.4f;
-    device->SetLight(0, light);
-    device->LightEnable(0, true);
-    light.position.z = 10;
-    device->SetLight(1, light);
-    device->LightEnable(1, true);
-    Material material;
-    material.diffuse = ColorValue{1.5f, 1.5f, 1.5f, 0};
-    material.emissive = ColorValue{0.5f, 0.5f, 0.5f, 0};
-    device->SetMaterial(material);
+    SetDisplayState(*device);
     const float c = std::cos(-0.87222224f), s = std::sin(-0.87222224f);
     Matrix world;  // tilted about x, flattened in depth, 5 units away
     world.m[0] = {4, 0, 0, 0};
@@ -178,10 +177,6 @@ struct IconScene {
     world.m[2] = {0, -4 * s, 0.70710677f * c, 0};
     world.m[3] = {0, 0, 5, 1};
     device->SetTransform(TransformState::World, world);
-    Matrix projection;
-    projection.m[0][0] = projection.m[1][1] = 1;
-    projection.m[2][2] = 3, projection.m[2][3] = 1, projection.m[3][2] = -12;
-    device->SetTransform(TransformState::Projection, projection);
     for (int segments = 14; segments <= 22; ++segments) {
       for (int shape = 0; shape < 8; ++shape) meshes.push_back(Sphere(segments, shape));
     }
@@ -231,16 +226,10 @@ struct IconScene {
   void DrawAll() {
     for (const VertexBufferPtr& mesh : meshes) {
       device->Clear({}, clear::kTarget | clear::kZBuffer, 0xFFFFFF, 1.0f, 0);
-      device->BeginScene();
-      device->DrawPrimitiveVB(PrimitiveType::TriangleList, *mesh, 0, mesh->VertexCount(), 0);
-      device->EndScene();
+      DrawScene(*mesh);
     }
   }
 
-  Desktop desktop;
-  Direct3D d3d;
-  SurfacePtr target, texture;
-  DevicePtr device;
   std::vector<VertexBufferPtr> meshes;
 };
 
