@@ -157,7 +157,24 @@ gfx::VertexBufferPtr BallModel(gfx::Direct3D& d3d) {
   return mesh;
 }
 
-void ReportTarget(benchmark::State& state, double perFrameNs, double targetMs) {
+// False, with the benchmark failed, when the screen could not be set up.
+bool Ready(benchmark::State& state, const Screen& screen) {
+  if (!screen.ok) state.SkipWithError("display set-up failed");
+  return screen.ok;
+}
+
+// Times `frame`, once an iteration, in this thread's CPU time, and reports the
+// time per frame beside its target and beside a memcpy of one frame.
+template <typename Frame>
+void TimeFrames(benchmark::State& state, double targetMs, Frame frame) {
+  bench::Stopwatch watch;
+  watch.Start();
+  for (auto _ : state) {
+    frame();
+    benchmark::ClobberMemory();
+  }
+  watch.Stop(state.iterations());
+  const double perFrameNs = watch.PerIteration();
   state.counters["ms_per_frame"] = perFrameNs * 1e-6;
   state.counters["target_ms"] = targetMs;
   state.counters["within_target"] = perFrameNs * 1e-6 <= targetMs ? 1 : 0;
@@ -166,28 +183,17 @@ void ReportTarget(benchmark::State& state, double perFrameNs, double targetMs) {
 
 void BM_ComposePanelsTwoFullPanels(benchmark::State& state) {
   Screen screen;
-  if (!screen.ok) {
-    state.SkipWithError("display set-up failed");
-    return;
-  }
-  bench::Stopwatch watch;
-  watch.Start();
-  for (auto _ : state) {
+  if (!Ready(state, screen)) return;
+  TimeFrames(state, 0.5, [&] {
     screen.renderer->ComposePanels();
     ++screen.renderer->Counters().iconClock;
-    benchmark::ClobberMemory();
-  }
-  watch.Stop(state.iterations());
-  ReportTarget(state, watch.PerIteration(), 0.5);
+  });
 }
 BENCHMARK(BM_ComposePanelsTwoFullPanels)->Unit(benchmark::kMicrosecond);
 
 void BM_DetailFrameWith2000VertexModel(benchmark::State& state) {
   Screen screen;
-  if (!screen.ok) {
-    state.SkipWithError("display set-up failed");
-    return;
-  }
+  if (!Ready(state, screen)) return;
   DisplayEngine& engine = screen.engine;
   // What building the detail screen leaves: the snapshot, the model's
   // viewport, the texture on stage 0 and the model in ModelFrames.
@@ -204,15 +210,7 @@ void BM_DetailFrameWith2000VertexModel(benchmark::State& state) {
   screen.workspace.Icon().meshCount = 1;
   screen.workspace.Icon().vertexCount = kModelVertices;
   screen.shell.displayMode = DisplayMode::Detail;
-
-  bench::Stopwatch watch;
-  watch.Start();
-  for (auto _ : state) {
-    screen.renderer->DrawDetailFrame();
-    benchmark::ClobberMemory();
-  }
-  watch.Stop(state.iterations());
-  ReportTarget(state, watch.PerIteration(), 1.0);
+  TimeFrames(state, 1.0, [&] { screen.renderer->DrawDetailFrame(); });
 }
 BENCHMARK(BM_DetailFrameWith2000VertexModel)->Unit(benchmark::kMicrosecond);
 
@@ -221,10 +219,7 @@ BENCHMARK(BM_DetailFrameWith2000VertexModel)->Unit(benchmark::kMicrosecond);
 // one core.
 void BM_FrameLoopCpuShareOverFiveSeconds(benchmark::State& state) {
   Screen screen;
-  if (!screen.ok) {
-    state.SkipWithError("display set-up failed");
-    return;
-  }
+  if (!Ready(state, screen)) return;
   // What the window asks of every frame: a note to repaint.
   std::atomic<int> repaints{0};
   screen.renderer->SetPresentObserver([&] { repaints.fetch_add(1, std::memory_order_relaxed); });
