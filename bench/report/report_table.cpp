@@ -134,6 +134,14 @@ bool TargetInLabel(const json& b, Row& row) {
   return false;
 }
 
+// A counter against the upper limit in another, each shown in its format.
+void AgainstLimit(const json& b, Row& row, const char* value, const char* valueFormat,
+                  const char* limit, const char* limitFormat) {
+  row.median = Format(valueFormat, Num(b, value));
+  row.target = Format(limitFormat, Num(b, limit));
+  row.verdict = Within(Num(b, value), Num(b, limit));
+}
+
 Row RowOf(const std::string& program, const json& b) {
   Row row;
   row.program = program;
@@ -150,15 +158,11 @@ Row RowOf(const std::string& program, const json& b) {
   } else if (Has(b, "target_extra_kib")) {
     PeakMemory(b, row);
   } else if (Has(b, "target_mib")) {
-    row.median = Format("%.1f MiB", Num(b, "rss_mib"));
-    row.target = Format("<= %g MiB", Num(b, "target_mib"));
-    row.verdict = Within(Num(b, "rss_mib"), Num(b, "target_mib"));
+    AgainstLimit(b, row, "rss_mib", "%.1f MiB", "target_mib", "<= %g MiB");
   } else if (Has(b, "target_ms")) {
     TargetTime(b, row);
   } else if (Has(b, "target_percent")) {
-    row.median = Format("%.2f %%", Num(b, "cpu_percent"));
-    row.target = Format("<= %g %% of a core", Num(b, "target_percent"));
-    row.verdict = Within(Num(b, "cpu_percent"), Num(b, "target_percent"));
+    AgainstLimit(b, row, "cpu_percent", "%.2f %%", "target_percent", "<= %g %% of a core");
   } else if (!TargetInLabel(b, row)) {
     row.median = Duration(Has(b, "ms") ? Num(b, "ms") : TimeMs(b, "cpu_time"));
   }
