@@ -8,7 +8,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <fstream>
 #include <initializer_list>
 #include <nlohmann/json.hpp>
 #include <sstream>
@@ -24,13 +23,6 @@ struct CliResult {
   std::string out;
   std::string err;
 };
-
-inline std::string ReadText(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
 
 class CliRunner {
  public:
@@ -64,8 +56,8 @@ class CliRunner {
       result.exit = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     }
     posix_spawn_file_actions_destroy(&actions);
-    result.out = ReadText(outPath);
-    result.err = ReadText(errPath);
+    result.out = ReadFileText(outPath);
+    result.err = ReadFileText(errPath);
     return result;
   }
 

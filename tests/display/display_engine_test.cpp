@@ -23,9 +23,9 @@ const std::vector<std::string> kFullReleaseOrder = {
     "DirectDraw"};
 
 TEST(DisplayEngine, CheckDirectX7ProbesTheDesktop) {
-  gfx::Desktop present(EngineFixture::Options(32));
+  gfx::Desktop present(testing::TestDesktop(32));
   EXPECT_TRUE(CheckDirectX7(present));
-  gfx::DesktopOptions options = EngineFixture::Options(32);
+  gfx::DesktopOptions options = testing::TestDesktop(32);
   options.directDrawAvailable = false;
   gfx::Desktop absent(options);
   EXPECT_FALSE(CheckDirectX7(absent));
@@ -33,7 +33,7 @@ TEST(DisplayEngine, CheckDirectX7ProbesTheDesktop) {
 
 TEST(DisplayEngine, WorksOnSixteenTwentyFourAndThirtyTwoBitDesktops) {
   for (int bits : {16, 24, 32}) {
-    EngineFixture f(EngineFixture::Options(bits));
+    EngineFixture f(testing::TestDesktop(bits));
     ASSERT_TRUE(f.engine->InitDisplay(f.window, false)) << bits;
     const DisplayEngine& e = *f.engine;
     EXPECT_EQ(e.PixelLayout().primaryBytesPerPixel, static_cast<std::uint32_t>(bits / 8));
@@ -88,7 +88,7 @@ TEST(DisplayEngine, SurfacesHaveTheirSizesAndKeys) {
 }
 
 TEST(DisplayEngine, EightBitDesktopIsRefused) {
-  EngineFixture f(EngineFixture::Options(8));
+  EngineFixture f(testing::TestDesktop(8));
   EXPECT_FALSE(f.engine->InitDisplay(f.window, true));
   f.engine->ReleaseDisplay();
   EXPECT_EQ(f.released, (std::vector<std::string>{"PrimarySurface", "DirectDraw"}));
@@ -112,7 +112,7 @@ TEST(DisplayEngine, SoftwareDeviceKeepsItsBuffersInSystemMemory) {
 }
 
 TEST(DisplayEngine, HardwareWithoutAZBufferFallsBackToSoftware) {
-  gfx::DesktopOptions options = EngineFixture::Options(32);
+  gfx::DesktopOptions options = testing::TestDesktop(32);
   options.hardwareDevices = true;
   EngineFixture f(options);
   ASSERT_TRUE(f.engine->InitDisplay(f.window, true));
@@ -125,7 +125,7 @@ TEST(DisplayEngine, HardwareWithoutAZBufferFallsBackToSoftware) {
 }
 
 TEST(DisplayEngine, HardwareWithAZBufferIsTakenAndUsesVideoMemory) {
-  gfx::DesktopOptions options = EngineFixture::Options(32);
+  gfx::DesktopOptions options = testing::TestDesktop(32);
   options.hardwareDevices = true;
   options.hardwareZBufferFormats = {PixelFormat::Z32()};
   EngineFixture f(options);
@@ -140,7 +140,7 @@ TEST(DisplayEngine, HardwareWithAZBufferIsTakenAndUsesVideoMemory) {
 }
 
 TEST(DisplayEngine, ZBufferPassesWantSixteenThenTheTargetDepthThenAny) {
-  gfx::DesktopOptions options = EngineFixture::Options(16);
+  gfx::DesktopOptions options = testing::TestDesktop(16);
   options.zBufferFormats = {PixelFormat::Rgb565(), PixelFormat::Z32(), PixelFormat::Z16()};
   EngineFixture sixteen(options);
   ASSERT_TRUE(sixteen.engine->InitDisplay(sixteen.window, false));
@@ -163,7 +163,7 @@ TEST(DisplayEngine, TextureFormatPrefersSixteenBitsAndSkipsBumpMaps) {
   EXPECT_EQ(layout.textureGreen, (ChannelMask{5, 6}));
   EXPECT_EQ(layout.textureBlue, (ChannelMask{0, 5}));
 
-  gfx::DesktopOptions options = EngineFixture::Options(32);
+  gfx::DesktopOptions options = testing::TestDesktop(32);
   options.textureFormats = {PixelFormat::BumpDuDv88(), PixelFormat::Argb8888()};
   EngineFixture wide(options);
   ASSERT_TRUE(wide.engine->InitDisplay(wide.window, false));
@@ -210,7 +210,7 @@ TEST(DisplayEngine, ModelFramesAreReleasedAfterTheTexture) {
 }
 
 TEST(DisplayEngine, ReleaseAfterAHalfWayFailureReleasesExactlyWhatWasMade) {
-  gfx::DesktopOptions options = EngineFixture::Options(32);
+  gfx::DesktopOptions options = testing::TestDesktop(32);
   // Primary, two targets, two Z-buffers, texture, compose surface, backdrop,
   // then ten of the cached frames before the memory runs out.
   options.surfaceBudget = 8 + 10;
@@ -234,7 +234,7 @@ TEST(DisplayEngine, ReleaseAfterAHalfWayFailureReleasesExactlyWhatWasMade) {
 }
 
 TEST(DisplayEngine, NoZBufferFormatFailsTheLastDeviceType) {
-  gfx::DesktopOptions options = EngineFixture::Options(32);
+  gfx::DesktopOptions options = testing::TestDesktop(32);
   options.zBufferFormats.clear();
   EngineFixture f(options);
   EXPECT_FALSE(f.engine->InitDisplay(f.window, false));
@@ -247,7 +247,7 @@ TEST(DisplayEngine, NoZBufferFormatFailsTheLastDeviceType) {
 
 TEST(DisplayEngine, BitmapsAreCopiedAtTheirOwnSize) {
   for (int bits : {16, 32}) {
-    EngineFixture f(EngineFixture::Options(bits));
+    EngineFixture f(testing::TestDesktop(bits));
     ASSERT_TRUE(f.engine->InitDisplay(f.window, false));
     gfx::FormatCodec codec(f.engine->Backdrop()->Format());
     auto backdrop = platform::DecodeBmp(res::BitmapResource(res::BitmapId::Backdrop));

@@ -8,23 +8,15 @@
 
 #include "display/display_engine.h"
 #include "gfx/desktop.h"
+#include "support/test_desktop.h"
 
 namespace slk::test {
 
 struct EngineFixture {
-  explicit EngineFixture(gfx::DesktopOptions options = Options(32))
+  explicit EngineFixture(gfx::DesktopOptions options = testing::TestDesktop(32))
       : desktop(options), window(desktop, gfx::Point{40, 30}) {
     engine = std::make_unique<DisplayEngine>();
     engine->SetReleaseObserver([this](std::string_view name) { released.emplace_back(name); });
-  }
-
-  static gfx::DesktopOptions Options(int bits) {
-    gfx::DesktopOptions o;
-    o.width = 640;
-    o.height = 400;
-    o.format = gfx::PixelFormat::ForDesktopBits(bits);
-    o.pitchPadding = 12;
-    return o;
   }
 
   // Released names other than the 144 cached icon frames and the model frames.

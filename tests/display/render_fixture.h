@@ -19,6 +19,7 @@
 #include "platform/text.h"
 #include "resources/strings.h"
 #include "support/recording_sink.h"
+#include "support/test_desktop.h"
 
 namespace slk::test {
 
@@ -31,22 +32,13 @@ inline const platform::TextRenderer* SharedText() {
   return text.get();
 }
 
-inline gfx::DesktopOptions RenderDesktop(int bits = 32) {
-  gfx::DesktopOptions o;
-  o.width = 640;
-  o.height = 400;
-  o.format = gfx::PixelFormat::ForDesktopBits(bits);
-  o.pitchPadding = 12;
-  return o;
-}
-
 // A colour no bitmap of the list screen uses, for the marker ball.
 constexpr gfx::Color kBallColour = 0xFFFF00FF;
 
 class RenderTest : public ::testing::Test {
  protected:
   explicit RenderTest(int bits = 32)
-      : desktop_(RenderDesktop(bits)), window_(desktop_, gfx::Point{40, 30}) {}
+      : desktop_(testing::TestDesktop(bits)), window_(desktop_, gfx::Point{40, 30}) {}
 
   void SetUp() override {
     ASSERT_TRUE(engine_.InitDisplay(window_, false));

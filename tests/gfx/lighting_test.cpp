@@ -21,18 +21,24 @@ constexpr std::uint32_t kLitFormat = fvf::kXyz | fvf::kNormal | fvf::kTex1;  // 
 constexpr std::uint32_t kColorFormat =
     fvf::kXyz | fvf::kNormal | fvf::kDiffuse | fvf::kSpecular;  // 0xD2
 
+// A projection with a 90 degree field of view that maps camera z = nearZ to
+// depth 0 and z = farZ to depth 1.
+Matrix Perspective(float nearZ, float farZ) {
+  Matrix p;
+  p.m[0][0] = p.m[1][1] = 1;
+  p.m[2][2] = farZ / (farZ - nearZ);
+  p.m[2][3] = 1;
+  p.m[3][2] = -nearZ * farZ / (farZ - nearZ);
+  return p;
+}
+
 struct LitScene {
   LitScene() : desktop(DesktopOptions{.width = 8, .height = 8}), d3d(desktop) {
     target = std::make_shared<Surface>(8, 8, PixelFormat::Xrgb8888(), caps::k3DDevice);
     d3d.CreateDevice(DeviceType::Rgb, target, device);
     device->SetRenderState(RenderState::CullMode, cull::kNone);
-    // Projection with near 4 and far 6: camera z = 5 lands at depth 0.6.
-    Matrix projection;
-    projection.m[0][0] = projection.m[1][1] = 1;
-    projection.m[2][2] = 3;
-    projection.m[2][3] = 1;
-    projection.m[3][2] = -12;
-    device->SetTransform(TransformState::Projection, projection);
+    // Camera z = 5 lands at depth 0.6.
+    device->SetTransform(TransformState::Projection, Perspective(4, 6));
     Material m;
     m.diffuse = {0.8f, 0.4f, 0.24f, 0.6f};
     m.ambient = {0.2f, 0.2f, 0.2f, 0};
@@ -275,12 +281,7 @@ struct SharedVertexScene {
     device->SetRenderState(RenderState::CullMode, cull::kNone);
     device->SetRenderState(RenderState::ZFunc, cmp::kLess);
     device->Clear({}, clear::kTarget | clear::kZBuffer, 0, 1, 0);
-    Matrix projection;  // near 1, far 20
-    projection.m[0][0] = projection.m[1][1] = 1;
-    projection.m[2][2] = 20.0f / 19;
-    projection.m[2][3] = 1;
-    projection.m[3][2] = -20.0f / 19;
-    device->SetTransform(TransformState::Projection, projection);
+    device->SetTransform(TransformState::Projection, Perspective(1, 20));
     Material m;
     m.diffuse = {0.7f, 0.5f, 0.9f, 1};
     m.ambient = {0.2f, 0.3f, 0.2f, 0};

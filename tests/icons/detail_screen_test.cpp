@@ -5,8 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <bit>
-
 #include "display/frame_counters.h"
 #include "display/text_drawing.h"
 #include "icon_fixture.h"
@@ -75,11 +73,6 @@ class DetailTest : public IconTest {
   FrameCounters counters;
 };
 
-std::uint32_t U32(std::span<const std::uint8_t> b, std::size_t at) {
-  return static_cast<std::uint32_t>(b[at] | b[at + 1] << 8 | b[at + 2] << 16) |
-         static_cast<std::uint32_t>(b[at + 3]) << 24;
-}
-
 TEST_F(DetailTest, BackgroundQuadSpansTheWindowWithTheSavesFourColours) {
   std::uint32_t i = AddPS2Save(8192);
   pipeline->FillBackgroundQuad(kLeft, i);
@@ -89,11 +82,11 @@ TEST_F(DetailTest, BackgroundQuadSpansTheWindowWithTheSavesFourColours) {
   const std::uint32_t colours[6] = {0xD0102030, 0xD0405060, 0xD0708090,
                                     0xD0405060, 0xD0708090, 0xD0A0B0C0};
   for (std::size_t v = 0; v < 6; ++v) {
-    EXPECT_EQ(std::bit_cast<float>(U32(q, 20 * v)), xs[v]) << v;
-    EXPECT_EQ(std::bit_cast<float>(U32(q, 20 * v + 4)), ys[v]) << v;
-    EXPECT_EQ(std::bit_cast<float>(U32(q, 20 * v + 8)), 0.0f) << v;
-    EXPECT_EQ(std::bit_cast<float>(U32(q, 20 * v + 12)), 1.0f) << v;
-    EXPECT_EQ(U32(q, 20 * v + 16), colours[v]) << v;
+    EXPECT_EQ(FloatAt(q, 20 * v), xs[v]) << v;
+    EXPECT_EQ(FloatAt(q, 20 * v + 4), ys[v]) << v;
+    EXPECT_EQ(FloatAt(q, 20 * v + 8), 0.0f) << v;
+    EXPECT_EQ(FloatAt(q, 20 * v + 12), 1.0f) << v;
+    EXPECT_EQ(Get32(q, 20 * v + 16), colours[v]) << v;
   }
 }
 

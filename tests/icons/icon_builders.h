@@ -3,7 +3,9 @@
 // files, written byte by byte the way the formats lay them out.
 
 #include <array>
+#include <bit>
 #include <cstdint>
+#include <span>
 #include <vector>
 
 namespace slk::testing {
@@ -24,6 +26,13 @@ inline void Append16(Bytes& b, std::uint16_t v) {
 }
 inline void Append32(Bytes& b, std::uint32_t v) {
   Put32(b, b.size(), v);
+}
+inline std::uint32_t Get32(std::span<const std::uint8_t> b, std::size_t at) {
+  return static_cast<std::uint32_t>(b[at] | b[at + 1] << 8 | b[at + 2] << 16) |
+         static_cast<std::uint32_t>(b[at + 3]) << 24;
+}
+inline float FloatAt(std::span<const std::uint8_t> b, std::size_t at) {
+  return std::bit_cast<float>(Get32(b, at));
 }
 
 // A PS1 save's first 8 KiB block: the title frame with its display flag and

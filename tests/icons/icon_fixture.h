@@ -14,21 +14,13 @@
 #include "icons/icon_pipeline.h"
 #include "support/recording_sink.h"
 #include "support/temp_dir.h"
+#include "support/test_desktop.h"
 
 namespace slk::testing {
 
-inline gfx::DesktopOptions DesktopOfBits(int bits) {
-  gfx::DesktopOptions o;
-  o.width = 640;
-  o.height = 400;
-  o.format = gfx::PixelFormat::ForDesktopBits(bits);
-  o.pitchPadding = 12;
-  return o;
-}
-
 class IconTest : public ::testing::Test {
  protected:
-  explicit IconTest(int bits = 16) : desktop(DesktopOfBits(bits)), window(desktop, {20, 10}) {}
+  explicit IconTest(int bits = 16) : desktop(TestDesktop(bits)), window(desktop, {20, 10}) {}
 
   void SetUp() override {
     ASSERT_TRUE(engine.InitDisplay(window, false));

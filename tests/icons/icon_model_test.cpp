@@ -5,23 +5,12 @@
 
 #include <gtest/gtest.h>
 
-#include <bit>
 #include <cstring>
 
 #include "icon_builders.h"
 
 namespace slk::testing {
 namespace {
-
-float FloatAt(const Bytes& b, std::size_t at) {
-  std::uint32_t bits = static_cast<std::uint32_t>(b[at] | b[at + 1] << 8 | b[at + 2] << 16) |
-                       static_cast<std::uint32_t>(b[at + 3]) << 24;
-  return std::bit_cast<float>(bits);
-}
-std::uint32_t U32At(const Bytes& b, std::size_t at) {
-  return static_cast<std::uint32_t>(b[at] | b[at + 1] << 8 | b[at + 2] << 16) |
-         static_cast<std::uint32_t>(b[at + 3]) << 24;
-}
 
 Bytes Mesh(const IconModel& m, std::uint32_t k) {
   Bytes out(m.vertexCount * kMeshVertexSize);
@@ -97,8 +86,8 @@ TEST(IconModel, UntexturedModelsCarryTheirVertexColours) {
   ASSERT_TRUE(m);
   EXPECT_FALSE(m->textured);
   Bytes v = Mesh(*m, 0);
-  EXPECT_EQ(U32At(v, 24), 0x00808080u);  // diffuse
-  EXPECT_EQ(U32At(v, 28), 0x00808080u);  // specular
+  EXPECT_EQ(Get32(v, 24), 0x00808080u);  // diffuse
+  EXPECT_EQ(Get32(v, 28), 0x00808080u);  // specular
 }
 
 TEST(IconModel, PlainTextureHasASizeWordOnlyWhenExactlyThatManyBytesRemain) {

@@ -12,32 +12,15 @@
 #include "platform/bytes.h"
 #include "platform/file.h"
 #include "platform/io_faults.h"
+#include "support/temp_dir.h"
 
 namespace slk::platform {
 namespace {
 
 namespace fs = std::filesystem;
 
-class TempDir {
- public:
-  TempDir() {
-    std::string pattern = (fs::temp_directory_path() / "slk-test-XXXXXX").string();
-    path_ = ::mkdtemp(pattern.data());
-  }
-  ~TempDir() { fs::remove_all(path_); }
-  std::string operator/(const std::string& name) const { return (fs::path(path_) / name).string(); }
-  std::size_t EntryCount() const {
-    return std::distance(fs::directory_iterator(path_), fs::directory_iterator());
-  }
-
- private:
-  std::string path_;
-};
-
-std::string ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
+using testing::ReadFileText;
+using testing::TempDir;
 
 TEST(Bytes, ReadsLittleEndianAndRefusesOutOfBounds) {
   const std::uint8_t data[] = {0x34, 0x12, 0x78, 0x56};
@@ -66,28 +49,28 @@ TEST(SlotTempFile, IsUnlinkedReadWriteStorage) {
 
 TEST(AtomicFile, ReplacesTargetOnlyOnCommit) {
   TempDir dir;
-  std::string target = dir / "card.mcr";
+  std::string target = dir.File("card.mcr");
   std::ofstream(target) << "old";
   {
     AtomicFile out(target);
     ASSERT_TRUE(out.IsOpen());
     ASSERT_TRUE(out.Stream().WriteExact("new!", 4));
-    EXPECT_EQ(ReadAll(target), "old");
+    EXPECT_EQ(ReadFileText(target), "old");
     ASSERT_TRUE(out.Commit());
   }
-  EXPECT_EQ(ReadAll(target), "new!");
+  EXPECT_EQ(ReadFileText(target), "new!");
   EXPECT_EQ(dir.EntryCount(), 1u);
 }
 
 TEST(AtomicFile, AbandonedOrFailedWriteLeavesOldFileAndNoLeftovers) {
   TempDir dir;
-  std::string target = dir / "card.mcr";
+  std::string target = dir.File("card.mcr");
   std::ofstream(target) << "old";
   {
     AtomicFile out(target);
     ASSERT_TRUE(out.Stream().WriteExact("x", 1));
   }
-  EXPECT_EQ(ReadAll(target), "old");
+  EXPECT_EQ(ReadFileText(target), "old");
   EXPECT_EQ(dir.EntryCount(), 1u);
 
   for (IoStep step : {IoStep::Write, IoStep::Flush, IoStep::Rename}) {
@@ -96,15 +79,15 @@ TEST(AtomicFile, AbandonedOrFailedWriteLeavesOldFileAndNoLeftovers) {
     out.Stream().WriteExact("abc", 3);
     EXPECT_FALSE(out.Commit());
     DisarmIoFaults();
-    EXPECT_EQ(ReadAll(target), "old");
+    EXPECT_EQ(ReadFileText(target), "old");
     EXPECT_EQ(dir.EntryCount(), 1u);
   }
 }
 
 TEST(AtomicFile, RefusesAFolderAsTarget) {
   TempDir dir;
-  fs::create_directory(dir / "sub");
-  AtomicFile out(dir / "sub");
+  fs::create_directory(dir.File("sub"));
+  AtomicFile out(dir.File("sub"));
   EXPECT_FALSE(out.IsOpen());
 }
 

@@ -9,6 +9,8 @@
 #include <fstream>
 #include <random>
 
+#include "support/temp_dir.h"
+
 namespace slk::platform {
 namespace {
 
@@ -130,18 +132,9 @@ TEST(IniFile, AnyBytesParseWithoutHarm) {
   }
 }
 
-class IniFolder : public ::testing::Test {
- protected:
-  void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "slk-ini-XXXXXX").string();
-    folder_ = ::mkdtemp(pattern.data());
-  }
-  void TearDown() override { fs::remove_all(folder_); }
-  fs::path folder_;
-};
-
-TEST_F(IniFolder, SavesIntoANewFolderAndLoadsBack) {
-  std::string path = (folder_ / "config" / "qovan2.ini").string();
+TEST(IniFile, SavesIntoANewFolderAndLoadsBack) {
+  testing::TempDir dir;
+  std::string path = dir.File("config/qovan2.ini");
   EXPECT_FALSE(LoadIniFile(path).has_value());
   IniFile ini;
   const IniEntry entries[] = {{"LockImagePS1", "12"}};
@@ -151,7 +144,7 @@ TEST_F(IniFolder, SavesIntoANewFolderAndLoadsBack) {
   ASSERT_TRUE(loaded.has_value());
   EXPECT_EQ(loaded->GetInt("Setting", "LockImagePS1", 0), 12);
   EXPECT_EQ(fs::file_size(path), std::string("[Setting]\nLockImagePS1=12\n").size());
-  EXPECT_FALSE(SaveIniFile((folder_ / "config").string() + "/", ini));
+  EXPECT_FALSE(SaveIniFile(dir.File("config/"), ini));
 }
 
 TEST(UserConfigFolder, FollowsXdgConfigHome) {

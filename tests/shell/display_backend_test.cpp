@@ -85,7 +85,7 @@ class DisplayBackendTest : public ::testing::Test {
         "[Setting]\nUseSlotPath=1\nAnimationCut=" + std::string(animationCut ? "1" : "0") +
         "\n[Directory]\nLSlotPath=" + Sample("slotkeeper-ps1.mcr") +
         "\nRSlotPath=" + Sample("slotkeeper-mixed.xmc") + "\n";
-    WriteFileBytes(options.settingsPath, std::vector<std::uint8_t>(ini.begin(), ini.end()));
+    WriteFileText(options.settingsPath, ini);
     ASSERT_TRUE(shell.StartUp(options));
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
     ASSERT_EQ(shell.Ws()->At(kLeft).RowCount(), 6u);

@@ -3,43 +3,37 @@
 
 #include "shell/settings_file.h"
 
+#include <tuple>
+
 #include "shell_fixture.h"
 
 namespace slk::testing {
 namespace {
 
-std::string Read(const std::string& path) {
-  std::vector<std::uint8_t> bytes = ReadFileBytes(path);
-  return std::string(bytes.begin(), bytes.end());
-}
-
-void Write(const std::string& path, const std::string& text) {
-  WriteFileBytes(path, std::vector<std::uint8_t>(text.begin(), text.end()));
+// Every field in declaration order, so that a failure prints both records whole.
+auto Fields(const Settings& s) {
+  return std::tie(s.DefaultImage, s.UseDefaultImage, s.LockImagePS1, s.LockImagePS2,
+                  s.LockAutoIconic, s.HALpriority, s.AnimationCut, s.UseSlotPath, s.LockPath,
+                  s.LSlotPath, s.RSlotPath);
 }
 
 TEST(SettingsFile, WithoutTheFileTheFirstStartValuesApply) {
   TempDir dir;
   Settings s = LoadSettings(dir.File("qovan2.ini"), "/work/here");
-  EXPECT_EQ(s.DefaultImage, 0);
-  EXPECT_EQ(s.UseDefaultImage, 0);
-  EXPECT_EQ(s.LockImagePS1, 0);
-  EXPECT_EQ(s.HALpriority, 0);
-  EXPECT_EQ(s.UseSlotPath, 0);
-  EXPECT_EQ(s.LockPath, "/work/here");
-  EXPECT_EQ(s.LSlotPath, "");
-  EXPECT_EQ(s.RSlotPath, "");
+  Settings want;
+  want.LockPath = "/work/here";
+  EXPECT_EQ(Fields(s), Fields(want));
 }
 
 TEST(SettingsFile, MissingKeysOfAnExistingFileTakeTheirDefaults) {
   TempDir dir;
-  Write(dir.File("qovan2.ini"), "[Setting]\nAnimationCut=1\nLockImagePS2=x7\n");
+  WriteFileText(dir.File("qovan2.ini"), "[Setting]\nAnimationCut=1\nLockImagePS2=x7\n");
   Settings s = LoadSettings(dir.File("qovan2.ini"), "/work/here");
-  EXPECT_EQ(s.DefaultImage, 1);
-  EXPECT_EQ(s.AnimationCut, 1);
-  EXPECT_EQ(s.LockImagePS2, 0);  // not a number
-  EXPECT_EQ(s.LockPath, "/work/here");
-  EXPECT_EQ(s.LSlotPath, "/work/here");
-  EXPECT_EQ(s.RSlotPath, "/work/here");
+  Settings want;
+  want.DefaultImage = 1;
+  want.AnimationCut = 1;  // LockImagePS2 stays 0: "x7" is not a number
+  want.LockPath = want.LSlotPath = want.RSlotPath = "/work/here";
+  EXPECT_EQ(Fields(s), Fields(want));
 }
 
 TEST(SettingsFile, WritesBothSectionsInOrderAndReadsThemBack) {
@@ -52,26 +46,22 @@ TEST(SettingsFile, WritesBothSectionsInOrderAndReadsThemBack) {
   s.HALpriority = 1;
   s.LockPath = "/home/user/lock folder";
   ASSERT_TRUE(SaveSettings(path, s, "/cards/left.mcr", ""));
-  EXPECT_EQ(Read(path),
+  EXPECT_EQ(ReadFileText(path),
             "[Setting]\nDefaultImage=1\nUseDefaultImage=0\nLockImagePS1=12\nLockImagePS2=2\n"
             "LockAutoIconic=0\nHALpriority=1\nAnimationCut=0\nUseSlotPath=0\n"
             "[Directory]\nLockPath=/home/user/lock folder\nLSlotPath=/cards/left.mcr\n"
             "RSlotPath=\n");
   Settings back = LoadSettings(path, "/elsewhere");
-  EXPECT_EQ(back.LockImagePS1, 12);
-  EXPECT_EQ(back.LockImagePS2, 2);
-  EXPECT_EQ(back.DefaultImage, 1);
-  EXPECT_EQ(back.LockPath, "/home/user/lock folder");
-  EXPECT_EQ(back.LSlotPath, "/cards/left.mcr");
-  EXPECT_EQ(back.RSlotPath, "");
+  s.LSlotPath = "/cards/left.mcr";  // the slot files come from the call, not the record
+  EXPECT_EQ(Fields(back), Fields(s));
 }
 
 TEST(SettingsFile, EverythingElseInTheFileIsKept) {
   TempDir dir;
   std::string path = dir.File("qovan2.ini");
-  Write(path, "; kept\n[Other]\nkey=value\n[Setting]\nOldKey=3\nDefaultImage=0\n");
+  WriteFileText(path, "; kept\n[Other]\nkey=value\n[Setting]\nOldKey=3\nDefaultImage=0\n");
   ASSERT_TRUE(SaveSettings(path, Settings{}, "", ""));
-  std::string text = Read(path);
+  std::string text = ReadFileText(path);
   EXPECT_EQ(text.rfind("; kept\n[Other]\nkey=value\n[Setting]\nDefaultImage=0\n", 0), 0u);
   EXPECT_EQ(text.find("OldKey"), std::string::npos);
   EXPECT_NE(text.find("[Directory]\nLockPath=\n"), std::string::npos);

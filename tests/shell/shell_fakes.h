@@ -12,6 +12,7 @@
 #include "shell/dialogs.h"
 #include "shell/rendering_backend.h"
 #include "shell/shell_window.h"
+#include "support/recording_sink.h"
 
 namespace slk::testing {
 
@@ -139,7 +140,7 @@ class RecordingWindow : public ShellWindow {
   CallLog& log_;
 };
 
-class ScriptedDialogs : public Dialogs {
+class ScriptedDialogs : public Dialogs, public ScriptedAnswers {
  public:
   explicit ScriptedDialogs(CallLog& log) : log_(log) {}
 
@@ -150,10 +151,7 @@ class ScriptedDialogs : public Dialogs {
   bool AskYesNo(int id) override {
     log_.push_back("Ask " + std::to_string(id));
     asked.push_back(id);
-    if (answers.empty()) return false;
-    bool answer = answers.front();
-    answers.pop_front();
-    return answer;
+    return NextAnswer();
   }
   CardKind AskCardKind(CardKind preselected) override {
     log_.push_back("AskCardKind");
@@ -174,11 +172,6 @@ class ScriptedDialogs : public Dialogs {
   }
   void ShowInfo() override { log_.push_back("ShowInfo"); }
 
-  std::vector<int> shown;
-  std::vector<int> asked;
-  std::deque<bool> answers;
-  std::vector<CardKind> kindPreselections;
-  CardKind kindAnswer = CardKind::PS2;
   std::deque<std::optional<ChosenFile>> files;
   std::vector<FileRequest> requests;
   std::function<bool(Settings&)> editSettings;

@@ -15,23 +15,22 @@
 
 namespace slk::testing {
 
+// Start-up options that find "psicon/standard.ico" in `dir`, written here,
+// and keep the settings file there too.
+inline StartupOptions OptionsIn(const TempDir& dir) {
+  std::filesystem::create_directories(dir.File("psicon"));
+  WriteFileBytes(dir.File("psicon/standard.ico"), {0, 0, 1, 0});
+  StartupOptions options;
+  options.iconFolders = {dir.Path()};
+  options.settingsPath = dir.File("qovan2.ini");
+  options.currentDirectory = dir.Path();
+  return options;
+}
+
 class ShellTest : public ::testing::Test {
  protected:
-  ShellTest() {
-    std::filesystem::create_directories(dir.File("psicon"));
-    WriteFileBytes(dir.File("psicon/standard.ico"), {0, 0, 1, 0});
-    options.iconFolders = {dir.Path()};
-    options.settingsPath = dir.File("qovan2.ini");
-    options.currentDirectory = dir.Path();
-  }
-
-  void WriteSettings(const std::string& text) {
-    WriteFileBytes(options.settingsPath, std::vector<std::uint8_t>(text.begin(), text.end()));
-  }
-  std::string SettingsText() const {
-    std::vector<std::uint8_t> bytes = ReadFileBytes(options.settingsPath);
-    return std::string(bytes.begin(), bytes.end());
-  }
+  void WriteSettings(const std::string& text) { WriteFileText(options.settingsPath, text); }
+  std::string SettingsText() const { return ReadFileText(options.settingsPath); }
 
   void Start(const std::string& commandLine = "") {
     options.commandLine = commandLine;
@@ -64,7 +63,7 @@ class ShellTest : public ::testing::Test {
   RecordingBackend backend{log};
   RecordingWindow window{log};
   ScriptedDialogs dialogs{log};
-  StartupOptions options;
+  StartupOptions options = OptionsIn(dir);
   Shell shell{backend, window, dialogs};
 };
 

@@ -18,14 +18,7 @@ namespace {
 
 class WindowTest : public ::testing::Test {
  protected:
-  WindowTest() {
-    std::filesystem::create_directories(dir.File("psicon"));
-    WriteFileBytes(dir.File("psicon/standard.ico"), {0});
-    options.iconFolders = {dir.Path()};
-    options.settingsPath = dir.File("qovan2.ini");
-    options.currentDirectory = dir.Path();
-    window.SetShell(&shell);
-  }
+  WindowTest() { window.SetShell(&shell); }
   ~WindowTest() override {
     window.SetShell(nullptr);
     res::SetLanguage(res::Language::English);
@@ -65,7 +58,7 @@ class WindowTest : public ::testing::Test {
   CallLog log;
   RecordingBackend backend{log};
   ScriptedDialogs dialogs{log};
-  StartupOptions options;
+  StartupOptions options = OptionsIn(dir);
   MainWindow window{backend};
   Shell shell{backend, window, dialogs};
 };

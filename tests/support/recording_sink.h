@@ -9,19 +9,14 @@
 
 namespace slk::testing {
 
-class RecordingSink : public MessageSink {
- public:
-  void ShowMessage(int id) override { shown.push_back(id); }
-  bool AskYesNo(int id) override {
-    asked.push_back(id);
+// What a scripted user was shown and asked, and the answers they give in turn;
+// once the script runs out every question is answered No.
+struct ScriptedAnswers {
+  bool NextAnswer() {
     if (answers.empty()) return false;
     bool answer = answers.front();
     answers.pop_front();
     return answer;
-  }
-  CardKind AskCardKind(CardKind preselected) override {
-    kindPreselections.push_back(preselected);
-    return kindAnswer;
   }
 
   std::vector<int> shown;
@@ -29,6 +24,19 @@ class RecordingSink : public MessageSink {
   std::deque<bool> answers;
   std::vector<CardKind> kindPreselections;
   CardKind kindAnswer = CardKind::PS2;
+};
+
+class RecordingSink : public MessageSink, public ScriptedAnswers {
+ public:
+  void ShowMessage(int id) override { shown.push_back(id); }
+  bool AskYesNo(int id) override {
+    asked.push_back(id);
+    return NextAnswer();
+  }
+  CardKind AskCardKind(CardKind preselected) override {
+    kindPreselections.push_back(preselected);
+    return kindAnswer;
+  }
 };
 
 }  // namespace slk::testing

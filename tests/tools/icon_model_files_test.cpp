@@ -6,11 +6,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <fstream>
-#include <iterator>
 #include <set>
 
 #include "icon_model_reader.h"
+#include "support/temp_dir.h"
 #include "tools/make_icons/icon_models.h"
 
 namespace slk {
@@ -25,11 +24,6 @@ ReadIcon MustRead(const std::vector<std::uint8_t>& bytes, const std::string& nam
   return icon.value_or(ReadIcon{});
 }
 
-std::vector<std::uint8_t> ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 TEST(IconModelFiles, EveryModelIsWellFormed) {
   for (const tools::IconModel& model : tools::AllIconModels()) {
     ASSERT_EQ(tools::CheckIconModel(model), "") << model.name;
@@ -41,7 +35,8 @@ TEST(IconModelFiles, EveryModelIsWellFormed) {
 }
 
 TEST(IconModelFiles, CommittedStandardIconMatchesTheGenerator) {
-  std::vector<std::uint8_t> committed = ReadFile(SLOTKEEPER_SOURCE_DIR "/psicon/standard.ico");
+  std::vector<std::uint8_t> committed =
+      testing::ReadFileBytes(SLOTKEEPER_SOURCE_DIR "/psicon/standard.ico");
   ASSERT_FALSE(committed.empty()) << "psicon/standard.ico is missing";
   ReadIcon file = MustRead(committed, "psicon/standard.ico");
   ReadIcon fresh = MustRead(tools::WriteIconModel(tools::StandardCardIcon()), "generator");
