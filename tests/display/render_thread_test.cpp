@@ -226,16 +226,6 @@ TEST_F(RenderLoopTest, ActionButtonsShowTheirPressedState) {
   }
 }
 
-TEST(TransitionStep, DividesTruncatingTowardZero) {
-  std::array<Point, 4> start{Point{504, 8}, Point{42, 52}, Point{0, 0}, Point{0, 0}};
-  std::array<Point, 4> end{Point{256, 156}, Point{256, 156}, Point{0, 0}, Point{-17, 17}};
-  std::array<Point, 4> step1 = TransitionStep(start, end, 1);
-  EXPECT_EQ(step1[0], (Point{504 - 15, 8 + 9}));  // -248 / 16 = -15.5, 148 / 16 = 9.25
-  EXPECT_EQ(step1[1], (Point{42 + 13, 52 + 6}));  // 214 / 16 = 13.4, 104 / 16 = 6.5
-  EXPECT_EQ(step1[3], (Point{-1, 1}));
-  EXPECT_EQ(TransitionStep(start, end, 16), end);
-}
-
 std::vector<std::array<Point, 4>> RecordTransition(ShellState& shell, int direction) {
   std::vector<std::array<Point, 4>> steps;
   PlayTransition(
@@ -276,7 +266,7 @@ TEST(PlayTransition, ClosingRunsTheSameWayBack) {
   ASSERT_EQ(steps.size(), 51u);
   using M = std::array<Point, 4>;
   EXPECT_EQ(steps[0], (M{Point{8, 8}, Point{504, 8}, Point{8, 304}, Point{504, 304}}));
-  EXPECT_EQ(steps[1][1], (Point{504 - 15, 8 + 9}));
+  EXPECT_EQ(steps[1][1], (Point{504 - 15, 8 + 9}));  // -248 / 16 = -15.5, 148 / 16 = 9.25
   EXPECT_EQ(steps[16][3], (Point{256, 156}));
   EXPECT_EQ(steps[33][2], (Point{42, 52}));
   EXPECT_EQ(steps[50], (M{Point{10, 20}, Point{74, 20}, Point{10, 84}, Point{74, 84}}));

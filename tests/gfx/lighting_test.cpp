@@ -173,10 +173,6 @@ TEST(Lighting, AttenuationWithoutDistanceTerms) {
   EXPECT_NE(s.Draw(kLitFormat, 5, {0, 0, -1}), 0x91402Bu);
 }
 
-TEST(Lighting, RangeMaxIsTheRootOfTheLargestFloat) {
-  EXPECT_FLOAT_EQ(kLightRangeMax, 1.8446744e19f);
-}
-
 // ---------------------------------------------------------------------------
 // A draw transforms, lights and clip-tests each distinct vertex once (found by
 // its bytes) and reuses it for every triangle that repeats it; the picture
