@@ -27,10 +27,8 @@ std::string Indexed(std::string_view name, std::initializer_list<int> indices) {
 }  // namespace
 
 ChannelMask ChannelMaskOf(std::uint32_t mask) {
-  ChannelMask c{0, 0};
-  while (c.shift < 32 && ((mask >> c.shift) & 1u) == 0) ++c.shift;
-  while (c.width < 32 - c.shift && ((mask >> (c.shift + c.width)) & 1u) != 0) ++c.width;
-  return c;
+  const gfx::ChannelBits bits = gfx::ChannelBitsOf(mask);
+  return ChannelMask{bits.shift, bits.width};
 }
 
 bool CheckDirectX7(gfx::Desktop& desktop) {

@@ -17,6 +17,7 @@
 #include "gfx/device.h"
 #include "gfx/direct3d.h"
 #include "gfx/direct_draw.h"
+#include "gfx/pixel_format.h"
 #include "gfx/surface.h"
 
 namespace slk {
