@@ -4,6 +4,7 @@
 // recording double. Ids are those of the program's string table.
 
 #include "card/save_entry.h"
+#include "platform/problem.h"
 
 namespace slk {
 
@@ -26,6 +27,13 @@ class MessageSink {
   virtual ~MessageSink() = default;
   // A plain message with an OK button.
   virtual void ShowMessage(int id) = 0;
+  // The message with a second line that names the file and what was wrong
+  // (res::DescribeProblem). A sink that cannot show the line shows the
+  // message alone.
+  virtual void ShowProblem(int id, const platform::Problem& why) {
+    (void)why;
+    ShowMessage(id);
+  }
   // A Yes/No question; true only for Yes.
   virtual bool AskYesNo(int id) = 0;
   // The Image Select dialog: the kind of a new card, `preselected` checked first.

@@ -1,0 +1,57 @@
+#pragma once
+// Why a file was refused or could not be written: the second line under the
+// program's own message ("The File wasn't opened."). Readers and writers fill
+// one in where they find the fault; the window and slotkeeper-cli show it
+// through res::DescribeProblem in the user's language.
+
+#include <cstdint>
+#include <string>
+
+namespace slk::platform {
+
+enum class Reason {
+  None,
+  // The file system.
+  NotFound,          // the file does not exist
+  PermissionDenied,  // open or read refused; `error` holds errno
+  NotRegularFile,    // a folder, FIFO, device or socket
+  ReadFailed,        // a read failed or fell short; `error` holds errno when known
+  WriteFailed,       // a write failed; `error` holds errno
+  DiskFull,          // ENOSPC/EDQUOT in the target's folder
+  TempSpaceFull,     // ENOSPC/EDQUOT in the temporary folder ($TMPDIR)
+  ReadOnlyFile,      // the file's own permissions forbid writing it
+  ReadOnlyFolder,    // the folder does not allow a new file
+  DanglingLink,      // a symbolic link whose target does not exist
+  LinkLoop,          // symbolic links that never end (ELOOP)
+  NameTooLong,       // ENAMETOOLONG
+  Busy,              // another program holds the card's lock
+  ChangedOnDisk,     // the file changed since it was read
+  // The bytes of a format.
+  TooShort,        // `have` bytes, the format needs `need`
+  TooLarge,        // `have` bytes, at most `need`
+  BadMagic,        // `field` does not hold the format's signature
+  BadField,        // `field` holds a value the format does not allow
+  SizeMismatch,    // `field` says `need` bytes, the file holds `have`
+  BrokenChain,     // a save's block chain breaks; `field` names the save
+  NotASave,        // a file of another kind (a whole card where a save was expected)
+  WrongKind,       // a PS2 save where only PS1 saves go, or the reverse
+  NoStandardIcon,  // `field` lists the folders searched
+};
+
+struct Problem {
+  Reason reason = Reason::None;
+  std::string path;        // the file concerned, as the user named it
+  std::string field;       // the field or save concerned, when there is one
+  std::uint64_t have = 0;  // what the file has (bytes, blocks)
+  std::uint64_t need = 0;  // what was needed
+  int error = 0;           // errno of a failed system call, 0 when none
+
+  explicit operator bool() const { return reason != Reason::None; }
+};
+
+// A problem from a failed system call on `path`: ENOENT, EACCES/EPERM,
+// ENOSPC/EDQUOT, ELOOP, ENAMETOOLONG, EROFS map to their reasons, anything
+// else to `fallback` with the errno kept.
+Problem ProblemFromErrno(int error, std::string path, Reason fallback = Reason::ReadFailed);
+
+}  // namespace slk::platform
