@@ -1,0 +1,329 @@
+#include "card/ps2/ps2_card_image.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "card/ps2/ps2_card_format.h"
+#include "card/ps2/ps2_ecc.h"
+#include "platform/bytes.h"
+
+namespace slk::ps2 {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+constexpr CardTime kTime{0, 5, 4, 3, 2, 1, 0xE8, 0x07};  // 2024-01-02 03:04:05 in Japan
+constexpr std::uint32_t kSmallPages = 512;               // 256 clusters
+constexpr std::size_t kRaw = kPageSize + kSpareSize;
+
+Bytes Pattern(std::size_t n, std::uint8_t seed) {
+  Bytes b(n);
+  for (std::size_t i = 0; i < n; ++i) b[i] = static_cast<std::uint8_t>(seed + i * 7 + (i >> 8));
+  return b;
+}
+
+Ps2CardImage OpenOk(Bytes bytes) {
+  platform::Problem why;
+  auto card = Ps2CardImage::Open(std::move(bytes), why);
+  EXPECT_TRUE(card.has_value()) << static_cast<int>(why.reason) << " " << why.field;
+  return std::move(*card);
+}
+
+// A save to add, owning its files' bytes.
+struct SaveSpec {
+  std::string name;
+  std::vector<std::pair<std::string, Bytes>> files;
+
+  NewSave ToNew() const {
+    NewSave s;
+    s.name = name;
+    for (const auto& [fileName, bytes] : files)
+      s.files.push_back({fileName, 0x8497, {}, {}, bytes});
+    return s;
+  }
+};
+
+void ExpectHolds(const Ps2CardImage& card, const SaveSpec& spec) {
+  const Ps2Save* save = card.FindSave(spec.name);
+  ASSERT_NE(save, nullptr) << spec.name;
+  ASSERT_EQ(save->files.size(), spec.files.size());
+  for (std::size_t i = 0; i < spec.files.size(); ++i) {
+    EXPECT_EQ(save->files[i].name, spec.files[i].first);
+    EXPECT_EQ(card.ReadFile(save->files[i]), spec.files[i].second) << spec.files[i].first;
+  }
+}
+
+// Raw edits of a card with ECC, the page's code rewritten so that only the
+// edited field is wrong.
+void PatchU32(Bytes& image, std::uint32_t cluster, std::size_t offset, std::uint32_t value) {
+  std::uint32_t page = cluster * 2 + static_cast<std::uint32_t>(offset / kPageSize);
+  std::uint8_t* raw = image.data() + std::size_t{page} * kRaw;
+  platform::PutU32LE(raw + offset % kPageSize, value);
+  ComputePageEcc(std::span<const std::uint8_t, kPageSize>(raw, kPageSize),
+                 std::span<std::uint8_t, kEccBytes>(raw + kPageSize, kEccBytes));
+}
+
+bool HasFault(const Ps2CardImage& card, FaultKind kind) {
+  auto faults = card.Check();
+  return std::any_of(faults.begin(), faults.end(), [&](const Fault& f) { return f.kind == kind; });
+}
+
+std::filesystem::path Corpus() {
+  const char* env = std::getenv("SLOTKEEPER_CORPUS");
+  return std::filesystem::path(env ? env : SLOTKEEPER_CORPUS_DIR) / "mymcplus";
+}
+
+Bytes ReadAll(const std::filesystem::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  return Bytes(std::istreambuf_iterator<char>(in), {});
+}
+
+TEST(Ps2EccTest, FlippedBitsAreCorrectedOrReported) {
+  Bytes chunk = Pattern(kEccChunk, 3);
+  EccCode good = ComputeEcc(std::span<const std::uint8_t, kEccChunk>(chunk.data(), kEccChunk));
+  EXPECT_EQ(ComputeEcc(std::array<std::uint8_t, kEccChunk>{}), (EccCode{0x77, 0x7F, 0x7F}));
+  struct Case {
+    std::size_t byte;  // kEccChunk + n: bit in code byte n
+    std::uint8_t mask;
+    EccResult expect;
+  };
+  for (Case c :
+       {Case{0, 0x01, EccResult::Corrected}, Case{77, 0x80, EccResult::Corrected},
+        Case{127, 0x10, EccResult::Corrected}, Case{kEccChunk + 0, 0x04, EccResult::Corrected},
+        Case{kEccChunk + 2, 0x40, EccResult::Corrected}, Case{5, 0x03, EccResult::Uncorrectable}}) {
+    SCOPED_TRACE(c.byte);
+    Bytes data = chunk;
+    EccCode code = good;
+    if (c.byte < kEccChunk)
+      data[c.byte] ^= c.mask;
+    else
+      code[c.byte - kEccChunk] ^= c.mask;
+    EXPECT_EQ(CheckEcc(std::span<std::uint8_t, kEccChunk>(data.data(), kEccChunk), code), c.expect);
+    if (c.expect == EccResult::Corrected) {
+      EXPECT_EQ(data, chunk);
+      EXPECT_EQ(code, good);
+    }
+  }
+}
+
+TEST(Ps2CardTest, FormattedCardsOpenEmptyInBothForms) {
+  Bytes withEcc = FormatCard({Form::WithEcc, 16384, kTime});
+  Bytes without = FormatCard({Form::WithoutEcc, 16384, kTime});
+  EXPECT_EQ(withEcc.size(), 8'650'752u);
+  EXPECT_EQ(without.size(), 8'388'608u);
+  for (const Bytes& bytes : {withEcc, without}) {
+    Ps2CardImage card = OpenOk(bytes);
+    EXPECT_TRUE(card.ListSaves().empty());
+    EXPECT_TRUE(card.Check().empty());
+    EXPECT_EQ(card.FreeBytes(), 8134u * 1024);
+    EXPECT_EQ(card.Serialize(), bytes);
+  }
+  EXPECT_EQ(OpenOk(without).ImageForm(), Form::WithoutEcc);
+  EXPECT_TRUE(FormatCard({Form::WithEcc, 48, kTime}).empty());
+}
+
+TEST(Ps2CardTest, AddDeleteAndAddAgainFragmentsChainsAndKeepsEverythingElse) {
+  Bytes fresh = FormatCard({Form::WithEcc, kSmallPages, kTime});
+  Ps2CardImage card = OpenOk(fresh);
+  SaveSpec a{"BASLUS-00001A",
+             {{"icon.sys", Pattern(964, 1)}, {"empty", {}}, {"data", Pattern(3000, 2)}}};
+  SaveSpec b{"BASLUS-00002B", {{"icon.sys", Pattern(964, 3)}, {"data", Pattern(2048, 4)}}};
+  SaveSpec c{"BASLUS-00003C", {{"icon.sys", Pattern(100, 5)}, {"big", Pattern(9000, 6)}}};
+  ASSERT_EQ(card.AddSave(a.ToNew()).result, AddResult::Added);
+  ASSERT_EQ(card.AddSave(b.ToNew()).result, AddResult::Added);
+  Bytes withAB = card.Serialize();
+  std::uint64_t freeAB = card.FreeBytes();
+
+  ASSERT_TRUE(card.DeleteSave(a.name));
+  EXPECT_EQ(card.FindSave(a.name), nullptr);
+  EXPECT_GT(card.FreeBytes(), freeAB);
+  // Only the FAT and the root entry's page change on delete.
+  std::size_t changed = 0;
+  for (std::size_t p = 0; p < kSmallPages; ++p)
+    changed += !std::equal(withAB.begin() + p * kRaw, withAB.begin() + (p + 1) * kRaw,
+                           card.Serialize().begin() + p * kRaw);
+  EXPECT_EQ(changed, 2u);
+
+  ASSERT_EQ(card.AddSave(c.ToNew()).result, AddResult::Added);
+  const Ps2File& big = card.FindSave(c.name)->files[1];
+  EXPECT_NE(std::adjacent_find(big.clusters.begin(), big.clusters.end(),
+                               [](std::uint32_t x, std::uint32_t y) { return y != x + 1; }),
+            big.clusters.end());
+  EXPECT_TRUE(card.Check().empty());
+  ExpectHolds(card, b);
+  ExpectHolds(card, c);
+  EXPECT_EQ(card.FindSave(c.name)->rootIndex, 2u);  // the freed root entry is reused
+
+  Ps2CardImage again = OpenOk(card.Serialize());
+  EXPECT_EQ(again.ListSaves().size(), 2u);
+  ExpectHolds(again, b);
+  ExpectHolds(again, c);
+  EXPECT_EQ(again.Serialize(), card.Serialize());
+
+  // Deleting everything frees all but the root's second cluster.
+  ASSERT_TRUE(card.DeleteSave(b.name));
+  ASSERT_TRUE(card.DeleteSave(c.name));
+  EXPECT_EQ(card.FreeBytes(), OpenOk(fresh).FreeBytes() - kClusterSize);
+}
+
+TEST(Ps2CardTest, RefusedAddsChangeNothing) {
+  Ps2CardImage card = OpenOk(FormatCard({Form::WithEcc, kSmallPages, kTime}));
+  SaveSpec a{"A", {{"f", Pattern(10, 1)}}};
+  ASSERT_EQ(card.AddSave(a.ToNew()).result, AddResult::Added);
+  Bytes before = card.Serialize();
+  std::uint64_t free = card.FreeBytes();
+  struct Case {
+    SaveSpec save;
+    AddResult expect;
+  };
+  for (const Case& c : {Case{a, AddResult::NameExists}, Case{{"", {}}, AddResult::BadName},
+                        Case{{std::string(33, 'X'), {}}, AddResult::BadName},
+                        Case{{"B", {{"a/b", {}}}}, AddResult::BadName},
+                        Case{{"B", {{"huge", Bytes(free + 1)}}}, AddResult::NoSpace}}) {
+    AddOutcome out = card.AddSave(c.save.ToNew());
+    EXPECT_EQ(out.result, c.expect) << c.save.name;
+    EXPECT_EQ(card.Serialize(), before);
+    if (c.expect == AddResult::NoSpace) {
+      EXPECT_EQ(out.freeBytes, free);
+      EXPECT_GT(out.neededBytes, free);
+    }
+  }
+}
+
+TEST(Ps2CardTest, EccErrorsInDataAreCorrectedOrReported) {
+  Ps2CardImage built = OpenOk(FormatCard({Form::WithEcc, kSmallPages, kTime}));
+  SaveSpec a{"A", {{"data", Pattern(2048, 9)}}};
+  ASSERT_EQ(built.AddSave(a.ToNew()).result, AddResult::Added);
+  std::uint32_t page = (10 + built.FindSave("A")->files[0].clusters[0]) * 2;
+  for (std::uint8_t mask : {0x08, 0x18}) {
+    Bytes bytes = built.Serialize();
+    bytes[page * kRaw + 200] ^= mask;
+    Ps2CardImage card = OpenOk(bytes);
+    EXPECT_EQ(card.Serialize(), bytes);  // reading repairs nothing on disk
+    if (mask == 0x08) {
+      EXPECT_EQ(card.Check(), (std::vector<Fault>{{FaultKind::EccCorrected, page, ""}}));
+      EXPECT_FALSE(card.Damaged());
+      ExpectHolds(card, a);
+    } else {
+      EXPECT_EQ(card.Check(), (std::vector<Fault>{{FaultKind::EccUncorrectable, page, ""}}));
+      EXPECT_TRUE(card.Damaged());
+    }
+  }
+}
+
+TEST(Ps2CardTest, BrokenChainsAndDirectoriesAreReportedWithoutHanging) {
+  Ps2CardImage built = OpenOk(FormatCard({Form::WithEcc, kSmallPages, kTime}));
+  ASSERT_EQ(
+      built.AddSave(SaveSpec{"A", {{"f1", Pattern(3000, 1)}, {"f2", Pattern(1500, 2)}}}.ToNew())
+          .result,
+      AddResult::Added);
+  ASSERT_EQ(built.AddSave(SaveSpec{"B", {{"g", Pattern(2000, 3)}}}.ToNew()).result,
+            AddResult::Added);
+  const auto& f1 = built.FindSave("A")->files[0].clusters;
+  const auto& f2 = built.FindSave("A")->files[1].clusters;
+  const auto& g = built.FindSave("B")->files[0].clusters;
+  constexpr std::uint32_t kFat = 9, kData = 10;
+  struct Case {
+    const char* what;
+    std::uint32_t cluster;
+    std::size_t offset;
+    std::uint32_t value;
+    FaultKind expect;
+  };
+  for (const Case& c : {
+           Case{"loop", kFat, 4 * f1[2], f1[0] | kFatAllocated, FaultKind::ChainLoop},
+           Case{"cross link", kFat, 4 * f2[1], g[0] | kFatAllocated, FaultKind::CrossLinked},
+           Case{"out of range", kFat, 4 * f1[0], 5000 | kFatAllocated, FaultKind::ChainOutOfRange},
+           Case{"into free", kFat, 4 * f1[1], kFatFree, FaultKind::ChainIntoFree},
+           Case{"save length lies", kData + built.FindSave("A")->rootIndex / 2,
+                (built.FindSave("A")->rootIndex % 2) * kEntrySize + kEntryLengthOffset, 100000,
+                FaultKind::BadDirectory},
+           Case{"root length lies", kData, kEntryLengthOffset, 0xFFFFFFFF, FaultKind::BadDirectory},
+           Case{"FAT outside the card", 8, 0, 70000, FaultKind::FatUnreadable},
+       }) {
+    SCOPED_TRACE(c.what);
+    Bytes bytes = built.Serialize();
+    PatchU32(bytes, c.cluster, c.offset, c.value);
+    Ps2CardImage card = OpenOk(bytes);
+    EXPECT_TRUE(HasFault(card, c.expect));
+    EXPECT_TRUE(card.Damaged());
+    EXPECT_EQ(card.Serialize(), bytes);
+  }
+}
+
+TEST(Ps2CardTest, ImagesThatAreNotCardsAreRefusedWithTheirReason) {
+  Bytes good = FormatCard({Form::WithEcc, kSmallPages, kTime});
+  struct Case {
+    const char* what;
+    Bytes bytes;
+    platform::Reason reason;
+  };
+  Bytes truncated(good.begin(), good.end() - 1);
+  Bytes badMagic = good;
+  badMagic[0] = 'X';
+  Bytes badPage = good;
+  platform::PutU16LE(badPage.data() + kPageLenOffset, 1024);
+  Bytes badRoot = good;
+  platform::PutU32LE(badRoot.data() + kRootClusterOffset, 0xFFFFFF);
+  for (const Case& c : {Case{"empty", {}, platform::Reason::TooShort},
+                        Case{"truncated", truncated, platform::Reason::SizeMismatch},
+                        Case{"magic", badMagic, platform::Reason::BadMagic},
+                        Case{"page length", badPage, platform::Reason::BadField},
+                        Case{"root cluster", badRoot, platform::Reason::BadField}}) {
+    platform::Problem why;
+    EXPECT_FALSE(Ps2CardImage::Open(c.bytes, why).has_value()) << c.what;
+    EXPECT_EQ(why.reason, c.reason) << c.what;
+  }
+}
+
+TEST(Ps2CardTest, CardTimesConvertToLocalTimeAndBack) {
+  EXPECT_EQ(LocalToCardTime(CardTimeToLocal(kTime)), kTime);
+  EXPECT_EQ(CardTimeToLocal(CardTime{}), TimeStamp{});
+}
+
+TEST(Ps2CardCorpusTest, EmulatorCardsListTheirSavesAndWriteBackUnchanged) {
+  Bytes mc01 = ReadAll(Corpus() / "mc01.ps2");
+  Bytes mc02 = ReadAll(Corpus() / "mc02.ps2");
+  if (mc01.empty() || mc02.empty()) GTEST_SKIP() << "no corpus at " << Corpus();
+
+  Ps2CardImage card = OpenOk(mc01);
+  EXPECT_TRUE(card.Check().empty());
+  EXPECT_EQ(card.Serialize(), mc01);
+  ASSERT_EQ(card.ListSaves().size(), 2u);
+  const Ps2Save& system = card.ListSaves()[0];
+  EXPECT_EQ(system.name, "BEDATA-SYSTEM");
+  EXPECT_TRUE(system.hidden);
+  const Ps2Save& rez = card.ListSaves()[1];
+  EXPECT_EQ(rez.name, "BESCES-50501REZ");
+  EXPECT_FALSE(rez.hidden);
+  std::vector<std::pair<std::string, std::uint32_t>> files;
+  for (const Ps2File& f : rez.files) files.emplace_back(f.name, f.size);
+  EXPECT_EQ(files, (std::vector<std::pair<std::string, std::uint32_t>>{
+                       {"icon.sys", 964}, {"rez.ico", 46360}, {"BESCES-50501REZ", 3072}}));
+  Bytes iconSys = card.ReadFile(rez.files[0]);
+  EXPECT_EQ(std::string(iconSys.begin(), iconSys.begin() + 4), "PS2D");
+  EXPECT_EQ(card.ReadFile(rez.files[1]).size(), 46360u);
+  EXPECT_EQ(system.files.size(), 2u);
+
+  Ps2CardImage empty = OpenOk(mc02);
+  EXPECT_TRUE(empty.ListSaves().empty());
+  EXPECT_EQ(empty.FreeBytes(), 8134u * 1024);
+  // A new card is laid out as the emulator tool formats one.
+  CardTime rootTime;
+  std::copy_n(mc02.begin() + 82 * kRaw + kEntryCreatedOffset, 8, rootTime.begin());
+  EXPECT_EQ(FormatCard({Form::WithEcc, 16384, rootTime}), mc02);
+
+  // Moving the save onto the empty card and back gives the same files.
+  SaveSpec moved{rez.name, {}};
+  for (const Ps2File& f : rez.files) moved.files.emplace_back(f.name, card.ReadFile(f));
+  ASSERT_EQ(empty.AddSave(moved.ToNew()).result, AddResult::Added);
+  ExpectHolds(OpenOk(empty.Serialize()), moved);
+}
+
+}  // namespace
+}  // namespace slk::ps2
