@@ -1,5 +1,6 @@
 #include "card/ps2/ps2_ecc.h"
 
+#include <algorithm>
 #include <bit>
 
 namespace slk::ps2 {
@@ -24,7 +25,15 @@ constexpr std::array<std::uint8_t, 256> MakeColumnTable() {
   return t;
 }
 
+constexpr std::array<std::uint8_t, 256> MakeParityTable() {
+  std::array<std::uint8_t, 256> t{};
+  for (int b = 0; b < 256; ++b)
+    t[b] = static_cast<std::uint8_t>(std::popcount(static_cast<unsigned>(b)) & 1);
+  return t;
+}
+
 constexpr std::array<std::uint8_t, 256> kColumnBits = MakeColumnTable();
+constexpr std::array<std::uint8_t, 256> kParity = MakeParityTable();
 
 // The codes start from these values, so a chunk of zeros has 77 7F 7F.
 constexpr std::uint8_t kColumnStart = 0x77;
@@ -35,19 +44,23 @@ constexpr std::uint8_t kLineUsed = 0x7F;
 }  // namespace
 
 EccCode ComputeEcc(std::span<const std::uint8_t, kEccChunk> chunk) {
+  // Most of a card is zeros (formatted) or 0xFF (erased); both have even
+  // parity in every byte and share one code.
+  if (std::all_of(chunk.begin(), chunk.end(), [](std::uint8_t b) { return b == 0; }) ||
+      std::all_of(chunk.begin(), chunk.end(), [](std::uint8_t b) { return b == 0xFF; }))
+    return {kColumnStart, kLineStart, kLineStart};
   std::uint8_t all = 0;
   std::uint8_t lineOdd = 0;  // XOR of the indices of bytes with odd parity
-  unsigned oddCount = 0;
+  std::uint8_t oddCount = 0;
   for (std::size_t i = 0; i < kEccChunk; ++i) {
     std::uint8_t b = chunk[i];
+    std::uint8_t odd = kParity[b];
     all ^= b;
-    if (std::popcount(static_cast<unsigned>(b)) & 1) {
-      lineOdd ^= static_cast<std::uint8_t>(i);
-      ++oddCount;
-    }
+    lineOdd ^= static_cast<std::uint8_t>(i & (0u - odd));
+    oddCount ^= odd;
   }
   // Line parity 0 XORs the complement of each index, line parity 1 the index.
-  std::uint8_t line0 = kLineStart ^ lineOdd ^ ((oddCount & 1) ? kLineUsed : 0);
+  std::uint8_t line0 = kLineStart ^ lineOdd ^ (oddCount ? kLineUsed : 0);
   std::uint8_t line1 = kLineStart ^ lineOdd;
   return {static_cast<std::uint8_t>(kColumnStart ^ kColumnBits[all]),
           static_cast<std::uint8_t>(line0 & kLineUsed), line1};

@@ -38,5 +38,6 @@ bool WriteSaveImageSeeds(const SeedFolders& folders);
 bool WriteIniSeeds(const SeedFolders& folders);
 bool WriteBmpSeeds(const SeedFolders& folders);
 bool WriteIconSeeds(const SeedFolders& folders);
+bool WritePs2CardSeeds(const SeedFolders& folders);
 
 }  // namespace slk::tools
