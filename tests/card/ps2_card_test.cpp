@@ -111,19 +111,27 @@ TEST(Ps2EccTest, FlippedBitsAreCorrectedOrReported) {
   }
 }
 
+// The emulator's 8 and 16 MB sizes (32 and 64 MB differ only in the count),
+// with and without the spare bytes.
 TEST(Ps2CardTest, FormattedCardsOpenEmptyInBothForms) {
-  Bytes withEcc = FormatCard({Form::WithEcc, 16384, kTime});
-  Bytes without = FormatCard({Form::WithoutEcc, 16384, kTime});
-  EXPECT_EQ(withEcc.size(), 8'650'752u);
-  EXPECT_EQ(without.size(), 8'388'608u);
-  for (const Bytes& bytes : {withEcc, without}) {
+  struct Case {
+    Form form;
+    std::uint32_t pages;
+    std::size_t size;
+    std::uint64_t free;
+  };
+  for (Case c : {Case{Form::WithEcc, 16384, 8'650'752, 8134 * 1024},
+                 Case{Form::WithoutEcc, 16384, 8'388'608, 8134 * 1024},
+                 Case{Form::WithEcc, 32768, 17'301'504, 16294 * 1024}}) {
+    Bytes bytes = FormatCard({c.form, c.pages, kTime});
+    EXPECT_EQ(bytes.size(), c.size);
     Ps2CardImage card = OpenOk(bytes);
+    EXPECT_EQ(card.ImageForm(), c.form);
     EXPECT_TRUE(card.ListSaves().empty());
     EXPECT_TRUE(card.Check().empty());
-    EXPECT_EQ(card.FreeBytes(), 8134u * 1024);
+    EXPECT_EQ(card.FreeBytes(), c.free);
     EXPECT_EQ(card.Serialize(), bytes);
   }
-  EXPECT_EQ(OpenOk(without).ImageForm(), Form::WithoutEcc);
   EXPECT_TRUE(FormatCard({Form::WithEcc, 48, kTime}).empty());
 }
 
