@@ -10,6 +10,7 @@
 
 #include "card/ps2/ps2_card_format.h"
 #include "card/ps2/ps2_ecc.h"
+#include "card/ps2/ps2_save_mapping.h"
 #include "platform/bytes.h"
 
 namespace slk::ps2 {
@@ -292,6 +293,35 @@ TEST(Ps2CardTest, ImagesThatAreNotCardsAreRefusedWithTheirReason) {
 TEST(Ps2CardTest, CardTimesConvertToLocalTimeAndBack) {
   EXPECT_EQ(LocalToCardTime(CardTimeToLocal(kTime)), kTime);
   EXPECT_EQ(CardTimeToLocal(CardTime{}), TimeStamp{});
+}
+
+// A save listed as a record and added back from the record's bytes arrives
+// with the same names, modes, sizes, times and bytes.
+TEST(Ps2CardTest, SavesMapToRecordsAndBack) {
+  Ps2CardImage card = OpenOk(FormatCard({Form::WithEcc, kSmallPages, kTime}));
+  SaveSpec spec{"BESLES-00001", {{"icon.sys", Pattern(964, 1)}, {"data", Pattern(1500, 2)}}};
+  NewSave save = spec.ToNew();
+  save.modified = CardTimeToLocal(kTime);
+  save.files[1].modified = save.modified;
+  save.files[1].mode = 0x8417;
+  ASSERT_EQ(card.AddSave(save).result, AddResult::Added);
+
+  SaveEntry entry = ToSaveEntry(*card.FindSave(spec.name));
+  EXPECT_EQ(entry.entryCount, 4u);
+  EXPECT_EQ(entry.size, 964u + 1500u);
+  EXPECT_EQ(entry.time, save.modified);
+  EXPECT_EQ(entry.files[1].mode, 0x8417);
+  EXPECT_EQ(entry.files[1].time, save.modified);
+  Bytes joined = spec.files[0].second;
+  joined.insert(joined.end(), spec.files[1].second.begin(), spec.files[1].second.end());
+
+  Ps2CardImage other = OpenOk(FormatCard({Form::WithoutEcc, kSmallPages, kTime}));
+  ASSERT_EQ(other.AddSave(FromSaveEntry(entry, joined)).result, AddResult::Added);
+  ExpectHolds(other, spec);
+  SaveEntry back = ToSaveEntry(*other.FindSave(spec.name));
+  EXPECT_EQ(back.time, entry.time);
+  EXPECT_EQ(back.files[1].mode, entry.files[1].mode);
+  EXPECT_EQ(back.files[1].time, entry.files[1].time);
 }
 
 TEST(Ps2CardCorpusTest, EmulatorCardsListTheirSavesAndWriteBackUnchanged) {
