@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -290,9 +291,22 @@ TEST(Ps2CardTest, ImagesThatAreNotCardsAreRefusedWithTheirReason) {
   }
 }
 
+// Card times are Japan time: 03:04:05 on 2 January there is 18:04:05 on
+// 1 January in UTC.
 TEST(Ps2CardTest, CardTimesConvertToLocalTimeAndBack) {
-  EXPECT_EQ(LocalToCardTime(CardTimeToLocal(kTime)), kTime);
+  const char* old = std::getenv("TZ");
+  std::string saved = old ? old : "";
+  setenv("TZ", "UTC", 1);
+  tzset();
+  TimeStamp local = CardTimeToLocal(kTime);
+  EXPECT_EQ(local.bytes, (std::array<std::uint8_t, 8>{0, 5, 4, 18, 1, 1, 0xE8, 0x07}));
+  EXPECT_EQ(LocalToCardTime(local), kTime);
   EXPECT_EQ(CardTimeToLocal(CardTime{}), TimeStamp{});
+  if (old)
+    setenv("TZ", saved.c_str(), 1);
+  else
+    unsetenv("TZ");
+  tzset();
 }
 
 // A save listed as a record and added back from the record's bytes arrives
