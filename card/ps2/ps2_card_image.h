@@ -122,6 +122,13 @@ class Ps2CardImage {
   void ReadTree();  // saves_, owners and tree faults, from scratch
   bool RootDamaged() const;
   std::vector<DirEntry> RootEntries() const;
+  std::uint32_t RootEntryPage(std::uint32_t index) const;
+  // Links `count` clusters from the front of `free` into a chain.
+  std::vector<std::uint32_t> TakeClusters(std::vector<std::uint32_t>& free, std::uint32_t count);
+  void WriteChain(const std::vector<std::uint32_t>& chain, std::span<const std::uint8_t> bytes);
+  std::vector<std::uint8_t> SaveDirectory(const NewSave& save, std::uint32_t slot,
+                                          const CardTime& rootCreated,
+                                          std::vector<std::uint32_t>& free);
 
   friend class TreeReader;
 

@@ -17,6 +17,10 @@ std::uint32_t ClustersFor(std::uint64_t bytes) {
   return static_cast<std::uint32_t>((bytes + kClusterSize - 1) / kClusterSize);
 }
 
+std::size_t RoundUpToCluster(std::size_t bytes) {
+  return std::size_t{ClustersFor(bytes)} * kClusterSize;
+}
+
 bool ValidName(const std::string& name) {
   return !name.empty() && name.size() <= kNameSize && name != "." && name != ".." &&
          name.find('/') == std::string::npos && name.find('\0') == std::string::npos;
@@ -50,10 +54,7 @@ bool Ps2CardImage::DeleteSave(std::string_view name) {
     if (owner_[c] >= save->firstChain && owner_[c] <= save->lastChain && !shared_[c])
       SetFat(c, kFatFree);
   }
-  std::uint32_t index = save->rootIndex;
-  std::uint32_t page =
-      (geo_.sb.allocOffset + rootClusters_[index / kEntriesPerCluster]) * geo_.sb.pagesPerCluster +
-      index % kEntriesPerCluster;
+  std::uint32_t page = RootEntryPage(save->rootIndex);
   std::array<std::uint8_t, 2> mode;
   platform::PutU16LE(mode.data(),
                      static_cast<std::uint16_t>(platform::GetU16LE(PageData(page)) & ~kModeExists));
@@ -62,93 +63,107 @@ bool Ps2CardImage::DeleteSave(std::string_view name) {
   return true;
 }
 
+std::uint32_t Ps2CardImage::RootEntryPage(std::uint32_t index) const {
+  static_assert(kEntrySize == kPageSize, "a directory entry fills one page");
+  return (geo_.sb.allocOffset + rootClusters_[index / kEntriesPerCluster]) *
+             geo_.sb.pagesPerCluster +
+         index % kEntriesPerCluster;
+}
+
+std::vector<std::uint32_t> Ps2CardImage::TakeClusters(std::vector<std::uint32_t>& free,
+                                                      std::uint32_t count) {
+  std::vector<std::uint32_t> chain(free.begin(), free.begin() + count);
+  free.erase(free.begin(), free.begin() + count);
+  for (std::size_t i = 0; i < chain.size(); ++i)
+    SetFat(chain[i], i + 1 < chain.size() ? (chain[i + 1] | kFatAllocated) : kFatChainEnd);
+  return chain;
+}
+
+void Ps2CardImage::WriteChain(const std::vector<std::uint32_t>& chain,
+                              std::span<const std::uint8_t> bytes) {
+  std::array<std::uint8_t, kClusterSize> buf;
+  for (std::size_t k = 0; k < chain.size(); ++k) {
+    buf.fill(0);
+    std::size_t at = k * kClusterSize;
+    if (at < bytes.size())
+      std::memcpy(buf.data(), bytes.data() + at, std::min(kClusterSize, bytes.size() - at));
+    WriteCluster(chain[k], buf);
+  }
+}
+
 AddOutcome Ps2CardImage::AddSave(const NewSave& save) {
-  AddOutcome out;
-  out.freeBytes = FreeBytes();
-  if (!ValidName(save.name)) return {AddResult::BadName, 0, out.freeBytes};
-  for (const NewFile& f : save.files)
-    if (!ValidName(f.name)) return {AddResult::BadName, 0, out.freeBytes};
-  if (FindSave(save.name) != nullptr) return {AddResult::NameExists, 0, out.freeBytes};
-  if (RootDamaged()) return {AddResult::RootUnreadable, 0, out.freeBytes};
+  std::uint64_t freeBytes = FreeBytes();
+  bool namesValid =
+      ValidName(save.name) && std::all_of(save.files.begin(), save.files.end(),
+                                          [](const NewFile& f) { return ValidName(f.name); });
+  if (!namesValid) return {AddResult::BadName, 0, freeBytes};
+  if (FindSave(save.name) != nullptr) return {AddResult::NameExists, 0, freeBytes};
+  if (RootDamaged()) return {AddResult::RootUnreadable, 0, freeBytes};
 
   std::vector<DirEntry> root = RootEntries();
   std::uint32_t slot = 2;
   while (slot < root.size() && root[slot].Exists()) ++slot;
   bool growRoot = slot == rootClusters_.size() * kEntriesPerCluster;
-
   std::uint32_t entryCount = static_cast<std::uint32_t>(save.files.size()) + 2;
   std::uint32_t dirClusters = ClustersFor(std::uint64_t{entryCount} * kEntrySize);
   std::uint64_t needed = dirClusters + (growRoot ? 1 : 0);
   for (const NewFile& f : save.files) needed += ClustersFor(f.bytes.size());
-  out.neededBytes = needed * kClusterSize;
-  if (out.neededBytes > out.freeBytes) return {AddResult::NoSpace, out.neededBytes, out.freeBytes};
+  if (needed * kClusterSize > freeBytes)
+    return {AddResult::NoSpace, needed * kClusterSize, freeBytes};
 
   std::vector<std::uint32_t> free;
   for (std::uint32_t c = 0; c < fat_.size() && free.size() < needed; ++c)
     if (!(fat_[c] & kFatAllocated) && owner_[c] == 0) free.push_back(c);
-  std::size_t next = 0;
-  auto allocate = [&](std::uint32_t count) {
-    std::vector<std::uint32_t> chain(free.begin() + static_cast<std::ptrdiff_t>(next),
-                                     free.begin() + static_cast<std::ptrdiff_t>(next + count));
-    next += count;
-    for (std::size_t i = 0; i < chain.size(); ++i)
-      SetFat(chain[i], i + 1 < chain.size() ? (chain[i + 1] | kFatAllocated) : kFatChainEnd);
-    return chain;
-  };
-
-  CardTime rootCreated = root[0].created;
-  CardTime created = LocalToCardTime(save.created);
-  std::array<std::uint8_t, kClusterSize> buf{};
   if (growRoot) {
-    std::uint32_t added = allocate(1)[0];
+    std::uint32_t added = TakeClusters(free, 1)[0];
     SetFat(rootClusters_.back(), added | kFatAllocated);
-    WriteCluster(added, buf);
+    WriteChain({added}, {});
     rootClusters_.push_back(added);
   }
-  std::vector<std::uint32_t> dirChain = allocate(dirClusters);
+  std::vector<std::uint32_t> dirChain = TakeClusters(free, dirClusters);
+  WriteChain(dirChain, SaveDirectory(save, slot, root[0].created, free));
 
-  std::vector<std::uint8_t> dir(std::size_t{dirClusters} * kClusterSize, 0);
+  CardTime created = LocalToCardTime(save.created);
+  SaveMode mode = static_cast<SaveMode>((save.mode | kModeExists | kModeDirectory) & ~kModeFile);
+  std::array<std::uint8_t, kEntrySize> entry;
+  StoreEntry(
+      {mode, entryCount, created, dirChain[0], 0, LocalToCardTime(save.modified), 0, save.name},
+      entry);
+  WritePage(RootEntryPage(slot), 0, entry);
+  if (slot >= root.size()) {
+    // The root keeps its length in its own "." entry.
+    std::array<std::uint8_t, 4> length;
+    platform::PutU32LE(length.data(), slot + 1);
+    WritePage(RootEntryPage(0), kEntryLengthOffset, length);
+  }
+  ReadTree();
+  return {AddResult::Added, needed * kClusterSize, freeBytes};
+}
+
+// Writes the files into clusters taken from `free` and gives the directory's
+// bytes: ".", "..", one entry per file, zeros to the end of its clusters.
+std::vector<std::uint8_t> Ps2CardImage::SaveDirectory(const NewSave& save, std::uint32_t slot,
+                                                      const CardTime& rootCreated,
+                                                      std::vector<std::uint32_t>& free) {
+  std::size_t entries = save.files.size() + 2;
+  std::vector<std::uint8_t> dir(RoundUpToCluster(entries * kEntrySize), 0);
   auto entryAt = [&](std::size_t i) {
     return std::span<std::uint8_t, kEntrySize>(dir.data() + i * kEntrySize, kEntrySize);
   };
+  CardTime created = LocalToCardTime(save.created);
+  // "." names the directory's place in its parent; ".." carries the root's time.
   StoreEntry({kModeDotDir, 0, created, geo_.sb.rootCluster, slot, created, 0, "."}, entryAt(0));
   StoreEntry({kModeDotDir, 0, rootCreated, 0, 0, rootCreated, 0, ".."}, entryAt(1));
   for (std::size_t j = 0; j < save.files.size(); ++j) {
     const NewFile& f = save.files[j];
-    std::uint32_t count = ClustersFor(f.bytes.size());
-    std::vector<std::uint32_t> chain = allocate(count);
-    for (std::uint32_t k = 0; k < count; ++k) {
-      buf.fill(0);
-      std::size_t n = std::min(kClusterSize, f.bytes.size() - std::size_t{k} * kClusterSize);
-      std::memcpy(buf.data(), f.bytes.data() + std::size_t{k} * kClusterSize, n);
-      WriteCluster(chain[k], buf);
-    }
+    std::vector<std::uint32_t> chain = TakeClusters(free, ClustersFor(f.bytes.size()));
+    WriteChain(chain, f.bytes);
     SaveMode mode = static_cast<SaveMode>((f.mode | kModeExists | kModeFile) & ~kModeDirectory);
     StoreEntry({mode, static_cast<std::uint32_t>(f.bytes.size()), LocalToCardTime(f.created),
                 chain.empty() ? kFatChainEnd : chain[0], 0, LocalToCardTime(f.modified), 0, f.name},
                entryAt(j + 2));
   }
-  for (std::uint32_t k = 0; k < dirClusters; ++k)
-    WriteCluster(dirChain[k], std::span<const std::uint8_t, kClusterSize>(
-                                  dir.data() + std::size_t{k} * kClusterSize, kClusterSize));
-
-  std::uint32_t rootPage =
-      (geo_.sb.allocOffset + rootClusters_[slot / kEntriesPerCluster]) * geo_.sb.pagesPerCluster +
-      slot % kEntriesPerCluster;
-  std::array<std::uint8_t, kEntrySize> entry;
-  SaveMode mode = static_cast<SaveMode>((save.mode | kModeExists | kModeDirectory) & ~kModeFile);
-  StoreEntry(
-      {mode, entryCount, created, dirChain[0], 0, LocalToCardTime(save.modified), 0, save.name},
-      entry);
-  WritePage(rootPage, 0, entry);
-  if (slot >= root.size()) {
-    std::array<std::uint8_t, 4> length;
-    platform::PutU32LE(length.data(), slot + 1);
-    WritePage((geo_.sb.allocOffset + rootClusters_[0]) * geo_.sb.pagesPerCluster,
-              kEntryLengthOffset, length);
-  }
-  ReadTree();
-  return out;
+  return dir;
 }
 
 }  // namespace slk::ps2
