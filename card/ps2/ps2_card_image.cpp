@@ -137,10 +137,22 @@ std::vector<std::uint8_t> Ps2CardImage::ReadFile(const Ps2File& file) const {
   return out;
 }
 
+bool Ps2CardImage::Allocatable(std::uint32_t cluster) const {
+  if ((fat_[cluster] & kFatAllocated) || owner_[cluster] != 0) return false;
+  const Superblock& sb = geo_.sb;
+  std::uint64_t absolute = std::uint64_t{sb.allocOffset} + cluster;
+  std::uint64_t block = absolute * sb.pagesPerCluster / sb.pagesPerBlock;
+  // The console keeps its two backup blocks at the end; a card that names
+  // them elsewhere gets the FAT's own bound only.
+  std::uint64_t backup = std::min(sb.backupBlock1, sb.backupBlock2);
+  if (backup * sb.pagesPerBlock / sb.pagesPerCluster > sb.allocOffset && block >= backup)
+    return false;
+  return std::find(sb.badBlocks.begin(), sb.badBlocks.end(), block) == sb.badBlocks.end();
+}
+
 std::uint64_t Ps2CardImage::FreeBytes() const {
   std::uint64_t free = 0;
-  for (std::size_t i = 0; i < fat_.size(); ++i)
-    if (!(fat_[i] & kFatAllocated) && owner_[i] == 0) ++free;
+  for (std::uint32_t c = 0; c < fat_.size(); ++c) free += Allocatable(c);
   return free * kClusterSize;
 }
 

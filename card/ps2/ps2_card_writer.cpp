@@ -113,7 +113,7 @@ AddOutcome Ps2CardImage::AddSave(const NewSave& save) {
 
   std::vector<std::uint32_t> free;
   for (std::uint32_t c = 0; c < fat_.size() && free.size() < needed; ++c)
-    if (!(fat_[c] & kFatAllocated) && owner_[c] == 0) free.push_back(c);
+    if (Allocatable(c)) free.push_back(c);
   if (growRoot) {
     std::uint32_t added = TakeClusters(free, 1)[0];
     SetFat(rootClusters_.back(), added | kFatAllocated);

@@ -105,6 +105,8 @@ bool ReadGeometry(std::span<const std::uint8_t> image, Geometry& out, platform::
   sb.backupBlock2 = GetU32LE(p + kBackupBlock2Offset);
   for (std::size_t i = 0; i < kMaxIndirectClusters; ++i)
     sb.indirect[i] = GetU32LE(p + kIndirectListOffset + 4 * i);
+  for (std::size_t i = 0; i < kMaxBadBlocks; ++i)
+    sb.badBlocks[i] = GetU32LE(p + kBadBlockListOffset + 4 * i);
 
   if (sb.pageLen != kPageSize) return Refuse(why, Reason::BadField, "page length", sb.pageLen);
   if (sb.pagesPerCluster * kPageSize != kClusterSize)

@@ -21,6 +21,7 @@ constexpr std::size_t kEccBytes = 12;
 constexpr std::size_t kClusterSize = 1024;
 constexpr std::size_t kFatEntriesPerCluster = kClusterSize / 4;
 constexpr std::size_t kMaxIndirectClusters = 32;
+constexpr std::size_t kMaxBadBlocks = 32;
 constexpr std::size_t kEntrySize = 512;
 constexpr std::size_t kEntriesPerCluster = kClusterSize / kEntrySize;
 constexpr std::size_t kNameSize = 32;
@@ -90,6 +91,7 @@ struct Superblock {
   std::uint32_t backupBlock1 = 0;
   std::uint32_t backupBlock2 = 0;
   std::array<std::uint32_t, kMaxIndirectClusters> indirect{};
+  std::array<std::uint32_t, kMaxBadBlocks> badBlocks{};  // 0xFFFFFFFF: none
 };
 
 // Whether the image keeps the 16 spare bytes after each page.

@@ -205,6 +205,17 @@ TEST(Ps2CardTest, RefusedAddsChangeNothing) {
   }
 }
 
+TEST(Ps2CardTest, BadEraseBlocksAreNeverAllocated) {
+  Bytes bytes = FormatCard({Form::WithEcc, kSmallPages, kTime});
+  std::uint64_t freshFree = OpenOk(bytes).FreeBytes();
+  PatchU32(bytes, 0, kBadBlockListOffset, 2);  // absolute clusters 16-23, data clusters 6-13
+  Ps2CardImage card = OpenOk(bytes);
+  EXPECT_EQ(card.FreeBytes(), freshFree - 8 * kClusterSize);
+  ASSERT_EQ(card.AddSave(SaveSpec{"A", {{"f", Pattern(20 * kClusterSize, 1)}}}.ToNew()).result,
+            AddResult::Added);
+  for (std::uint32_t c : card.FindSave("A")->files[0].clusters) EXPECT_TRUE(c < 6 || c > 13) << c;
+}
+
 TEST(Ps2CardTest, EccErrorsInDataAreCorrectedOrReported) {
   Ps2CardImage built = OpenOk(FormatCard({Form::WithEcc, kSmallPages, kTime}));
   SaveSpec a{"A", {{"data", Pattern(2048, 9)}}};
