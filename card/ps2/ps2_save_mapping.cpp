@@ -20,6 +20,12 @@ std::string FromName64(const Name64& name) {
 
 }  // namespace
 
+bool CarriedBySaveModel(const Ps2Save& save) {
+  std::uint64_t total = 0;
+  for (const Ps2File& f : save.files) total += f.size;
+  return !save.hasSubfolders && total <= 0xFFFFFFFFu;
+}
+
 SaveEntry ToSaveEntry(const Ps2Save& save) {
   SaveEntry e;
   e.mode = save.mode;

@@ -12,6 +12,10 @@
 
 namespace slk::ps2 {
 
+// Whether the record can carry the save whole: no subfolders, and files
+// whose sizes add up to at most 4 GiB (a damaged card can claim more).
+bool CarriedBySaveModel(const Ps2Save& save);
+
 // The save's record without the slot's placement, title or icons. Subfolders
 // are left out: the record cannot carry them (`Ps2Save::hasSubfolders`).
 SaveEntry ToSaveEntry(const Ps2Save& save);

@@ -331,6 +331,10 @@ TEST(Ps2CardTest, SavesMapToRecordsAndBack) {
   save.files[1].mode = 0x8417;
   ASSERT_EQ(card.AddSave(save).result, AddResult::Added);
 
+  EXPECT_TRUE(CarriedBySaveModel(*card.FindSave(spec.name)));
+  Ps2Save withFolder = *card.FindSave(spec.name);
+  withFolder.hasSubfolders = true;
+  EXPECT_FALSE(CarriedBySaveModel(withFolder));
   SaveEntry entry = ToSaveEntry(*card.FindSave(spec.name));
   EXPECT_EQ(entry.entryCount, 4u);
   EXPECT_EQ(entry.size, 964u + 1500u);
