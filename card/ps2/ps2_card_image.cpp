@@ -139,6 +139,8 @@ std::vector<std::uint8_t> Ps2CardImage::ReadFile(const Ps2File& file) const {
 
 bool Ps2CardImage::Allocatable(std::uint32_t cluster) const {
   if ((fat_[cluster] & kFatAllocated) || owner_[cluster] != 0) return false;
+  // A link written into a FAT cluster that cannot be read would be lost.
+  if (fatClusters_[cluster / kFatEntriesPerCluster] == kUnreadable) return false;
   const Superblock& sb = geo_.sb;
   std::uint64_t absolute = std::uint64_t{sb.allocOffset} + cluster;
   std::uint64_t block = absolute * sb.pagesPerCluster / sb.pagesPerBlock;

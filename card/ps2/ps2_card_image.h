@@ -115,7 +115,8 @@ class Ps2CardImage {
   void WritePage(std::uint32_t page, std::size_t offset, std::span<const std::uint8_t> bytes);
   void WriteCluster(std::uint32_t relative, std::span<const std::uint8_t, kClusterSize> data);
   void SetFat(std::uint32_t index, std::uint32_t value);
-  // Free, reached by no chain, before the backup blocks and in no bad block.
+  // Free, reached by no chain, its FAT entry readable, before the backup
+  // blocks and in no bad block.
   bool Allocatable(std::uint32_t cluster) const;
 
   void ScanEcc(std::uint32_t firstPage, std::uint32_t count);

@@ -310,6 +310,26 @@ TEST(Ps2CardTest, BrokenChainsAndDirectoriesAreReportedWithoutHanging) {
   }
 }
 
+// Links cannot be written into a FAT cluster the card does not name, so the
+// clusters it covers are never given out, even after a delete.
+TEST(Ps2CardTest, ClustersOfAnUnreadableFatClusterAreNeverAllocated) {
+  constexpr std::uint32_t kPages = 1024;  // 512 clusters: two FAT clusters
+  Ps2CardImage built = OpenOk(FormatCard({Form::WithEcc, kPages, kTime}));
+  SaveSpec big{"BIG", {{"f", Pattern(300 * kClusterSize, 1)}}};
+  ASSERT_EQ(built.AddSave(big.ToNew()).result, AddResult::Added);
+  Bytes bytes = built.Serialize();
+  PatchU32(bytes, 8, 4, 70000);  // the second FAT cluster lies outside the card
+  Ps2CardImage card = OpenOk(bytes);
+  ASSERT_TRUE(HasFault(card, FaultKind::FatUnreadable));
+  ASSERT_TRUE(card.DeleteSave("BIG"));
+  // The first FAT cluster's 256 entries, less the root's two clusters; the
+  // chain's last cluster, past the first FAT cluster, stays taken.
+  EXPECT_EQ(card.FreeBytes(), 254 * kClusterSize);
+  SaveSpec next{"NEXT", {{"f", Pattern(252 * kClusterSize, 2)}}};
+  ASSERT_EQ(card.AddSave(next.ToNew()).result, AddResult::Added);
+  ExpectHolds(OpenOk(card.Serialize()), next);
+}
+
 TEST(Ps2CardTest, ImagesThatAreNotCardsAreRefusedWithTheirReason) {
   Bytes good = FormatCard({Form::WithEcc, kSmallPages, kTime});
   struct Case {
