@@ -1,7 +1,7 @@
 #include "card/ps2/ps2_ecc.h"
 
-#include <algorithm>
 #include <bit>
+#include <cstring>
 
 namespace slk::ps2 {
 namespace {
@@ -25,15 +25,27 @@ constexpr std::array<std::uint8_t, 256> MakeColumnTable() {
   return t;
 }
 
-constexpr std::array<std::uint8_t, 256> MakeParityTable() {
-  std::array<std::uint8_t, 256> t{};
-  for (int b = 0; b < 256; ++b)
-    t[b] = static_cast<std::uint8_t>(std::popcount(static_cast<unsigned>(b)) & 1);
-  return t;
+constexpr std::array<std::uint8_t, 256> kColumnBits = MakeColumnTable();
+
+constexpr std::uint64_t kByteLowBits = 0x0101010101010101ull;
+constexpr std::uint64_t kBytesOdd = 0x0100010001000100ull;   // bytes 1, 3, 5, 7 of a word
+constexpr std::uint64_t kBytesBit1 = 0x0101000001010000ull;  // bytes 2, 3, 6, 7
+constexpr std::uint64_t kBytesBit2 = 0x0101010100000000ull;  // bytes 4-7
+
+std::uint64_t LoadLE64(const std::uint8_t* p) {
+  std::uint64_t v;
+  std::memcpy(&v, p, sizeof v);
+  if constexpr (std::endian::native == std::endian::big) v = __builtin_bswap64(v);
+  return v;
 }
 
-constexpr std::array<std::uint8_t, 256> kColumnBits = MakeColumnTable();
-constexpr std::array<std::uint8_t, 256> kParity = MakeParityTable();
+// Parity of a word whose set bits all lie at multiples of 8.
+unsigned SpacedParity(std::uint64_t x) {
+  x ^= x >> 32;
+  x ^= x >> 16;
+  x ^= x >> 8;
+  return static_cast<unsigned>(x & 1);
+}
 
 // The codes start from these values, so a chunk of zeros has 77 7F 7F.
 constexpr std::uint8_t kColumnStart = 0x77;
@@ -44,25 +56,35 @@ constexpr std::uint8_t kLineUsed = 0x7F;
 }  // namespace
 
 EccCode ComputeEcc(std::span<const std::uint8_t, kEccChunk> chunk) {
-  // Most of a card is zeros (formatted) or 0xFF (erased); both have even
-  // parity in every byte and share one code.
-  if (std::all_of(chunk.begin(), chunk.end(), [](std::uint8_t b) { return b == 0; }) ||
-      std::all_of(chunk.begin(), chunk.end(), [](std::uint8_t b) { return b == 0xFF; }))
-    return {kColumnStart, kLineStart, kLineStart};
-  std::uint8_t all = 0;
-  std::uint8_t lineOdd = 0;  // XOR of the indices of bytes with odd parity
-  std::uint8_t oddCount = 0;
-  for (std::size_t i = 0; i < kEccChunk; ++i) {
-    std::uint8_t b = chunk[i];
-    std::uint8_t odd = kParity[b];
-    all ^= b;
-    lineOdd ^= static_cast<std::uint8_t>(i & (0u - odd));
-    oddCount ^= odd;
+  // Eight bytes at a time: the parity of each byte lands in bit 8j of a word,
+  // and since parity is linear the index bits of the odd bytes can be
+  // collected by XOR before counting: bits 0-2 from the byte's place in its
+  // word, bits 3-6 from the word's place in the chunk.
+  std::uint64_t all = 0;
+  std::uint64_t odd = 0;                  // parity bits of every word, XORed
+  std::array<std::uint64_t, 4> byWord{};  // the same, over words whose index has bit b
+  for (std::size_t k = 0; k < kEccChunk / 8; ++k) {
+    std::uint64_t w = LoadLE64(chunk.data() + 8 * k);
+    all ^= w;
+    std::uint64_t p = w ^ (w >> 4);
+    p ^= p >> 2;
+    p ^= p >> 1;
+    p &= kByteLowBits;
+    odd ^= p;
+    for (std::size_t b = 0; b < byWord.size(); ++b) byWord[b] ^= p & (0 - ((k >> b) & 1));
   }
+  std::uint8_t lineOdd = static_cast<std::uint8_t>(SpacedParity(odd & kBytesOdd) |
+                                                   SpacedParity(odd & kBytesBit1) << 1 |
+                                                   SpacedParity(odd & kBytesBit2) << 2);
+  for (std::size_t b = 0; b < byWord.size(); ++b)
+    lineOdd |= static_cast<std::uint8_t>(SpacedParity(byWord[b]) << (3 + b));
+  all ^= all >> 32;
+  all ^= all >> 16;
+  all ^= all >> 8;
   // Line parity 0 XORs the complement of each index, line parity 1 the index.
-  std::uint8_t line0 = kLineStart ^ lineOdd ^ (oddCount ? kLineUsed : 0);
+  std::uint8_t line0 = kLineStart ^ lineOdd ^ (SpacedParity(odd) ? kLineUsed : 0);
   std::uint8_t line1 = kLineStart ^ lineOdd;
-  return {static_cast<std::uint8_t>(kColumnStart ^ kColumnBits[all]),
+  return {static_cast<std::uint8_t>(kColumnStart ^ kColumnBits[all & 0xFF]),
           static_cast<std::uint8_t>(line0 & kLineUsed), line1};
 }
 
