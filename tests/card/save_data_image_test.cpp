@@ -5,8 +5,10 @@
 #include <ctime>
 #include <filesystem>
 
+#include "card/card_image.h"
 #include "card/utility.h"
 #include "platform/io_faults.h"
+#include "ps1_card_builder.h"
 #include "save_test_fixture.h"
 
 namespace slk {
@@ -126,6 +128,12 @@ TEST_F(SaveDataImageTest, DatesComeFromTheFileOrTheClockAndAreWrittenWhereTheyBe
             1u);
   EXPECT_EQ(bytesOf(ws.At(kLeft).AtRow(0).time), now);
   EXPECT_EQ(bytesOf(ws.At(kLeft).AtRow(0).files[0].time), now);
+  testing::PS1CardBuilder card;
+  card.Directory(1, 0x51, 8192, 0xFFFF, "BASLUS-CARD").Block(1, 0x11, "Card", 1);
+  ws.CloseSlot(kLeft);
+  OpenSlot(kLeft, CardKind::PS1);
+  ASSERT_EQ(OpenCardImage(ws, kLeft, Write("c.mcr", card.Bytes())), 1u);
+  EXPECT_EQ(bytesOf(ws.At(kLeft).AtRow(0).time), now);
 
   // A .psu keeps its own: the directory's modified time (not the created
   // one) and each file's.
