@@ -445,6 +445,9 @@ TEST_F(SaveDataImageTest, RealSavesFromOtherToolsImport) {
     Buffer bytes = testing::ReadFileBytes(item.path().string());
     if (ext == ".mcs" && bytes.size() > 128 && (bytes.size() - 128) % 8192 == 0 &&
         bytes[128] == 'S' && bytes[129] == 'C') {
+      // Each into an empty PS1 card: together they hold more than 15 blocks.
+      ws.CloseSlot(kLeft);
+      OpenSlot(kLeft, CardKind::PS1);
       ASSERT_EQ(Import(kLeft, "real.ps1", bytes), 1u) << item.path();
       const SaveEntry& e = ws.At(kLeft).AtRow(ws.At(kLeft).RowCount() - 1);
       EXPECT_EQ(e.size, bytes.size() - 128) << item.path();
