@@ -3,6 +3,7 @@
 #include "card/expanded_card.h"
 #include "card/image_formats.h"
 #include "card/ps1_card.h"
+#include "card/refusal.h"
 #include "platform/atomic_file.h"
 
 namespace slk {
@@ -23,18 +24,20 @@ std::uint32_t OpenCardImage(Workspace& ws, Slot s, const std::string& path) {
     ws.Ui().ShowMessage(MessageId::NotCardImage);
     return 0;
   }
-  platform::File image = platform::File::OpenForReading(path);
+  platform::Problem why;
+  platform::File image = platform::File::OpenForReading(path, why);
   if (!image.IsOpen()) {
-    ws.Ui().ShowMessage(MessageId::FileNotOpened);
+    ws.Ui().ShowProblem(MessageId::FileNotOpened, why);
     return 0;
   }
   std::uint32_t before = ws.At(s).EntryCount();
+  ws.TakeRefusal();
   std::uint32_t ok = index == static_cast<int>(ImageFormat::Xmc)
                          ? ReadExpandedCard(ws, s, image)
                          : ReadPS1Card(ws, s, image, index - 1);
   if (!ok) {
     DropEntriesAfter(ws, s, before);
-    ws.Ui().ShowMessage(MessageId::FileNotOpened);
+    ShowRefusal(ws, path);
     return 0;
   }
   ws.At(s).kind = index == static_cast<int>(ImageFormat::Xmc) ? CardKind::PS2 : CardKind::PS1;

@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <array>
 #include <new>
+#include <string>
 #include <vector>
 
+#include "card/refusal.h"
 #include "card/save_records.h"
 #include "card/utility.h"
 #include "platform/bytes.h"
@@ -64,10 +66,12 @@ constexpr FileRecordLayout kExpandedFiles{kEntryBytes, kFileAlignment, FileFromR
 // One save: save header, directory entry, files. Adds and lists an entry.
 bool ReadSave(Workspace& ws, Slot s, platform::File& image) {
   std::array<std::uint8_t, kSaveHeaderBytes + kEntryBytes> head;
-  if (!image.ReadExact(head.data(), head.size())) return false;
+  if (!ReadOrRefuse(ws, image, head.data(), head.size())) return false;
   const std::uint8_t* directory = head.data() + kSaveHeaderBytes;
   std::uint32_t entryCount = platform::GetU32LE(directory + kEntryCount);
-  if (entryCount < 2) return false;  // no room for "." and ".."
+  if (entryCount < 2)  // no room for "." and ".."
+    return RefuseField(ws, platform::Reason::BadField,
+                       "entry count " + std::to_string(entryCount) + " of a save");
   if (!ws.AddEntry(s)) return false;
   SaveEntry& entry = ws.At(s).entries.back();
   Bytes record(directory, kEntryBytes);
@@ -127,16 +131,22 @@ std::uint32_t ReadExpandedCard(Workspace& ws, Slot s, platform::File& image) {
   std::array<std::uint8_t, kHeaderBytes> header{};
   bool whole = image.ReadExact(header.data(), header.size());
   if (platform::GetU32LE(&header[kMagicOffset]) != PackMagic("EXMC")) {
-    ws.Ui().ShowMessage(MessageId::NotExpandedCard);
+    ws.Refuse(!whole && image.Size() < sizeof(std::uint32_t)
+                  ? ProblemOf(platform::Reason::TooShort, {}, image.Size(), kHeaderBytes)
+                  : ProblemOf(platform::Reason::BadMagic, "the header (\"EXMC\")"),
+              MessageId::NotExpandedCard);
     return 0;
   }
-  if (!whole) return 0;
-  if (platform::GetU32LE(&header[kVersionOffset]) > kVersion) {
-    ws.Ui().ShowMessage(MessageId::UnsupportedVersion);
+  if (!whole) return RefuseShort(ws, image, kHeaderBytes);
+  std::uint32_t version = platform::GetU32LE(&header[kVersionOffset]);
+  if (version > kVersion) {
+    ws.Refuse(ProblemOf(platform::Reason::BadField, "format version " + std::to_string(version)),
+              MessageId::UnsupportedVersion);
     return 0;
   }
   std::uint32_t count = platform::GetU32LE(&header[kCountOffset]);
-  if (count > image.Remaining() / kLeastSaveBytes) return 0;
+  if (count > image.Remaining() / kLeastSaveBytes)
+    return RefuseShort(ws, image, kHeaderBytes + std::uint64_t{count} * kLeastSaveBytes);
 
   SlotRollback rollback(ws, s);
   for (std::uint32_t i = 0; i < count; ++i) {

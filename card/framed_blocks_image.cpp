@@ -5,9 +5,11 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "card/ps1_card.h"
+#include "card/refusal.h"
 #include "card/save_data_image.h"
 #include "card/save_records.h"
 #include "platform/bytes.h"
@@ -33,11 +35,6 @@ Frame BlockFrame(const SaveFileEntry& file, std::uint32_t block, std::uint32_t b
   }
   frame[PS1Frame::kChecksum] = FrameChecksum(frame);
   return frame;
-}
-
-// Other tools give these extensions to whole PS1 cards.
-bool IsCardImage(const Frame& first, std::uint64_t fileSize) {
-  return fileSize == kCardSize && first[0] == 'M' && first[1] == 'C';
 }
 
 // Copies `blocks` blocks into the slot's data file, dropping the frame
@@ -69,17 +66,26 @@ bool CopyBlocks(platform::File& data, platform::File& image, std::uint32_t block
 }  // namespace
 
 std::uint32_t ReadFramedBlocks(Workspace& ws, Slot s, platform::File& image) {
-  TimeStamp now = MakeTimeStamp();
+  TimeStamp now = ws.Now();
   std::uint64_t fileSize = image.Size();
+  if (fileSize < kFramedBlockBytes) return RefuseShort(ws, image, kFramedBlockBytes);
   Frame frame{};
-  if (!image.ReadExact(frame.data(), frame.size())) return 0;
-  if (IsCardImage(frame, fileSize)) {
-    ws.Ui().ShowMessage(MessageId::NotSaveDataImage);
+  if (!ReadOrRefuse(ws, image, frame.data(), frame.size())) return 0;
+  if (IsWholePS1Card(frame, fileSize)) {
+    ws.Refuse(ProblemOf(platform::Reason::NotASave, "a whole PS1 memory card"),
+              MessageId::NotSaveDataImage);
     return 0;
   }
   std::uint32_t size = platform::GetU32LE(&frame[PS1Frame::kSize]);
   std::uint32_t blocks = size / kBlockSize;
-  if (size % kBlockSize != 0 || blocks == 0 || blocks > fileSize / kFramedBlockBytes) return 0;
+  if (size % kBlockSize != 0 || blocks == 0)
+    return RefuseField(ws, platform::Reason::BadField, "save size " + std::to_string(size));
+  if (size > kCardCapacity)
+    return RefuseField(ws, platform::Reason::TooLarge, {}, size, kCardCapacity);
+  std::uint64_t present = fileSize / kFramedBlockBytes;
+  if (blocks > present)
+    return RefuseField(ws, platform::Reason::SizeMismatch, "the first frame's save size",
+                       present * kBlockSize, size);
 
   SlotRollback rollback(ws, s);
   if (!ws.AddEntry(s, size)) return 0;

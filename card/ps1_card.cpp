@@ -5,6 +5,7 @@
 #include <cstring>
 #include <vector>
 
+#include "card/refusal.h"
 #include "card/utility.h"
 #include "platform/bytes.h"
 
@@ -47,7 +48,8 @@ std::uint32_t StateOf(const std::uint8_t* card, std::uint32_t frame) {
 // the file cannot hold a whole card.
 long CardStart(int variant, platform::File& image) {
   std::uint64_t size = image.Size();
-  if (variant == PS1Variant::Mem) return size >= kMemHeaderSize + kCardSize ? kMemHeaderSize : -1;
+  if (variant == PS1Variant::Mem)
+    return size >= kMemHeaderSize + kCardSize ? static_cast<long>(kMemHeaderSize) : -1;
   if (variant == PS1Variant::Gme && size >= kGmeHeaderSize + kCardSize) {
     // A file of header-plus-card size has the header even when it is zeroed;
     // a longer one only when it carries the signature.
@@ -210,12 +212,16 @@ bool WriteCard(Workspace& ws, Slot s, const std::vector<const SaveEntry*>& saves
 }  // namespace
 
 std::uint32_t ReadPS1Card(Workspace& ws, Slot s, platform::File& image, int variant) {
-  TimeStamp now = MakeTimeStamp();
+  TimeStamp now = ws.Now();
   long start = CardStart(variant, image);
-  if (start < 0 || !image.Seek(static_cast<std::uint64_t>(start))) return 0;
+  if (start < 0)
+    return RefuseShort(ws, image, (variant == PS1Variant::Mem ? kMemHeaderSize : 0) + kCardSize);
   std::vector<std::uint8_t> card(kCardSize);
-  if (!image.ReadExact(card.data(), card.size())) return 0;
-  if (platform::GetU32LE(card.data()) != PackMagic("MC")) return 0;
+  if (!image.Seek(static_cast<std::uint64_t>(start)) ||
+      !ReadOrRefuse(ws, image, card.data(), card.size()))
+    return 0;
+  if (platform::GetU32LE(card.data()) != PackMagic("MC"))
+    return RefuseField(ws, platform::Reason::BadMagic, "the header frame (\"MC\")");
 
   std::array<bool, kCardBlocks + 1> taken{};
   std::uint64_t offset = ws.NextOffset(s);

@@ -3,7 +3,10 @@
 // to a multiple of 1024.
 
 #include <array>
+#include <string>
 
+#include "card/ps1_card.h"
+#include "card/refusal.h"
 #include "card/save_data_image.h"
 #include "card/save_records.h"
 #include "platform/bytes.h"
@@ -53,15 +56,20 @@ constexpr FileRecordLayout kPsuFiles{kHeaderBytes, kFileAlignment, FileFromHeade
 
 std::uint32_t ReadPsu(Workspace& ws, Slot s, platform::File& image) {
   Header directory;
-  if (!image.ReadExact(directory.data(), directory.size())) return 0;
+  if (!ReadOrRefuse(ws, image, directory.data(), directory.size())) return 0;
   SaveMode mode = platform::GetU16LE(&directory[kMode]);
   if (ws.At(s).kind == CardKind::PS1 && (mode & kModePS1) == 0) {
-    ws.Ui().ShowMessage(MessageId::PS2IntoPS1Card);
+    ws.Refuse(ProblemOf(platform::Reason::PS2Save, NameText(NameAt(directory, kName))),
+              MessageId::PS2IntoPS1Card);
     return 0;
   }
   std::uint32_t entryCount = platform::GetU32LE(&directory[kCount]);
-  if (entryCount < 2 || image.Remaining() < kDotEntriesBytes || !image.Skip(kDotEntriesBytes))
-    return 0;
+  if (entryCount < 2)
+    return RefuseField(ws, platform::Reason::BadField,
+                       "entry count " + std::to_string(entryCount) + " of a save");
+  if (image.Remaining() < kDotEntriesBytes)
+    return RefuseShort(ws, image, image.Position() + kDotEntriesBytes);
+  if (!image.Skip(kDotEntriesBytes)) return 0;
 
   SlotRollback rollback(ws, s);
   if (!ws.AddEntry(s)) return 0;
@@ -72,12 +80,16 @@ std::uint32_t ReadPsu(Workspace& ws, Slot s, platform::File& image) {
   entry.name = NameAt(directory, kName);
 
   if (!ReadSaveFiles(ws, s, image, entry, kPsuFiles)) return 0;
+  // A file of one PS1 save that no PS1 card could hold is not a save but a
+  // wrong file. (An expanded card may carry such a save; it has no limit.)
+  if (entry.IsPS1() && entry.size > kCardCapacity)
+    return RefuseField(ws, platform::Reason::TooLarge, {}, entry.size, kCardCapacity);
   rollback.Keep();
   return 1;
 }
 
 std::uint32_t WritePsu(Workspace& ws, Slot s, const SaveEntry& entry, platform::File& image) {
-  TimeStamp now = MakeTimeStamp();
+  TimeStamp now = ws.Now();
   auto entryCount = static_cast<std::uint32_t>(entry.files.size() + 2);
   const Header headers[] = {
       HeaderOf(entry.mode, entryCount, now, entry.time, entry.name),

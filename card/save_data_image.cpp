@@ -1,6 +1,8 @@
 #include "card/save_data_image.h"
 
 #include "card/image_formats.h"
+#include "card/refusal.h"
+#include "card/save_operations.h"
 #include "card/save_records.h"
 #include "platform/atomic_file.h"
 
@@ -54,15 +56,26 @@ std::uint32_t AddSaveImage(Workspace& ws, Slot s, const std::string& path) {
     return 0;
   }
   if (!ws.At(s).open) return 0;
-  platform::File image = platform::File::OpenForReading(path);
+  platform::Problem why;
+  platform::File image = platform::File::OpenForReading(path, why);
   if (!image.IsOpen()) {
-    ws.Ui().ShowMessage(MessageId::FileNotOpened);
+    ws.Ui().ShowProblem(MessageId::FileNotOpened, why);
     return 0;
   }
   SlotRollback rollback(ws, s);
+  ws.TakeRefusal();
   if (!ReadSaveImage(ws, s, image, index, path)) {
-    ws.Ui().ShowMessage(MessageId::FileNotOpened);
+    ShowRefusal(ws, path);
     return 0;
+  }
+  // A PS1 card takes a save on Copy's terms, or it could no longer be saved.
+  if (ws.At(s).kind == CardKind::PS1) {
+    Refusal refusal = PS1CardRefusal(ws.At(s), ws.At(s).entries.back());
+    if (refusal.message != 0) {
+      ws.Refuse(refusal.why, refusal.message);
+      ShowRefusal(ws, path);
+      return 0;
+    }
   }
   ws.ListLastEntry(s);
   rollback.Keep();

@@ -21,8 +21,9 @@ constexpr int Mcb = 2;
 }  // namespace SingleFrameVariant
 
 // Imports the file at `path` into the open slot as a new entry and a new last
-// row. No capacity or same-name test (those belong to copying). Shows its
-// messages and returns 0 on failure; a refused file leaves the slot unchanged.
+// row. Into a PS1 card only what Copy would let in (a PS1 save, a new name,
+// at most 15 blocks in all), with Copy's messages. Shows one message and
+// returns 0 on failure; a refused file leaves the slot unchanged.
 std::uint32_t AddSaveImage(Workspace& ws, Slot s, const std::string& path);
 
 // Exports entries[rows[row]] in the format of the path's extension. An old

@@ -7,6 +7,7 @@
 #include "card/expanded_card.h"
 #include "card/image_formats.h"
 #include "card/ps1_card.h"
+#include "card/refusal.h"
 #include "card/save_data_image.h"
 #include "card/save_records.h"
 #include "card/utility.h"
@@ -100,23 +101,12 @@ std::uint64_t ListedBytes(const SlotData& slot) {
 
 // The kind, name and capacity tests, in that order. True when the copy may go.
 bool TargetAccepts(Workspace& ws, const SlotData& target, const SaveEntry& save) {
-  bool ps1Card = target.kind == CardKind::PS1;
-  if (ps1Card && !save.IsPS1()) {
-    ws.Ui().ShowMessage(MessageId::PS2IntoPS1Card);
-    return false;
+  if (target.kind == CardKind::PS1) {
+    int message = PS1CardRefusal(target, save).message;
+    if (message != 0) ws.Ui().ShowMessage(message);
+    return message == 0;
   }
-  if (ListsName(target, save.name)) {
-    if (ps1Card) {
-      ws.Ui().ShowMessage(MessageId::SameDataName);
-      return false;
-    }
-    if (!ws.Ui().AskYesNo(MessageId::AskAddIt)) return false;
-  }
-  if (ps1Card && ListedBytes(target) + save.size > kCardCapacity) {
-    ws.Ui().ShowMessage(MessageId::Exceeds15Blocks);
-    return false;
-  }
-  return true;
+  return !ListsName(target, save.name) || ws.Ui().AskYesNo(MessageId::AskAddIt);
 }
 
 // An icon position inside the source save, moved to the same place in the
@@ -127,6 +117,20 @@ std::uint32_t MovedIconOffset(std::uint32_t icon, const SaveEntry& from, std::ui
 }
 
 }  // namespace
+
+Refusal PS1CardRefusal(const SlotData& card, const SaveEntry& save) {
+  using platform::Reason;
+  if (!save.IsPS1())
+    return {MessageId::PS2IntoPS1Card, ProblemOf(Reason::PS2Save, NameText(save.name))};
+  if (ListsName(card, save.name))
+    return {MessageId::SameDataName, ProblemOf(Reason::SameName, NameText(save.name))};
+  std::uint64_t total = ListedBytes(card) + save.size;
+  if (total > kCardCapacity)
+    return {
+        MessageId::Exceeds15Blocks,
+        ProblemOf(Reason::OverCapacity, {}, RoundUp(total, kBlockSize) / kBlockSize, kCardBlocks)};
+  return {};
+}
 
 std::uint32_t CopySave(Workspace& ws, Slot fromSlot, std::uint32_t row) {
   Slot to = OtherSlot(fromSlot);

@@ -19,6 +19,11 @@ namespace slk {
 // either slot until all have passed. Shows its own messages; 0 on refusal.
 std::uint32_t CopySave(Workspace& ws, Slot fromSlot, std::uint32_t row);
 
+// The first rule of a PS1 card that `save` breaks beside the card's listed
+// saves, tested as Copy tests them: kind, then name, then 15 blocks. Its
+// message (0 when the save may go in) and what was wrong.
+Refusal PS1CardRefusal(const SlotData& card, const SaveEntry& save);
+
 // Removes the row and releases the save's file list. The entry and its bytes
 // stay, so that later saves still go after them.
 void DeleteSave(Workspace& ws, Slot s, std::uint32_t row);

@@ -3,9 +3,12 @@
 #include <algorithm>
 #include <limits>
 #include <new>
+#include <string>
 #include <vector>
 
 #include "card/ps1_card.h"
+#include "card/refusal.h"
+#include "platform/sjis.h"
 
 namespace slk {
 namespace {
@@ -32,10 +35,13 @@ bool CopyFiles(Workspace& ws, Slot s, platform::File& image, SaveEntry& entry,
   std::vector<std::uint8_t> record(layout.recordBytes);
   std::uint64_t running = 0;
   for (std::uint32_t j = 0; j + 2 < entry.entryCount; ++j) {
-    if (!image.ReadExact(record.data(), record.size())) return false;
+    if (!ReadOrRefuse(ws, image, record.data(), record.size())) return false;
     SaveFileEntry file = layout.parse(record);
     std::uint64_t at = entry.offset + running;
-    if (file.size > image.Remaining() || file.size > kSlotLimit - at) return false;
+    if (file.size > image.Remaining())
+      return RefuseShort(ws, image, image.Position() + std::uint64_t{file.size});
+    if (file.size > kSlotLimit - at)
+      return RefuseField(ws, platform::Reason::TooLarge, "the slot", at + file.size, kSlotLimit);
     if (!ws.CopyIntoSlotHeld(image, s, file.size, layout.alignment)) return false;
     // The last file of that name counts.
     if (!entry.IsPS1() && IsIconSysName(file.name))
@@ -81,6 +87,14 @@ bool IsIconSysName(const Name64& name) {
   return NamesEqual(name, AsBytes("icon.sys"));
 }
 
+std::string NameText(const Name64& name) {
+  return platform::ShiftJisToUtf8(Bytes(name.data(), BoundedLength(name)));
+}
+
+bool IsWholePS1Card(Bytes head, std::uint64_t fileSize) {
+  return fileSize == kCardSize && head.size() >= 2 && head[0] == 'M' && head[1] == 'C';
+}
+
 void FillPS1Entry(SaveEntry& entry, const Name64& name, std::uint32_t size, const TimeStamp& now) {
   entry.mode = kModePS1Directory;
   entry.entryCount = 3;
@@ -120,9 +134,12 @@ bool FinishPS2Save(Workspace& ws, Slot s, SaveEntry& entry, const IconSysSpot& i
 
 bool ReadSaveFiles(Workspace& ws, Slot s, platform::File& image, SaveEntry& entry,
                    const FileRecordLayout& layout) {
-  if (entry.entryCount < 2) return false;
+  if (entry.entryCount < 2)
+    return RefuseField(ws, platform::Reason::BadField,
+                       "entry count " + std::to_string(entry.entryCount) + " of a save");
   std::uint32_t fileCount = entry.entryCount - 2;
-  if (fileCount > image.Remaining() / layout.recordBytes) return false;
+  if (fileCount > image.Remaining() / layout.recordBytes)
+    return RefuseShort(ws, image, image.Position() + std::uint64_t{fileCount} * layout.recordBytes);
   try {
     entry.files.reserve(fileCount);
   } catch (const std::bad_alloc&) {
@@ -131,7 +148,12 @@ bool ReadSaveFiles(Workspace& ws, Slot s, platform::File& image, SaveEntry& entr
   IconSysSpot iconSys;
   if (!ws.At(s).dataFile.Seek(entry.offset) || !CopyFiles(ws, s, image, entry, layout, iconSys))
     return false;
-  if (entry.IsPS1()) return IsWholeBlockPS1Save(entry) && FinishPS1Save(ws, s, entry);
+  if (entry.IsPS1()) {
+    if (!IsWholeBlockPS1Save(entry))
+      return RefuseField(ws, platform::Reason::BadField,
+                         "files of a PS1 save (one of whole blocks)");
+    return FinishPS1Save(ws, s, entry);
+  }
   return FinishPS2Save(ws, s, entry, iconSys);
 }
 

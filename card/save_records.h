@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "card/utility.h"
 #include "card/workspace.h"
@@ -63,6 +64,13 @@ void PutName(std::uint8_t* at, const Name64& name);
 void PutCardFileName(std::uint8_t* at, const Name64& name);
 
 bool IsIconSysName(const Name64& name);
+
+// A save's name as UTF-8, for the second line of a message.
+std::string NameText(const Name64& name);
+
+// Other tools give the single-save extensions to whole PS1 cards: 131,072
+// bytes that begin with the "MC" header frame.
+bool IsWholePS1Card(Bytes head, std::uint64_t fileSize);
 
 // A PS1 save as a PS1 layout gives it: mode, one file of `size` bytes, the
 // moment of reading, the card file name.

@@ -9,10 +9,10 @@
 
 #include <algorithm>
 #include <array>
-#include <limits>
 #include <optional>
 
 #include "card/ps1_card.h"
+#include "card/refusal.h"
 #include "card/save_data_image.h"
 #include "card/save_records.h"
 #include "platform/bytes.h"
@@ -23,14 +23,19 @@ namespace {
 constexpr std::uint64_t kFrameHeaderBytes = kFrameSize;  // .ps1 and the framed .mcx form
 constexpr std::uint64_t kShortHeaderBytes = 54;          // .mcx/.mcb as written
 constexpr std::size_t kShortHeaderName = 0x00;           // 22 bytes at 0x00: card file name
-constexpr std::uint64_t kSlotLimit = std::numeric_limits<std::uint32_t>::max();
 
 // Enough of the file's start to tell the forms apart.
 using Head = std::array<std::uint8_t, kFrameSize + 2>;
 
+constexpr std::size_t kShortHeaderBlockCount = kShortHeaderBytes + 3;  // the title frame's
+
 struct Layout {
   std::uint64_t dataStart = 0;
   Name64 name{};
+  // The save's size as the header gives it, and where; none in the
+  // headerless form.
+  std::optional<std::uint64_t> declared;
+  const char* declaredBy = "";
 };
 
 bool TitleMagicAt(const Head& head, std::size_t at) {
@@ -39,12 +44,14 @@ bool TitleMagicAt(const Head& head, std::size_t at) {
 
 Layout FrameLayout(const Head& head) {
   return Layout{kFrameHeaderBytes,
-                CardFileName(Bytes(&head[PS1Frame::kName], PS1Frame::kNameBytes))};
+                CardFileName(Bytes(&head[PS1Frame::kName], PS1Frame::kNameBytes)),
+                platform::GetU32LE(&head[PS1Frame::kSize]), "the header's save size"};
 }
 
 Layout ShortHeaderLayout(const Head& head) {
-  return Layout{kShortHeaderBytes,
-                CardFileName(Bytes(&head[kShortHeaderName], PS1Frame::kNameBytes))};
+  return Layout{
+      kShortHeaderBytes, CardFileName(Bytes(&head[kShortHeaderName], PS1Frame::kNameBytes)),
+      std::uint64_t{head[kShortHeaderBlockCount]} * kBlockSize, "the title frame's block count"};
 }
 
 Layout McxLayout(const Head& head, std::uint64_t fileSize, std::string_view nameHint) {
@@ -55,15 +62,22 @@ Layout McxLayout(const Head& head, std::uint64_t fileSize, std::string_view name
       platform::GetU32LE(&head[PS1Frame::kState]) == PS1Frame::kStateFirst &&
       TitleMagicAt(head, kFrameSize))
     return FrameLayout(head);
-  if (fileSize >= 2 && TitleMagicAt(head, 0)) return Layout{0, CardFileName(AsBytes(nameHint))};
+  if (fileSize >= 2 && TitleMagicAt(head, 0))
+    return Layout{0, CardFileName(AsBytes(nameHint)), std::nullopt};
   return ShortHeaderLayout(head);
 }
 
-std::optional<Layout> LayoutOf(platform::File& image, int variant, std::string_view nameHint) {
+std::optional<Layout> LayoutOf(Workspace& ws, platform::File& image, int variant,
+                               std::string_view nameHint) {
   Head head{};
   std::uint64_t fileSize = image.Size();
   std::uint64_t want = std::min<std::uint64_t>(fileSize, head.size());
-  if (!image.Seek(0) || !image.ReadExact(head.data(), want)) return std::nullopt;
+  if (!image.Seek(0) || !ReadOrRefuse(ws, image, head.data(), want)) return std::nullopt;
+  if (IsWholePS1Card(head, fileSize)) {
+    ws.Refuse(ProblemOf(platform::Reason::NotASave, "a whole PS1 memory card"),
+              MessageId::NotSaveDataImage);
+    return std::nullopt;
+  }
   if (variant == SingleFrameVariant::Ps1) return FrameLayout(head);
   if (variant == SingleFrameVariant::Mcx || variant == SingleFrameVariant::Mcb)
     return McxLayout(head, fileSize, nameHint);
@@ -85,16 +99,22 @@ std::array<std::uint8_t, kFrameSize> Ps1DirectoryFrame(const SaveFileEntry& file
 
 std::uint32_t ReadSingleFrameImage(Workspace& ws, Slot s, platform::File& image, int variant,
                                    std::string_view nameHint) {
-  TimeStamp now = MakeTimeStamp();
-  std::optional<Layout> layout = LayoutOf(image, variant, nameHint);
+  TimeStamp now = ws.Now();
+  std::optional<Layout> layout = LayoutOf(ws, image, variant, nameHint);
+  if (!layout) return 0;
   std::uint64_t fileSize = image.Size();
-  if (!layout || fileSize < layout->dataStart) return 0;
-  // The block count a header declares (the .ps1 size field, byte 57 of an
-  // .mcx) is often stale, so it only stands when the file holds exactly that
-  // many blocks; otherwise the whole blocks present decide. Either way the
-  // save is the whole blocks the file holds, and at least one.
+  if (fileSize < layout->dataStart + kBlockSize)
+    return RefuseShort(ws, image, layout->dataStart + kBlockSize);
+  // The save is the whole blocks the file holds; the size its header gives
+  // (the .ps1 size field, byte 57 of an .mcx) must say the same, or the file
+  // was cut short or is not what its name says. A partial block after them
+  // is not part of the save.
   std::uint64_t size = (fileSize - layout->dataStart) / kBlockSize * kBlockSize;
-  if (size == 0 || size > kSlotLimit) return 0;
+  if (size > kCardCapacity)
+    return RefuseField(ws, platform::Reason::TooLarge, {}, size, kCardCapacity);
+  if (layout->declared && *layout->declared != size)
+    return RefuseField(ws, platform::Reason::SizeMismatch, layout->declaredBy, size,
+                       *layout->declared);
 
   SlotRollback rollback(ws, s);
   if (!ws.AddEntry(s, size)) return 0;

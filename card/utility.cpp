@@ -58,10 +58,14 @@ std::uint64_t RoundUp(std::uint64_t n, std::uint64_t a) {
   return a == 0 ? n : (n + a - 1) / a * a;
 }
 
-TimeStamp MakeTimeStamp() {
+std::tm LocalTimeNow() {
   std::time_t now = std::time(nullptr);
   std::tm local{};
   localtime_r(&now, &local);
+  return local;
+}
+
+TimeStamp MakeTimeStamp(const std::tm& local) {
   TimeStamp t;
   t.bytes[0] = 0;
   t.bytes[1] = static_cast<std::uint8_t>(local.tm_sec > 59 ? 59 : local.tm_sec);

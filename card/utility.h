@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <ctime>
 #include <span>
 #include <string_view>
 
@@ -34,8 +35,10 @@ std::uint32_t PackMagic(std::string_view text);
 // ceil(n / a) * a, in 64 bits so that it cannot wrap.
 std::uint64_t RoundUp(std::uint64_t n, std::uint64_t a);
 
-// Now, in local time.
-TimeStamp MakeTimeStamp();
+// The clock's reading in local calendar time.
+std::tm LocalTimeNow();
+// A time stamp of a local calendar time (a leap second counts as 59).
+TimeStamp MakeTimeStamp(const std::tm& local);
 
 // A name copied from a PS1 layout: the 22 bytes after `source`, of which only
 // the first 20 are kept (other tools put title bytes right after the name).

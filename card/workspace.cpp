@@ -74,6 +74,19 @@ std::uint32_t Workspace::CreateSlotStore(Slot s, std::uint32_t askKind) {
   return 1;
 }
 
+void Workspace::Refuse(platform::Problem why, int message) {
+  if (refusal_.why || refusal_.message != 0) return;
+  refusal_ = Refusal{message, std::move(why)};
+}
+
+Refusal Workspace::TakeRefusal() {
+  return std::exchange(refusal_, Refusal{});
+}
+
+TimeStamp Workspace::Now() const {
+  return MakeTimeStamp(clock_ ? clock_() : LocalTimeNow());
+}
+
 void Workspace::CloseSlot(Slot s) {
   SlotData& slot = slots_[s];
   if (!slot.open) return;

@@ -7,6 +7,8 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <ctime>
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
@@ -17,6 +19,7 @@
 #include "card/save_entry.h"
 #include "card/settings.h"
 #include "platform/file.h"
+#include "platform/problem.h"
 
 namespace slk {
 
@@ -46,6 +49,17 @@ struct LockState {
   // Lock and unlock run without pausing it.
   std::atomic<bool> locked{false};
 };
+
+// Why a reader refused its file: the message to show (0 for the opener's
+// own "The File wasn't opened.") and the reason for its second line.
+struct Refusal {
+  int message = 0;
+  platform::Problem why;
+};
+
+// The card code's "now", as local calendar time. Tests put a fixed moment in
+// its place so that the date bytes read and written can be checked.
+using Clock = std::function<std::tm()>;
 
 // Three names from icon.sys, read while one PS2 save is being read.
 using IconNameScratch = std::array<Name64, 3>;
@@ -110,6 +124,17 @@ class Workspace {
   // Reads bytes of a save back from the slot's data file.
   bool ReadSlotBytes(Slot s, std::uint64_t offset, void* buffer, std::uint64_t n);
 
+  // A reader that refuses its file says why here; the opener shows it once,
+  // with the reader's message when it gave one, and takes the note back. The
+  // first note stands: it is the deepest cause.
+  void Refuse(platform::Problem why, int message = 0);
+  Refusal TakeRefusal();
+
+  // The moment time stamps are made from: the local clock unless a test set
+  // another.
+  TimeStamp Now() const;
+  void SetClock(Clock clock) { clock_ = std::move(clock); }
+
   // Deletes the lock file if one was written, and clears the lock.
   void DeleteLockFile();
 
@@ -138,6 +163,8 @@ class Workspace {
   std::array<std::array<std::uint32_t, 12>, 2> cellFrameCount_{};
   std::unique_ptr<std::uint8_t[]> copyBuffer_;  // the chunk every copy goes through
   std::uint64_t heldBytes_ = 0;                 // at the start of copyBuffer_
+  Refusal refusal_;
+  Clock clock_;
 };
 
 }  // namespace slk

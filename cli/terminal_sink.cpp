@@ -3,6 +3,7 @@
 #include <istream>
 #include <ostream>
 
+#include "resources/problem_text.h"
 #include "resources/strings.h"
 
 namespace slk {
@@ -34,6 +35,14 @@ void TerminalSink::ShowMessage(int id) {
   std::string text = MessageText(id);
   shown_.push_back(text);
   Print(text);
+}
+
+void TerminalSink::ShowProblem(int id, const platform::Problem& why) {
+  ShowMessage(id);
+  std::string line = res::DescribeProblem(why);
+  if (line.empty()) return;
+  shown_.push_back(line);
+  console_.err << "  " << line << '\n';
 }
 
 void TerminalSink::Note(const std::string& text) {

@@ -23,6 +23,8 @@ class TerminalSink : public MessageSink {
   void SetAnswer(PresetAnswer answer) { answer_ = answer; }
 
   void ShowMessage(int id) override;
+  // The message, then the reason on a line of its own, indented.
+  void ShowProblem(int id, const platform::Problem& why) override;
   bool AskYesNo(int id) override;
   // Only reached with askKind != 0, which the tool never passes: the kind of
   // a new card comes from the command line.

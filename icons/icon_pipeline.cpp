@@ -1,5 +1,6 @@
 #include "icons/icon_pipeline.h"
 
+#include <algorithm>
 #include <bit>
 #include <utility>
 
@@ -161,17 +162,19 @@ bool IconPipeline::FetchEntryIcon(Slot slot, std::uint32_t entryIndex,
   const SaveEntry& entry = ws_.At(slot).entries[entryIndex];
   const std::uint64_t offset = entry.iconOffsets[0];
   const std::uint64_t size = entry.iconSizes[0];
-  // Sizes come from the card image: never allocate past what the slot holds.
+  // Sizes come from the card image: never allocate past what the slot holds,
+  // nor past what an icon can use (a PS1 save's icon "file" is the whole save).
   const platform::File& file = ws_.At(slot).dataFile;
   if (!file.IsOpen() || size == 0 || offset + size > file.Size()) return false;
-  bytes.assign(static_cast<std::size_t>(size), 0);
-  return ws_.ReadSlotBytes(slot, offset, bytes.data(), size);
+  const std::uint64_t used = std::min(size, entry.IsPS1() ? kPS1IconBytes : kIconModelBytes);
+  bytes.assign(static_cast<std::size_t>(used), 0);
+  return ws_.ReadSlotBytes(slot, offset, bytes.data(), used);
 }
 
 bool IconPipeline::FetchStandardIcon(std::vector<std::uint8_t>& bytes) {
   platform::File file = platform::File::OpenForReading(standardIconPath_);
   if (!file.IsOpen()) return false;
-  bytes.assign(static_cast<std::size_t>(file.Size()), 0);
+  bytes.assign(static_cast<std::size_t>(std::min(file.Size(), kIconModelBytes)), 0);
   return file.ReadExact(bytes.data(), bytes.size());
 }
 

@@ -24,6 +24,7 @@
 #include "display/text_drawing.h"
 #include "gfx/direct3d.h"
 #include "icons/icon_image.h"
+#include "icons/ps1_icon.h"
 
 namespace slk {
 
@@ -34,6 +35,14 @@ inline constexpr std::uint32_t kColouredVertexFormat = 0xD2;
 
 // The most frames a list cell caches.
 inline constexpr std::uint32_t kListFramesPerCell = 8;
+
+// The most bytes of an icon file that are read. A PS1 icon is its title
+// frame and at most four frames of pixels; a PS2 icon model's size is only
+// what the save claims, and every real one is far below 1 MiB. An icon whose
+// file is larger is decoded from its first bytes.
+inline constexpr std::uint64_t kPS1IconBytes =
+    ps1icon::kBitmapOffset + ps1icon::kMaxFrames * ps1icon::kBitmapSize;
+inline constexpr std::uint64_t kIconModelBytes = 1u << 20;
 
 class IconPipeline {
  public:

@@ -199,6 +199,31 @@ bool File::Flush() {
   return true;
 }
 
+File File::OpenForReading(const std::string& path, Problem& why) {
+  errno = 0;
+  File file = OpenForReading(path);
+  if (file.IsOpen()) return file;
+  int error = errno;
+  // Asked after the fact, so that opening itself stays one call: what the
+  // name is now tells a folder or a FIFO from a file that cannot be read.
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) {
+    int statError = errno;
+    struct stat link {};
+    if (statError == ENOENT && ::lstat(path.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
+      why = ProblemFromErrno(ENOENT, path);
+      why.reason = Reason::DanglingLink;
+    } else {
+      why = ProblemFromErrno(statError, path);
+    }
+  } else if (!S_ISREG(st.st_mode)) {
+    why = ProblemFromErrno(0, path, Reason::NotRegularFile);
+  } else {
+    why = ProblemFromErrno(error, path);
+  }
+  return file;
+}
+
 File CreateSlotTempFile() {
   const char* dir = std::getenv("TMPDIR");
   std::string pattern = (dir && *dir) ? dir : "/tmp";

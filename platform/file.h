@@ -16,6 +16,8 @@
 #include <span>
 #include <string>
 
+#include "platform/problem.h"
+
 namespace slk::platform {
 
 class File {
@@ -31,6 +33,10 @@ class File {
 
   // Opens an existing file for reading. An invalid File on failure.
   static File OpenForReading(const std::string& path);
+
+  // The same, and on failure what was wrong: no such file, permission
+  // denied, not a regular file and the like, naming `path`.
+  static File OpenForReading(const std::string& path, Problem& why);
 
   bool IsOpen() const { return fd_ >= 0; }
   int Descriptor() const { return fd_; }

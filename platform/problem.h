@@ -36,6 +36,10 @@ enum class Reason {
   NotASave,        // a file of another kind (a whole card where a save was expected)
   WrongKind,       // a PS2 save where only PS1 saves go, or the reverse
   NoStandardIcon,  // `field` lists the folders searched
+  // What a PS1 card allows.
+  PS2Save,       // `field` names a PS2 save, which a PS1 card cannot take
+  SameName,      // the card already lists a save named `field`
+  OverCapacity,  // the card would hold `have` blocks, at most `need`
 };
 
 struct Problem {

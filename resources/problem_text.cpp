@@ -83,6 +83,12 @@ std::string English(const platform::Problem& p) {
       return p.field;
     case Reason::NoStandardIcon:
       return "searched " + p.field;
+    case Reason::PS2Save:
+      return "\"" + p.field + "\" is a PS2 save";
+    case Reason::SameName:
+      return "the card already holds \"" + p.field + "\"";
+    case Reason::OverCapacity:
+      return "the card would hold " + have + " blocks, at most " + need;
   }
   return {};
 }
@@ -140,6 +146,12 @@ std::string Japanese(const platform::Problem& p) {
       return p.field;
     case Reason::NoStandardIcon:
       return "検索した場所: " + p.field;
+    case Reason::PS2Save:
+      return "「" + p.field + "」は PS2 のセーブデータです";
+    case Reason::SameName:
+      return "カードには既に「" + p.field + "」があります";
+    case Reason::OverCapacity:
+      return "カードが " + have + " ブロックになります (最大 " + need + " ブロック)";
   }
   return {};
 }

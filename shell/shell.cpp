@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include "platform/sjis.h"
+#include "resources/problem_text.h"
 #include "resources/strings.h"
 #include "shell/settings_file.h"
 
@@ -139,6 +140,10 @@ void Shell::FatalStartupError(int id) {
 
 void Shell::ShowMessage(int id) {
   dialogs_.ShowMessage(id);
+}
+
+void Shell::ShowProblem(int id, const platform::Problem& why) {
+  dialogs_.ShowProblem(id, res::DescribeProblem(why));
 }
 
 bool Shell::AskYesNo(int id) {

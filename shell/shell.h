@@ -63,6 +63,8 @@ class Shell : private MessageSink {
 
   // Message routines (also the card model's MessageSink).
   void ShowMessage(int id) override;
+  // The message with a second line naming the file and the reason.
+  void ShowProblem(int id, const platform::Problem& why) override;
   bool AskYesNo(int id) override;
   // True means stop: the slot is modified and the user did not answer Yes.
   bool ConfirmDiscard(Slot s);

@@ -49,20 +49,25 @@ TEST_F(ExpandedCardTest, MagicIsCheckedBeforeVersionAndVersionsAboveOneAreRefuse
     EXPECT_EQ(ws.At(kLeft).RowCount(), 1u);
   }
 
-  sink.shown.clear();
-  EXPECT_EQ(Open(testing::Xmc({PS2Save("A")}, 2)), 0u);
-  EXPECT_EQ(sink.shown,
-            (std::vector<int>{MessageId::UnsupportedVersion, MessageId::FileNotOpened}));
-  ExpectEmptySlot();
-
-  sink.shown.clear();
-  Buffer wrongMagic = testing::XmcHeader(0, 2, "EXMD");
-  EXPECT_EQ(Open(wrongMagic), 0u);
-  EXPECT_EQ(sink.shown, (std::vector<int>{MessageId::NotExpandedCard, MessageId::FileNotOpened}));
-
-  sink.shown.clear();
-  EXPECT_EQ(Open(Buffer{'E', 'X'}), 0u) << "a file too short for a header is not an image";
-  EXPECT_EQ(sink.shown, (std::vector<int>{MessageId::NotExpandedCard, MessageId::FileNotOpened}));
+  // Each refusal is shown once, with its reason under it.
+  struct Case {
+    Buffer bytes;
+    int message;
+    platform::Reason reason;
+  } cases[] = {
+      {testing::Xmc({PS2Save("A")}, 2), MessageId::UnsupportedVersion, platform::Reason::BadField},
+      {testing::XmcHeader(0, 2, "EXMD"), MessageId::NotExpandedCard, platform::Reason::BadMagic},
+      {Buffer{'E', 'X'}, MessageId::NotExpandedCard, platform::Reason::TooShort},
+  };
+  for (const Case& c : cases) {
+    sink.shown.clear();
+    sink.problems.clear();
+    EXPECT_EQ(Open(c.bytes), 0u);
+    EXPECT_EQ(sink.shown, std::vector<int>{c.message});
+    ASSERT_EQ(sink.problems.size(), 1u);
+    EXPECT_EQ(sink.problems[0].reason, c.reason);
+    ExpectEmptySlot();
+  }
 }
 
 TEST_F(ExpandedCardTest, NoSavesOpensAnEmptyExpandedCard) {
@@ -155,11 +160,23 @@ TEST_F(ExpandedCardTest, CountsAndSizesTheFileCannotHoldAreRefused) {
   SaveSpec oddPS1 = testing::PS1Save("BASLUS-00002", 1, "Odd");
   oddPS1.files[0].bytes.resize(8000);
 
-  for (const Buffer& bad : {testing::Xmc({fewEntries}), testing::Xmc({manyFiles}), hugeFile,
-                            manySaves, testing::Xmc({PS2Save("OK"), oddPS1})}) {
+  using platform::Reason;
+  struct Case {
+    Buffer bytes;
+    Reason reason;
+  } cases[] = {{testing::Xmc({fewEntries}), Reason::BadField},
+               {testing::Xmc({manyFiles}), Reason::TooShort},
+               {hugeFile, Reason::TooShort},
+               {manySaves, Reason::TooShort},
+               {testing::Xmc({PS2Save("OK"), oddPS1}), Reason::BadField}};
+  for (const Case& c : cases) {
     sink.shown.clear();
-    EXPECT_EQ(Open(bad), 0u);
+    sink.problems.clear();
+    EXPECT_EQ(Open(c.bytes), 0u);
     EXPECT_EQ(sink.shown, std::vector<int>{MessageId::FileNotOpened});
+    ASSERT_EQ(sink.problems.size(), 1u);
+    EXPECT_EQ(sink.problems[0].reason, c.reason);
+    EXPECT_EQ(sink.problems[0].path, dir.File("card.xmc"));
     ExpectEmptySlot();
   }
 }

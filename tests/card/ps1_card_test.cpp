@@ -1,6 +1,7 @@
 #include "card/ps1_card.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstring>
 #include <filesystem>
@@ -258,36 +259,72 @@ TEST_F(PS1CardTest, MiddleAndLastBlocksNeverStartASave) {
   EXPECT_EQ(ws.At(kLeft).RowCount(), 0u);
 }
 
-TEST_F(PS1CardTest, MalformedOrTruncatedImagesAreRefusedAndLeaveTheSlotEmpty) {
+TEST_F(PS1CardTest, MalformedOrTruncatedImagesAreRefusedWithTheirReason) {
+  using platform::Reason;
   Buffer good = TwoSaves().Bytes();
   Buffer badMagic = good;
   badMagic[2] = 1;
+  Buffer text(140000, 'x');  // a long text file named like a card
   struct Case {
     const char* what;
     Buffer bytes;
     std::string name;
+    Reason reason;
+    std::uint64_t have = 0, need = 0;
   } cases[] = {
-      {"MC with a nonzero third byte", badMagic, "a.mcr"},
-      {"one byte short", Buffer(good.begin(), good.end() - 1), "a.mcr"},
-      {"mem without room for its header", good, "a.mem"},
+      {"MC with a nonzero third byte", badMagic, "a.mcr", Reason::BadMagic},
+      {"one byte short", Buffer(good.begin(), good.end() - 1), "a.mcr", Reason::TooShort, 131071,
+       131072},
+      {"mem without room for its header", good, "a.mem", Reason::TooShort, 131072, 131136},
       {"gme cut inside the card",
-       WithHeader(Buffer(good.begin(), good.begin() + 16384), 3904, "123-456-STD"), "a.gme"},
-      {"empty file", Buffer{}, "a.mcd"},
+       WithHeader(Buffer(good.begin(), good.begin() + 16384), 3904, "123-456-STD"), "a.gme",
+       Reason::TooShort},
+      {"empty file", Buffer{}, "a.mcd", Reason::TooShort, 0, 131072},
+      {"text", text, "notes.mcr", Reason::BadMagic},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     sink.shown.clear();
+    sink.problems.clear();
     EXPECT_EQ(Open(c.bytes, c.name), 0u);
     EXPECT_EQ(sink.shown, std::vector<int>{MessageId::FileNotOpened});
+    ASSERT_EQ(sink.problems.size(), 1u);
+    EXPECT_EQ(sink.problems[0].reason, c.reason);
+    EXPECT_EQ(sink.problems[0].path, dir.File(c.name));
+    if (c.need != 0) {
+      EXPECT_EQ(sink.problems[0].have, c.have);
+      EXPECT_EQ(sink.problems[0].need, c.need);
+    }
     EXPECT_EQ(ws.At(kLeft).EntryCount(), 0u);
   }
   sink.shown.clear();
   EXPECT_EQ(Open(good, "a.bin"), 0u);
   EXPECT_EQ(sink.shown, std::vector<int>{MessageId::NotCardImage});
-  sink.shown.clear();
+
+  // What the file system says: no such file, a folder, a file we may not read.
+  std::filesystem::create_directory(dir.File("folder.mcr"));
+  std::string locked = dir.File("locked.mcr");
+  WriteFileBytes(locked, good);
+  std::filesystem::permissions(locked, std::filesystem::perms::none);
+  bool privileged = ::geteuid() == 0;  // root reads it anyway
+  struct Place {
+    std::string path;
+    Reason reason;
+  } places[] = {{dir.File("missing.mcr"), Reason::NotFound},
+                {dir.File("folder.mcr"), Reason::NotRegularFile},
+                {locked, Reason::PermissionDenied}};
   ws.CreateSlotStore(kRight, 0);
-  EXPECT_EQ(OpenCardImage(ws, kRight, dir.File("missing.mcr")), 0u);
-  EXPECT_EQ(sink.shown, std::vector<int>{MessageId::FileNotOpened});
+  for (const Place& place : places) {
+    if (privileged && place.reason == Reason::PermissionDenied) continue;
+    SCOPED_TRACE(place.path);
+    sink.shown.clear();
+    sink.problems.clear();
+    EXPECT_EQ(OpenCardImage(ws, kRight, place.path), 0u);
+    EXPECT_EQ(sink.shown, std::vector<int>{MessageId::FileNotOpened});
+    ASSERT_EQ(sink.problems.size(), 1u);
+    EXPECT_EQ(sink.problems[0].reason, place.reason);
+    EXPECT_EQ(sink.problems[0].path, place.path);
+  }
 }
 
 TEST_F(PS1CardTest, RowsThatAPS1CardCannotHoldAreRefusedBeforeTheFileIsTouched) {

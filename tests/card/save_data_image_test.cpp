@@ -2,10 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <ctime>
 #include <filesystem>
 
+#include "card/card_image.h"
 #include "card/utility.h"
 #include "platform/io_faults.h"
+#include "ps1_card_builder.h"
 #include "save_test_fixture.h"
 
 namespace slk {
@@ -39,12 +42,23 @@ class SaveDataImageTest : public testing::SaveTest {
     return testing::ReadFileBytes(path);
   }
 
+  // Refused with one message and, unless `reason` is None, that reason
+  // naming the file on its second line.
   void ExpectRefused(Slot s, const std::string& name, const Buffer& bytes,
-                     std::vector<int> messages = {MessageId::FileNotOpened}) {
+                     platform::Reason reason = platform::Reason::None,
+                     int message = MessageId::FileNotOpened) {
     std::uint32_t entries = ws.At(s).EntryCount(), rows = ws.At(s).RowCount();
     sink.shown.clear();
+    sink.problems.clear();
     EXPECT_EQ(Import(s, name, bytes), 0u) << name;
-    EXPECT_EQ(sink.shown, messages) << name;
+    EXPECT_EQ(sink.shown, std::vector<int>{message}) << name;
+    if (reason != platform::Reason::None) {
+      EXPECT_EQ(sink.problems.size(), 1u) << name;
+      if (!sink.problems.empty()) {
+        EXPECT_EQ(sink.problems[0].reason, reason) << name;
+        EXPECT_EQ(sink.problems[0].path, dir.File(name));
+      }
+    }
     EXPECT_EQ(ws.At(s).EntryCount(), entries) << name;
     EXPECT_EQ(ws.At(s).RowCount(), rows) << name;
   }
@@ -63,7 +77,8 @@ TEST_F(SaveDataImageTest, PsuOfAPS1SaveImportsIntoAPS1Card) {
 
 TEST_F(SaveDataImageTest, PsuOfAPS2SaveIsRefusedByAPS1CardAndTakenByAnExpandedCard) {
   Buffer psu = testing::Psu(PS2Save("BESLES-PS2"));
-  ExpectRefused(kLeft, "b.psd", psu, {MessageId::PS2IntoPS1Card, MessageId::FileNotOpened});
+  ExpectRefused(kLeft, "b.psd", psu, platform::Reason::PS2Save, MessageId::PS2IntoPS1Card);
+  EXPECT_EQ(sink.problems.at(0).field, "BESLES-PS2");
 
   ASSERT_EQ(Import(kRight, "b.psd", psu), 1u);
   const SaveEntry& e = ws.At(kRight).AtRow(0);
@@ -80,19 +95,73 @@ TEST_F(SaveDataImageTest, PS2SaveWithoutFilesIsThreeHeaders) {
   EXPECT_EQ(ws.At(kRight).AtRow(0).size, 0u);
   EXPECT_EQ(ws.At(kRight).AtRow(0).useStandardIcon, 1u);
 
-  TimeStamp before = MakeTimeStamp();
   Buffer out = Export(kRight, 0, "e2.psu");
   ASSERT_EQ(out.size(), 1536u);
   EXPECT_EQ(Get32(out, 4), 2u);
   EXPECT_EQ(out[64 + 0], 'E');
-  EXPECT_EQ(out[24 + 4], 1) << "the save's own time as modified time";
-  EXPECT_EQ(out[8 + 7] << 8 | out[8 + 6], before.Year()) << "created at the time of export";
   for (std::size_t at : {512u, 1024u}) {
     EXPECT_EQ(Get16(out, at), 0x8427);
     EXPECT_EQ(out[at + 64], '.');
   }
   EXPECT_EQ(out[512 + 65], 0);
   EXPECT_EQ(out[1024 + 65], '.');
+}
+
+TEST_F(SaveDataImageTest, DatesComeFromTheFileOrTheClockAndAreWrittenWhereTheyBelong) {
+  // 2026-12-31 12:34:56 on the workspace's clock.
+  ws.SetClock([] {
+    std::tm local{};
+    local.tm_sec = 56;
+    local.tm_min = 34;
+    local.tm_hour = 12;
+    local.tm_mday = 31;
+    local.tm_mon = 11;
+    local.tm_year = 126;
+    return local;
+  });
+  const Buffer now{0, 56, 34, 12, 31, 12, 0xEA, 0x07};
+  auto bytesOf = [](const TimeStamp& t) { return Buffer(t.bytes.begin(), t.bytes.end()); };
+
+  // Layouts without dates take the moment of reading, for the save and its file.
+  ASSERT_EQ(Import(kLeft, "one.ps1",
+                   testing::FramedSingle("BASLUS-1", 8192, testing::PS1Blocks(1, "One"))),
+            1u);
+  EXPECT_EQ(bytesOf(ws.At(kLeft).AtRow(0).time), now);
+  EXPECT_EQ(bytesOf(ws.At(kLeft).AtRow(0).files[0].time), now);
+  testing::PS1CardBuilder card;
+  card.Directory(1, 0x51, 8192, 0xFFFF, "BASLUS-CARD").Block(1, 0x11, "Card", 1);
+  ws.CloseSlot(kLeft);
+  OpenSlot(kLeft, CardKind::PS1);
+  ASSERT_EQ(OpenCardImage(ws, kLeft, Write("c.mcr", card.Bytes())), 1u);
+  EXPECT_EQ(bytesOf(ws.At(kLeft).AtRow(0).time), now);
+
+  // A .psu keeps its own: the directory's modified time (not the created
+  // one) and each file's.
+  SaveSpec save = PS2Save("DATED");
+  save.time = testing::Time(17, 2004);
+  save.files[1].time = testing::Time(23, 2005);
+  Buffer psu = testing::Psu(save);
+  ASSERT_EQ(Import(kRight, "d.psu", psu), 1u);
+  const SaveEntry& e = ws.At(kRight).AtRow(0);
+  EXPECT_EQ(bytesOf(e.time), testing::Time(17, 2004));
+  EXPECT_EQ(bytesOf(e.files[1].time), testing::Time(23, 2005));
+
+  // Written: created = the clock in every header; modified = the save's and
+  // each file's own, the clock for "." and "..".
+  Buffer out = Export(kRight, 0, "d2.psu");
+  auto at = [&](std::size_t offset) {
+    return Buffer(out.begin() + static_cast<std::ptrdiff_t>(offset),
+                  out.begin() + static_cast<std::ptrdiff_t>(offset) + 8);
+  };
+  EXPECT_EQ(at(8), now);
+  EXPECT_EQ(at(24), testing::Time(17, 2004));
+  for (std::size_t dots : {512u, 1024u}) {
+    EXPECT_EQ(at(dots + 8), now);
+    EXPECT_EQ(at(dots + 24), now);
+  }
+  std::size_t secondFile = 1536 + 512 + 1024;  // icon.sys is 964 bytes, padded
+  EXPECT_EQ(at(secondFile + 8), now);
+  EXPECT_EQ(at(secondFile + 24), testing::Time(23, 2005));
 }
 
 TEST_F(SaveDataImageTest, PsuWrittenBackCarriesEveryFilePaddedTo1024) {
@@ -133,7 +202,7 @@ TEST_F(SaveDataImageTest, FilesOfEverySizeArriveWholeAndInOrder) {
   EXPECT_EQ(SaveBytes(kRight, 0), expected);
 }
 
-TEST_F(SaveDataImageTest, McxSizeComesFromTheBlocksPresent) {
+TEST_F(SaveDataImageTest, McxAndMcbBlockCountMustAgreeWithTheBlocksPresent) {
   Buffer blocks = testing::PS1Blocks(3, "Three");
   Buffer mcx = testing::ShortHeaderSingle("BASLUS-01234ABCDEFGHIJ", blocks);  // 22 name bytes
   ASSERT_EQ(mcx[57], 3);
@@ -145,7 +214,13 @@ TEST_F(SaveDataImageTest, McxSizeComesFromTheBlocksPresent) {
 
   Buffer lying = testing::ShortHeaderSingle("BASLUS-1", testing::PS1Blocks(2, "Two"));
   lying[57] = 7;
-  lying.resize(lying.size() + 100);  // a partial block is not part of the save
+  ExpectRefused(kLeft, "y.mcb", lying, platform::Reason::SizeMismatch);
+  EXPECT_EQ(sink.problems.at(0).need, 7u * 8192);
+  EXPECT_EQ(sink.problems.at(0).have, 2u * 8192);
+  lying[57] = 3;
+  lying.resize(lying.size() + 100);  // 2 blocks and 100 bytes of a third
+  ExpectRefused(kLeft, "z.mcx", lying, platform::Reason::SizeMismatch);
+  lying[57] = 2;  // a partial block after the blocks is not part of the save
   ASSERT_EQ(Import(kLeft, "y.mcb", lying), 1u);
   EXPECT_EQ(ws.At(kLeft).AtRow(1).size, 2u * 8192);
 }
@@ -162,14 +237,38 @@ TEST_F(SaveDataImageTest, McxAndMcbAlsoReadTheFramedAndHeaderlessForms) {
   EXPECT_EQ(SaveBytes(kLeft, 1), blocks);
 }
 
-TEST_F(SaveDataImageTest, Ps1SizeMustAgreeWithTheBlocksPresent) {
+TEST_F(SaveDataImageTest, Ps1WhoseSizeDisagreesWithItsBlocksIsRefused) {
   Buffer blocks = testing::PS1Blocks(2, "Two");
-  ASSERT_EQ(Import(kLeft, "a.ps1", testing::FramedSingle("BASLUS-2", 5 * 8192, blocks)), 1u);
+  Buffer cut = testing::FramedSingle("BASLUS-2", 3 * 8192, blocks);
+  cut.resize(cut.size() + 100);  // 2 blocks and 100 bytes of the third
+  for (const Buffer& bad : {testing::FramedSingle("BASLUS-2", 5 * 8192, blocks),
+                            testing::FramedSingle("BASLUS-2", 100, blocks), cut})
+    ExpectRefused(kLeft, "a.ps1", bad, platform::Reason::SizeMismatch);
+  ASSERT_EQ(Import(kLeft, "b.ps1", testing::FramedSingle("BASLUS-2", 2 * 8192, blocks)), 1u);
   EXPECT_EQ(ws.At(kLeft).AtRow(0).size, 2u * 8192);
-  ASSERT_EQ(Import(kLeft, "b.ps1", testing::FramedSingle("BASLUS-2", 100, blocks)), 1u);
-  EXPECT_EQ(ws.At(kLeft).AtRow(1).size, 2u * 8192);
-  EXPECT_EQ(Text(ws.At(kLeft).AtRow(1).name), "BASLUS-2") << "same name twice is allowed";
-  EXPECT_EQ(ws.At(kLeft).RowCount(), 2u);
+}
+
+TEST_F(SaveDataImageTest, ImportIntoAPS1CardFollowsCopysRules) {
+  using platform::Reason;
+  auto ps1 = [](const std::string& name, std::uint32_t blocks) {
+    return testing::FramedSingle(name, blocks * 8192, testing::PS1Blocks(blocks, name));
+  };
+  ASSERT_EQ(Import(kLeft, "ten.ps1", ps1("BASLUS-10", 10)), 1u);
+  // The same file again: a second save of that name and 20 blocks.
+  ExpectRefused(kLeft, "ten.ps1", ps1("BASLUS-10", 10), Reason::SameName, MessageId::SameDataName);
+  ExpectRefused(kLeft, "case.mcx",
+                testing::ShortHeaderSingle("baslus-10", testing::PS1Blocks(1, "T")),
+                Reason::SameName, MessageId::SameDataName);
+  ExpectRefused(kLeft, "six.psm",
+                testing::FramedBlocks("BASLUS-6", 6 * 8192, testing::PS1Blocks(6, "Six")),
+                Reason::OverCapacity, MessageId::Exceeds15Blocks);
+  EXPECT_EQ(sink.problems.at(0).have, 16u);
+  EXPECT_EQ(sink.problems.at(0).need, 15u);
+  ASSERT_EQ(Import(kLeft, "five.ps1", ps1("BASLUS-5", 5)), 1u) << "exactly 15 blocks";
+
+  // An expanded card has neither rule.
+  for (int i = 0; i < 2; ++i) ASSERT_EQ(Import(kRight, "ten.ps1", ps1("BASLUS-10", 10)), 1u);
+  EXPECT_TRUE(sink.asked.empty());
 }
 
 TEST_F(SaveDataImageTest, WrittenFramesCarryStatesAndLinks) {
@@ -212,22 +311,25 @@ TEST_F(SaveDataImageTest, FramedBlocksReadTheFirstFrameOnly) {
 TEST_F(SaveDataImageTest, FramedBlocksOfAnyLengthReadWholeOrNotAtAll) {
   // Blocks are copied several at a time: runs of every length, and a file
   // whose last block is cut short.
-  for (std::uint32_t n : {1u, 15u, 16u, 17u, 35u}) {
+  for (std::uint32_t n : {1u, 2u, 15u}) {
     Buffer blocks = testing::PS1Blocks(n, "Long", static_cast<std::uint8_t>(n));
-    ASSERT_EQ(Import(kLeft, "long.psm", testing::FramedBlocks("BASLUS-L", n * 8192, blocks)), 1u);
+    std::string name = "BASLUS-L" + std::to_string(n);
+    ws.CloseSlot(kLeft);
+    OpenSlot(kLeft, CardKind::PS1);
+    ASSERT_EQ(Import(kLeft, "long.psm", testing::FramedBlocks(name, n * 8192, blocks)), 1u);
     EXPECT_EQ(SaveBytes(kLeft, ws.At(kLeft).RowCount() - 1), blocks) << n << " blocks";
   }
-  Buffer cut = testing::FramedBlocks("BASLUS-C", 20 * 8192, testing::PS1Blocks(20, "Cut"));
+  Buffer cut = testing::FramedBlocks("BASLUS-C", 12 * 8192, testing::PS1Blocks(12, "Cut"));
   cut.resize(cut.size() - 100);
-  ExpectRefused(kLeft, "cut.mc", cut);
+  ExpectRefused(kLeft, "cut.mc", cut, platform::Reason::SizeMismatch);
 }
 
 TEST_F(SaveDataImageTest, CardImagesNamedLikeSaveImagesAreRefused) {
   Buffer card(131072, 0);
   card[0] = 'M';
   card[1] = 'C';
-  for (const char* name : {"card.psm", "card.mc"})
-    ExpectRefused(kLeft, name, card, {MessageId::NotSaveDataImage, MessageId::FileNotOpened});
+  for (const char* name : {"card.psm", "card.mc", "card.ps1", "card.mcx", "card.mcb"})
+    ExpectRefused(kLeft, name, card, platform::Reason::NotASave, MessageId::NotSaveDataImage);
 }
 
 TEST_F(SaveDataImageTest, EveryRefusedFileLeavesTheSlotAsItWas) {
@@ -244,18 +346,32 @@ TEST_F(SaveDataImageTest, EveryRefusedFileLeavesTheSlotAsItWas) {
   testing::Put32(bigFile, 1536 + 4, 0x7FFFFFFF);
   Buffer blocks = testing::PS1Blocks(2, "T");
 
-  ExpectRefused(kLeft, "few.psu", testing::Psu(fewEntries));
-  ExpectRefused(kLeft, "two.psu", testing::Psu(twoFiles));
-  ExpectRefused(kLeft, "odd.psu", testing::Psu(oddSize));
-  ExpectRefused(kLeft, "big.psu", bigFile);
-  ExpectRefused(kLeft, "short.ps1", Buffer(8000, 0x51));
-  ExpectRefused(kLeft, "empty.mcx", Buffer());
-  ExpectRefused(kLeft, "short.mcb", testing::ShortHeaderSingle("BASLUS-6", Buffer(8100, 1)));
-  ExpectRefused(kLeft, "odd.psm", testing::FramedBlocks("BASLUS-7", 9000, blocks));
-  ExpectRefused(kLeft, "zero.psm", testing::FramedBlocks("BASLUS-7", 0, blocks));
-  ExpectRefused(kLeft, "long.mc", testing::FramedBlocks("BASLUS-8", 3 * 8192, blocks));
-  ExpectRefused(kLeft, "unknown.bin", blocks, {MessageId::NotSaveDataImage});
-  ExpectRefused(kLeft, "missing.psu", Buffer());  // an empty .psu has no header
+  using platform::Reason;
+  ExpectRefused(kLeft, "few.psu", testing::Psu(fewEntries), Reason::BadField);
+  ExpectRefused(kLeft, "two.psu", testing::Psu(twoFiles), Reason::BadField);
+  ExpectRefused(kLeft, "odd.psu", testing::Psu(oddSize), Reason::BadField);
+  ExpectRefused(kLeft, "big.psu", bigFile, Reason::TooShort);
+  ExpectRefused(kLeft, "short.ps1", Buffer(8000, 0x51), Reason::TooShort);
+  ExpectRefused(kLeft, "empty.mcx", Buffer(), Reason::TooShort);
+  ExpectRefused(kLeft, "short.mcb", testing::ShortHeaderSingle("BASLUS-6", Buffer(8100, 1)),
+                Reason::TooShort);
+  ExpectRefused(kLeft, "odd.psm", testing::FramedBlocks("BASLUS-7", 9000, blocks),
+                Reason::BadField);
+  ExpectRefused(kLeft, "zero.psm", testing::FramedBlocks("BASLUS-7", 0, blocks), Reason::BadField);
+  ExpectRefused(kLeft, "long.mc", testing::FramedBlocks("BASLUS-8", 3 * 8192, blocks),
+                Reason::SizeMismatch);
+  ExpectRefused(kLeft, "unknown.bin", blocks, Reason::None, MessageId::NotSaveDataImage);
+  ExpectRefused(kLeft, "missing.psu", Buffer(), Reason::TooShort);  // an empty .psu has no header
+  // No PS1 card holds more than 15 blocks: a file of one such save is a
+  // wrong file (and reading it whole would cost its size in memory).
+  ExpectRefused(kLeft, "huge.ps1",
+                testing::FramedSingle("BASLUS-9", 16 * 8192, testing::PS1Blocks(16, "T")),
+                Reason::TooLarge);
+  ExpectRefused(kLeft, "huge.psm",
+                testing::FramedBlocks("BASLUS-9", 16 * 8192, testing::PS1Blocks(16, "T")),
+                Reason::TooLarge);
+  ExpectRefused(kLeft, "huge.psu", testing::Psu(testing::PS1Save("BASLUS-9", 16, "T")),
+                Reason::TooLarge);
 
   ASSERT_EQ(Import(kLeft, "next.ps1",
                    testing::FramedSingle("BASLUS-9", 8192, testing::PS1Blocks(1, "Nine"))),
@@ -329,6 +445,9 @@ TEST_F(SaveDataImageTest, RealSavesFromOtherToolsImport) {
     Buffer bytes = testing::ReadFileBytes(item.path().string());
     if (ext == ".mcs" && bytes.size() > 128 && (bytes.size() - 128) % 8192 == 0 &&
         bytes[128] == 'S' && bytes[129] == 'C') {
+      // Each into an empty PS1 card: together they hold more than 15 blocks.
+      ws.CloseSlot(kLeft);
+      OpenSlot(kLeft, CardKind::PS1);
       ASSERT_EQ(Import(kLeft, "real.ps1", bytes), 1u) << item.path();
       const SaveEntry& e = ws.At(kLeft).AtRow(ws.At(kLeft).RowCount() - 1);
       EXPECT_EQ(e.size, bytes.size() - 128) << item.path();

@@ -80,8 +80,8 @@ TEST_F(SaveOperationsTest, APS1CardTakesExactlyFifteenListedBlocks) {
   AddPS1(kLeft, "THREE", 3);
   AddPS1(kRight, "SEVEN", 7);
   AddPS1(kRight, "DELETED", 5);
-  AddPS1(kRight, "FIVE", 5);
-  DeleteSave(ws, kRight, 1);  // 12 listed blocks, 5 more deleted
+  DeleteSave(ws, kRight, 1);
+  AddPS1(kRight, "FIVE", 5);  // 12 listed blocks, 5 more deleted
   EXPECT_EQ(CopySave(ws, kLeft, 0), 1u);
   EXPECT_EQ(Rows(kRight), 3u);
 
@@ -233,7 +233,15 @@ TEST_F(LockTest, ASecondLockIsRefusedAndClosingEitherSlotRemovesTheFile) {
 }
 
 TEST_F(LockTest, UnknownFormatsAndSavesAFormatCannotCarryAreNotLocked) {
-  AddPS1(kLeft, "SIXTEEN", 16);  // fine in an expanded card, too big for a PS1 card
+  // Fine in an expanded card, too big for a PS1 card: only an expanded card
+  // brings such a save in.
+  ws.CloseSlot(kRight);
+  ASSERT_EQ(ws.CreateSlotStore(kRight, 0), 1u);
+  ASSERT_EQ(
+      OpenCardImage(ws, kRight,
+                    Write("sixteen.xmc", testing::Xmc({testing::PS1Save("SIXTEEN", 16, "T")}))),
+      1u);
+  ASSERT_EQ(CopySave(ws, kRight, 0), 1u);
   struct Case {
     int ps1, ps2;
     std::uint32_t row;

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <array>
+#include <ctime>
+
 #include "card/image_formats.h"
 #include "card/utility.h"
 
@@ -32,6 +35,22 @@ TEST(Utility, MagicRoundUpAndChecksum) {
   EXPECT_EQ(RoundUp(0, 512), 0u);
   std::uint8_t frame[128] = {'M', 'C'};
   EXPECT_EQ(FrameChecksum(frame), 0x0E);
+}
+
+TEST(MakeTimeStamp, StoresLocalCalendarTimeWithMonthsFromOne) {
+  std::tm local{};
+  local.tm_sec = 56;
+  local.tm_min = 34;
+  local.tm_hour = 12;
+  local.tm_mday = 31;
+  local.tm_mon = 11;  // December
+  local.tm_year = 2026 - 1900;
+  EXPECT_EQ(MakeTimeStamp(local).bytes,
+            (std::array<std::uint8_t, 8>{0, 56, 34, 12, 31, 12, 0xEA, 0x07}));
+  local.tm_sec = 60;  // a leap second
+  local.tm_mon = 0;
+  EXPECT_EQ(MakeTimeStamp(local).bytes,
+            (std::array<std::uint8_t, 8>{0, 59, 34, 12, 31, 1, 0xEA, 0x07}));
 }
 
 TEST(CardFileName, KeepsTwentyCharactersAndNothingAfterTheTerminator) {

@@ -82,7 +82,8 @@ TEST_F(CliTest, ImportRefusalsLeaveTheCardAlone) {
   CliResult ps2 = cli_.Run({"import", card, WritePS2Psu()});
   EXPECT_EQ(ps2.exit, 1);
   EXPECT_TRUE(Has(ps2.err, "PS2 SaveData isn't able to include into PS1 MemoryCard."));
-  EXPECT_TRUE(Has(ps2.err, "The File wasn't opened."));
+  EXPECT_TRUE(Has(ps2.err, "  space.psu: \"BASLUS-20001SPACE\" is a PS2 save\n"));
+  EXPECT_FALSE(Has(ps2.err, "The File wasn't opened.")) << "the refusal is shown once";
 
   CliResult notSave = cli_.Run({"import", card, Path("notes.txt")});
   EXPECT_EQ(notSave.exit, 1);
@@ -90,15 +91,27 @@ TEST_F(CliTest, ImportRefusalsLeaveTheCardAlone) {
 
   CliResult missing = cli_.Run({"import", card, Path("none.psu")});
   EXPECT_EQ(missing.exit, 1);
-  EXPECT_TRUE(Has(missing.err, Path("none.psu") + ": The File wasn't opened."));
+  EXPECT_TRUE(
+      Has(missing.err, Path("none.psu") + ": The File wasn't opened.\n  none.psu: no such file\n"));
 
-  // 6 blocks + 4 times 3 blocks: more than a PS1 card holds.
+  // A PS1 card takes only what Copy would let in: never a second save of a
+  // name, never more than 15 blocks.
   ASSERT_EQ(cli_.Run({"export", card, "1", Path("beta.psm")}).exit, 0);
-  std::string beta = Path("beta.psm");
-  CliResult full = cli_.Run({"import", card, beta, beta, beta, beta});
+  CliResult same = cli_.Run({"import", card, Path("beta.psm")});
+  EXPECT_EQ(same.exit, 1);
+  EXPECT_TRUE(Has(same.err,
+                  "There is the same DataName. It is unable to copy.\n"
+                  "  beta.psm: the card already holds \"BASLUS-00002BETA\"\n"))
+      << same.err;
+  WriteFileBytes(Path("big.ps1"),
+                 FramedSingle("BASLUS-BIG", 10 * kBlock, PS1Blocks(10, "Big")));  // 6 + 10 blocks
+  CliResult full = cli_.Run({"import", card, Path("big.ps1")});
   EXPECT_EQ(full.exit, 1);
-  EXPECT_TRUE(Has(full.err, "15 blocks"));
-  EXPECT_TRUE(Has(full.err, "The File wasn't preserved."));
+  EXPECT_TRUE(Has(full.err,
+                  "It exceeds the capacity of 15 blocks.\n"
+                  "  big.ps1: the card would hold 16 blocks, at most 15\n"))
+      << full.err;
+  EXPECT_FALSE(Has(full.err, "The File wasn't preserved."));
   EXPECT_EQ(ReadFileBytes(card), before);
 }
 

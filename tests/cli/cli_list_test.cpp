@@ -132,12 +132,14 @@ TEST_F(CliTest, ListReportsUnreadableFilesAndGoesOn) {
   EXPECT_EQ(result.exit, 1);
   Json list = Json::parse(result.out);
   ASSERT_EQ(list["files"].size(), 3u);
-  EXPECT_EQ(list["files"][0],
-            (Json{{"file", Path("none.mcr")}, {"error", "The File wasn't opened."}}));
+  EXPECT_EQ(list["files"][0], (Json{{"file", Path("none.mcr")},
+                                    {"error", "The File wasn't opened. none.mcr: no such file"}}));
   EXPECT_EQ(list["files"][1]["error"],
-            "It's not ExpandedMemoryCard Image. The File wasn't opened.");
+            "It's not ExpandedMemoryCard Image. bad.xmc: bad magic in the header (\"EXMC\")");
   EXPECT_EQ(list["files"][2]["saves"].size(), 3u);
-  EXPECT_NE(result.err.find(Path("none.mcr") + ": The File wasn't opened."), std::string::npos);
+  EXPECT_NE(
+      result.err.find(Path("none.mcr") + ": The File wasn't opened.\n  none.mcr: no such file"),
+      std::string::npos);
 
   CliResult text = cli_.Run({"list", Path("notes.txt"), card});
   EXPECT_EQ(text.exit, 1);
@@ -145,11 +147,25 @@ TEST_F(CliTest, ListReportsUnreadableFilesAndGoesOn) {
   EXPECT_NE(text.out.find("BESLES-00001ALPHA"), std::string::npos);
 }
 
-TEST_F(CliTest, MessagesFollowTheLocale) {
+TEST_F(CliTest, MessagesFollowTheLocaleAndNameTheFileAndTheReason) {
+  auto card = ThreeSaveBuilder().Bytes();
+  card.resize(100000);
+  WriteFileBytes(Path("cut.mcr"), card);
+  CliResult english = cli_.Run({"list", Path("cut.mcr")});
+  EXPECT_EQ(english.exit, 1);
+  EXPECT_NE(english.err.find("The File wasn't opened.\n"
+                             "  cut.mcr: too short for the format: 100,000 bytes, needs 131,072\n"),
+            std::string::npos)
+      << english.err;
+
   CliRunner japanese("ja_JP.UTF-8");
-  CliResult result = japanese.Run({"list", Path("none.mcr")});
+  CliResult result = japanese.Run({"list", Path("cut.mcr")});
   EXPECT_EQ(result.exit, 1);
-  EXPECT_NE(result.err.find("ファイルを開けませんでした。"), std::string::npos) << result.err;
+  EXPECT_NE(
+      result.err.find("ファイルを開けませんでした。\n"
+                      "  cut.mcr: 形式に対して短すぎます: 100,000 バイト (131,072 バイト必要)"),
+      std::string::npos)
+      << result.err;
 }
 
 }  // namespace

@@ -179,6 +179,19 @@ TEST_F(ShellTest, DroppedSaveImagesAreAllImported) {
   EXPECT_FALSE(shell.SlotHoldsCard(kLeft));
 }
 
+TEST_F(ShellTest, RefusedFilesAreShownOnceWithTheFileAndTheReason) {
+  Start(WritePS1Card(dir, "card.mcr", 1));
+  shell.FilesDropped(50, 50, {WritePS2Save(dir, "space.psu", "BASLUS-20001")});
+  EXPECT_EQ(dialogs.shown, std::vector<int>{res::TextId::PS2SaveNotForPS1Card});
+  std::string broken = dir.File("broken.mcr");
+  WriteFileBytes(broken, std::vector<std::uint8_t>(100, 0));
+  shell.FilesDropped(300, 50, {broken});
+  EXPECT_EQ(dialogs.secondLines,
+            (std::vector<std::string>{"space.psu: \"BASLUS-20001\" is a PS2 save",
+                                      "broken.mcr: too short for the format: 100 bytes, needs "
+                                      "131,072"}));
+}
+
 TEST_F(ShellTest, DropsOutsideThePanelsAreIgnored) {
   Start();
   std::string card = WritePS1Card(dir, "card.mcr", 1);

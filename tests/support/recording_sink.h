@@ -20,6 +20,9 @@ struct ScriptedAnswers {
   }
 
   std::vector<int> shown;
+  // The reasons shown under messages, in order; a message without one adds
+  // nothing here.
+  std::vector<platform::Problem> problems;
   std::vector<int> asked;
   std::deque<bool> answers;
   std::vector<CardKind> kindPreselections;
@@ -29,6 +32,10 @@ struct ScriptedAnswers {
 class RecordingSink : public MessageSink, public ScriptedAnswers {
  public:
   void ShowMessage(int id) override { shown.push_back(id); }
+  void ShowProblem(int id, const platform::Problem& why) override {
+    shown.push_back(id);
+    if (why) problems.push_back(why);
+  }
   bool AskYesNo(int id) override {
     asked.push_back(id);
     return NextAnswer();
