@@ -1,5 +1,6 @@
 #include "card/save_data_image.h"
 
+#include "card/card_image.h"
 #include "card/image_formats.h"
 #include "card/save_records.h"
 #include "platform/atomic_file.h"
@@ -61,7 +62,7 @@ std::uint32_t AddSaveImage(Workspace& ws, Slot s, const std::string& path) {
   }
   SlotRollback rollback(ws, s);
   if (!ReadSaveImage(ws, s, image, index, path)) {
-    ws.Ui().ShowMessage(MessageId::FileNotOpened);
+    ShowReadFailure(ws, s, path);
     return 0;
   }
   ws.ListLastEntry(s);
@@ -85,7 +86,7 @@ std::uint32_t SaveSaveImage(Workspace& ws, Slot s, std::uint32_t row, const std:
   platform::AtomicFile out(path);
   if (!out.IsOpen() || !WriteSaveImage(ws, s, slot.AtRow(row), out.Stream(), index) ||
       !out.Commit()) {
-    ws.Ui().ShowMessage(MessageId::FileNotPreserved);
+    ws.Ui().ShowProblem(MessageId::FileNotPreserved, out.Why());
     return 0;
   }
   return 1;

@@ -20,6 +20,7 @@ struct ScriptedAnswers {
   }
 
   std::vector<int> shown;
+  std::vector<platform::Problem> problems;  // the second lines, for ShowProblem
   std::vector<int> asked;
   std::deque<bool> answers;
   std::vector<CardKind> kindPreselections;
@@ -29,6 +30,10 @@ struct ScriptedAnswers {
 class RecordingSink : public MessageSink, public ScriptedAnswers {
  public:
   void ShowMessage(int id) override { shown.push_back(id); }
+  void ShowProblem(int id, const platform::Problem& why) override {
+    shown.push_back(id);
+    problems.push_back(why);
+  }
   bool AskYesNo(int id) override {
     asked.push_back(id);
     return NextAnswer();
