@@ -97,10 +97,18 @@ void AtomicFile::Open() {
     mode &= ~mask;
   }
   std::string folder = FolderOf(real_);
-  int fd = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, mode);
-  if (fd < 0 && Unsupported(errno)) {
-    // A hidden name in the same folder, so that the rename stays on one file
-    // system and a crash leaves at worst a stray dot-file, never a torn target.
+  // An unnamed file gets its name through /proc at the end; where that is
+  // missing, or the file system has no unnamed files, the file is named from
+  // the start: a hidden name in the same folder, so that the rename stays on
+  // one file system and a crash leaves at worst a stray dot-file, never a
+  // torn target.
+  int fd = -1;
+  bool unnamed = ::access("/proc/self/fd", X_OK) == 0;
+  if (unnamed) {
+    fd = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, mode);
+    if (fd < 0 && Unsupported(errno)) unnamed = false;
+  }
+  if (!unnamed) {
     std::string pattern = TempNamePattern(folder, NameOf(real_));
     fd = ::mkostemp(pattern.data(), O_CLOEXEC);
     if (fd >= 0) temp_ = pattern;
@@ -129,11 +137,7 @@ bool AtomicFile::GiveName() {
   std::string self = "/proc/self/fd/" + std::to_string(file_.Descriptor());
   for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
     std::string name = FillPattern(pattern);
-    int linked = ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW);
-    // Without /proc, the same through the descriptor (needs privileges).
-    if (linked != 0 && errno == ENOENT)
-      linked = ::linkat(file_.Descriptor(), "", AT_FDCWD, name.c_str(), AT_EMPTY_PATH);
-    if (linked == 0) {
+    if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
       temp_ = name;
       return true;
     }
