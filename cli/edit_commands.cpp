@@ -47,7 +47,8 @@ int RunNew(Console& console, const NewOptions& options) {
 
 int RunConvert(Console& console, const std::string& in, const std::string& out) {
   CardSession session(console);
-  return Result(session.LoadCard(kLeft, in, false) && session.SaveCard(kLeft, out));
+  return Result(session.LockCard(out) && session.LoadCard(kLeft, in, false) &&
+                session.SaveCard(kLeft, out));
 }
 
 int RunImport(Console& console, const ImportOptions& options) {

@@ -214,17 +214,13 @@ bool File::Flush() {
   return true;
 }
 
-File CreateSlotTempFile(Problem* why) {
+File CreateSlotTempFile() {
   const char* dir = std::getenv("TMPDIR");
-  std::string folder = (dir && *dir) ? dir : "/tmp";
-  std::string pattern = folder;
+  std::string pattern = (dir && *dir) ? dir : "/tmp";
   if (pattern.back() != '/') pattern += '/';
   pattern += "tmcXXXXXX";
   int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
-  if (fd < 0) {
-    if (why != nullptr) *why = TempSpaceProblem(errno, folder);
-    return File();
-  }
+  if (fd < 0) return File();
   ::unlink(pattern.c_str());
   return File(fd);
 }

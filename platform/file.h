@@ -80,9 +80,8 @@ class File {
 
 // The slot's temporary data file: created in $TMPDIR (or /tmp) with a name that
 // begins with "tmc", read/write, private, and unlinked at once so that it
-// disappears when it is closed or the process ends. A full temporary folder is
-// reported as TempSpaceFull in `why`.
-File CreateSlotTempFile(Problem* why = nullptr);
+// disappears when it is closed or the process ends.
+File CreateSlotTempFile();
 
 // The reason to give for a failure in the slot's temporary file: a full
 // temporary folder is TempSpaceFull, naming `path` (the file being read).
