@@ -1,5 +1,7 @@
 #include "card/card_image.h"
 
+#include <cerrno>
+
 #include "card/expanded_card.h"
 #include "card/image_formats.h"
 #include "card/ps1_card.h"
@@ -16,6 +18,19 @@ void DropEntriesAfter(Workspace& ws, Slot s, std::uint32_t keep) {
 }
 
 }  // namespace
+
+void ShowReadFailure(Workspace& ws, Slot s, const std::string& path) {
+  // Every save read is copied into the slot's temporary file; when that
+  // fails, the card is fine and the temporary folder is to blame.
+  const platform::File& store = ws.At(s).dataFile;
+  int error = store.Failed() ? store.Error() : 0;
+  if (error == ENOSPC || error == EDQUOT) {
+    ws.TakeRefusal();
+    ws.Ui().ShowProblem(MessageId::FileNotOpened, platform::TempSpaceProblem(error, path));
+    return;
+  }
+  ShowRefusal(ws, path);
+}
 
 std::uint32_t OpenCardImage(Workspace& ws, Slot s, const std::string& path) {
   if (!ws.At(s).open) return 0;
@@ -37,7 +52,7 @@ std::uint32_t OpenCardImage(Workspace& ws, Slot s, const std::string& path) {
                          : ReadPS1Card(ws, s, image, index - 1);
   if (!ok) {
     DropEntriesAfter(ws, s, before);
-    ShowRefusal(ws, path);
+    ShowReadFailure(ws, s, path);
     return 0;
   }
   ws.At(s).kind = index == static_cast<int>(ImageFormat::Xmc) ? CardKind::PS2 : CardKind::PS1;
@@ -59,13 +74,13 @@ std::uint32_t SaveCardImage(Workspace& ws, Slot s, const std::string& path) {
   }
   platform::AtomicFile out(path);
   if (!out.IsOpen()) {
-    ws.Ui().ShowMessage(MessageId::FileNotPreserved);
+    ws.Ui().ShowProblem(MessageId::FileNotPreserved, out.Why());
     return 0;
   }
   bool written = expanded ? WriteExpandedCard(ws, s, out.Stream(), false, nullptr) != 0
                           : WritePS1Card(ws, s, out.Stream(), index - 1);
   if (!written || !out.Commit()) {
-    ws.Ui().ShowMessage(MessageId::FileNotPreserved);
+    ws.Ui().ShowProblem(MessageId::FileNotPreserved, out.Why());
     return 0;
   }
   ws.At(s).kind = expanded ? CardKind::PS2 : CardKind::PS1;

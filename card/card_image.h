@@ -17,4 +17,8 @@ std::uint32_t OpenCardImage(Workspace& ws, Slot s, const std::string& path);
 // new one is complete.
 std::uint32_t SaveCardImage(Workspace& ws, Slot s, const std::string& path);
 
+// "The File wasn't opened." for a reader that failed on `path`, naming a full
+// temporary folder when that is where the slot's copy of the saves failed.
+void ShowReadFailure(Workspace& ws, Slot s, const std::string& path);
+
 }  // namespace slk

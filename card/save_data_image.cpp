@@ -1,5 +1,6 @@
 #include "card/save_data_image.h"
 
+#include "card/card_image.h"
 #include "card/image_formats.h"
 #include "card/refusal.h"
 #include "card/save_operations.h"
@@ -65,7 +66,7 @@ std::uint32_t AddSaveImage(Workspace& ws, Slot s, const std::string& path) {
   SlotRollback rollback(ws, s);
   ws.TakeRefusal();
   if (!ReadSaveImage(ws, s, image, index, path)) {
-    ShowRefusal(ws, path);
+    ShowReadFailure(ws, s, path);
     return 0;
   }
   // A PS1 card takes a save on Copy's terms, or it could no longer be saved.
@@ -98,7 +99,7 @@ std::uint32_t SaveSaveImage(Workspace& ws, Slot s, std::uint32_t row, const std:
   platform::AtomicFile out(path);
   if (!out.IsOpen() || !WriteSaveImage(ws, s, slot.AtRow(row), out.Stream(), index) ||
       !out.Commit()) {
-    ws.Ui().ShowMessage(MessageId::FileNotPreserved);
+    ws.Ui().ShowProblem(MessageId::FileNotPreserved, out.Why());
     return 0;
   }
   return 1;

@@ -194,7 +194,7 @@ std::uint32_t LockSave(Workspace& ws, Slot s, std::uint32_t row) {
   ws.Lock().path = *path;
   platform::AtomicFile out(*path);
   if (!out.IsOpen() || !WriteLockFile(ws, s, entry, *format, out.Stream()) || !out.Commit()) {
-    ws.Ui().ShowMessage(MessageId::NotLocked);
+    ws.Ui().ShowProblem(MessageId::NotLocked, out.Why());
     return 0;
   }
   ws.Lock().locked = true;

@@ -69,7 +69,22 @@ bool CardSession::LoadCard(Slot s, const std::string& path, bool acceptSaveImage
   return loaded;
 }
 
+bool CardSession::LockCard(const std::string& path) {
+  for (const auto& held : locks_)
+    if (held.first == path) return true;
+  platform::FileLock lock;
+  platform::Problem why;
+  if (!lock.Acquire(path, platform::kLockPatience, &why)) {
+    sink_.SetContext(path);
+    sink_.ShowProblem(MessageId::FileNotPreserved, why);
+    return false;
+  }
+  locks_.emplace_back(path, std::move(lock));
+  return true;
+}
+
 bool CardSession::SaveCard(Slot s, const std::string& path) {
+  if (!LockCard(path)) return false;
   sink_.SetContext(path);
   int index = ExtensionIndex(path, FormatList::CardImage);
   if (index > static_cast<int>(ImageFormat::Xmc)) {

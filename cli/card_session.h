@@ -7,10 +7,13 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "card/settings.h"
 #include "card/workspace.h"
 #include "cli/terminal_sink.h"
+#include "platform/file_lock.h"
 
 namespace slk {
 
@@ -26,8 +29,15 @@ class CardSession {
   // program's message and leaves the slot closed on failure.
   bool LoadCard(Slot s, const std::string& path, bool acceptSaveImage);
 
+  // Takes the card's write lock until the session ends, so that another
+  // writer cannot replace the card between our reading and our writing it;
+  // the commands that read a card and write it back take it before reading.
+  // Waits a little for another holder, then refuses with the program's
+  // message and the reason.
+  bool LockCard(const std::string& path);
+
   // Writes the slot as a card image, replacing `path` only once the new file
-  // is complete. A PS1 card image that cannot carry the slot's saves is
+  // is complete (under the card's lock). A PS1 card image that cannot carry the slot's saves is
   // refused with a note of why, then the program's message.
   bool SaveCard(Slot s, const std::string& path);
 
@@ -40,6 +50,7 @@ class CardSession {
   Settings settings_;
   TerminalSink sink_;
   Workspace ws_;
+  std::vector<std::pair<std::string, platform::FileLock>> locks_;
 };
 
 // A save or file name, or a title, from Shift-JIS to UTF-8.

@@ -47,12 +47,15 @@ int RunNew(Console& console, const NewOptions& options) {
 
 int RunConvert(Console& console, const std::string& in, const std::string& out) {
   CardSession session(console);
-  return Result(session.LoadCard(kLeft, in, false) && session.SaveCard(kLeft, out));
+  return Result(session.LockCard(out) && session.LoadCard(kLeft, in, false) &&
+                session.SaveCard(kLeft, out));
 }
 
 int RunImport(Console& console, const ImportOptions& options) {
   CardSession session(console);
-  if (!session.LoadCard(kLeft, options.card, false)) return ExitCode::Refused;
+  if (!session.LockCard(TargetOf(options.out, options.card)) ||
+      !session.LoadCard(kLeft, options.card, false))
+    return ExitCode::Refused;
   for (const std::string& path : options.saveFiles) {
     session.Sink().SetContext(path);
     if (!AddSaveImage(session.Ws(), kLeft, path)) return ExitCode::Refused;
@@ -81,7 +84,9 @@ int RunCopy(Console& console, const CopyOptions& options) {
   if (!session.LoadCard(kLeft, options.source, true)) return ExitCode::Refused;
   std::optional<std::uint32_t> row = session.FindRow(kLeft, options.source, options.save);
   if (!row) return ExitCode::Refused;
-  if (!session.LoadCard(kRight, options.target, false)) return ExitCode::Refused;
+  if (!session.LockCard(TargetOf(options.out, options.target)) ||
+      !session.LoadCard(kRight, options.target, false))
+    return ExitCode::Refused;
   session.Sink().SetContext(options.target);
   session.Sink().SetAnswer(options.answer);
   if (!CopySave(session.Ws(), kLeft, *row)) return ExitCode::Refused;
@@ -90,7 +95,9 @@ int RunCopy(Console& console, const CopyOptions& options) {
 
 int RunDelete(Console& console, const DeleteOptions& options) {
   CardSession session(console);
-  if (!session.LoadCard(kLeft, options.card, false)) return ExitCode::Refused;
+  if (!session.LockCard(TargetOf(options.out, options.card)) ||
+      !session.LoadCard(kLeft, options.card, false))
+    return ExitCode::Refused;
   // Every save is named as the card lists it before anything is deleted, so
   // that row numbers do not shift under the later arguments.
   std::vector<std::uint32_t> rows;

@@ -53,6 +53,7 @@ File::File(int fd) : fd_(fd) {
 File::File(File&& other) noexcept
     : fd_(std::exchange(other.fd_, -1)),
       failed_(other.failed_),
+      error_(other.error_),
       position_(other.position_),
       size_(other.size_),
       ahead_(std::move(other.ahead_)),
@@ -64,6 +65,7 @@ File& File::operator=(File&& other) noexcept {
     Close();
     fd_ = std::exchange(other.fd_, -1);
     failed_ = other.failed_;
+    error_ = other.error_;
     position_ = other.position_;
     size_ = other.size_;
     ahead_ = std::move(other.ahead_);
@@ -77,14 +79,21 @@ File::~File() {
   Close();
 }
 
-File File::OpenForReading(const std::string& path) {
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return File();
+File File::OpenForReading(const std::string& path, Problem* why) {
+  auto refuse = [&](Problem problem) {
+    if (why != nullptr) *why = std::move(problem);
+    return File();
+  };
+  // Without O_NONBLOCK, opening a FIFO waits for a writer that never comes.
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return refuse(ProblemFromErrno(errno, path));
   struct stat st {};
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
     ::close(fd);
-    return File();
+    return refuse(FileProblem(Reason::NotRegularFile, path));
   }
+  int flags = ::fcntl(fd, F_GETFL);
+  if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
   ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
   File file;
   file.fd_ = fd;
@@ -141,15 +150,21 @@ bool File::ReadExact(void* buffer, std::uint64_t n) {
   return done == n;
 }
 
+void File::Fail(int error) {
+  if (!failed_) error_ = error;
+  failed_ = true;
+}
+
 bool File::WriteExact(const void* buffer, std::uint64_t n) {
   if (n == 0) return true;
   if (IoFaultHits(IoStep::Write)) {
-    failed_ = true;
+    Fail(errno);
     return false;
   }
   aheadBytes_ = 0;  // what is written may lie in what was read ahead
   const auto* bytes = static_cast<const std::uint8_t*>(buffer);
   std::uint64_t done = 0;
+  errno = 0;
   for (int attempt = 0; attempt < kAttempts && done < n; ++attempt) {
     done += Attempt(
         [&](std::uint64_t at, std::uint64_t count) {
@@ -159,7 +174,7 @@ bool File::WriteExact(const void* buffer, std::uint64_t n) {
   }
   position_ += done;
   size_ = std::max(size_, position_);
-  if (done != n) failed_ = true;
+  if (done != n) Fail(errno != 0 ? errno : EIO);
   return done == n;
 }
 
@@ -193,7 +208,7 @@ bool File::Skip(std::uint64_t n) {
 
 bool File::Flush() {
   if (IoFaultHits(IoStep::Flush) || ::fsync(fd_) != 0) {
-    failed_ = true;
+    Fail(errno);
     return false;
   }
   return true;
@@ -233,6 +248,12 @@ File CreateSlotTempFile() {
   if (fd < 0) return File();
   ::unlink(pattern.c_str());
   return File(fd);
+}
+
+Problem TempSpaceProblem(int error, std::string path) {
+  if (error == ENOSPC || error == EDQUOT)
+    return FileProblem(Reason::TempSpaceFull, std::move(path), error);
+  return ProblemFromErrno(error, std::move(path), Reason::WriteFailed);
 }
 
 }  // namespace slk::platform

@@ -31,8 +31,10 @@ class File {
   File& operator=(const File&) = delete;
   ~File();
 
-  // Opens an existing file for reading. An invalid File on failure.
-  static File OpenForReading(const std::string& path);
+  // Opens an existing regular file for reading. An invalid File on failure,
+  // with the reason in `why` when given. Never waits: a FIFO or device named
+  // like a card is refused, not opened and read.
+  static File OpenForReading(const std::string& path, Problem* why = nullptr);
 
   // The same, and on failure what was wrong: no such file, permission
   // denied, not a regular file and the like, naming `path`.
@@ -59,13 +61,18 @@ class File {
   bool Flush();  // fsync
   // Set once any write, seek or flush failed; never cleared.
   bool Failed() const { return failed_; }
+  // The errno of the first failed write or flush, 0 when none (or unknown).
+  int Error() const { return error_; }
 
  private:
   // Reads at the position, from the bytes read ahead where it can.
   std::uint64_t ReadAt(std::uint8_t* bytes, std::uint64_t n);
 
+  void Fail(int error);
+
   int fd_ = -1;
   bool failed_ = false;
+  int error_ = 0;
   std::uint64_t position_ = 0;
   std::uint64_t size_ = 0;
   // Bytes [aheadStart_, aheadStart_ + aheadBytes_) of the file, for files
@@ -79,5 +86,9 @@ class File {
 // begins with "tmc", read/write, private, and unlinked at once so that it
 // disappears when it is closed or the process ends.
 File CreateSlotTempFile();
+
+// The reason to give for a failure in the slot's temporary file: a full
+// temporary folder is TempSpaceFull, naming `path` (the file being read).
+Problem TempSpaceProblem(int error, std::string path);
 
 }  // namespace slk::platform

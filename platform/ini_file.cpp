@@ -179,13 +179,24 @@ std::string IniFile::Serialize() const {
   return out;
 }
 
-std::optional<IniFile> LoadIniFile(const std::string& path) {
-  File file = File::OpenForReading(path);
-  if (!file.IsOpen()) return std::nullopt;
+std::optional<IniFile> LoadIniFile(const std::string& path, Problem* why) {
+  Problem problem;
+  File file = File::OpenForReading(path, &problem);
   std::uint64_t size = file.Size();
-  if (size > kMaxIniSize) return std::nullopt;
-  std::string text(static_cast<std::size_t>(size), '\0');
-  if (!file.ReadExact(text.data(), size)) return std::nullopt;
+  if (file.IsOpen() && size > kMaxIniSize) {
+    problem = FileProblem(Reason::TooLarge, path);
+    problem.have = size;
+    problem.need = kMaxIniSize;
+  }
+  std::string text;
+  if (!problem) {
+    text.resize(static_cast<std::size_t>(size));
+    if (!file.ReadExact(text.data(), size)) problem = FileProblem(Reason::ReadFailed, path);
+  }
+  if (problem) {
+    if (why != nullptr) *why = std::move(problem);
+    return std::nullopt;
+  }
   return IniFile::Parse(text);
 }
 

@@ -17,6 +17,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/problem.h"
+
 namespace slk::platform {
 
 struct IniEntry {
@@ -69,8 +71,9 @@ class IniFile {
   std::string newline_ = "\n";
 };
 
-// nullopt when the file does not exist or cannot be read.
-std::optional<IniFile> LoadIniFile(const std::string& path);
+// nullopt when the file does not exist or cannot be read whole, with the
+// reason in `why` when given (NotFound for no file at all).
+std::optional<IniFile> LoadIniFile(const std::string& path, Problem* why = nullptr);
 // Creates the folder if needed and replaces the file atomically; false if
 // anything failed (the old file is then untouched).
 bool SaveIniFile(const std::string& path, const IniFile& ini);

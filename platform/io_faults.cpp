@@ -8,9 +8,10 @@ namespace {
 struct Counter {
   std::atomic<std::uint64_t> seen{0};
   std::atomic<std::uint64_t> failAt{0};
+  std::atomic<int> error{EIO};
 };
 
-Counter counters[3];
+Counter counters[kIoStepCount];
 
 Counter& For(IoStep step) {
   return counters[static_cast<int>(step)];
@@ -18,15 +19,17 @@ Counter& For(IoStep step) {
 
 }  // namespace
 
-void FailNthIo(IoStep step, std::uint64_t n) {
+void FailNthIo(IoStep step, std::uint64_t n, int error) {
   For(step).seen = 0;
   For(step).failAt = n;
+  For(step).error = error;
 }
 
 void DisarmIoFaults() {
   for (auto& c : counters) {
     c.failAt = 0;
     c.seen = 0;
+    c.error = EIO;
   }
 }
 
@@ -38,7 +41,9 @@ bool IoFaultHits(IoStep step) {
   Counter& c = For(step);
   std::uint64_t n = ++c.seen;
   std::uint64_t at = c.failAt.load();
-  return at != 0 && n == at;
+  if (at == 0 || n != at) return false;
+  errno = c.error.load();
+  return true;
 }
 
 }  // namespace slk::platform

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 
 namespace slk::platform {
 
@@ -57,5 +58,14 @@ struct Problem {
 // ENOSPC/EDQUOT, ELOOP, ENAMETOOLONG, EROFS map to their reasons, anything
 // else to `fallback` with the errno kept.
 Problem ProblemFromErrno(int error, std::string path, Reason fallback = Reason::ReadFailed);
+
+// A problem of the file system about `path`, with the errno when there is one.
+inline Problem FileProblem(Reason reason, std::string path, int error = 0) {
+  Problem problem;
+  problem.reason = reason;
+  problem.path = std::move(path);
+  problem.error = error;
+  return problem;
+}
 
 }  // namespace slk::platform

@@ -76,6 +76,12 @@ constexpr std::array kTexts{
     Entry{65, "DirectX7 is not installed.", "DirectX7がインストールされていません。"},
     Entry{66, "Application Initialize failed.", "アプリケーションの初期化ができません。"},
     Entry{67, "Direct3D Initialize failed.", "Direct3Dが初期化できません。"},
+    Entry{76, "The File was changed by another program after it was opened. Do you overwrite it?",
+          "ファイルは開いた後に他のプログラムで変更されています。上書きしますか？"},
+    Entry{77,
+          "The setting file could not be read. The program runs with the default settings "
+          "and keeps the file as it is.",
+          "設定ファイルを読み込めませんでした。標準の設定で起動し、ファイルはそのまま残します。"},
 };
 
 constexpr auto kIds = [] {

@@ -80,6 +80,9 @@ constexpr int StandardIconNotFound = 64;
 constexpr int DirectX7NotInstalled = 65;
 constexpr int ApplicationInitFailed = 66;
 constexpr int Direct3DInitFailed = 67;
+// Texts of this program's own, not of the original table.
+constexpr int CardChangedOnDisk = 76;  // a Yes/No question before Save
+constexpr int SettingsFileKept = 77;   // once, when qovan2.ini could not be read whole
 }  // namespace TextId
 
 }  // namespace slk::res

@@ -7,6 +7,7 @@
 #include "card/image_formats.h"
 #include "card/save_data_image.h"
 #include "card/save_operations.h"
+#include "platform/file_lock.h"
 #include "resources/strings.h"
 #include "shell/shell.h"
 
@@ -31,6 +32,7 @@ std::uint32_t Shell::LoadSlotFromFile(Slot s, const std::string& path) {
   if (workspace_->CreateSlotStore(s, 0) != 0) {
     state_.scrollTop[s] = 0;
     if (OpenCardImage(*workspace_, s, path) != 0) {
+      slotFileStamp_[s] = platform::StampOf(path);
       backend_.PrerenderSlotIcons(*workspace_, s, 0);
       ResumeRendering();
       return 1;
@@ -45,11 +47,24 @@ std::uint32_t Shell::LoadSlotFromFile(Slot s, const std::string& path) {
 }
 
 std::uint32_t Shell::SaveSlotToFile(Slot s, const std::string& path) {
+  // Another program (slotkeeper-cli, a second window) may be writing the
+  // card right now, or may have written it since we read it: wait for the
+  // first, ask before writing over the second.
+  platform::FileLock lock;
+  platform::Problem why;
+  if (!lock.Acquire(path, platform::kLockPatience, &why)) {
+    ShowProblem(MessageId::FileNotPreserved, why);
+    return 0;
+  }
+  if (path == state_.slotPath[s] && slotFileStamp_[s] &&
+      platform::StampOf(path) != slotFileStamp_[s] && !AskYesNo(res::TextId::CardChangedOnDisk))
+    return 0;
   // Writing sets the slot's kind to the format's, which the panels draw.
   PauseRendering();
   std::uint32_t saved = SaveCardImage(*workspace_, s, path);
   ResumeRendering();
   if (saved == 0) return 0;
+  slotFileStamp_[s] = platform::StampOf(path);
   state_.modified[s] = 0;
   return 1;
 }

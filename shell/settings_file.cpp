@@ -36,9 +36,12 @@ std::string DefaultSettingsPath() {
   return platform::UserConfigFolder() + "/" + kSettingsFileName;
 }
 
-Settings LoadSettings(const std::string& path, const std::string& currentDirectory) {
+Settings LoadSettings(const std::string& path, const std::string& currentDirectory,
+                      bool* unreadable) {
   Settings settings;
-  std::optional<platform::IniFile> ini = platform::LoadIniFile(path);
+  platform::Problem why;
+  std::optional<platform::IniFile> ini = platform::LoadIniFile(path, &why);
+  if (unreadable != nullptr) *unreadable = !ini && why.reason != platform::Reason::NotFound;
   if (!ini) {
     // First start: a new card defaults to the expanded card and no slot file
     // is remembered.
@@ -55,7 +58,10 @@ Settings LoadSettings(const std::string& path, const std::string& currentDirecto
 
 bool SaveSettings(const std::string& path, const Settings& settings,
                   const std::string& leftSlotPath, const std::string& rightSlotPath) {
-  platform::IniFile ini = platform::LoadIniFile(path).value_or(platform::IniFile{});
+  platform::Problem why;
+  std::optional<platform::IniFile> old = platform::LoadIniFile(path, &why);
+  if (!old && why.reason != platform::Reason::NotFound) return false;
+  platform::IniFile ini = old.value_or(platform::IniFile{});
   std::vector<platform::IniEntry> entries;
   for (const IntKey& k : kIntKeys) {
     entries.push_back({std::string(k.key), std::to_string(settings.*k.field)});

@@ -31,7 +31,11 @@ bool Shell::StartUp(const StartupOptions& options) {
     return false;
   }
   settingsPath_ = options.settingsPath;
-  settings_ = LoadSettings(options.settingsPath, options.currentDirectory);
+  bool settingsUnreadable = false;
+  settings_ = LoadSettings(options.settingsPath, options.currentDirectory, &settingsUnreadable);
+  // The file is kept as it is (SaveSettings will not write over it); say so
+  // once, rather than let the user wonder where the settings went.
+  if (settingsUnreadable) ShowMessage(res::TextId::SettingsFileKept);
   backend_.CreateEvents();
   eventsCreated_ = true;
   LoadListTexts();

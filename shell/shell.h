@@ -5,8 +5,10 @@
 // command. Free of Qt: it talks to the display through RenderingBackend, to
 // the window through ShellWindow and to the user through Dialogs.
 
+#include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,6 +16,7 @@
 #include "card/settings.h"
 #include "card/workspace.h"
 #include "display/shell_state.h"
+#include "platform/links.h"
 #include "shell/dialogs.h"
 #include "shell/file_requests.h"
 #include "shell/menu_items.h"
@@ -148,6 +151,9 @@ class Shell : private MessageSink {
   std::unique_ptr<Workspace> workspace_;
   std::string standardIconPath_;
   std::string settingsPath_;
+  // How each slot's file looked when it was read or last saved, so that Save
+  // notices another program's changes instead of writing over them.
+  std::array<std::optional<platform::FileStamp>, 2> slotFileStamp_;
 
   bool eventsCreated_ = false;
   bool threadStarted_ = false;

@@ -370,6 +370,31 @@ TEST_F(PS1CardTest, AFailedWriteKeepsTheOldFileAndLeavesNoTemporaryFile) {
   }
 }
 
+TEST_F(PS1CardTest, SavesThroughALinkAndRefusesAReadOnlyCardSayingWhy) {
+  ASSERT_EQ(Open(TwoSaves().Bytes(), "a.mcr"), 1u);
+  std::filesystem::create_directory(dir.File("emu"));
+  WriteFileBytes(dir.File("emu/card.mcr"), Buffer{1, 2, 3});
+  std::filesystem::create_symlink("emu/card.mcr", dir.File("card.mcr"));
+  ASSERT_EQ(SaveCardImage(ws, kLeft, dir.File("card.mcr")), 1u);
+  EXPECT_TRUE(std::filesystem::is_symlink(dir.File("card.mcr")));
+  EXPECT_EQ(ReadFileBytes(dir.File("emu/card.mcr")).size(), 131072u);
+
+  std::filesystem::permissions(dir.File("emu/card.mcr"), std::filesystem::perms(0444));
+  EXPECT_EQ(SaveCardImage(ws, kLeft, dir.File("card.mcr")), 0u);
+  EXPECT_EQ(sink.shown, std::vector<int>{MessageId::FileNotPreserved});
+  ASSERT_EQ(sink.problems.size(), 1u);
+  EXPECT_EQ(sink.problems[0].reason, platform::Reason::ReadOnlyFile);
+}
+
+TEST_F(PS1CardTest, AFullTemporaryFolderIsNamedAsTheReasonACardDidNotOpen) {
+  platform::FailNthIo(platform::IoStep::Write, 1, ENOSPC);
+  EXPECT_EQ(Open(TwoSaves().Bytes(), "a.mcr"), 0u);
+  platform::DisarmIoFaults();
+  EXPECT_EQ(sink.shown, std::vector<int>{MessageId::FileNotOpened});
+  ASSERT_EQ(sink.problems.size(), 1u);
+  EXPECT_EQ(sink.problems[0].reason, platform::Reason::TempSpaceFull);
+}
+
 // Real cards made by other people, when the corpus is beside the project: every
 // one opens or is refused cleanly; the well-formed ones open.
 TEST_F(PS1CardTest, RealCardsOpenOrAreRefusedCleanly) {

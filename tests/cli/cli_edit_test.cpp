@@ -3,6 +3,7 @@
 // every file as it was.
 
 #include <sstream>
+#include <thread>
 
 #include "cli/cli_app.h"
 #include "cli_fixture.h"
@@ -113,6 +114,37 @@ TEST_F(CliTest, ImportRefusalsLeaveTheCardAlone) {
       << full.err;
   EXPECT_FALSE(Has(full.err, "The File wasn't preserved."));
   EXPECT_EQ(ReadFileBytes(card), before);
+}
+
+// Writers that start together each wait for the one before: every import
+// that reports success is in the card at the end.
+TEST_F(CliTest, ConcurrentImportsIntoOneCardLoseNoSave) {
+  constexpr int kWriters = 6;
+  ASSERT_EQ(cli_.Run({"new", "--ps2", Path("shared.xmc")}).exit, 0);
+  std::vector<std::string> saves;
+  for (int i = 0; i < kWriters; ++i) {
+    saves.push_back(Path("save" + std::to_string(i) + ".psu"));
+    WriteFileBytes(saves.back(), Psu(PS2Save("BASLUS-2000" + std::to_string(i) + "RACE")));
+  }
+  std::vector<CliRunner> runners(kWriters);
+  std::vector<CliResult> results(kWriters);
+  std::vector<std::thread> writers;
+  for (int i = 0; i < kWriters; ++i)
+    writers.emplace_back([&, i] {
+      results[i] = runners[i].Run({"import", Path("shared.xmc"), saves[i]});
+    });
+  for (std::thread& writer : writers) writer.join();
+  std::size_t succeeded = 0;
+  for (const CliResult& result : results) {
+    if (result.exit == 0) {
+      ++succeeded;
+    } else {
+      EXPECT_TRUE(Has(result.err, Path("shared.xmc"))) << "a refusal names the card";
+    }
+  }
+  Json card = ListJson(cli_, {Path("shared.xmc")})["files"][0];
+  EXPECT_EQ(card["saves"].size(), succeeded) << "a writer reported success but its save is gone";
+  EXPECT_GT(succeeded, 0u);
 }
 
 TEST_F(CliTest, ExportWritesEverySaveDataFormat) {

@@ -1,5 +1,7 @@
 // End to end: the command line itself, `list` and `new`.
 
+#include <sys/stat.h>
+
 #include <regex>
 
 #include "cli_fixture.h"
@@ -145,6 +147,13 @@ TEST_F(CliTest, ListReportsUnreadableFilesAndGoesOn) {
   EXPECT_EQ(text.exit, 1);
   EXPECT_NE(text.err.find("It's not MemoryCard Image."), std::string::npos);
   EXPECT_NE(text.out.find("BESLES-00001ALPHA"), std::string::npos);
+
+  // A FIFO has no writer: reading it would wait for ever.
+  ASSERT_EQ(::mkfifo(Path("pipe.mcr").c_str(), 0600), 0);
+  CliResult pipe = cli_.Run({"list", Path("pipe.mcr"), card});
+  EXPECT_EQ(pipe.exit, 1);
+  EXPECT_NE(pipe.err.find(Path("pipe.mcr") + ": The File wasn't opened."), std::string::npos);
+  EXPECT_NE(pipe.out.find("BESLES-00001ALPHA"), std::string::npos);
 }
 
 TEST_F(CliTest, MessagesFollowTheLocaleAndNameTheFileAndTheReason) {

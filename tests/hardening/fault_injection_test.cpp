@@ -37,6 +37,8 @@ const char* StepName(IoStep step) {
       return "flush";
     case IoStep::Rename:
       return "rename";
+    case IoStep::SyncFolder:
+      return "folder sync";
   }
   return "?";
 }

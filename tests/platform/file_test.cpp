@@ -1,3 +1,4 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -11,7 +12,9 @@
 #include "platform/atomic_file.h"
 #include "platform/bytes.h"
 #include "platform/file.h"
+#include "platform/file_lock.h"
 #include "platform/io_faults.h"
+#include "platform/links.h"
 #include "support/temp_dir.h"
 
 namespace slk::platform {
@@ -84,11 +87,167 @@ TEST(AtomicFile, AbandonedOrFailedWriteLeavesOldFileAndNoLeftovers) {
   }
 }
 
-TEST(AtomicFile, RefusesAFolderAsTarget) {
+TEST(AtomicFile, RefusesWhatItMustNotReplace) {
   TempDir dir;
   fs::create_directory(dir.File("sub"));
-  AtomicFile out(dir.File("sub"));
-  EXPECT_FALSE(out.IsOpen());
+  std::ofstream(dir.File("readonly.mcr")) << "old";
+  fs::permissions(dir.File("readonly.mcr"), fs::perms(0444));
+  fs::create_symlink("nowhere.mcr", dir.File("dangling.mcr"));
+  fs::create_symlink("loop-b.mcr", dir.File("loop-a.mcr"));
+  fs::create_symlink("loop-a.mcr", dir.File("loop-b.mcr"));
+  const struct {
+    const char* name;
+    Reason reason;
+  } cases[] = {
+      {"sub", Reason::NotRegularFile},
+      {"readonly.mcr", Reason::ReadOnlyFile},
+      {"dangling.mcr", Reason::DanglingLink},
+      {"loop-a.mcr", Reason::LinkLoop},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    AtomicFile out(dir.File(c.name));
+    EXPECT_FALSE(out.IsOpen());
+    EXPECT_EQ(out.Why().reason, c.reason);
+  }
+  EXPECT_EQ(ReadFileText(dir.File("readonly.mcr")), "old");
+  EXPECT_TRUE(fs::is_symlink(dir.File("dangling.mcr")));
+  EXPECT_EQ(dir.EntryCount(), 5u);
+}
+
+TEST(AtomicFile, WritesThroughSymbolicLinksKeepingLinkAndMode) {
+  TempDir dir;
+  fs::create_directory(dir.File("emu"));
+  std::string real = dir.File("emu/card.mcr");
+  std::ofstream(real) << "old";
+  ::chmod(real.c_str(), 0640);
+  fs::create_symlink("../emu/card.mcr", dir.File("emu/up.mcr"));
+  fs::create_symlink("emu/up.mcr", dir.File("card.mcr"));  // a chain of two
+  AtomicFile out(dir.File("card.mcr"));
+  ASSERT_TRUE(out.IsOpen());
+  ASSERT_TRUE(out.Stream().WriteExact("new!", 4));
+  ASSERT_TRUE(out.Commit());
+  EXPECT_TRUE(fs::is_symlink(dir.File("card.mcr")));
+  EXPECT_TRUE(fs::is_symlink(dir.File("emu/up.mcr")));
+  EXPECT_EQ(ReadFileText(real), "new!");
+  struct stat st {};
+  ASSERT_EQ(::lstat(real.c_str(), &st), 0);
+  EXPECT_TRUE(S_ISREG(st.st_mode));
+  EXPECT_EQ(st.st_mode & 07777, 0640u);
+  EXPECT_EQ(dir.EntryCount(), 2u);
+}
+
+TEST(AtomicFile, SavesUnderNamesUpToTheFileSystemLimit) {
+  TempDir dir;
+  for (std::size_t length : {248u, 255u}) {
+    std::string target = dir.File(std::string(length - 4, 'n') + ".mcr");
+    std::ofstream(target) << "old";
+    AtomicFile out(target);
+    ASSERT_TRUE(out.IsOpen()) << length;
+    ASSERT_TRUE(out.Stream().WriteExact("new!", 4));
+    ASSERT_TRUE(out.Commit()) << length;
+    EXPECT_EQ(ReadFileText(target), "new!");
+  }
+  EXPECT_EQ(dir.EntryCount(), 2u);
+}
+
+TEST(AtomicFile, AnUnfinishedSaveHasNoNameToLeaveBehind) {
+  TempDir dir;
+  int probe = ::open(dir.Path().c_str(), O_TMPFILE | O_RDWR, 0600);
+  if (probe < 0) GTEST_SKIP() << "the file system has no unnamed files";
+  ::close(probe);
+  std::string target = dir.File("card.mcr");
+  std::ofstream(target) << "old";
+  AtomicFile out(target);
+  ASSERT_TRUE(out.Stream().WriteExact("new!", 4));
+  // What a kill at this point would leave: the old file and nothing else.
+  EXPECT_EQ(dir.EntryCount(), 1u);
+  ASSERT_TRUE(out.Commit());
+  EXPECT_EQ(ReadFileText(target), "new!");
+  EXPECT_EQ(dir.EntryCount(), 1u);
+}
+
+// A save that is not flushed, or whose rename is not flushed into the folder,
+// can be lost on a power failure although it reported success.
+TEST(AtomicFile, FlushesTheFileRenamesAndFlushesTheFolder) {
+  TempDir dir;
+  std::string target = dir.File("card.mcr");
+  for (IoStep step : {IoStep::Flush, IoStep::Rename, IoStep::SyncFolder}) FailNthIo(step, 0);
+  {
+    AtomicFile out(target);
+    ASSERT_TRUE(out.Stream().WriteExact("new!", 4));
+    ASSERT_TRUE(out.Commit());
+  }
+  EXPECT_EQ(IoStepsSeen(IoStep::Flush), 1u);
+  EXPECT_EQ(IoStepsSeen(IoStep::Rename), 1u);
+  EXPECT_EQ(IoStepsSeen(IoStep::SyncFolder), 1u);
+
+  FailNthIo(IoStep::SyncFolder, 1);
+  AtomicFile out(target);
+  ASSERT_TRUE(out.Stream().WriteExact("two!", 4));
+  EXPECT_FALSE(out.Commit()) << "a save whose folder was not flushed reported success";
+  EXPECT_EQ(out.Why().reason, Reason::WriteFailed);
+  DisarmIoFaults();
+}
+
+TEST(AtomicFile, ReportsAFullDiskAsSuch) {
+  TempDir dir;
+  AtomicFile out(dir.File("card.mcr"));
+  FailNthIo(IoStep::Write, 1, ENOSPC);
+  out.Stream().WriteExact("abc", 3);
+  EXPECT_FALSE(out.Commit());
+  DisarmIoFaults();
+  EXPECT_EQ(out.Why().reason, Reason::DiskFull);
+  EXPECT_EQ(dir.EntryCount(), 0u);
+}
+
+TEST(File, RefusesAFifoWithoutWaitingForAWriter) {
+  TempDir dir;
+  std::string fifo = dir.File("f.mcr");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  Problem why;
+  File file = File::OpenForReading(fifo, &why);
+  EXPECT_FALSE(file.IsOpen());
+  EXPECT_EQ(why.reason, Reason::NotRegularFile);
+  File::OpenForReading(dir.File("missing.mcr"), &why);
+  EXPECT_EQ(why.reason, Reason::NotFound);
+}
+
+TEST(FileLock, ASecondHolderIsRefusedUntilTheFirstLetsGo) {
+  TempDir dir;
+  std::string target = dir.File("card.mcr");
+  std::ofstream(target) << "card";
+  fs::create_symlink("card.mcr", dir.File("link.mcr"));
+  FileLock first;
+  ASSERT_TRUE(first.Acquire(target, std::chrono::milliseconds(0)));
+  EXPECT_TRUE(first.Held());
+  FileLock second;
+  Problem why;
+  EXPECT_FALSE(second.Acquire(dir.File("link.mcr"), std::chrono::milliseconds(0), &why))
+      << "the link leads to the locked card";
+  EXPECT_EQ(why.reason, Reason::Busy);
+  first.Release();
+  EXPECT_TRUE(second.Acquire(dir.File("link.mcr"), std::chrono::milliseconds(0)));
+
+  FileLock none;
+  EXPECT_TRUE(none.Acquire(dir.File("new.mcr"), std::chrono::milliseconds(0)));
+  EXPECT_FALSE(none.Held()) << "nothing to lock before the first save";
+}
+
+TEST(FileStamp, ChangesWhenTheFileIsReplaced) {
+  TempDir dir;
+  std::string target = dir.File("card.mcr");
+  std::ofstream(target) << "old";
+  std::optional<FileStamp> before = StampOf(target);
+  ASSERT_TRUE(before);
+  EXPECT_EQ(StampOf(target), before);
+  {
+    AtomicFile out(target);
+    ASSERT_TRUE(out.Stream().WriteExact("old", 3));
+    ASSERT_TRUE(out.Commit());
+  }
+  EXPECT_NE(StampOf(target), before) << "same size and bytes, but another file";
+  EXPECT_FALSE(StampOf(dir.File("missing.mcr")));
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 
 #include <filesystem>
 
+#include "platform/file_lock.h"
 #include "resources/strings.h"
 #include "shell_fixture.h"
 
@@ -376,6 +377,38 @@ TEST_F(ShellTest, SaveWritesTheLoadedFileAgainAndClearsModified) {
   shell.OpenPathIntoSlot(kLeft, path);
   EXPECT_EQ(Count(kLeft), 1u);
   EXPECT_FALSE(backend.paused);
+}
+
+TEST_F(ShellTest, SaveAsksBeforeWritingOverAFileChangedOnDiskAndWaitsForAWriter) {
+  std::string path = WritePS1Card(dir, "card.mcr", 2);
+  Start(path);
+  ClickSave(kLeft, 0);
+  shell.Command(MenuId::Delete);
+  // Another program writes the card after we read it.
+  std::filesystem::rename(WritePS1Card(dir, "other.mcr", 3), path);
+  auto theirs = ReadFileBytes(path);
+  dialogs.answers = {false};
+  shell.Command(MenuId::Save);
+  EXPECT_EQ(dialogs.asked, std::vector<int>{res::TextId::CardChangedOnDisk});
+  EXPECT_EQ(ReadFileBytes(path), theirs);
+  EXPECT_EQ(shell.State().modified[kLeft], 1);
+
+  {
+    platform::FileLock writer;
+    ASSERT_TRUE(writer.Acquire(path, std::chrono::milliseconds(0)));
+    shell.Command(MenuId::Save);
+    EXPECT_EQ(dialogs.shown, std::vector<int>{MessageId::FileNotPreserved});
+    EXPECT_EQ(ReadFileBytes(path), theirs);
+  }
+
+  dialogs.asked.clear();
+  dialogs.answers = {true};
+  shell.Command(MenuId::Save);
+  EXPECT_EQ(dialogs.asked.size(), 1u);
+  EXPECT_EQ(shell.State().modified[kLeft], 0);
+  EXPECT_NE(ReadFileBytes(path), theirs);
+  shell.Command(MenuId::Save);  // our own save is no change by another program
+  EXPECT_EQ(dialogs.asked.size(), 1u);
 }
 
 TEST_F(ShellTest, SaveOfANewCardAsksForANameWithOnlyItsFormats) {

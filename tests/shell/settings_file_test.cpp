@@ -3,6 +3,7 @@
 
 #include "shell/settings_file.h"
 
+#include <filesystem>
 #include <tuple>
 
 #include "shell_fixture.h"
@@ -34,6 +35,36 @@ TEST(SettingsFile, MissingKeysOfAnExistingFileTakeTheirDefaults) {
   want.AnimationCut = 1;  // LockImagePS2 stays 0: "x7" is not a number
   want.LockPath = want.LSlotPath = want.RSlotPath = "/work/here";
   EXPECT_EQ(Fields(s), Fields(want));
+}
+
+// Writing defaults over a file we could not read would lose whatever it held.
+TEST(SettingsFile, AFileThatCannotBeReadWholeIsNeverWrittenOver) {
+  TempDir dir;
+  std::string path = dir.File("qovan2.ini");
+  WriteFileText(path, "[Setting]\nAnimationCut=1\n");
+  std::filesystem::resize_file(path, 17 * 1024 * 1024);  // over the limit, sparse
+  bool unreadable = false;
+  Settings s = LoadSettings(path, "/work/here", &unreadable);
+  EXPECT_TRUE(unreadable);
+  EXPECT_EQ(s.AnimationCut, 0);
+  EXPECT_EQ(s.LockPath, "/work/here");
+  EXPECT_FALSE(SaveSettings(path, s, "", ""));
+  EXPECT_EQ(std::filesystem::file_size(path), 17u * 1024 * 1024);
+
+  LoadSettings(dir.File("none.ini"), "/work/here", &unreadable);
+  EXPECT_FALSE(unreadable) << "no file is the first start, not an unreadable file";
+}
+
+TEST(SettingsFile, IsWrittenThroughASymbolicLink) {
+  TempDir dir;
+  std::filesystem::create_directory(dir.File("dotfiles"));
+  WriteFileText(dir.File("dotfiles/qovan2.ini"), "[Other]\nkept=1\n");
+  std::filesystem::create_symlink("dotfiles/qovan2.ini", dir.File("qovan2.ini"));
+  ASSERT_TRUE(SaveSettings(dir.File("qovan2.ini"), Settings{}, "", ""));
+  EXPECT_TRUE(std::filesystem::is_symlink(dir.File("qovan2.ini")));
+  std::string text = ReadFileText(dir.File("dotfiles/qovan2.ini"));
+  EXPECT_EQ(text.rfind("[Other]\nkept=1\n", 0), 0u);
+  EXPECT_NE(text.find("[Setting]"), std::string::npos);
 }
 
 TEST(SettingsFile, WritesBothSectionsInOrderAndReadsThemBack) {

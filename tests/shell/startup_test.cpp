@@ -62,6 +62,17 @@ TEST_F(ShellTest, DisplayFailuresShowTheirMessagesAndKeepTheSettings) {
   EXPECT_EQ(SettingsText(), "[Setting]\nHALpriority=1\n");
 }
 
+TEST_F(ShellTest, AnUnreadableSettingsFileIsNamedOnceAndKept) {
+  WriteSettings("[Setting]\nHALpriority=1\n");
+  std::filesystem::resize_file(options.settingsPath, 17 * 1024 * 1024);
+  Start();
+  EXPECT_EQ(dialogs.shown, std::vector<int>{res::TextId::SettingsFileKept});
+  EXPECT_FALSE(Logged("InitDisplay hal")) << "runs on the defaults";
+  shell.ShutDown();
+  EXPECT_EQ(std::filesystem::file_size(options.settingsPath), 17u * 1024 * 1024);
+  EXPECT_EQ(dialogs.shown.size(), 1u);
+}
+
 TEST_F(ShellTest, MissingDirectX7StopsBeforeTheDisplay) {
   backend.directX7 = false;
   EXPECT_FALSE(shell.StartUp(options));
