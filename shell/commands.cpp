@@ -111,7 +111,7 @@ void Shell::NewFile(Slot s) {
 }
 
 void Shell::InsertChange(Slot s) {
-  std::optional<ChosenFile> file = dialogs_.ChooseFile(OpenFileRequest(FileGroup::CardImage));
+  std::optional<ChosenFile> file = Modal().ChooseFile(OpenFileRequest(FileGroup::CardImage));
   if (!file) return;
   if (LoadSlotFromFile(s, file->path) == 0) return;
   SetSlotFile(s, file->path, file->name);
@@ -131,7 +131,7 @@ void Shell::Eject(Slot s) {
 }
 
 void Shell::AddSaveDataImage(Slot s) {
-  std::optional<ChosenFile> file = dialogs_.ChooseFile(OpenFileRequest(FileGroup::SaveDataImage));
+  std::optional<ChosenFile> file = Modal().ChooseFile(OpenFileRequest(FileGroup::SaveDataImage));
   if (!file) return;
   if (ImportSaveDataImage(s, file->path) != 0) SetMenuItems(LoadedOnlyGroup(s), true);
 }
@@ -143,7 +143,7 @@ void Shell::Save(Slot s) {
 
 void Shell::SaveAs(Slot s) {
   std::optional<ChosenFile> file =
-      dialogs_.ChooseFile(SaveFileRequest(FileGroup::CardImage, workspace_->At(s).kind));
+      Modal().ChooseFile(SaveFileRequest(FileGroup::CardImage, workspace_->At(s).kind));
   if (!file) return;
   if (SaveSlotToFile(s, file->path) != 0) SetSlotFile(s, file->path, file->name);
 }
@@ -152,7 +152,7 @@ void Shell::SaveSdi(Slot s, std::uint32_t position) {
   if (position >= RowCount(s)) return;
   CardKind kind = workspace_->At(s).AtRow(position).IsPS1() ? CardKind::PS1 : CardKind::PS2;
   std::optional<ChosenFile> file =
-      dialogs_.ChooseFile(SaveFileRequest(FileGroup::SaveDataImage, kind));
+      Modal().ChooseFile(SaveFileRequest(FileGroup::SaveDataImage, kind));
   if (!file) return;
   SaveSaveImage(*workspace_, s, position, file->path);
 }

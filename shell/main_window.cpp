@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QLayout>
 #include <QMenu>
 #include <QMenuBar>
@@ -126,6 +127,7 @@ ButtonPtr MainWindow::MakeButton(int id, const char* name, int x, int y, int w, 
   ButtonPtr button(
       std::make_unique<StateButton>(&view_, id, QString::fromLatin1(name), pressed).release());
   button->setGeometry(x, y, w, h);
+  button->installEventFilter(this);
   connect(button.get(), &QAbstractButton::clicked, this, [this, id] {
     if (shell_ != nullptr) shell_->ButtonClicked(id);
   });
@@ -175,6 +177,21 @@ void MainWindow::PostClose() {
 
 void MainWindow::ShowLatestFrame() {
   view_.repaint();
+}
+
+void MainWindow::DropQueuedInput() {
+  QCoreApplication::processEvents();
+}
+
+// A button pressed while a handler holds the window is not pressed at all:
+// its release, even after the handler, must not click it.
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+  QEvent::Type type = event->type();
+  if ((type == QEvent::MouseButtonPress || type == QEvent::MouseButtonDblClick) &&
+      shell_ != nullptr && shell_->Busy()) {
+    return true;
+  }
+  return QMainWindow::eventFilter(watched, event);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

@@ -48,6 +48,7 @@ class MainWindow : public QMainWindow, public ShellWindow {
   void Minimise() override;
   void PostClose() override;
   void ShowLatestFrame() override;
+  void DropQueuedInput() override;
 
   // For tests and the desktop: the pieces of the window.
   FrameView& View() { return view_; }
@@ -58,6 +59,7 @@ class MainWindow : public QMainWindow, public ShellWindow {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void BuildMenu();

@@ -138,15 +138,15 @@ void Shell::FatalStartupError(int id) {
 }
 
 void Shell::ShowMessage(int id) {
-  dialogs_.ShowMessage(id);
+  Modal().ShowMessage(id);
 }
 
 bool Shell::AskYesNo(int id) {
-  return dialogs_.AskYesNo(id);
+  return Modal().AskYesNo(id);
 }
 
 CardKind Shell::AskCardKind(CardKind preselected) {
-  return dialogs_.AskCardKind(preselected);
+  return Modal().AskCardKind(preselected);
 }
 
 bool Shell::ConfirmDiscard(Slot s) {
@@ -162,13 +162,6 @@ void Shell::PauseRendering() {
 void Shell::ResumeRendering() {
   paused_ = false;
   backend_.ResumeRendering();
-}
-
-bool Shell::CloseRequested() {
-  if (busy_ > 0) return false;
-  if (ConfirmDiscard(kLeft)) return false;
-  if (ConfirmDiscard(kRight)) return false;
-  return true;
 }
 
 void Shell::SetSlotTitleText(Slot s, int textId) {

@@ -113,9 +113,18 @@ class Shell : private MessageSink {
   std::string SlotTitleText(Slot s) const;
   bool SlotHoldsCard(Slot s) const;
   bool SaveLocked() const;
+  // A handler is in progress; input now is not acted on.
+  bool Busy() const { return busy_ > 0; }
 
  private:
+  class BusyScope;
+
   CardKind AskCardKind(CardKind preselected) override;
+  // The dialogs, for a modal loop that holds the window.
+  Dialogs& Modal() {
+    heldInput_ = true;
+    return dialogs_;
+  }
   void FatalStartupError(int id);
   bool FindStandardIcon(const std::vector<std::string>& folders);
   bool StartDisplay();
@@ -149,10 +158,11 @@ class Shell : private MessageSink {
 
   bool eventsCreated_ = false;
   bool threadStarted_ = false;
-  bool running_ = false;   // start-up reached the message loop
-  bool shutDown_ = false;  // ShutDown ran
-  bool paused_ = false;    // between PauseRendering and ResumeRendering
-  int busy_ = 0;           // depth of handlers in progress (modal loops re-enter)
+  bool running_ = false;    // start-up reached the message loop
+  bool shutDown_ = false;   // ShutDown ran
+  bool paused_ = false;     // between PauseRendering and ResumeRendering
+  int busy_ = 0;            // depth of handlers in progress (modal loops re-enter)
+  bool heldInput_ = false;  // the handler in progress held the window (animation, dialog)
 };
 
 }  // namespace slk
