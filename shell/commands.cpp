@@ -23,25 +23,20 @@ std::string NamePart(const std::string& path) {
 }  // namespace
 
 std::uint32_t Shell::LoadSlotFromFile(Slot s, const std::string& path) {
+  // The file is read into a workspace of its own first: a file that does not
+  // read leaves the slot and its changes as they were, and the discard
+  // question comes only once there is a card to replace them with.
+  Workspace incoming(static_cast<MessageSink&>(*this), settings_);
+  if (incoming.CreateSlotStore(s, 0) == 0 || OpenCardImage(incoming, s, path) == 0) return 0;
   if (ConfirmDiscard(s)) return 0;
   PauseRendering();
-  workspace_->CloseSlot(s);
+  workspace_->TakeSlot(s, incoming);
   state_.modified[s] = 0;
   state_.selectionSlot = -1;
-  if (workspace_->CreateSlotStore(s, 0) != 0) {
-    state_.scrollTop[s] = 0;
-    if (OpenCardImage(*workspace_, s, path) != 0) {
-      backend_.PrerenderSlotIcons(*workspace_, s, 0);
-      ResumeRendering();
-      return 1;
-    }
-    workspace_->CloseSlot(s);
-  }
-  state_.slotPath[s].clear();
-  SetSlotTitleText(s, res::TextId::NoFile);
-  SetMenuItems(LoadedOnlyGroup(s), false);
+  state_.scrollTop[s] = 0;
+  backend_.PrerenderSlotIcons(*workspace_, s, 0);
   ResumeRendering();
-  return 0;
+  return 1;
 }
 
 std::uint32_t Shell::SaveSlotToFile(Slot s, const std::string& path) {

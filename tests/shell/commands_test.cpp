@@ -32,14 +32,13 @@ TEST_F(ShellTest, MenuStatesFollowLoadEjectFailedLoadAndTheDetailView) {
   shell.OpenPathIntoSlot(kLeft, card);
   std::string broken = dir.File("broken.mcr");
   WriteFileBytes(broken, std::vector<std::uint8_t>(100, 0));
-  shell.OpenPathIntoSlot(kLeft, broken);
+  shell.OpenPathIntoSlot(kRight, broken);
   EXPECT_EQ(dialogs.shown.size(), 1u);
-  EXPECT_FALSE(shell.SlotHoldsCard(kLeft));
-  EXPECT_TRUE(shell.State().slotPath[kLeft].empty());
-  EXPECT_FALSE(window.menu.Enabled(MenuId::Save));
-  EXPECT_TRUE(window.menu.Enabled(MenuId::NewFile));
+  EXPECT_FALSE(shell.SlotHoldsCard(kRight));
+  EXPECT_TRUE(shell.State().slotPath[kRight].empty());
+  EXPECT_FALSE(window.menu.Enabled(MenuId::Save + 1));
+  EXPECT_TRUE(window.menu.Enabled(MenuId::NewFile + 1));
 
-  shell.OpenPathIntoSlot(kLeft, card);
   ClickSave(kLeft, 1);
   EXPECT_EQ(shell.State().viewState, ViewState::Detail);
   for (int id = MenuId::NewFile; id <= MenuId::SaveAs + 1; ++id) {
@@ -322,7 +321,7 @@ TEST_F(ShellTest, NewFileAsksTheKindAndIsNotModified) {
   EXPECT_FALSE(shell.SlotHoldsCard(kRight));
 }
 
-TEST_F(ShellTest, InsertChangeOnAModifiedSlotAnsweredNoReadsNothing) {
+TEST_F(ShellTest, InsertChangeOnAModifiedSlotAnsweredNoKeepsTheSlot) {
   Start();
   shell.ImportSaveDataImage(kLeft, WritePS2Save(dir, "a.psu", "BASLUS-A"));
   dialogs.files = {ChosenFile{WritePS1Card(dir, "new.mcr", 3), "new.mcr"}};
@@ -336,6 +335,23 @@ TEST_F(ShellTest, InsertChangeOnAModifiedSlotAnsweredNoReadsNothing) {
   EXPECT_EQ(request.filters.size(), 8u);
   EXPECT_EQ(request.selectedFilter, 7);
   EXPECT_EQ(request.defaultSuffix, "xmc");
+}
+
+TEST_F(ShellTest, ABrokenCardImageNeverDiscardsTheSlot) {
+  Start();
+  shell.OpenPathIntoSlot(kLeft, WritePS2Save(dir, "a.psu", "BASLUS-A"));
+  std::string broken = dir.File("broken.mcr");
+  WriteFileBytes(broken, std::vector<std::uint8_t>(100, 0));
+  dialogs.answers = {true, true};
+  dialogs.files = {ChosenFile{broken, "broken.mcr"}};
+  shell.Command(MenuId::InsertChange);
+  shell.FilesDropped(CellX(kLeft, 0), CellY(kLeft, 0), {broken});
+  EXPECT_TRUE(dialogs.asked.empty());
+  EXPECT_EQ(dialogs.shown.size(), 2u);
+  EXPECT_EQ(Count(kLeft), 1u);
+  EXPECT_EQ(shell.SlotTitleText(kLeft), "<New File>");
+  EXPECT_EQ(shell.State().modified[kLeft], 1);
+  EXPECT_TRUE(window.menu.Enabled(MenuId::SaveAs));
 }
 
 TEST_F(ShellTest, InsertChangeLoadsTheChosenFile) {
