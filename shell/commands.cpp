@@ -51,17 +51,26 @@ std::uint32_t Shell::SaveSlotToFile(Slot s, const std::string& path) {
 
 std::uint32_t Shell::ImportSaveDataImage(Slot s, const std::string& path) {
   PauseRendering();
-  if (!SlotHoldsCard(s)) {
+  bool newCard = !SlotHoldsCard(s);
+  if (newCard) {
     if (workspace_->CreateSlotStore(s, 1) == 0) {
       ResumeRendering();
       return 0;
     }
     state_.selectionSlot = -1;
     state_.slotPath[s].clear();
+    state_.scrollTop[s] = 0;
     SetSlotTitleText(s, res::TextId::NewFile);
   }
   state_.modified[s] = 1;
   if (AddSaveImage(*workspace_, s, path) == 0) {
+    // A card made only to take this save goes again: the slot is as empty
+    // as it was, not a changed card that holds nothing.
+    if (newCard) {
+      workspace_->CloseSlot(s);
+      state_.modified[s] = 0;
+      SetSlotTitleText(s, res::TextId::NoFile);
+    }
     ResumeRendering();
     return 0;
   }
@@ -161,6 +170,7 @@ void Shell::Copy(Slot s, std::uint32_t position) {
     if (state_.scrollTop[other] + 9 < count) state_.scrollTop[other] = LastScrollTop(count);
     backend_.PrerenderSlotIcons(*workspace_, other, state_.scrollTop[other]);
     state_.modified[other] = 1;
+    DrawSelectedTitle();
     ResumeRendering();
     CloseDetail();
   }
@@ -178,6 +188,8 @@ void Shell::Delete(Slot s, std::uint32_t position) {
   // The view moves up one row when its bottom row became empty.
   if (count > 6 && state_.scrollTop[s] + 6 == count) state_.scrollTop[s] = LastScrollTop(count);
   backend_.PrerenderSlotIcons(*workspace_, s, state_.scrollTop[s]);
+  // The title box showed the deleted save; it shows the one now selected.
+  if (count > 0) DrawSelectedTitle();
   state_.modified[s] = 1;
   CloseDetail();
 }

@@ -211,6 +211,27 @@ TEST_F(ShellTest, ImportingTheTenthSaveScrollsToThree) {
   shell.ImportSaveDataImage(kLeft, WritePS2Save(dir, "ten.psu", "BASLUS-T"));
   EXPECT_EQ(shell.State().scrollTop[kLeft], 3u);
   EXPECT_TRUE(Logged("Prerender L 3"));
+
+  // Ejected, the slot keeps its ScrollTop; a save imported into it then
+  // starts a new card shown from the top.
+  dialogs.answers = {true};
+  shell.Command(MenuId::Eject);
+  log.clear();
+  shell.ImportSaveDataImage(kLeft, WritePS2Save(dir, "one.psu", "BASLUS-O"));
+  EXPECT_EQ(shell.State().scrollTop[kLeft], 0u);
+  EXPECT_TRUE(Logged("Prerender L 0"));
+}
+
+TEST_F(ShellTest, FailedImportIntoAnEmptySlotLeavesItEmpty) {
+  Start();
+  std::string broken = dir.File("broken.psu");
+  WriteFileBytes(broken, std::vector<std::uint8_t>(100, 0));
+  shell.FilesDropped(300, 100, {broken});
+  EXPECT_EQ(dialogs.shown.size(), 1u);
+  EXPECT_FALSE(shell.SlotHoldsCard(kRight));
+  EXPECT_EQ(shell.SlotTitleText(kRight), "<No File>");
+  EXPECT_EQ(shell.State().modified[kRight], 0);
+  EXPECT_FALSE(backend.paused);
 }
 
 TEST_F(ShellTest, CopyIntoNineSavesScrollsTheTargetToThree) {
@@ -257,6 +278,24 @@ TEST_F(ShellTest, DeletingTheLastOfTenAtScrollTopThreeScrollsToZero) {
   EXPECT_EQ(shell.State().modified[kLeft], 1);
   EXPECT_EQ(shell.State().viewState, ViewState::List);
   EXPECT_FALSE(backend.paused);
+}
+
+TEST_F(ShellTest, DeleteAndCopyShowTheTitleOfTheSaveNowSelected) {
+  Start(WritePS1Card(dir, "left.mcr", 3));
+  shell.OpenPathIntoSlot(kRight, WritePS1Card(dir, "right.mcr", 0));
+  auto selectedTitle = [&] {
+    const SlotData& slot = shell.Ws()->At(kLeft);
+    return "DrawTitleBox L " + std::to_string(slot.rows[shell.State().selectionPosition]);
+  };
+  ClickSave(kLeft, 1);
+  log.clear();
+  shell.Command(MenuId::Delete);
+  EXPECT_TRUE(Logged(selectedTitle()));
+  ClickSave(kLeft, 0);
+  log.clear();
+  shell.Command(MenuId::Copy);
+  EXPECT_EQ(Count(kRight), 1u);
+  EXPECT_TRUE(Logged(selectedTitle()));
 }
 
 TEST_F(ShellTest, DeletingTheOnlySaveClearsTheSelection) {
