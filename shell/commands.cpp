@@ -1,7 +1,9 @@
 // The slot and edit commands: what each menu item, action button, dropped
 // file and start-up file does to the two slots.
 
+#include <filesystem>
 #include <optional>
+#include <system_error>
 
 #include "card/card_image.h"
 #include "card/image_formats.h"
@@ -18,6 +20,14 @@ std::string NamePart(const std::string& path) {
   std::string name = path;
   FileNamePart(path, name);
   return name;
+}
+
+// A path given relative to the folder the program was started in: the slot
+// remembers it for the next start, which may be in another folder.
+std::string AbsolutePath(const std::string& path) {
+  std::error_code error;
+  std::filesystem::path absolute = std::filesystem::absolute(path, error);
+  return error ? path : absolute.string();
 }
 
 }  // namespace
@@ -82,7 +92,7 @@ std::uint32_t Shell::ImportSaveDataImage(Slot s, const std::string& path) {
 }
 
 void Shell::OpenPathIntoSlot(Slot s, const std::string& given) {
-  std::string path = StripQuotes(given);
+  std::string path = AbsolutePath(StripQuotes(given));
   if (ExtensionIndex(path, FormatList::CardImage) >= 0) {
     if (LoadSlotFromFile(s, path) == 0) return;
     SetSlotFile(s, path, NamePart(path));

@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -121,6 +122,13 @@ TEST_F(DialogTest, SettingDialogOkStoresEveryControl) {
   EXPECT_EQ(settings.HALpriority, 0);
   EXPECT_EQ(settings.AnimationCut, 1);
   EXPECT_EQ(settings.UseSlotPath, 1);
+
+  // A folder typed relative is stored as the folder it names now.
+  SettingDialog typed(nullptr, settings, nullptr);
+  typed.show();
+  Get<QLineEdit>(typed, Id::LockFolder)->setText("locks");
+  QTest::mouseClick(Get<QPushButton>(typed, Id::Ok), Qt::LeftButton);
+  EXPECT_EQ(settings.LockPath, QDir::current().absoluteFilePath("locks").toStdString());
 }
 
 TEST_F(DialogTest, SettingDialogControlsLieInsideTheDialog) {

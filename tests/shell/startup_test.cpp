@@ -91,6 +91,15 @@ TEST_F(ShellTest, CommandLineIsOnePathOpenedIntoLeft) {
   EXPECT_FALSE(window.menu.Enabled(MenuId::Eject + 1));
 }
 
+TEST_F(ShellTest, ARelativeCommandLineIsRememberedAbsolute) {
+  std::string relative = std::filesystem::relative(WritePS1Card(dir, "card.mcr", 1)).string();
+  Start(relative);
+  std::string absolute = (std::filesystem::current_path() / relative).string();
+  EXPECT_EQ(shell.State().slotPath[kLeft], absolute);
+  shell.ShutDown();
+  EXPECT_NE(SettingsText().find("LSlotPath=" + absolute + "\n"), std::string::npos);
+}
+
 TEST_F(ShellTest, QuotedCommandLineLoadsTheUnquotedPath) {
   std::string path = WritePS1Card(dir, "quoted.mcr", 1);
   Start("\"" + path + "\"");
