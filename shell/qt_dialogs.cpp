@@ -65,6 +65,22 @@ std::optional<ChosenFile> QtDialogs::ChooseFile(const FileRequest& request) {
     dialog.selectNameFilter(filters[request.selectedFilter]);
   }
   dialog.setDefaultSuffix(QString::fromStdString(request.defaultSuffix));
+  // A bare name gets the extension of the format chosen in the filter: the
+  // format written follows the extension, and the user picked that format.
+  // The filter comes as shown (the name) or whole, depending on Qt's version.
+  QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog,
+                   [&dialog, &request, filters](const QString& chosen) {
+                     std::string suffix = request.defaultSuffix;
+                     for (qsizetype i = 0; i < filters.size(); ++i) {
+                       const FileFilter& filter = request.filters[i];
+                       bool match =
+                           chosen == filters[i] || chosen == QString::fromUtf8(filter.name);
+                       if (match && filter.extensions.size() == 1) {
+                         suffix = filter.extensions.front();
+                       }
+                     }
+                     dialog.setDefaultSuffix(QString::fromStdString(suffix));
+                   });
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
   QString path = dialog.selectedFiles().first();
   return ChosenFile{QFile::encodeName(path).toStdString(),

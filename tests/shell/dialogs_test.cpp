@@ -8,6 +8,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -196,6 +197,28 @@ TEST_F(DialogTest, FileDialogFiltersShowTheTableNamesAndMatchEitherCase) {
   QStringList save = NameFilters(SaveFileRequest(FileGroup::SaveDataImage, CardKind::PS1));
   ASSERT_EQ(save.size(), 7);
   EXPECT_EQ(save[6], "MCC-Sakura SaveData (*.mc) (*.mc *.MC)");
+}
+
+TEST_F(DialogTest, ABareNameGetsTheExtensionOfTheChosenFormat) {
+  QtDialogs dialogs(nullptr);
+  QDir folder = QDir::temp();
+  QTimer::singleShot(0, [&] {
+    auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+    ASSERT_NE(dialog, nullptr);
+    dialog->setDirectory(folder);
+    auto* formats = dialog->findChild<QComboBox*>("fileTypeCombo");
+    ASSERT_NE(formats, nullptr);
+    formats->setCurrentIndex(2);  // PSEmuPro MemoryCard (*.mcr)
+    // What choosing it by hand signals.
+    emit formats->activated(2);
+    emit formats->textActivated(formats->itemText(2));
+    dialog->findChild<QLineEdit*>("fileNameEdit")->setText("slotkeeper-bare-name");
+    static_cast<QDialog*>(dialog)->accept();
+  });
+  std::optional<ChosenFile> chosen =
+      dialogs.ChooseFile(SaveFileRequest(FileGroup::CardImage, CardKind::PS1));
+  ASSERT_TRUE(chosen.has_value());
+  EXPECT_EQ(chosen->name, "slotkeeper-bare-name.mcr");
 }
 
 TEST_F(DialogTest, MessageBoxesAreCaptionedWithTheWindowTitle) {
