@@ -6,6 +6,7 @@
 #include <QLayout>
 #include <QMenu>
 #include <QMenuBar>
+#include <QWindow>
 #include <vector>
 
 #include "resources/ui_texts.h"
@@ -187,11 +188,40 @@ void MainWindow::DropQueuedInput() {
 // its release, even after the handler, must not click it.
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
   QEvent::Type type = event->type();
+  if (watched == windowHandle()) {
+    if (type == QEvent::Expose) TellVisibility();
+    return QMainWindow::eventFilter(watched, event);
+  }
   if ((type == QEvent::MouseButtonPress || type == QEvent::MouseButtonDblClick) &&
       shell_ != nullptr && shell_->Busy()) {
     return true;
   }
   return QMainWindow::eventFilter(watched, event);
+}
+
+bool MainWindow::event(QEvent* event) {
+  bool handled = QMainWindow::event(event);
+  switch (event->type()) {
+    case QEvent::Show:
+      // The native window exists now; its exposure says whether it is seen.
+      windowHandle()->removeEventFilter(this);
+      windowHandle()->installEventFilter(this);
+      TellVisibility();
+      break;
+    case QEvent::Hide:
+    case QEvent::WindowStateChange:
+      TellVisibility();
+      break;
+    default:
+      break;
+  }
+  return handled;
+}
+
+void MainWindow::TellVisibility() {
+  if (shell_ == nullptr) return;
+  QWindow* handle = windowHandle();
+  shell_->WindowVisible(isVisible() && !isMinimized() && handle != nullptr && handle->isExposed());
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

@@ -60,9 +60,11 @@ class MainWindow : public QMainWindow, public ShellWindow {
  protected:
   void closeEvent(QCloseEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
+  bool event(QEvent* event) override;
 
  private:
   void BuildMenu();
+  void TellVisibility();
   void WatchMenu(QMenu* menu);
   ButtonPtr MakeButton(int id, const char* name, int x, int y, int size_w, int size_h);
 

@@ -45,6 +45,7 @@ bool Shell::StartUp(const StartupOptions& options) {
   CreateScrollButtons();
   backend_.StartRenderThread(state_, *workspace_);
   threadStarted_ = true;
+  if (hidden_) backend_.PauseRendering();
   running_ = true;
   OpenStartupFiles(options);
   return true;
@@ -161,7 +162,19 @@ void Shell::PauseRendering() {
 
 void Shell::ResumeRendering() {
   paused_ = false;
-  backend_.ResumeRendering();
+  if (!hidden_) backend_.ResumeRendering();
+}
+
+void Shell::WindowVisible(bool visible) {
+  if (hidden_ == !visible) return;
+  hidden_ = !visible;
+  // A handler that paused rendering resumes it itself, and not while hidden.
+  if (!threadStarted_ || paused_) return;
+  if (hidden_) {
+    backend_.PauseRendering();
+  } else {
+    backend_.ResumeRendering();
+  }
 }
 
 void Shell::SetSlotTitleText(Slot s, int textId) {

@@ -68,6 +68,9 @@ class Shell : private MessageSink {
   bool ConfirmDiscard(Slot s);
   void PauseRendering();
   void ResumeRendering();
+  // The window was minimised or hidden (false) or can be seen again (true):
+  // no frames are drawn that nobody sees.
+  void WindowVisible(bool visible);
 
   // The window's events. Coordinates are client coordinates.
   bool CloseRequested();  // true: the window may close
@@ -161,6 +164,7 @@ class Shell : private MessageSink {
   bool running_ = false;    // start-up reached the message loop
   bool shutDown_ = false;   // ShutDown ran
   bool paused_ = false;     // between PauseRendering and ResumeRendering
+  bool hidden_ = false;     // the window cannot be seen; rendering stays paused
   int busy_ = 0;            // depth of handlers in progress (modal loops re-enter)
   bool heldInput_ = false;  // the handler in progress held the window (animation, dialog)
 };

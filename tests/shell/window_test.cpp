@@ -261,6 +261,28 @@ TEST_F(WindowTest, CloseWithModifiedLeftAnsweredNoKeepsTheWindow) {
   EXPECT_FALSE(window.isVisible());
 }
 
+TEST_F(WindowTest, RenderingStopsWhileTheWindowCannotBeSeen) {
+  Start();
+  EXPECT_FALSE(backend.paused);
+  window.showMinimized();
+  QApplication::processEvents();
+  EXPECT_TRUE(backend.paused);
+  window.showNormal();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+  EXPECT_FALSE(backend.paused);
+
+  window.hide();
+  QApplication::processEvents();
+  EXPECT_TRUE(backend.paused);
+  // A handler that pauses and resumes meanwhile leaves it paused.
+  shell.ScrollSlot(kLeft, ScrollAction::Top);
+  shell.NewFile(kLeft);
+  EXPECT_TRUE(backend.paused);
+  window.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+  EXPECT_FALSE(backend.paused);
+}
+
 TEST_F(WindowTest, PaintRestoresLostSurfaces) {
   Start();
   log.clear();
