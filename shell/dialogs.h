@@ -4,6 +4,7 @@
 // real dialogs; tests answer from a script so that nothing blocks.
 
 #include <optional>
+#include <string>
 
 #include "card/save_entry.h"
 #include "card/settings.h"
@@ -17,6 +18,12 @@ class Dialogs {
 
   // String-table text with an OK button, captioned with the window title.
   virtual void ShowMessage(int id) = 0;
+  // The same with a second line under the text: which file, and what was
+  // wrong with it. An empty line shows the message alone.
+  virtual void ShowProblem(int id, const std::string& secondLine) {
+    (void)secondLine;
+    ShowMessage(id);
+  }
   // The same with Yes and No; true only for Yes.
   virtual bool AskYesNo(int id) = 0;
   // Image Select: the kind of a new card; cannot be cancelled.

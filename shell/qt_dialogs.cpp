@@ -16,8 +16,13 @@ QString Text(int id) {
   return QString::fromUtf8(res::Text(id));
 }
 
-int RunMessageBox(QWidget* owner, int id, QMessageBox::StandardButtons buttons) {
-  QMessageBox box(QMessageBox::NoIcon, Text(res::TextId::WindowTitle), Text(id), buttons, owner);
+int RunMessageBox(QWidget* owner, int id, QMessageBox::StandardButtons buttons,
+                  const std::string& secondLine = {}) {
+  QString text = Text(id);
+  if (!secondLine.empty()) text += '\n' + QString::fromStdString(secondLine);
+  QMessageBox box(QMessageBox::NoIcon, Text(res::TextId::WindowTitle), text, buttons, owner);
+  // Plain text: a file's name must not be taken for markup.
+  box.setTextFormat(Qt::PlainText);
   return box.exec();
 }
 
@@ -25,6 +30,10 @@ int RunMessageBox(QWidget* owner, int id, QMessageBox::StandardButtons buttons) 
 
 void QtDialogs::ShowMessage(int id) {
   RunMessageBox(owner_, id, QMessageBox::Ok);
+}
+
+void QtDialogs::ShowProblem(int id, const std::string& secondLine) {
+  RunMessageBox(owner_, id, QMessageBox::Ok, secondLine);
 }
 
 bool QtDialogs::AskYesNo(int id) {

@@ -14,6 +14,7 @@ class QtDialogs : public Dialogs {
   explicit QtDialogs(QWidget* owner) : owner_(owner) {}
 
   void ShowMessage(int id) override;
+  void ShowProblem(int id, const std::string& secondLine) override;
   bool AskYesNo(int id) override;
   CardKind AskCardKind(CardKind preselected) override;
   std::optional<ChosenFile> ChooseFile(const FileRequest& request) override;

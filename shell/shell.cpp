@@ -6,7 +6,9 @@
 #include <new>
 #include <system_error>
 
+#include "platform/problem.h"
 #include "platform/sjis.h"
+#include "resources/problem_text.h"
 #include "resources/strings.h"
 #include "shell/settings_file.h"
 
@@ -26,7 +28,13 @@ bool Shell::StartUp(const StartupOptions& options) {
   window_.ApplyMenu(menu_);
   // The standard icon is looked for before the settings are read.
   if (!FindStandardIcon(options.iconFolders)) {
-    FatalStartupError(res::TextId::StandardIconNotFound);
+    platform::Problem why;
+    why.reason = platform::Reason::NoStandardIcon;
+    for (const std::string& folder : options.iconFolders) {
+      why.field += (why.field.empty() ? "" : ", ") + folder;
+    }
+    Modal().ShowProblem(res::TextId::StandardIconNotFound, res::DescribeProblem(why));
+    ShutDown();
     return false;
   }
   settingsPath_ = options.settingsPath;

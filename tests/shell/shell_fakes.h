@@ -155,6 +155,10 @@ class ScriptedDialogs : public Dialogs, public ScriptedAnswers {
     log_.push_back("Message " + std::to_string(id));
     shown.push_back(id);
   }
+  void ShowProblem(int id, const std::string& secondLine) override {
+    ShowMessage(id);
+    if (!secondLine.empty()) secondLines.push_back(secondLine);
+  }
   bool AskYesNo(int id) override {
     log_.push_back("Ask " + std::to_string(id));
     asked.push_back(id);
@@ -182,6 +186,7 @@ class ScriptedDialogs : public Dialogs, public ScriptedAnswers {
 
   std::deque<std::optional<ChosenFile>> files;
   std::vector<FileRequest> requests;
+  std::vector<std::string> secondLines;  // under messages, as the window shows them
   std::function<bool(Settings&)> editSettings;
   // Runs while a file dialog is up (the user acting on the window meanwhile).
   std::function<void()> whileOpen;

@@ -32,6 +32,7 @@ TEST_F(ShellTest, MissingStandardIconExitsBeforeShowingTheWindow) {
   WriteSettings("[Setting]\nUseSlotPath=1\n");
   EXPECT_FALSE(shell.StartUp(options));
   EXPECT_EQ(dialogs.shown, std::vector<int>{res::TextId::StandardIconNotFound});
+  EXPECT_EQ(dialogs.secondLines, std::vector<std::string>{"searched " + dir.Path()});
   EXPECT_FALSE(window.shown);
   EXPECT_FALSE(Logged("CheckDirectX7"));
   EXPECT_FALSE(Logged("StartRenderThread"));
