@@ -141,6 +141,11 @@ TEST_F(DialogTest, SettingDialogControlsLieInsideTheDialog) {
     for (int id = Id::PS2MemoryCard; id <= Id::UseSlotPath; ++id) {
       EXPECT_TRUE(inside.contains(dialog.Control(id)->geometry())) << id;
     }
+    // No label loses the end of its text.
+    for (QLabel* label : dialog.findChildren<QLabel*>()) {
+      EXPECT_GE(label->width(), label->sizeHint().width()) << label->text().toStdString();
+      EXPECT_TRUE(inside.contains(label->geometry())) << label->text().toStdString();
+    }
     EXPECT_TRUE(inside.contains(dialog.Control(Id::Ok)->geometry()));
     // OK right of Cancel on the same line.
     EXPECT_GT(dialog.Control(Id::Ok)->x(), dialog.Control(Id::Cancel)->x());
