@@ -1,9 +1,12 @@
 #include "shell/qt_dialogs.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QLibraryInfo>
 #include <QMessageBox>
+#include <QTranslator>
 
 #include "resources/strings.h"
 #include "shell/program_dialogs.h"
@@ -104,6 +107,21 @@ bool QtDialogs::EditSettings(Settings& settings) {
 void QtDialogs::ShowInfo() {
   InfoDialog dialog(owner_);
   dialog.exec();
+}
+
+QtTranslations::QtTranslations(res::Language language) {
+  if (language != res::Language::Japanese) return;
+  auto translator = std::make_unique<QTranslator>();
+  if (!translator->load(QStringLiteral("qtbase_ja"),
+                        QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+    return;
+  }
+  QCoreApplication::installTranslator(translator.get());
+  translator_ = std::move(translator);
+}
+
+QtTranslations::~QtTranslations() {
+  if (translator_) QCoreApplication::removeTranslator(translator_.get());
 }
 
 std::optional<std::string> BrowseForFolder(QWidget* owner) {

@@ -242,5 +242,24 @@ TEST_F(DialogTest, MessageBoxesAreCaptionedWithTheWindowTitle) {
   EXPECT_EQ(text, "The change of Left Slot is not preserved. Do you continue?");
 }
 
+TEST_F(DialogTest, JapaneseMessageBoxesAnswerInJapanese) {
+  res::SetLanguage(res::Language::Japanese);
+  QtTranslations translations(res::Language::Japanese);
+  if (!translations.Loaded()) GTEST_SKIP() << "Qt's translations (qt6-translations-l10n) missing";
+  QtDialogs dialogs(nullptr);
+  QString yes;
+  QString no;
+  QTimer::singleShot(0, [&] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    ASSERT_NE(box, nullptr);
+    yes = box->button(QMessageBox::Yes)->text();
+    no = box->button(QMessageBox::No)->text();
+    box->button(QMessageBox::No)->click();
+  });
+  EXPECT_FALSE(dialogs.AskYesNo(res::TextId::LeftSlotNotSaved));
+  EXPECT_TRUE(yes.startsWith(QString::fromUtf8("はい"))) << yes.toStdString();
+  EXPECT_TRUE(no.startsWith(QString::fromUtf8("いいえ"))) << no.toStdString();
+}
+
 }  // namespace
 }  // namespace slk
