@@ -6,8 +6,6 @@
 
 namespace slk {
 
-namespace {}  // namespace
-
 // Marks a handler as running, so that events arriving from a modal loop it
 // opened (a dialog, a message box) are not handled in the middle of it.
 // Input that queued up while the handler held the window (an animation, a
