@@ -99,6 +99,11 @@ void Workspace::CloseSlot(Slot s) {
   DeleteLockFile();
 }
 
+void Workspace::TakeSlot(Slot s, Workspace& from) {
+  CloseSlot(s);
+  slots_[s] = std::exchange(from.slots_[s], SlotData{});
+}
+
 void Workspace::DeleteLockFile() {
   if (!lock_.locked) return;
   ::unlink(lock_.path.c_str());

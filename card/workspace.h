@@ -82,6 +82,10 @@ class Workspace {
   std::uint32_t CreateSlotStore(Slot s, std::uint32_t askKind);
   // Releases everything the slot holds and removes an outstanding lock file.
   void CloseSlot(Slot s);
+  // Closes slot `s` and puts in its place slot `s` of `from`, a scratch
+  // workspace a file was read into, whose slot is left closed. Lets a file be
+  // read whole before it replaces what the slot held.
+  void TakeSlot(Slot s, Workspace& from);
 
   // Grows both arrays of the slot by one zeroed element placed after the last
   // entry's bytes. False when the arrays cannot grow or the slot's 32-bit

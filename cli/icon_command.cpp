@@ -3,7 +3,9 @@
 #include <CLI/CLI.hpp>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <ostream>
+#include <string_view>
 #include <system_error>
 #include <vector>
 
@@ -16,7 +18,9 @@
 #include "gfx/desktop.h"
 #include "gfx/pixel_format.h"
 #include "icons/icon_pipeline.h"
+#include "platform/problem.h"
 #include "platform/text.h"
+#include "resources/problem_text.h"
 #include "resources/strings.h"
 
 #ifndef SLOTKEEPER_DATA_DIR
@@ -28,23 +32,38 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string FindStandardIcon() {
+// Where "psicon/standard.ico" is looked for: beside the program (the build
+// puts it there, and beside the installed program), the folder above, the
+// current folder and the installed data folder.
+std::vector<fs::path> StandardIconFolders() {
   std::error_code ec;
   fs::path exe = fs::read_symlink("/proc/self/exe", ec);
   std::vector<fs::path> folders;
   if (!ec) {
     folders.push_back(exe.parent_path());
     folders.push_back(exe.parent_path().parent_path());
-    // A build tree: the program two folders below the sources.
-    folders.push_back(exe.parent_path().parent_path().parent_path());
   }
-  folders.push_back(fs::current_path(ec));
-  folders.push_back(SLOTKEEPER_DATA_DIR);
-  for (const fs::path& folder : folders) {
+  fs::path current = fs::current_path(ec);
+  if (!ec) folders.push_back(current);
+  if (!std::string_view(SLOTKEEPER_DATA_DIR).empty()) folders.push_back(SLOTKEEPER_DATA_DIR);
+  return folders;
+}
+
+// The standard icon file, or nothing with `why` naming the places looked at.
+std::optional<std::string> FindStandardIcon(const std::string& given, platform::Problem& why) {
+  std::error_code ec;
+  why.reason = platform::Reason::NoStandardIcon;
+  if (!given.empty()) {
+    if (fs::is_regular_file(given, ec)) return given;
+    why.field = given;
+    return std::nullopt;
+  }
+  for (const fs::path& folder : StandardIconFolders()) {
     fs::path candidate = folder / "psicon" / "standard.ico";
     if (fs::is_regular_file(candidate, ec)) return candidate.string();
+    why.field += (why.field.empty() ? "" : ", ") + folder.string();
   }
-  return {};
+  return std::nullopt;
 }
 
 // A surface's pixels as 0xAARRGGBB; with a colour key, key pixels become
@@ -152,15 +171,21 @@ int RunIcon(Console& console, const IconOptions& o) {
   std::optional<std::uint32_t> row = session.FindRow(kLeft, o.card, o.save);
   if (!row) return ExitCode::Refused;
 
-  std::string standard = o.standardIcon.empty() ? FindStandardIcon() : o.standardIcon;
-  if (standard.empty())
-    console.err << "psicon/standard.ico not found: saves without an icon show none.\n";
+  // Without it a save that has no icon of its own would come out as an
+  // empty picture, which looks like a result but is none.
+  platform::Problem why;
+  std::optional<std::string> standard = FindStandardIcon(o.standardIcon, why);
+  if (!standard) {
+    console.err << res::Text(res::TextId::StandardIconNotFound) << "\n"
+                << res::DescribeProblem(why) << "\n";
+    return ExitCode::Refused;
+  }
   HeadlessDisplay display;
   if (!display.engine.InitDisplay(display.window, false)) {
     console.err << "The display could not be set up.\n";
     return ExitCode::Refused;
   }
-  IconPipeline pipeline(display.engine, session.Ws(), standard);
+  IconPipeline pipeline(display.engine, session.Ws(), *standard);
   int result = o.detail ? ExportDetail(console, o, session, pipeline, display, *row)
                         : ExportListFrame(console, o, session.Ws(), pipeline, display.engine, *row);
   display.engine.ReleaseDisplay();
@@ -178,7 +203,8 @@ void AddIconCommand(CLI::App& app, IconOptions& o, std::function<int()>& run, Co
   sub->add_option("--frame", o.frame, "the list frame to write (0-based; default 0)");
   sub->add_flag("--detail", o.detail, "write the detail screen at its first frame instead");
   sub->add_option("--standard-icon", o.standardIcon,
-                  "the standard icon file (default: psicon/standard.ico found beside the program)");
+                  "the standard icon file (default: psicon/standard.ico beside the program, "
+                  "in the folder above, the current folder or the data folder)");
   sub->callback([&] { run = [&] { return RunIcon(c, o); }; });
 }
 

@@ -21,8 +21,9 @@ struct IconOptions {
   std::string out;
   std::uint32_t frame = 0;
   bool detail = false;
-  // Empty: "psicon/standard.ico" beside the program, in the two folders above it,
-  // in the current folder, or in the installed data folder.
+  // Empty: "psicon/standard.ico" beside the program, in the folder above it,
+  // in the current folder, or in the installed data folder. Without it the
+  // command refuses.
   std::string standardIcon;
 };
 

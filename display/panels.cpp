@@ -12,6 +12,9 @@ namespace {
 
 constexpr std::uint32_t kCopy = gfx::bltfast::kNoColorKey | gfx::bltfast::kWait;
 constexpr std::uint32_t kKeyed = gfx::bltfast::kSrcColorKey | gfx::bltfast::kWait;
+// An outlined text is this much wider than the text: its outline is smeared
+// over four pixels.
+constexpr int kOutlineWidth = 3;
 
 std::span<const std::uint8_t> BytesOf(std::string_view text) {
   return std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
@@ -166,12 +169,19 @@ void Panels::DrawTitleBox(Slot slot, std::uint32_t entryIndex) {
   std::span<const std::uint8_t> title(entry.title);
   std::size_t line1 = std::min<std::size_t>(entry.titleLine1Length, title.size());
   std::size_t line2 = std::min<std::size_t>(entry.titleLine2Length, title.size() - line1);
+  // A line wider than the box (with its outline) ends in "..." rather than
+  // being cut off at both edges.
+  auto fitted = [&](std::span<const std::uint8_t> line) {
+    std::string_view sjis(reinterpret_cast<const char*>(line.data()), line.size());
+    return ShortenAtEnd(text_->Renderer(), sjis, kTitleBoxWidth - kOutlineWidth);
+  };
   // A one-line title is centred vertically in the box.
   int top = line2 != 0 ? 0 : 11;
-  text_->DrawOutlinedText(0, top, *box, title.first(line1), kTitleColours, kTitleBoxWidth);
+  text_->DrawOutlinedText(0, top, *box, BytesOf(fitted(title.first(line1))), kTitleColours,
+                          kTitleBoxWidth);
   if (line2 != 0) {
-    text_->DrawOutlinedText(0, 22, *box, title.subspan(line1, line2), kTitleColours,
-                            kTitleBoxWidth);
+    text_->DrawOutlinedText(0, 22, *box, BytesOf(fitted(title.subspan(line1, line2))),
+                            kTitleColours, kTitleBoxWidth);
   }
 }
 

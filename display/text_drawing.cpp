@@ -73,6 +73,26 @@ std::string Joined(std::string_view text, const std::vector<Character>& characte
 
 }  // namespace
 
+std::string ShortenAtEnd(const platform::TextRenderer* renderer, std::string_view sjis,
+                         int maxWidth) {
+  std::string_view text = sjis.substr(0, sjis.find('\0'));
+  if (renderer == nullptr || renderer->Measure(BytesOf(text)).width <= maxWidth) {
+    return std::string(text);
+  }
+  std::vector<Character> characters = SplitCharacters(*renderer, text);
+  int budget = std::max(0, maxWidth - renderer->Measure(BytesOf("...")).width);
+  std::size_t headEnd = 0;
+  for (int used = 0; headEnd < characters.size() && used + characters[headEnd].width <= budget;) {
+    used += characters[headEnd++].width;
+  }
+  // Kerning or undecodable bytes could make the whole wider than its parts.
+  std::string shortened = Joined(text, characters, headEnd, characters.size());
+  while (headEnd > 0 && renderer->Measure(BytesOf(shortened)).width > maxWidth) {
+    shortened = Joined(text, characters, --headEnd, characters.size());
+  }
+  return shortened;
+}
+
 std::string ShortenInMiddle(const platform::TextRenderer* renderer, std::string_view sjis,
                             int maxWidth) {
   std::string_view text = sjis.substr(0, sjis.find('\0'));

@@ -66,6 +66,11 @@ std::int32_t SplitDigits(std::uint32_t value, std::span<std::uint8_t> digits, st
 std::string ShortenInMiddle(const platform::TextRenderer* renderer, std::string_view sjis,
                             int maxWidth);
 
+// The text cut at its end with "..." so that it is at most `maxWidth` pixels
+// wide; otherwise as ShortenInMiddle.
+std::string ShortenAtEnd(const platform::TextRenderer* renderer, std::string_view sjis,
+                         int maxWidth);
+
 class TextDrawing {
  public:
   // Without a renderer (no usable font) texts are not drawn; numbers are.

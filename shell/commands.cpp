@@ -1,7 +1,9 @@
 // The slot and edit commands: what each menu item, action button, dropped
 // file and start-up file does to the two slots.
 
+#include <filesystem>
 #include <optional>
+#include <system_error>
 
 #include "card/card_image.h"
 #include "card/image_formats.h"
@@ -21,29 +23,35 @@ std::string NamePart(const std::string& path) {
   return name;
 }
 
+// A path given relative to the folder the program was started in: the slot
+// remembers it for the next start, which may be in another folder.
+std::string AbsolutePath(const std::string& path) {
+  std::error_code error;
+  std::filesystem::path absolute = std::filesystem::absolute(path, error);
+  return error ? path : absolute.string();
+}
+
 }  // namespace
 
 std::uint32_t Shell::LoadSlotFromFile(Slot s, const std::string& path) {
+  // The file is read into a workspace of its own first: a file that does not
+  // read leaves the slot and its changes as they were, and the discard
+  // question comes only once there is a card to replace them with.
+  Workspace incoming(static_cast<MessageSink&>(*this), settings_);
+  // Taken before reading, so that a change made while it is read is noticed
+  // when the card is saved over it.
+  auto stamp = platform::StampOf(path);
+  if (incoming.CreateSlotStore(s, 0) == 0 || OpenCardImage(incoming, s, path) == 0) return 0;
   if (ConfirmDiscard(s)) return 0;
   PauseRendering();
-  workspace_->CloseSlot(s);
+  workspace_->TakeSlot(s, incoming);
+  slotFileStamp_[s] = stamp;
   state_.modified[s] = 0;
   state_.selectionSlot = -1;
-  if (workspace_->CreateSlotStore(s, 0) != 0) {
-    state_.scrollTop[s] = 0;
-    if (OpenCardImage(*workspace_, s, path) != 0) {
-      slotFileStamp_[s] = platform::StampOf(path);
-      backend_.PrerenderSlotIcons(*workspace_, s, 0);
-      ResumeRendering();
-      return 1;
-    }
-    workspace_->CloseSlot(s);
-  }
-  state_.slotPath[s].clear();
-  SetSlotTitleText(s, res::TextId::NoFile);
-  SetMenuItems(LoadedOnlyGroup(s), false);
+  state_.scrollTop[s] = 0;
+  backend_.PrerenderSlotIcons(*workspace_, s, 0);
   ResumeRendering();
-  return 0;
+  return 1;
 }
 
 std::uint32_t Shell::SaveSlotToFile(Slot s, const std::string& path) {
@@ -71,17 +79,26 @@ std::uint32_t Shell::SaveSlotToFile(Slot s, const std::string& path) {
 
 std::uint32_t Shell::ImportSaveDataImage(Slot s, const std::string& path) {
   PauseRendering();
-  if (!SlotHoldsCard(s)) {
+  bool newCard = !SlotHoldsCard(s);
+  if (newCard) {
     if (workspace_->CreateSlotStore(s, 1) == 0) {
       ResumeRendering();
       return 0;
     }
     state_.selectionSlot = -1;
     state_.slotPath[s].clear();
+    state_.scrollTop[s] = 0;
     SetSlotTitleText(s, res::TextId::NewFile);
   }
   state_.modified[s] = 1;
   if (AddSaveImage(*workspace_, s, path) == 0) {
+    // A card made only to take this save goes again: the slot is as empty
+    // as it was, not a changed card that holds nothing.
+    if (newCard) {
+      workspace_->CloseSlot(s);
+      state_.modified[s] = 0;
+      SetSlotTitleText(s, res::TextId::NoFile);
+    }
     ResumeRendering();
     return 0;
   }
@@ -93,7 +110,7 @@ std::uint32_t Shell::ImportSaveDataImage(Slot s, const std::string& path) {
 }
 
 void Shell::OpenPathIntoSlot(Slot s, const std::string& given) {
-  std::string path = StripQuotes(given);
+  std::string path = AbsolutePath(StripQuotes(given));
   if (ExtensionIndex(path, FormatList::CardImage) >= 0) {
     if (LoadSlotFromFile(s, path) == 0) return;
     SetSlotFile(s, path, NamePart(path));
@@ -126,7 +143,7 @@ void Shell::NewFile(Slot s) {
 }
 
 void Shell::InsertChange(Slot s) {
-  std::optional<ChosenFile> file = dialogs_.ChooseFile(OpenFileRequest(FileGroup::CardImage));
+  std::optional<ChosenFile> file = Modal().ChooseFile(OpenFileRequest(FileGroup::CardImage));
   if (!file) return;
   if (LoadSlotFromFile(s, file->path) == 0) return;
   SetSlotFile(s, file->path, file->name);
@@ -146,7 +163,7 @@ void Shell::Eject(Slot s) {
 }
 
 void Shell::AddSaveDataImage(Slot s) {
-  std::optional<ChosenFile> file = dialogs_.ChooseFile(OpenFileRequest(FileGroup::SaveDataImage));
+  std::optional<ChosenFile> file = Modal().ChooseFile(OpenFileRequest(FileGroup::SaveDataImage));
   if (!file) return;
   if (ImportSaveDataImage(s, file->path) != 0) SetMenuItems(LoadedOnlyGroup(s), true);
 }
@@ -158,7 +175,7 @@ void Shell::Save(Slot s) {
 
 void Shell::SaveAs(Slot s) {
   std::optional<ChosenFile> file =
-      dialogs_.ChooseFile(SaveFileRequest(FileGroup::CardImage, workspace_->At(s).kind));
+      Modal().ChooseFile(SaveFileRequest(FileGroup::CardImage, workspace_->At(s).kind));
   if (!file) return;
   if (SaveSlotToFile(s, file->path) != 0) SetSlotFile(s, file->path, file->name);
 }
@@ -167,7 +184,7 @@ void Shell::SaveSdi(Slot s, std::uint32_t position) {
   if (position >= RowCount(s)) return;
   CardKind kind = workspace_->At(s).AtRow(position).IsPS1() ? CardKind::PS1 : CardKind::PS2;
   std::optional<ChosenFile> file =
-      dialogs_.ChooseFile(SaveFileRequest(FileGroup::SaveDataImage, kind));
+      Modal().ChooseFile(SaveFileRequest(FileGroup::SaveDataImage, kind));
   if (!file) return;
   SaveSaveImage(*workspace_, s, position, file->path);
 }
@@ -181,6 +198,7 @@ void Shell::Copy(Slot s, std::uint32_t position) {
     if (state_.scrollTop[other] + 9 < count) state_.scrollTop[other] = LastScrollTop(count);
     backend_.PrerenderSlotIcons(*workspace_, other, state_.scrollTop[other]);
     state_.modified[other] = 1;
+    DrawSelectedTitle();
     ResumeRendering();
     CloseDetail();
   }
@@ -198,6 +216,8 @@ void Shell::Delete(Slot s, std::uint32_t position) {
   // The view moves up one row when its bottom row became empty.
   if (count > 6 && state_.scrollTop[s] + 6 == count) state_.scrollTop[s] = LastScrollTop(count);
   backend_.PrerenderSlotIcons(*workspace_, s, state_.scrollTop[s]);
+  // The title box showed the deleted save; it shows the one now selected.
+  if (count > 0) DrawSelectedTitle();
   state_.modified[s] = 1;
   CloseDetail();
 }

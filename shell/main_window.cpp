@@ -2,9 +2,11 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QLayout>
 #include <QMenu>
 #include <QMenuBar>
+#include <QWindow>
 #include <vector>
 
 #include "resources/ui_texts.h"
@@ -126,6 +128,7 @@ ButtonPtr MainWindow::MakeButton(int id, const char* name, int x, int y, int w, 
   ButtonPtr button(
       std::make_unique<StateButton>(&view_, id, QString::fromLatin1(name), pressed).release());
   button->setGeometry(x, y, w, h);
+  button->installEventFilter(this);
   connect(button.get(), &QAbstractButton::clicked, this, [this, id] {
     if (shell_ != nullptr) shell_->ButtonClicked(id);
   });
@@ -175,6 +178,50 @@ void MainWindow::PostClose() {
 
 void MainWindow::ShowLatestFrame() {
   view_.repaint();
+}
+
+void MainWindow::DropQueuedInput() {
+  QCoreApplication::processEvents();
+}
+
+// A button pressed while a handler holds the window is not pressed at all:
+// its release, even after the handler, must not click it.
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+  QEvent::Type type = event->type();
+  if (watched == windowHandle()) {
+    if (type == QEvent::Expose) TellVisibility();
+    return QMainWindow::eventFilter(watched, event);
+  }
+  if ((type == QEvent::MouseButtonPress || type == QEvent::MouseButtonDblClick) &&
+      shell_ != nullptr && shell_->Busy()) {
+    return true;
+  }
+  return QMainWindow::eventFilter(watched, event);
+}
+
+bool MainWindow::event(QEvent* event) {
+  bool handled = QMainWindow::event(event);
+  switch (event->type()) {
+    case QEvent::Show:
+      // The native window exists now; its exposure says whether it is seen.
+      windowHandle()->removeEventFilter(this);
+      windowHandle()->installEventFilter(this);
+      TellVisibility();
+      break;
+    case QEvent::Hide:
+    case QEvent::WindowStateChange:
+      TellVisibility();
+      break;
+    default:
+      break;
+  }
+  return handled;
+}
+
+void MainWindow::TellVisibility() {
+  if (shell_ == nullptr) return;
+  QWindow* handle = windowHandle();
+  shell_->WindowVisible(isVisible() && !isMinimized() && handle != nullptr && handle->isExposed());
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

@@ -48,6 +48,7 @@ class MainWindow : public QMainWindow, public ShellWindow {
   void Minimise() override;
   void PostClose() override;
   void ShowLatestFrame() override;
+  void DropQueuedInput() override;
 
   // For tests and the desktop: the pieces of the window.
   FrameView& View() { return view_; }
@@ -58,9 +59,12 @@ class MainWindow : public QMainWindow, public ShellWindow {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  bool event(QEvent* event) override;
 
  private:
   void BuildMenu();
+  void TellVisibility();
   void WatchMenu(QMenu* menu);
   ButtonPtr MakeButton(int id, const char* name, int x, int y, int size_w, int size_h);
 

@@ -74,6 +74,7 @@ void ScheduleScreenshot(MainWindow& window) {
 }  // namespace
 
 int RunProgram(RenderingBackend& backend, const StartupOptions& options) {
+  QtTranslations translations(res::CurrentLanguage());
   MainWindow window(backend);
   QtDialogs dialogs(&window);
   Shell shell(backend, window, dialogs);

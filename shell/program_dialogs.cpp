@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
@@ -92,8 +93,11 @@ void SettingDialog::Browse() {
 void SettingDialog::Store() {
   settings_.DefaultImage = defaultImage_;
   settings_.UseDefaultImage = Checked(Control(Id::UseDefaultImage));
-  settings_.LockPath =
-      QFile::encodeName(ControlAs<QLineEdit>(Id::LockFolder)->text()).toStdString();
+  // A folder typed relative means the one it names now, not whichever the
+  // program is started in next time.
+  QString folder = ControlAs<QLineEdit>(Id::LockFolder)->text();
+  if (!folder.isEmpty()) folder = QDir::current().absoluteFilePath(folder);
+  settings_.LockPath = QFile::encodeName(folder).toStdString();
   settings_.LockImagePS1 = ControlAs<QComboBox>(Id::LockFormatPS1)->currentIndex();
   settings_.LockImagePS2 = ControlAs<QComboBox>(Id::LockFormatPS2)->currentIndex();
   settings_.LockAutoIconic = Checked(Control(Id::LockAutoIconic));

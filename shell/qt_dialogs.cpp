@@ -1,9 +1,12 @@
 #include "shell/qt_dialogs.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QLibraryInfo>
 #include <QMessageBox>
+#include <QTranslator>
 
 #include "resources/strings.h"
 #include "shell/program_dialogs.h"
@@ -74,6 +77,22 @@ std::optional<ChosenFile> QtDialogs::ChooseFile(const FileRequest& request) {
     dialog.selectNameFilter(filters[request.selectedFilter]);
   }
   dialog.setDefaultSuffix(QString::fromStdString(request.defaultSuffix));
+  // A bare name gets the extension of the format chosen in the filter: the
+  // format written follows the extension, and the user picked that format.
+  // The filter comes as shown (the name) or whole, depending on Qt's version.
+  QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog,
+                   [&dialog, &request, filters](const QString& chosen) {
+                     std::string suffix = request.defaultSuffix;
+                     for (qsizetype i = 0; i < filters.size(); ++i) {
+                       const FileFilter& filter = request.filters[i];
+                       bool match =
+                           chosen == filters[i] || chosen == QString::fromUtf8(filter.name);
+                       if (match && filter.extensions.size() == 1) {
+                         suffix = filter.extensions.front();
+                       }
+                     }
+                     dialog.setDefaultSuffix(QString::fromStdString(suffix));
+                   });
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
   QString path = dialog.selectedFiles().first();
   return ChosenFile{QFile::encodeName(path).toStdString(),
@@ -88,6 +107,21 @@ bool QtDialogs::EditSettings(Settings& settings) {
 void QtDialogs::ShowInfo() {
   InfoDialog dialog(owner_);
   dialog.exec();
+}
+
+QtTranslations::QtTranslations(res::Language language) {
+  if (language != res::Language::Japanese) return;
+  auto translator = std::make_unique<QTranslator>();
+  if (!translator->load(QStringLiteral("qtbase_ja"),
+                        QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+    return;
+  }
+  QCoreApplication::installTranslator(translator.get());
+  translator_ = std::move(translator);
+}
+
+QtTranslations::~QtTranslations() {
+  if (translator_) QCoreApplication::removeTranslator(translator_.get());
 }
 
 std::optional<std::string> BrowseForFolder(QWidget* owner) {

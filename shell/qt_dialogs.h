@@ -2,10 +2,14 @@
 // The modal parts of the program as real Qt dialogs, owned by the main window.
 
 #include <QWidget>
+#include <memory>
 #include <optional>
 #include <string>
 
+#include "resources/strings.h"
 #include "shell/dialogs.h"
+
+class QTranslator;
 
 namespace slk {
 
@@ -23,6 +27,22 @@ class QtDialogs : public Dialogs {
 
  private:
   QWidget* owner_;
+};
+
+// Qt's own texts (the Yes and No of a message box, the file dialog's) in the
+// program's language while it lives, from the translations Qt comes with.
+class QtTranslations {
+ public:
+  explicit QtTranslations(res::Language language);
+  ~QtTranslations();
+  QtTranslations(const QtTranslations&) = delete;
+  QtTranslations& operator=(const QtTranslations&) = delete;
+
+  // False when the language needs none or Qt's translations are not installed.
+  bool Loaded() const { return translator_ != nullptr; }
+
+ private:
+  std::unique_ptr<QTranslator> translator_;
 };
 
 // The folder browser: a folder chosen by the user, or nothing.

@@ -6,6 +6,7 @@
 #include <new>
 #include <system_error>
 
+#include "platform/problem.h"
 #include "platform/sjis.h"
 #include "resources/problem_text.h"
 #include "resources/strings.h"
@@ -27,7 +28,13 @@ bool Shell::StartUp(const StartupOptions& options) {
   window_.ApplyMenu(menu_);
   // The standard icon is looked for before the settings are read.
   if (!FindStandardIcon(options.iconFolders)) {
-    FatalStartupError(res::TextId::StandardIconNotFound);
+    platform::Problem why;
+    why.reason = platform::Reason::NoStandardIcon;
+    for (const std::string& folder : options.iconFolders) {
+      why.field += (why.field.empty() ? "" : ", ") + folder;
+    }
+    Modal().ShowProblem(res::TextId::StandardIconNotFound, res::DescribeProblem(why));
+    ShutDown();
     return false;
   }
   settingsPath_ = options.settingsPath;
@@ -50,6 +57,7 @@ bool Shell::StartUp(const StartupOptions& options) {
   CreateScrollButtons();
   backend_.StartRenderThread(state_, *workspace_);
   threadStarted_ = true;
+  if (hidden_) backend_.PauseRendering();
   running_ = true;
   OpenStartupFiles(options);
   return true;
@@ -143,19 +151,19 @@ void Shell::FatalStartupError(int id) {
 }
 
 void Shell::ShowMessage(int id) {
-  dialogs_.ShowMessage(id);
+  Modal().ShowMessage(id);
 }
 
 void Shell::ShowProblem(int id, const platform::Problem& why) {
-  dialogs_.ShowProblem(id, res::DescribeProblem(why));
+  Modal().ShowProblem(id, res::DescribeProblem(why));
 }
 
 bool Shell::AskYesNo(int id) {
-  return dialogs_.AskYesNo(id);
+  return Modal().AskYesNo(id);
 }
 
 CardKind Shell::AskCardKind(CardKind preselected) {
-  return dialogs_.AskCardKind(preselected);
+  return Modal().AskCardKind(preselected);
 }
 
 bool Shell::ConfirmDiscard(Slot s) {
@@ -170,14 +178,19 @@ void Shell::PauseRendering() {
 
 void Shell::ResumeRendering() {
   paused_ = false;
-  backend_.ResumeRendering();
+  if (!hidden_) backend_.ResumeRendering();
 }
 
-bool Shell::CloseRequested() {
-  if (busy_ > 0) return false;
-  if (ConfirmDiscard(kLeft)) return false;
-  if (ConfirmDiscard(kRight)) return false;
-  return true;
+void Shell::WindowVisible(bool visible) {
+  if (hidden_ == !visible) return;
+  hidden_ = !visible;
+  // A handler that paused rendering resumes it itself, and not while hidden.
+  if (!threadStarted_ || paused_) return;
+  if (hidden_) {
+    backend_.PauseRendering();
+  } else {
+    backend_.ResumeRendering();
+  }
 }
 
 void Shell::SetSlotTitleText(Slot s, int textId) {

@@ -73,6 +73,9 @@ class Shell : private MessageSink {
   bool ConfirmDiscard(Slot s);
   void PauseRendering();
   void ResumeRendering();
+  // The window was minimised or hidden (false) or can be seen again (true):
+  // no frames are drawn that nobody sees.
+  void WindowVisible(bool visible);
 
   // The window's events. Coordinates are client coordinates.
   bool CloseRequested();  // true: the window may close
@@ -118,9 +121,18 @@ class Shell : private MessageSink {
   std::string SlotTitleText(Slot s) const;
   bool SlotHoldsCard(Slot s) const;
   bool SaveLocked() const;
+  // A handler is in progress; input now is not acted on.
+  bool Busy() const { return busy_ > 0; }
 
  private:
+  class BusyScope;
+
   CardKind AskCardKind(CardKind preselected) override;
+  // The dialogs, for a modal loop that holds the window.
+  Dialogs& Modal() {
+    heldInput_ = true;
+    return dialogs_;
+  }
   void FatalStartupError(int id);
   bool FindStandardIcon(const std::vector<std::string>& folders);
   bool StartDisplay();
@@ -157,10 +169,12 @@ class Shell : private MessageSink {
 
   bool eventsCreated_ = false;
   bool threadStarted_ = false;
-  bool running_ = false;   // start-up reached the message loop
-  bool shutDown_ = false;  // ShutDown ran
-  bool paused_ = false;    // between PauseRendering and ResumeRendering
-  int busy_ = 0;           // depth of handlers in progress (modal loops re-enter)
+  bool running_ = false;    // start-up reached the message loop
+  bool shutDown_ = false;   // ShutDown ran
+  bool paused_ = false;     // between PauseRendering and ResumeRendering
+  bool hidden_ = false;     // the window cannot be seen; rendering stays paused
+  int busy_ = 0;            // depth of handlers in progress (modal loops re-enter)
+  bool heldInput_ = false;  // the handler in progress held the window (animation, dialog)
 };
 
 }  // namespace slk

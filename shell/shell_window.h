@@ -34,6 +34,9 @@ class ShellWindow {
   virtual void PostClose() = 0;
   // Shows the frame presented last, at once, without handling any input.
   virtual void ShowLatestFrame() = 0;
+  // Delivers the input that is waiting now, while the shell is still busy,
+  // so that its handlers drop it.
+  virtual void DropQueuedInput() = 0;
 };
 
 }  // namespace slk

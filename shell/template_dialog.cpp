@@ -114,6 +114,12 @@ void TemplateDialog::Place(const res::DialogControl& control, QWidget& widget,
       // as tall as the font needs.
       rect.setHeight(widget.sizeHint().height());
       break;
+    case ControlKind::Label:
+      // Widening the whole dialog has its limit; a label that still does not
+      // fit grows into the empty space after it rather than losing its end.
+      rect.setWidth(std::max(rect.width(), widget.sizeHint().width()));
+      rect.setHeight(std::max(rect.height(), widget.sizeHint().height()));
+      break;
     case ControlKind::CheckBoxMultiLine: {
       auto& box = static_cast<QCheckBox&>(widget);
       int indicator = style()->pixelMetric(QStyle::PM_IndicatorWidth) +

@@ -6,22 +6,37 @@
 
 namespace slk {
 
-namespace {
-
 // Marks a handler as running, so that events arriving from a modal loop it
 // opened (a dialog, a message box) are not handled in the middle of it.
-class BusyScope {
+// Input that queued up while the handler held the window (an animation, a
+// dialog) is delivered before the handler counts as done, and so dropped:
+// the user aimed those clicks at what was on the screen before.
+class Shell::BusyScope {
  public:
-  explicit BusyScope(int& depth) : depth_(depth) { ++depth_; }
-  ~BusyScope() { --depth_; }
+  explicit BusyScope(Shell& shell) : shell_(shell) {
+    if (shell_.busy_++ == 0) shell_.heldInput_ = false;
+  }
+  ~BusyScope() {
+    if (shell_.busy_ == 1 && shell_.heldInput_) {
+      shell_.heldInput_ = false;
+      shell_.window_.DropQueuedInput();
+    }
+    --shell_.busy_;
+  }
   BusyScope(const BusyScope&) = delete;
   BusyScope& operator=(const BusyScope&) = delete;
 
  private:
-  int& depth_;
+  Shell& shell_;
 };
 
-}  // namespace
+bool Shell::CloseRequested() {
+  if (busy_ > 0) return false;
+  BusyScope busy(*this);
+  if (ConfirmDiscard(kLeft)) return false;
+  if (ConfirmDiscard(kRight)) return false;
+  return true;
+}
 
 void Shell::SetMenuItems(MenuGroup group, bool enable) {
   menu_.SetGroup(group, enable);
@@ -34,7 +49,7 @@ void Shell::MenuLoop(bool active) {
 
 void Shell::Command(int id) {
   if (busy_ > 0 || !workspace_ || !menu_.Enabled(id)) return;
-  BusyScope busy(busy_);
+  BusyScope busy(*this);
   if (id >= MenuId::NewFile && id <= MenuId::SaveAs + 1) {
     Slot s = (id - MenuId::NewFile) % 2;
     int leftId = id - s;
@@ -66,10 +81,10 @@ void Shell::Command(int id) {
     case MenuId::Lock:
       return RunEditCommand(id);
     case MenuId::Setting:
-      dialogs_.EditSettings(settings_);
+      Modal().EditSettings(settings_);
       return;
     case MenuId::Info:
-      return dialogs_.ShowInfo();
+      return Modal().ShowInfo();
   }
 }
 
@@ -89,7 +104,7 @@ void Shell::RunEditCommand(int id) {
 // 10-15 the scroll buttons of Left and Right.
 void Shell::ButtonClicked(int id) {
   if (busy_ > 0 || !workspace_) return;
-  BusyScope busy(busy_);
+  BusyScope busy(*this);
   if (id >= 0 && id <= 3) {
     if (state_.viewState != ViewState::Detail) return;
     static constexpr int kEditIds[4] = {MenuId::Copy, MenuId::Delete, MenuId::SaveSdi,
@@ -136,13 +151,13 @@ void Shell::MouseMoved(int x, int y) {
 
 void Shell::LeftButtonDown(int x, int y) {
   if (busy_ > 0 || !workspace_ || state_.viewState != ViewState::List) return;
-  BusyScope busy(busy_);
+  BusyScope busy(*this);
   if (HitTest(x, y)) OpenDetail();
 }
 
 void Shell::RightButtonDown(int x, int y) {
   if (busy_ > 0 || !workspace_) return;
-  BusyScope busy(busy_);
+  BusyScope busy(*this);
   if (state_.viewState == ViewState::List) {
     for (Slot s : {kLeft, kRight}) {
       if (kPanelRects[s].Contains(x, y)) return window_.PopupSlotMenu(s, x, y);
@@ -154,7 +169,7 @@ void Shell::RightButtonDown(int x, int y) {
 
 void Shell::FilesDropped(int x, int y, const std::vector<std::string>& paths) {
   if (busy_ > 0 || !workspace_ || state_.viewState != ViewState::List) return;
-  BusyScope busy(busy_);
+  BusyScope busy(*this);
   for (Slot s : {kLeft, kRight}) {
     if (!kPanelRects[s].Contains(x, y)) continue;
     for (const std::string& path : paths) OpenPathIntoSlot(s, path);
@@ -179,6 +194,7 @@ void Shell::OpenDetail() {
   SetMenuItems(MenuGroup::RightAll, false);
   if (settings_.AnimationCut == 0) {
     state_.displayMode = DisplayMode::Transition;
+    heldInput_ = true;
     backend_.PlayTransition(state_, 0, [this] { window_.ShowLatestFrame(); });
   }
   PauseRendering();
@@ -197,6 +213,7 @@ void Shell::CloseDetail() {
   if (settings_.AnimationCut == 0) {
     state_.displayMode = DisplayMode::Transition;
     ResumeRendering();
+    heldInput_ = true;
     backend_.PlayTransition(state_, 1, [this] { window_.ShowLatestFrame(); });
   }
   CreateScrollButtons();

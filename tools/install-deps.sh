@@ -8,7 +8,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libfreetype-dev libfontconfig-dev fonts-ipafont-gothic libpng-dev
   nlohmann-json3-dev libcli11-dev
-  qt6-base-dev xvfb xauth
+  qt6-base-dev qt6-translations-l10n xvfb xauth
 )
 
 missing=()

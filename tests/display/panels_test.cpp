@@ -305,6 +305,45 @@ TEST_F(PanelsTest, OneLineTitleIsCentredAndTwoLinesUseBothHalves) {
   EXPECT_GT(leftmost(22, 44), leftmost(0, 22));
 }
 
+TEST_F(PanelsTest, ATitleWiderThanTheBoxEndsInDotsInsideIt) {
+  SkipWithoutFont();
+  FillSlot(kLeft, 1);
+  SaveEntry& entry = workspace_.At(kLeft).entries[0];
+  std::string title;
+  for (int i = 0; i < 30; ++i) title += "\x82\xa0";  // thirty full-width characters
+  std::copy(title.begin(), title.end(), entry.title.begin());
+  entry.titleLine1Length = static_cast<std::uint16_t>(title.size());
+  entry.titleLine2Length = 0;
+  renderer_->DrawTitleBox(kLeft, 0);
+  const gfx::Surface& box = *engine_.TitleSurface();
+  auto columnHasText = [&](int x) {
+    for (int y = 0; y < 44; ++y) {
+      if (box.PixelAt(x, y) != 0) return true;
+    }
+    return false;
+  };
+  // Neither end is cut off at the box's edges.
+  EXPECT_FALSE(columnHasText(0));
+  EXPECT_FALSE(columnHasText(259));
+  EXPECT_GT(CountOf(box, 0xFFFFFF00, Rect{0, 0, 260, 44}), 0);
+}
+
+TEST(ShortenAtEnd, KeepsTheStartOfWholeCharacters) {
+  const platform::TextRenderer* text = test::SharedText();
+  if (text == nullptr) GTEST_SKIP() << "no usable font installed";
+  EXPECT_EQ(ShortenAtEnd(text, "SAVE", 256), "SAVE");
+  std::string wide;
+  for (int i = 0; i < 20; ++i) wide += "\x82\xa0";
+  std::string shortened = ShortenAtEnd(text, wide, 100);
+  EXPECT_LE(text->Measure(std::span(reinterpret_cast<const std::uint8_t*>(shortened.data()),
+                                    shortened.size()))
+                .width,
+            100);
+  ASSERT_GE(shortened.size(), 3u);
+  EXPECT_EQ(shortened.substr(shortened.size() - 3), "...");
+  EXPECT_EQ((shortened.size() - 3) % 2, 0u);
+}
+
 TEST(SplitDigits, KeepsTheLowestDigitsWithLeadingZeros) {
   std::array<std::uint8_t, 10> d{};
   ASSERT_EQ(SplitDigits(2001, d, 4), 4);

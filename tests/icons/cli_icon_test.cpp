@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "cli/cli_app.h"
+#include "cli/cli_runner.h"
 #include "support/temp_dir.h"
 
 namespace slk::testing {
@@ -38,10 +39,11 @@ std::optional<Picture> ReadPng(const std::string& path) {
 
 class CliIconTest : public ::testing::Test {
  protected:
-  int Run(std::vector<std::string> args) {
+  int Run(std::vector<std::string> args,
+          std::string standardIcon = std::string(SLOTKEEPER_SOURCE_DIR) + "/psicon/standard.ico") {
     args.insert(args.begin(), {"slotkeeper-cli", "icon"});
     args.push_back("--standard-icon");
-    args.push_back(std::string(SLOTKEEPER_SOURCE_DIR) + "/psicon/standard.ico");
+    args.push_back(standardIcon);
     std::vector<const char*> argv;
     for (const std::string& a : args) argv.push_back(a.c_str());
     out.str("");
@@ -80,6 +82,24 @@ TEST_F(CliIconTest, FramesPastTheIconsOwnAreRefused) {
   EXPECT_NE(err.str().find("--frame must be below"), std::string::npos) << err.str();
   EXPECT_FALSE(ReadPng(png));
   EXPECT_EQ(Run({Sample("slotkeeper-mixed.xmc"), "99", png}), 1);
+}
+
+TEST_F(CliIconTest, WithoutTheStandardIconNothingIsWritten) {
+  const std::string png = dir.File("none.png");
+  const std::string missing = dir.File("psicon/standard.ico");
+  EXPECT_EQ(Run({Sample("slotkeeper-mixed.xmc"), "0", png}, missing), 1);
+  EXPECT_NE(err.str().find("\"Standard.ico\" is not found."), std::string::npos) << err.str();
+  EXPECT_NE(err.str().find(missing), std::string::npos) << err.str();
+  EXPECT_FALSE(ReadPng(png));
+}
+
+// The built program finds the standard icon beside itself, whatever the
+// working folder (the tests run in the build tree, far from the sources).
+TEST_F(CliIconTest, TheBuiltProgramFindsTheStandardIconBesideItself) {
+  const std::string png = dir.File("beside.png");
+  CliResult result = CliRunner().Run({"icon", Sample("slotkeeper-mixed.xmc"), "0", png});
+  EXPECT_EQ(result.exit, 0) << result.err;
+  EXPECT_TRUE(ReadPng(png));
 }
 
 TEST_F(CliIconTest, DetailScreenIsTheWholeWindow) {

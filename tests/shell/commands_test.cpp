@@ -33,14 +33,13 @@ TEST_F(ShellTest, MenuStatesFollowLoadEjectFailedLoadAndTheDetailView) {
   shell.OpenPathIntoSlot(kLeft, card);
   std::string broken = dir.File("broken.mcr");
   WriteFileBytes(broken, std::vector<std::uint8_t>(100, 0));
-  shell.OpenPathIntoSlot(kLeft, broken);
+  shell.OpenPathIntoSlot(kRight, broken);
   EXPECT_EQ(dialogs.shown.size(), 1u);
-  EXPECT_FALSE(shell.SlotHoldsCard(kLeft));
-  EXPECT_TRUE(shell.State().slotPath[kLeft].empty());
-  EXPECT_FALSE(window.menu.Enabled(MenuId::Save));
-  EXPECT_TRUE(window.menu.Enabled(MenuId::NewFile));
+  EXPECT_FALSE(shell.SlotHoldsCard(kRight));
+  EXPECT_TRUE(shell.State().slotPath[kRight].empty());
+  EXPECT_FALSE(window.menu.Enabled(MenuId::Save + 1));
+  EXPECT_TRUE(window.menu.Enabled(MenuId::NewFile + 1));
 
-  shell.OpenPathIntoSlot(kLeft, card);
   ClickSave(kLeft, 1);
   EXPECT_EQ(shell.State().viewState, ViewState::Detail);
   for (int id = MenuId::NewFile; id <= MenuId::SaveAs + 1; ++id) {
@@ -226,6 +225,27 @@ TEST_F(ShellTest, ImportingTheTenthSaveScrollsToThree) {
   shell.ImportSaveDataImage(kLeft, WritePS2Save(dir, "ten.psu", "BASLUS-T"));
   EXPECT_EQ(shell.State().scrollTop[kLeft], 3u);
   EXPECT_TRUE(Logged("Prerender L 3"));
+
+  // Ejected, the slot keeps its ScrollTop; a save imported into it then
+  // starts a new card shown from the top.
+  dialogs.answers = {true};
+  shell.Command(MenuId::Eject);
+  log.clear();
+  shell.ImportSaveDataImage(kLeft, WritePS2Save(dir, "one.psu", "BASLUS-O"));
+  EXPECT_EQ(shell.State().scrollTop[kLeft], 0u);
+  EXPECT_TRUE(Logged("Prerender L 0"));
+}
+
+TEST_F(ShellTest, FailedImportIntoAnEmptySlotLeavesItEmpty) {
+  Start();
+  std::string broken = dir.File("broken.psu");
+  WriteFileBytes(broken, std::vector<std::uint8_t>(100, 0));
+  shell.FilesDropped(300, 100, {broken});
+  EXPECT_EQ(dialogs.shown.size(), 1u);
+  EXPECT_FALSE(shell.SlotHoldsCard(kRight));
+  EXPECT_EQ(shell.SlotTitleText(kRight), "<No File>");
+  EXPECT_EQ(shell.State().modified[kRight], 0);
+  EXPECT_FALSE(backend.paused);
 }
 
 TEST_F(ShellTest, CopyIntoNineSavesScrollsTheTargetToThree) {
@@ -272,6 +292,24 @@ TEST_F(ShellTest, DeletingTheLastOfTenAtScrollTopThreeScrollsToZero) {
   EXPECT_EQ(shell.State().modified[kLeft], 1);
   EXPECT_EQ(shell.State().viewState, ViewState::List);
   EXPECT_FALSE(backend.paused);
+}
+
+TEST_F(ShellTest, DeleteAndCopyShowTheTitleOfTheSaveNowSelected) {
+  Start(WritePS1Card(dir, "left.mcr", 3));
+  shell.OpenPathIntoSlot(kRight, WritePS1Card(dir, "right.mcr", 0));
+  auto selectedTitle = [&] {
+    const SlotData& slot = shell.Ws()->At(kLeft);
+    return "DrawTitleBox L " + std::to_string(slot.rows[shell.State().selectionPosition]);
+  };
+  ClickSave(kLeft, 1);
+  log.clear();
+  shell.Command(MenuId::Delete);
+  EXPECT_TRUE(Logged(selectedTitle()));
+  ClickSave(kLeft, 0);
+  log.clear();
+  shell.Command(MenuId::Copy);
+  EXPECT_EQ(Count(kRight), 1u);
+  EXPECT_TRUE(Logged(selectedTitle()));
 }
 
 TEST_F(ShellTest, DeletingTheOnlySaveClearsTheSelection) {
@@ -336,7 +374,7 @@ TEST_F(ShellTest, NewFileAsksTheKindAndIsNotModified) {
   EXPECT_FALSE(shell.SlotHoldsCard(kRight));
 }
 
-TEST_F(ShellTest, InsertChangeOnAModifiedSlotAnsweredNoReadsNothing) {
+TEST_F(ShellTest, InsertChangeOnAModifiedSlotAnsweredNoKeepsTheSlot) {
   Start();
   shell.ImportSaveDataImage(kLeft, WritePS2Save(dir, "a.psu", "BASLUS-A"));
   dialogs.files = {ChosenFile{WritePS1Card(dir, "new.mcr", 3), "new.mcr"}};
@@ -350,6 +388,23 @@ TEST_F(ShellTest, InsertChangeOnAModifiedSlotAnsweredNoReadsNothing) {
   EXPECT_EQ(request.filters.size(), 8u);
   EXPECT_EQ(request.selectedFilter, 7);
   EXPECT_EQ(request.defaultSuffix, "xmc");
+}
+
+TEST_F(ShellTest, ABrokenCardImageNeverDiscardsTheSlot) {
+  Start();
+  shell.OpenPathIntoSlot(kLeft, WritePS2Save(dir, "a.psu", "BASLUS-A"));
+  std::string broken = dir.File("broken.mcr");
+  WriteFileBytes(broken, std::vector<std::uint8_t>(100, 0));
+  dialogs.answers = {true, true};
+  dialogs.files = {ChosenFile{broken, "broken.mcr"}};
+  shell.Command(MenuId::InsertChange);
+  shell.FilesDropped(CellX(kLeft, 0), CellY(kLeft, 0), {broken});
+  EXPECT_TRUE(dialogs.asked.empty());
+  EXPECT_EQ(dialogs.shown.size(), 2u);
+  EXPECT_EQ(Count(kLeft), 1u);
+  EXPECT_EQ(shell.SlotTitleText(kLeft), "<New File>");
+  EXPECT_EQ(shell.State().modified[kLeft], 1);
+  EXPECT_TRUE(window.menu.Enabled(MenuId::SaveAs));
 }
 
 TEST_F(ShellTest, InsertChangeLoadsTheChosenFile) {

@@ -7,6 +7,8 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -121,6 +123,13 @@ TEST_F(DialogTest, SettingDialogOkStoresEveryControl) {
   EXPECT_EQ(settings.HALpriority, 0);
   EXPECT_EQ(settings.AnimationCut, 1);
   EXPECT_EQ(settings.UseSlotPath, 1);
+
+  // A folder typed relative is stored as the folder it names now.
+  SettingDialog typed(nullptr, settings, nullptr);
+  typed.show();
+  Get<QLineEdit>(typed, Id::LockFolder)->setText("locks");
+  QTest::mouseClick(Get<QPushButton>(typed, Id::Ok), Qt::LeftButton);
+  EXPECT_EQ(settings.LockPath, QDir::current().absoluteFilePath("locks").toStdString());
 }
 
 TEST_F(DialogTest, SettingDialogControlsLieInsideTheDialog) {
@@ -131,6 +140,11 @@ TEST_F(DialogTest, SettingDialogControlsLieInsideTheDialog) {
     QRect inside(QPoint(0, 0), dialog.size());
     for (int id = Id::PS2MemoryCard; id <= Id::UseSlotPath; ++id) {
       EXPECT_TRUE(inside.contains(dialog.Control(id)->geometry())) << id;
+    }
+    // No label loses the end of its text.
+    for (QLabel* label : dialog.findChildren<QLabel*>()) {
+      EXPECT_GE(label->width(), label->sizeHint().width()) << label->text().toStdString();
+      EXPECT_TRUE(inside.contains(label->geometry())) << label->text().toStdString();
     }
     EXPECT_TRUE(inside.contains(dialog.Control(Id::Ok)->geometry()));
     // OK right of Cancel on the same line.
@@ -190,6 +204,28 @@ TEST_F(DialogTest, FileDialogFiltersShowTheTableNamesAndMatchEitherCase) {
   EXPECT_EQ(save[6], "MCC-Sakura SaveData (*.mc) (*.mc *.MC)");
 }
 
+TEST_F(DialogTest, ABareNameGetsTheExtensionOfTheChosenFormat) {
+  QtDialogs dialogs(nullptr);
+  QDir folder = QDir::temp();
+  QTimer::singleShot(0, [&] {
+    auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+    ASSERT_NE(dialog, nullptr);
+    dialog->setDirectory(folder);
+    auto* formats = dialog->findChild<QComboBox*>("fileTypeCombo");
+    ASSERT_NE(formats, nullptr);
+    formats->setCurrentIndex(2);  // PSEmuPro MemoryCard (*.mcr)
+    // What choosing it by hand signals.
+    emit formats->activated(2);
+    emit formats->textActivated(formats->itemText(2));
+    dialog->findChild<QLineEdit*>("fileNameEdit")->setText("slotkeeper-bare-name");
+    static_cast<QDialog*>(dialog)->accept();
+  });
+  std::optional<ChosenFile> chosen =
+      dialogs.ChooseFile(SaveFileRequest(FileGroup::CardImage, CardKind::PS1));
+  ASSERT_TRUE(chosen.has_value());
+  EXPECT_EQ(chosen->name, "slotkeeper-bare-name.mcr");
+}
+
 TEST_F(DialogTest, MessageBoxesAreCaptionedWithTheWindowTitle) {
   QtDialogs dialogs(nullptr);
   QString caption;
@@ -204,6 +240,25 @@ TEST_F(DialogTest, MessageBoxesAreCaptionedWithTheWindowTitle) {
   EXPECT_TRUE(dialogs.AskYesNo(res::TextId::LeftSlotNotSaved));
   EXPECT_EQ(caption, "Slotkeeper 2");
   EXPECT_EQ(text, "The change of Left Slot is not preserved. Do you continue?");
+}
+
+TEST_F(DialogTest, JapaneseMessageBoxesAnswerInJapanese) {
+  res::SetLanguage(res::Language::Japanese);
+  QtTranslations translations(res::Language::Japanese);
+  if (!translations.Loaded()) GTEST_SKIP() << "Qt's translations (qt6-translations-l10n) missing";
+  QtDialogs dialogs(nullptr);
+  QString yes;
+  QString no;
+  QTimer::singleShot(0, [&] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    ASSERT_NE(box, nullptr);
+    yes = box->button(QMessageBox::Yes)->text();
+    no = box->button(QMessageBox::No)->text();
+    box->button(QMessageBox::No)->click();
+  });
+  EXPECT_FALSE(dialogs.AskYesNo(res::TextId::LeftSlotNotSaved));
+  EXPECT_TRUE(yes.startsWith(QString::fromUtf8("はい"))) << yes.toStdString();
+  EXPECT_TRUE(no.startsWith(QString::fromUtf8("いいえ"))) << no.toStdString();
 }
 
 }  // namespace

@@ -70,7 +70,10 @@ class RecordingBackend : public RenderingBackend {
     log_.push_back("PlayTransition " + std::to_string(direction) +
                    (state.displayMode == DisplayMode::Transition ? "" : " wrong mode") +
                    (paused ? " paused" : ""));
-    for (int step = 0; step < 51; ++step) afterStep();
+    for (int step = 0; step < 51; ++step) {
+      afterStep();
+      if (step == 25 && whileTransition) whileTransition(direction);
+    }
   }
   bool PrimaryLost() override { return lost; }
   void RestoreSurfaces() override {
@@ -90,6 +93,8 @@ class RecordingBackend : public RenderingBackend {
   int pauses = 0;
   int framesCopied = 0;
   std::string iconPath;
+  // Runs half-way through every transition (the user acting meanwhile).
+  std::function<void(int direction)> whileTransition;
 
  private:
   CallLog& log_;
@@ -128,12 +133,14 @@ class RecordingWindow : public ShellWindow {
   void Minimise() override { log_.push_back("Minimise"); }
   void PostClose() override { log_.push_back("PostClose"); }
   void ShowLatestFrame() override { ++framesShown; }
+  void DropQueuedInput() override { ++inputDrops; }
 
   std::string title;
   bool shown = false;
   bool scrollButtons = false;
   bool actionButtons = false;
   int framesShown = 0;
+  int inputDrops = 0;
   MenuState menu;
 
  private:
@@ -165,6 +172,7 @@ class ScriptedDialogs : public Dialogs, public ScriptedAnswers {
   std::optional<ChosenFile> ChooseFile(const FileRequest& request) override {
     log_.push_back(request.save ? "ChooseFileToSave" : "ChooseFileToOpen");
     requests.push_back(request);
+    if (whileOpen) whileOpen();
     if (files.empty()) return std::nullopt;
     std::optional<ChosenFile> file = files.front();
     files.pop_front();
@@ -180,6 +188,8 @@ class ScriptedDialogs : public Dialogs, public ScriptedAnswers {
   std::vector<FileRequest> requests;
   std::vector<std::string> secondLines;  // under messages, as the window shows them
   std::function<bool(Settings&)> editSettings;
+  // Runs while a file dialog is up (the user acting on the window meanwhile).
+  std::function<void()> whileOpen;
 
  private:
   CallLog& log_;

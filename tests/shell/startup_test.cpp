@@ -32,6 +32,7 @@ TEST_F(ShellTest, MissingStandardIconExitsBeforeShowingTheWindow) {
   WriteSettings("[Setting]\nUseSlotPath=1\n");
   EXPECT_FALSE(shell.StartUp(options));
   EXPECT_EQ(dialogs.shown, std::vector<int>{res::TextId::StandardIconNotFound});
+  EXPECT_EQ(dialogs.secondLines, std::vector<std::string>{"searched " + dir.Path()});
   EXPECT_FALSE(window.shown);
   EXPECT_FALSE(Logged("CheckDirectX7"));
   EXPECT_FALSE(Logged("StartRenderThread"));
@@ -100,6 +101,15 @@ TEST_F(ShellTest, CommandLineIsOnePathOpenedIntoLeft) {
   EXPECT_EQ(shell.SlotTitleText(kLeft), "my card.mcr");
   EXPECT_TRUE(window.menu.Enabled(MenuId::Eject));
   EXPECT_FALSE(window.menu.Enabled(MenuId::Eject + 1));
+}
+
+TEST_F(ShellTest, ARelativeCommandLineIsRememberedAbsolute) {
+  std::string relative = std::filesystem::relative(WritePS1Card(dir, "card.mcr", 1)).string();
+  Start(relative);
+  std::string absolute = (std::filesystem::current_path() / relative).string();
+  EXPECT_EQ(shell.State().slotPath[kLeft], absolute);
+  shell.ShutDown();
+  EXPECT_NE(SettingsText().find("LSlotPath=" + absolute + "\n"), std::string::npos);
 }
 
 TEST_F(ShellTest, QuotedCommandLineLoadsTheUnquotedPath) {

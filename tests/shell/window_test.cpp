@@ -6,8 +6,10 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QMouseEvent>
 #include <QTest>
 #include <QUrl>
+#include <QWindow>
 
 #include "resources/strings.h"
 #include "shell/main_window.h"
@@ -53,6 +55,21 @@ class WindowTest : public ::testing::Test {
     QApplication::sendEvent(&window.View(), &drop);
     QApplication::processEvents();
   }
+
+  // A click on the client area as the window system delivers it: queued,
+  // and given to whatever lies at that point when it is handled.
+  void PostClick(QPoint at) {
+    QWindow* handle = window.windowHandle();
+    QPointF local = window.View().mapTo(&window, at);
+    QPointF global = window.View().mapToGlobal(at);
+    for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+      Qt::MouseButtons held = type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton;
+      QApplication::postEvent(
+          handle, new QMouseEvent(type, local, global, Qt::LeftButton, held, Qt::NoModifier));
+    }
+  }
+
+  std::uint32_t Count(Slot s) { return shell.Ws()->At(s).RowCount(); }
 
   TempDir dir;
   CallLog log;
@@ -161,6 +178,37 @@ TEST_F(WindowTest, ClickOpensTheDetailViewWithItsButtons) {
   EXPECT_EQ(Button("Delete"), nullptr);
 }
 
+TEST_F(WindowTest, ClicksDuringTheTransitionAreDroppedNotReplayed) {
+  Start(WritePS1Card(dir, "card.mcr", 2));
+  Drop(Cell(kRight, 0), {WriteExpandedCard(dir, "ten.xmc", 10)});
+  QPoint deleteButton(390 + 48, 194 + 16);
+  // A triple click on Delete while the detail view opens, then again while
+  // it closes after a Delete.
+  backend.whileTransition = [&](int) {
+    for (int k = 0; k < 3; ++k) PostClick(deleteButton);
+  };
+  QTest::mouseClick(&window.View(), Qt::LeftButton, Qt::NoModifier, Cell(kLeft, 0));
+  QApplication::processEvents();
+  EXPECT_EQ(shell.State().viewState, ViewState::Detail);
+  EXPECT_EQ(Count(kLeft), 2u);
+
+  QTest::mouseClick(Button("Delete"), Qt::LeftButton);
+  QApplication::processEvents();
+  EXPECT_EQ(Count(kLeft), 1u);
+  EXPECT_EQ(shell.State().viewState, ViewState::List);
+  EXPECT_EQ(Count(kRight), 10u);
+  EXPECT_EQ(shell.State().modified[kRight], 0);
+}
+
+TEST_F(WindowTest, ClicksWhileADialogIsUpAreDropped) {
+  Start(WritePS1Card(dir, "card.mcr", 2));
+  dialogs.whileOpen = [&] { PostClick(Cell(kLeft, 0)); };
+  window.Action(MenuId::InsertChange + 1)->trigger();
+  QApplication::processEvents();
+  EXPECT_EQ(shell.State().viewState, ViewState::List);
+  EXPECT_EQ(shell.State().selectionSlot, -1);
+}
+
 TEST_F(WindowTest, RightClickOnAnActionButtonDoesNotLeaveTheDetailView) {
   Start(WritePS1Card(dir, "card.mcr", 1));
   QTest::mouseClick(&window.View(), Qt::LeftButton, Qt::NoModifier, Cell(kLeft, 0));
@@ -211,6 +259,28 @@ TEST_F(WindowTest, CloseWithModifiedLeftAnsweredNoKeepsTheWindow) {
   window.Action(MenuId::Exit)->trigger();
   QApplication::processEvents();
   EXPECT_FALSE(window.isVisible());
+}
+
+TEST_F(WindowTest, RenderingStopsWhileTheWindowCannotBeSeen) {
+  Start();
+  EXPECT_FALSE(backend.paused);
+  window.showMinimized();
+  QApplication::processEvents();
+  EXPECT_TRUE(backend.paused);
+  window.showNormal();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+  EXPECT_FALSE(backend.paused);
+
+  window.hide();
+  QApplication::processEvents();
+  EXPECT_TRUE(backend.paused);
+  // A handler that pauses and resumes meanwhile leaves it paused.
+  shell.ScrollSlot(kLeft, ScrollAction::Top);
+  shell.NewFile(kLeft);
+  EXPECT_TRUE(backend.paused);
+  window.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+  EXPECT_FALSE(backend.paused);
 }
 
 TEST_F(WindowTest, PaintRestoresLostSurfaces) {
