@@ -6,6 +6,7 @@
 
 #include "cli/card_session.h"
 #include "cli/sha256.h"
+#include "icons/detail_screen.h"
 
 namespace slk {
 namespace {
@@ -43,6 +44,7 @@ std::optional<SaveSummary> SummarizeSave(Workspace& ws, Slot s, std::uint32_t ro
   summary.ps1 = entry.IsPS1();
   summary.mode = entry.mode;
   summary.size = entry.size;
+  summary.sizeKB = DetailSizeKB(entry);
   summary.time = FormatTime(entry.time);
   for (const SaveFileEntry& file : entry.files)
     summary.files.push_back(FileSummary{TextOf(file.name), file.size, file.mode});

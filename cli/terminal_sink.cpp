@@ -3,6 +3,7 @@
 #include <istream>
 #include <ostream>
 
+#include "cli/printable.h"
 #include "resources/strings.h"
 
 namespace slk {
@@ -26,8 +27,8 @@ std::string MessageText(int id) {
 
 void TerminalSink::Print(const std::string& text) {
   console_.err << kProgram;
-  if (!context_.empty()) console_.err << context_ << ": ";
-  console_.err << text << '\n';
+  if (!context_.empty()) console_.err << Printable(context_) << ": ";
+  console_.err << Printable(text) << '\n';
 }
 
 void TerminalSink::ShowMessage(int id) {
@@ -52,7 +53,7 @@ bool TerminalSink::AskYesNo(int id) {
     return false;
   }
   console_.err << kProgram;
-  if (!context_.empty()) console_.err << context_ << ": ";
+  if (!context_.empty()) console_.err << Printable(context_) << ": ";
   console_.err << question << " [y/N] " << std::flush;
   std::string reply;
   if (!std::getline(console_.in, reply)) return false;
