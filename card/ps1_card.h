@@ -5,16 +5,11 @@
 
 #include <cstdint>
 
+#include "card/ps1_layout.h"
 #include "card/workspace.h"
 #include "platform/file.h"
 
 namespace slk {
-
-constexpr std::uint32_t kFrameSize = 128;
-constexpr std::uint32_t kBlockSize = 8192;
-constexpr std::uint32_t kCardBlocks = 15;
-constexpr std::uint32_t kCardSize = 131072;
-constexpr std::uint32_t kCardCapacity = kCardBlocks * kBlockSize;  // 0x1E000
 
 // Variant 0 = .mem, 1-5 = .mcr, .gme, .mcd, .ps, .mci (card list index - 1).
 namespace PS1Variant {

@@ -45,13 +45,15 @@ int RunNew(Console& console, const NewOptions& options) {
   return Result(session.SaveCard(kLeft, options.out));
 }
 
-int RunConvert(Console& console, const std::string& in, const std::string& out) {
+int RunConvert(Console& console, const ConvertOptions& options) {
   CardSession session(console);
-  return Result(session.LoadCard(kLeft, in, false) && session.SaveCard(kLeft, out));
+  session.Sink().SetForce(options.force);
+  return Result(session.LoadCard(kLeft, options.in, false) && session.SaveCard(kLeft, options.out));
 }
 
 int RunImport(Console& console, const ImportOptions& options) {
   CardSession session(console);
+  session.Sink().SetForce(options.force);
   if (!session.LoadCard(kLeft, options.card, false)) return ExitCode::Refused;
   for (const std::string& path : options.saveFiles) {
     session.Sink().SetContext(path);
@@ -78,6 +80,7 @@ int RunExport(Console& console, const ExportOptions& options) {
 
 int RunCopy(Console& console, const CopyOptions& options) {
   CardSession session(console);
+  session.Sink().SetForce(options.force);
   if (!session.LoadCard(kLeft, options.source, true)) return ExitCode::Refused;
   std::optional<std::uint32_t> row = session.FindRow(kLeft, options.source, options.save);
   if (!row) return ExitCode::Refused;
@@ -90,6 +93,7 @@ int RunCopy(Console& console, const CopyOptions& options) {
 
 int RunDelete(Console& console, const DeleteOptions& options) {
   CardSession session(console);
+  session.Sink().SetForce(options.force);
   if (!session.LoadCard(kLeft, options.card, false)) return ExitCode::Refused;
   // Every save is named as the card lists it before anything is deleted, so
   // that row numbers do not shift under the later arguments.

@@ -4,6 +4,7 @@
 #include <ostream>
 
 #include "cli/printable.h"
+#include "resources/problem_text.h"
 #include "resources/strings.h"
 
 namespace slk {
@@ -58,6 +59,14 @@ bool TerminalSink::AskYesNo(int id) {
   std::string reply;
   if (!std::getline(console_.in, reply)) return false;
   return IsYes(reply);
+}
+
+bool TerminalSink::AskProblem(int id, const platform::Problem& why) {
+  std::string question = MessageText(id);
+  shown_.push_back(question);
+  Print(question + (force_ ? " yes (--force)" : " no (give --force to write it anyway)"));
+  console_.err << kProgram << Printable(res::DescribeProblem(why)) << '\n';
+  return force_;
 }
 
 std::vector<std::string> TerminalSink::TakeShown() {

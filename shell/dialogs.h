@@ -4,6 +4,7 @@
 // real dialogs; tests answer from a script so that nothing blocks.
 
 #include <optional>
+#include <string>
 
 #include "card/save_entry.h"
 #include "card/settings.h"
@@ -19,6 +20,11 @@ class Dialogs {
   virtual void ShowMessage(int id) = 0;
   // The same with Yes and No; true only for Yes.
   virtual bool AskYesNo(int id) = 0;
+  // The question with a second line under it (which file, and why).
+  virtual bool AskYesNoDetail(int id, const std::string& detail) {
+    (void)detail;
+    return AskYesNo(id);
+  }
   // Image Select: the kind of a new card; cannot be cancelled.
   virtual CardKind AskCardKind(CardKind preselected) = 0;
   // Nothing when cancelled.

@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include "platform/sjis.h"
+#include "resources/problem_text.h"
 #include "resources/strings.h"
 #include "shell/settings_file.h"
 
@@ -143,6 +144,10 @@ void Shell::ShowMessage(int id) {
 
 bool Shell::AskYesNo(int id) {
   return dialogs_.AskYesNo(id);
+}
+
+bool Shell::AskProblem(int id, const platform::Problem& why) {
+  return dialogs_.AskYesNoDetail(id, res::DescribeProblem(why));
 }
 
 CardKind Shell::AskCardKind(CardKind preselected) {

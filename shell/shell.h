@@ -64,6 +64,7 @@ class Shell : private MessageSink {
   // Message routines (also the card model's MessageSink).
   void ShowMessage(int id) override;
   bool AskYesNo(int id) override;
+  bool AskProblem(int id, const platform::Problem& why) override;
   // True means stop: the slot is modified and the user did not answer Yes.
   bool ConfirmDiscard(Slot s);
   void PauseRendering();
