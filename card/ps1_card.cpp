@@ -16,7 +16,8 @@ namespace {
 using Frame = std::array<std::uint8_t, kFrameSize>;
 
 // Where the card lies in a file of this variant: its first byte and how many
-// of its bytes the file holds. Nothing when the file cannot hold a card.
+// of its bytes the file holds (less than a card only for a DexDrive file cut
+// short). Nothing when the file cannot hold a card.
 struct CardPlace {
   std::uint64_t start = 0;
   std::uint32_t bytes = kCardSize;
@@ -33,9 +34,12 @@ std::optional<CardPlace> FindCard(int variant, platform::File& image) {
     if (!image.Seek(0) || !image.ReadExact(signature.data(), signature.size())) return std::nullopt;
     bool signed_ = std::equal(signature.begin(), signature.end(), GmeHeader::kSignature.begin());
     // A file of header-plus-card size has the header even when it is zeroed;
-    // a longer one only when it carries the signature.
+    // a longer one only when it carries the signature, a shorter one only
+    // when it is also cut at a block's end.
     if (size == GmeHeader::kBytes + kCardSize || (signed_ && size > GmeHeader::kBytes + kCardSize))
       return CardPlace{GmeHeader::kBytes, kCardSize};
+    if (std::uint32_t bytes = ShortGmeCardBytes(size, signed_))
+      return CardPlace{GmeHeader::kBytes, bytes};
   }
   if (size < kCardSize) return std::nullopt;
   return CardPlace{0, kCardSize};
@@ -180,6 +184,7 @@ std::uint32_t ReadPS1Card(Workspace& ws, Slot s, platform::File& image, int vari
   std::vector<std::uint8_t> card(kCardSize);
   if (!image.ReadExact(card.data(), place->bytes)) return 0;
   if (platform::GetU32LE(card.data()) != PackMagic("MC")) return 0;
+  FreeMissingBlocks(card, place->bytes / kBlockSize);
 
   BlockOwners owner{};
   std::uint64_t offset = ws.NextOffset(s);
@@ -191,6 +196,21 @@ std::uint32_t ReadPS1Card(Workspace& ws, Slot s, platform::File& image, int vari
     slotOrder.insert(slotOrder.end(), walk.blocks.begin(), walk.blocks.begin() + walk.Kept());
   }
   return WriteBlocks(ws.At(s).dataFile, offset, card.data(), slotOrder) ? 1 : 0;
+}
+
+std::uint32_t ShortGmeCardBytes(std::uint64_t fileSize, bool signed_) {
+  if (!signed_ || fileSize < GmeHeader::kBytes + kBlockSize ||
+      fileSize >= GmeHeader::kBytes + kCardSize)
+    return 0;
+  std::uint64_t bytes = fileSize - GmeHeader::kBytes;
+  return bytes % kBlockSize == 0 ? static_cast<std::uint32_t>(bytes) : 0;
+}
+
+void FreeMissingBlocks(std::span<std::uint8_t> card, std::uint32_t blocksPresent) {
+  for (std::uint32_t block = std::max(blocksPresent, 1u); block <= kCardBlocks; ++block) {
+    Frame frame = DirectoryFrame(PS1Frame::kStateFree, 0, PS1Frame::kLinkEnd, nullptr);
+    std::copy(frame.begin(), frame.end(), card.begin() + block * kFrameSize);
+  }
 }
 
 bool WritePS1Card(Workspace& ws, Slot s, platform::File& image, int variant) {

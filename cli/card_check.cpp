@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "card/image_formats.h"
+#include "card/ps1_card.h"
 #include "card/ps1_chain.h"
 #include "card/ps1_layout.h"
 #include "card/utility.h"
@@ -182,6 +183,14 @@ std::vector<CardFinding> CheckPS1CardImage(std::span<const std::uint8_t> file, i
   bool signed_ =
       file.size() >= GmeHeader::kSignature.size() &&
       std::equal(GmeHeader::kSignature.begin(), GmeHeader::kSignature.end(), file.begin());
+  if (std::uint32_t present = gme ? ShortGmeCardBytes(file.size(), signed_) : 0) {
+    // Cut after its last save, as the reader takes it: the rest reads as free.
+    std::vector<std::uint8_t> card(kCardSize, 0);
+    std::copy_n(file.begin() + GmeHeader::kBytes, present, card.begin());
+    FreeMissingBlocks(card, present / kBlockSize);
+    CheckCard(PS1Card(card), found);
+    return found;
+  }
   std::size_t start = CardStart(file, cardIndex);
   std::size_t expected = start + kCardSize;
   // A DexDrive file cut short still shows its header by its signature.

@@ -159,13 +159,14 @@ TEST_F(PS1CardTest, AnEmptySlotSavesAsAFullBlankCard) {
   EXPECT_EQ(mem[64 + 128 + 127], 0xA0);
 }
 
-TEST_F(PS1CardTest, DexDriveHeaderIsWrittenWithStatesAndLinks) {
-  ASSERT_EQ(Open(TwoSaves().Bytes(), "a.mcr"), 1u);
+TEST_F(PS1CardTest, DexDriveHeaderIsWrittenWholeWithStatesAndLinks) {
+  PS1CardBuilder card = TwoSaves();
+  ASSERT_EQ(Open(card.Bytes(), "a.mcr"), 1u);
   ASSERT_EQ(SaveCardImage(ws, kLeft, dir.File("out.gme")), 1u);
   Buffer b = ReadFileBytes(dir.File("out.gme"));
-  EXPECT_EQ(std::string(b.begin(), b.begin() + 11), "123-456-STD");
+  ASSERT_EQ(b.size(), 3904u + 131072u);
+  EXPECT_EQ(Buffer(b.begin(), b.begin() + 3904), card.DexDriveHeader());
   EXPECT_EQ(Buffer(b.begin() + 0x16, b.begin() + 0x1B), (Buffer{0x51, 0x52, 0x53, 0x51, 0xA0}));
-  EXPECT_EQ(Buffer(b.begin() + 0x26, b.begin() + 0x2A), (Buffer{0x01, 0x02, 0xFF, 0xFF}));
   EXPECT_EQ(b[3904], 'M');
 }
 
@@ -177,6 +178,27 @@ TEST_F(PS1CardTest, DexDriveFilesReadWithSignatureZeroedHeaderOrNoHeader) {
   ExpectTwoSaves(card);
   ASSERT_EQ(Open(card.Bytes(), "c.gme"), 1u);
   ExpectTwoSaves(card);
+}
+
+// Another tool writes a one-save card as header, block 0 and the save's
+// blocks. The blocks it left out read as free, whatever block 0 says of them.
+TEST_F(PS1CardTest, DexDriveFileCutAfterItsLastSaveOpensAndIsWrittenWhole) {
+  PS1CardBuilder card;
+  card.Directory(1, 0x51, 8192, 0xFFFF, "BASLUS-00001ONE")
+      .Directory(6, 0x51, 8192, 0xFFFF, "BEYOND")
+      .Block(1, 0x11, "One", 1);
+  Buffer whole = WithHeader(card.Bytes(), 3904, "123-456-STD");
+  Buffer cut(whole.begin(), whole.begin() + 3904 + 2 * 8192);
+  ASSERT_EQ(cut.size(), 20288u);
+  ASSERT_EQ(Open(cut, "short.gme"), 1u);
+  ASSERT_EQ(ws.At(kLeft).RowCount(), 1u);
+  EXPECT_EQ(NameOf(ws.At(kLeft).AtRow(0)), "BASLUS-00001ONE");
+  EXPECT_EQ(SaveBytes(kLeft, 0), card.BlockBytes(1));
+  ASSERT_EQ(SaveCardImage(ws, kLeft, dir.File("short.gme")), 1u);
+  Buffer written = ReadFileBytes(dir.File("short.gme"));
+  ASSERT_EQ(written.size(), 3904u + 131072u);
+  EXPECT_EQ(written[3904 + 6 * 128], 0xA0) << "block 6 is free";
+  EXPECT_TRUE(sink.shown.empty());
 }
 
 TEST_F(PS1CardTest, DeletedAndFreeBlocksBetweenSavesAreSkipped) {
@@ -306,8 +328,12 @@ TEST_F(PS1CardTest, MalformedOrTruncatedImagesAreRefusedAndLeaveTheSlotEmpty) {
       {"MC with a nonzero third byte", badMagic, "a.mcr"},
       {"one byte short", Buffer(good.begin(), good.end() - 1), "a.mcr"},
       {"mem without room for its header", good, "a.mem"},
-      {"gme cut inside the card",
-       WithHeader(Buffer(good.begin(), good.begin() + 16384), 3904, "123-456-STD"), "a.gme"},
+      {"gme cut inside a block",
+       WithHeader(Buffer(good.begin(), good.begin() + 16384 + 100), 3904, "123-456-STD"), "a.gme"},
+      {"gme cut inside block 0",
+       WithHeader(Buffer(good.begin(), good.begin() + 4096), 3904, "123-456-STD"), "a.gme"},
+      {"unsigned gme cut after a block",
+       WithHeader(Buffer(good.begin(), good.begin() + 16384), 3904, ""), "a.gme"},
       {"empty file", Buffer{}, "a.mcd"},
   };
   for (const Case& c : cases) {
