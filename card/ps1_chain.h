@@ -1,8 +1,8 @@
 #pragma once
 // Following a save's blocks through the link chain of a PS1 card's
 // directory. The card reader keeps what the walk finds; `check` reports how
-// it ended. One walk, so that what `check` calls broken is exactly what the
-// reader shortens.
+// it ended. One walk, so that `check` and the reader agree on where every
+// chain ends.
 
 #include <array>
 #include <cstdint>

@@ -18,8 +18,6 @@ namespace {
 
 using ByteSpan = std::span<const std::uint8_t>;
 
-namespace Block0 = PS1Block0;
-
 std::string Hex(std::uint32_t value) {
   std::array<char, 16> text{};
   std::snprintf(text.data(), text.size(), value > 0xFF ? "0x%X" : "0x%02X", value);
@@ -73,12 +71,12 @@ void CheckFrames(const PS1Card& card, Findings& found) {
   ByteSpan header = card.Frame(0);
   if (platform::GetU32LE(header.data()) != PackMagic("MC"))
     found.push_back({CardFault::HeaderMagic, "frame 0 does not begin with \"MC\" 00 00"});
-  for (std::uint32_t f = 0; f < Block0::kChecksummedFrames; ++f) {
+  for (std::uint32_t f = 0; f < PS1Block0::kChecksummedFrames; ++f) {
     ByteSpan frame = card.Frame(f);
     std::uint8_t sum = FrameChecksum(frame);
     if (sum == frame[kFrameSize - 1]) continue;
     std::string what = f == 0 ? "the header frame"
-                       : f < Block0::kBrokenSectorFrames
+                       : f < PS1Block0::kBrokenSectorFrames
                            ? "directory frame " + std::to_string(f)
                            : "broken-sector list frame " + std::to_string(f);
     found.push_back({CardFault::FrameChecksum, what + ": checksum " + Hex(frame[kFrameSize - 1]) +
