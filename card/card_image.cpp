@@ -6,10 +6,27 @@
 #include "card/image_formats.h"
 #include "card/ps1_card.h"
 #include "card/refusal.h"
+#include "card/ps1_chain.h"
+#include "card/utility.h"
 #include "platform/atomic_file.h"
+#include "platform/sjis.h"
 
 namespace slk {
 namespace {
+
+// A save whose blocks broke off on the card it came from would be written as
+// if it were whole: the user says for each whether it may be.
+bool AcceptShortenedSaves(Workspace& ws, Slot s, const std::string& path) {
+  for (std::uint32_t row = 0; row < ws.At(s).RowCount(); ++row) {
+    const SaveEntry& e = ws.At(s).AtRow(row);
+    if (!e.Shortened()) continue;
+    std::string name = platform::ShiftJisToUtf8(Bytes(e.name.data(), BoundedLength(e.name)));
+    platform::Problem why =
+        ShortenedSaveProblem(path, std::move(name), e.size / kBlockSize, e.declaredBlocks);
+    if (!ws.Ui().AskProblem(MessageId::AskSaveShortened, why)) return false;
+  }
+  return true;
+}
 
 // Undoes what a failed reader added, so that a refused file leaves the slot as
 // it was (empty).
@@ -72,6 +89,7 @@ std::uint32_t SaveCardImage(Workspace& ws, Slot s, const std::string& path) {
     ws.Ui().ShowMessage(MessageId::FileNotPreserved);
     return 0;
   }
+  if (!AcceptShortenedSaves(ws, s, path)) return 0;
   platform::AtomicFile out(path);
   if (!out.IsOpen()) {
     ws.Ui().ShowProblem(MessageId::FileNotPreserved, out.Why());

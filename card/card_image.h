@@ -14,7 +14,8 @@ std::uint32_t OpenCardImage(Workspace& ws, Slot s, const std::string& path);
 
 // Writes every row of the slot in the format of the path's extension and sets
 // the slot's kind to that format's. The old file is replaced only once the
-// new one is complete.
+// new one is complete. A save whose blocks broke off on its card is written
+// only when the user answers Yes for it; No returns 0 without a message.
 std::uint32_t SaveCardImage(Workspace& ws, Slot s, const std::string& path);
 
 // "The File wasn't opened." for a reader that failed on `path`, naming a full

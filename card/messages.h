@@ -20,6 +20,7 @@ constexpr int NotSaveDataImage = 55;
 constexpr int NotLocked = 56;
 constexpr int NotExpandedCard = 57;
 constexpr int UnsupportedVersion = 58;
+constexpr int AskSaveShortened = 60;  // a save whose chain broke off: save the blocks found?
 }  // namespace MessageId
 
 class MessageSink {
@@ -36,6 +37,11 @@ class MessageSink {
   }
   // A Yes/No question; true only for Yes.
   virtual bool AskYesNo(int id) = 0;
+  // The question with the second line of ShowProblem under it.
+  virtual bool AskProblem(int id, const platform::Problem& why) {
+    (void)why;
+    return AskYesNo(id);
+  }
   // The Image Select dialog: the kind of a new card, `preselected` checked first.
   virtual CardKind AskCardKind(CardKind preselected) = 0;
 };

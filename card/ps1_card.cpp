@@ -2,90 +2,52 @@
 
 #include <algorithm>
 #include <array>
-#include <cstring>
+#include <optional>
+#include <string_view>
 #include <vector>
 
 #include "card/refusal.h"
+#include "card/ps1_chain.h"
 #include "card/utility.h"
 #include "platform/bytes.h"
 
 namespace slk {
 namespace {
 
-// .mem: 64-byte header as written.
-constexpr std::uint32_t kMemHeaderSize = 64;
-// .gme (DexDrive): 64 bytes of signature and per-block states and links, then
-// a 256-byte comment for each of the 15 blocks.
-constexpr std::uint32_t kGmeHeaderSize = 3904;
-constexpr std::string_view kGmeSignature = "123-456-STD";
-constexpr std::size_t kGmeStates = 0x16;
-constexpr std::size_t kGmeLinks = 0x26;
-
-// Directory frame fields.
-constexpr std::size_t kStateOffset = 0;  // 4 bytes at 0x00: block state
-constexpr std::size_t kSizeOffset = 4;   // 4 bytes at 0x04: save size (first block only)
-constexpr std::size_t kLinkOffset = 8;   // 2 bytes at 0x08: next block index, 0xFFFF = last
-constexpr std::size_t kNameOffset = 10;  // 20 bytes at 0x0A: card file name, NUL-padded
-constexpr std::size_t kNameLength = 20;
-constexpr std::size_t kChecksumOffset = 127;
-
-constexpr std::uint32_t kStateFirst = 0x51;
-constexpr std::uint32_t kStateMiddle = 0x52;
-constexpr std::uint32_t kStateLast = 0x53;
-constexpr std::uint32_t kStateFree = 0xA0;
-constexpr std::uint16_t kLinkEnd = 0xFFFF;
-
-constexpr std::uint32_t kBrokenSectorFrames = 32;
-constexpr std::uint32_t kBlankFrames = 16;
-
 using Frame = std::array<std::uint8_t, kFrameSize>;
 
-std::uint32_t StateOf(const std::uint8_t* card, std::uint32_t frame) {
-  return platform::GetU32LE(card + frame * kFrameSize + kStateOffset);
-}
+// Where the card lies in a file of this variant: its first byte and how many
+// of its bytes the file holds (less than a card only for a DexDrive file cut
+// short). Nothing when the file cannot hold a card.
+struct CardPlace {
+  std::uint64_t start = 0;
+  std::uint32_t bytes = kCardSize;
+};
 
-// Where the card bytes start in a file of this variant and size, or -1 when
-// the file cannot hold a whole card.
-long CardStart(int variant, platform::File& image) {
+std::optional<CardPlace> FindCard(int variant, platform::File& image) {
   std::uint64_t size = image.Size();
-  if (variant == PS1Variant::Mem)
-    return size >= kMemHeaderSize + kCardSize ? static_cast<long>(kMemHeaderSize) : -1;
-  if (variant == PS1Variant::Gme && size >= kGmeHeaderSize + kCardSize) {
-    // A file of header-plus-card size has the header even when it is zeroed;
-    // a longer one only when it carries the signature.
-    char signature[11] = {};
-    if (!image.Seek(0) || !image.ReadExact(signature, sizeof signature)) return -1;
-    if (size == kGmeHeaderSize + kCardSize ||
-        std::string_view(signature, sizeof signature) == kGmeSignature)
-      return kGmeHeaderSize;
+  if (variant == PS1Variant::Mem) {
+    if (size < MemHeader::kBytes + kCardSize) return std::nullopt;
+    return CardPlace{MemHeader::kBytes, kCardSize};
   }
-  return size >= kCardSize ? 0 : -1;
+  if (variant == PS1Variant::Gme && size > GmeHeader::kBytes) {
+    std::array<std::uint8_t, GmeHeader::kSignature.size()> signature{};
+    if (!image.Seek(0) || !image.ReadExact(signature.data(), signature.size())) return std::nullopt;
+    bool signed_ = std::equal(signature.begin(), signature.end(), GmeHeader::kSignature.begin());
+    // A file of header-plus-card size has the header even when it is zeroed;
+    // a longer one only when it carries the signature, a shorter one only
+    // when it is also cut at a block's end.
+    if (size == GmeHeader::kBytes + kCardSize || (signed_ && size > GmeHeader::kBytes + kCardSize))
+      return CardPlace{GmeHeader::kBytes, kCardSize};
+    if (std::uint32_t bytes = ShortGmeCardBytes(size, signed_))
+      return CardPlace{GmeHeader::kBytes, bytes};
+  }
+  if (size < kCardSize) return std::nullopt;
+  return CardPlace{0, kCardSize};
 }
 
-// The blocks of the save whose first directory frame is `first` (1-15), by its
-// link chain. The chain ends at an end link, at a link outside the card, at a
-// block already taken (a loop, or another save's block), at a block whose
-// frame is not a middle or last block, or once the size's block count is
-// reached. A save keeps at least its first block.
-std::vector<std::uint32_t> ChainOf(const std::uint8_t* card, std::uint32_t first,
-                                   std::array<bool, kCardBlocks + 1>& taken) {
-  std::uint32_t size = platform::GetU32LE(card + first * kFrameSize + kSizeOffset);
-  std::uint64_t want =
-      std::clamp<std::uint64_t>(RoundUp(size, kBlockSize) / kBlockSize, 1, kCardBlocks);
-  std::vector<std::uint32_t> blocks{first};
-  taken[first] = true;
-  std::uint32_t frame = first;
-  while (blocks.size() < want) {
-    std::uint16_t link = platform::GetU16LE(card + frame * kFrameSize + kLinkOffset);
-    if (link == kLinkEnd || link >= kCardBlocks) break;
-    std::uint32_t next = link + 1u;
-    std::uint32_t state = StateOf(card, next);
-    if (taken[next] || (state != kStateMiddle && state != kStateLast)) break;
-    taken[next] = true;
-    blocks.push_back(next);
-    frame = next;
-  }
-  return blocks;
+std::uint32_t StateOf(const std::vector<std::uint8_t>& card, std::uint32_t block) {
+  return platform::GetU32LE(&card[block * kFrameSize + PS1Frame::kState]);
 }
 
 // Writes the blocks, in this order, into the data file from `offset`. Blocks
@@ -107,16 +69,19 @@ bool WriteBlocks(platform::File& data, std::uint64_t offset, const std::uint8_t*
 // Adds and lists the entry of one save; its bytes are written afterwards,
 // with those of every other save.
 bool AddCardSave(Workspace& ws, Slot s, const std::uint8_t* card, std::uint32_t first,
-                 const std::vector<std::uint32_t>& blocks, const TimeStamp& now) {
-  auto size = static_cast<std::uint32_t>(blocks.size() * kBlockSize);
+                 const ChainWalk& walk, const TimeStamp& now) {
+  auto size = walk.Kept() * kBlockSize;
   if (!ws.AddEntry(s, size)) return false;
   SaveEntry& entry = ws.At(s).entries.back();
   entry.mode = kModePS1Directory;
   entry.entryCount = 3;
   entry.time = now;
-  entry.name = CardFileName(Bytes(card + first * kFrameSize + kNameOffset, kNameLength));
+  entry.name =
+      CardFileName(Bytes(card + first * kFrameSize + PS1Frame::kName, PS1Frame::kNameBytes));
   entry.files = {SaveFileEntry{kModePS1File, size, now, entry.name}};
   entry.size = size;
+  // Kept as far as it goes, but never written out again as if it were whole.
+  if (walk.Shortened()) entry.declaredBlocks = walk.wanted;
   // The title frame is at hand: no need to read it back from the slot.
   Workspace::ApplyPS1Title(Bytes(card + first * kBlockSize, kFrameSize), entry);
   ws.ResolveIcons(s, entry);
@@ -125,18 +90,18 @@ bool AddCardSave(Workspace& ws, Slot s, const std::uint8_t* card, std::uint32_t 
 }
 
 void Seal(Frame& frame) {
-  frame[kChecksumOffset] = FrameChecksum(frame);
+  frame[PS1Frame::kChecksum] = FrameChecksum(frame);
 }
 
 Frame DirectoryFrame(std::uint32_t state, std::uint32_t size, std::uint16_t link,
                      const Name64* name) {
   Frame frame{};
-  platform::PutU32LE(&frame[kStateOffset], state);
-  platform::PutU32LE(&frame[kSizeOffset], size);
-  platform::PutU16LE(&frame[kLinkOffset], link);
+  platform::PutU32LE(&frame[PS1Frame::kState], state);
+  platform::PutU32LE(&frame[PS1Frame::kSize], size);
+  platform::PutU16LE(&frame[PS1Frame::kLink], link);
   if (name) {
-    for (std::size_t i = 0; i < kNameLength && (*name)[i] != 0; ++i)
-      frame[kNameOffset + i] = (*name)[i];
+    for (std::size_t i = 0; i < PS1Frame::kNameChars && (*name)[i] != 0; ++i)
+      frame[PS1Frame::kName + i] = (*name)[i];
   }
   Seal(frame);
   return frame;
@@ -154,32 +119,33 @@ std::vector<Frame> DirectoryBlock(const std::vector<const SaveEntry*>& saves) {
     std::uint32_t blocks = file.size / kBlockSize;
     for (std::uint32_t j = 0; j < blocks; ++j) {
       bool last = j + 1 == blocks;
-      std::uint32_t state = j == 0 ? kStateFirst : (last ? kStateLast : kStateMiddle);
-      auto link = last ? kLinkEnd : static_cast<std::uint16_t>(total + j + 1);
+      std::uint32_t state =
+          j == 0 ? PS1Frame::kStateFirst : (last ? PS1Frame::kStateLast : PS1Frame::kStateMiddle);
+      auto link = last ? PS1Frame::kLinkEnd : static_cast<std::uint16_t>(total + j + 1);
       frames.push_back(
           DirectoryFrame(state, j == 0 ? file.size : 0, link, j == 0 ? &file.name : nullptr));
     }
     total += blocks;
   }
   while (frames.size() < 1 + kCardBlocks)
-    frames.push_back(DirectoryFrame(kStateFree, 0, kLinkEnd, nullptr));
+    frames.push_back(DirectoryFrame(PS1Frame::kStateFree, 0, PS1Frame::kLinkEnd, nullptr));
   Frame broken{0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0, 0, 0xFF, 0xFF};
   Seal(broken);
-  frames.insert(frames.end(), kBrokenSectorFrames, broken);
-  frames.insert(frames.end(), kBlankFrames, Frame{});
+  frames.insert(frames.end(), PS1Block0::kWrittenBrokenSectorFrames, broken);
+  frames.insert(frames.end(), PS1Block0::kWrittenBlankFrames, Frame{});
   return frames;
 }
 
 void WriteGmeHeader(platform::File& image, const std::vector<Frame>& directory) {
-  std::vector<std::uint8_t> header(kGmeHeaderSize, 0);
-  std::copy(kGmeSignature.begin(), kGmeSignature.end(), header.begin());
-  header[0x12] = 0x01;
-  header[0x14] = 0x01;
-  header[0x15] = 'M';
+  std::vector<std::uint8_t> header(GmeHeader::kBytes, 0);
+  std::copy(GmeHeader::kSignature.begin(), GmeHeader::kSignature.end(), header.begin());
+  header[GmeHeader::kMarkOne] = 0x01;
+  header[GmeHeader::kMarkTwo] = 0x01;
+  header[GmeHeader::kMarkLetter] = 'M';
   for (std::uint32_t i = 0; i < kCardBlocks; ++i) {
-    const Frame& frame = directory[1 + i];
-    header[kGmeStates + i] = frame[kStateOffset];
-    header[kGmeLinks + i] = frame[kLinkOffset];
+    const Frame& frame = directory[PS1Block0::kFirstDirectoryFrame + i];
+    header[GmeHeader::kStates + i] = frame[PS1Frame::kState];
+    header[GmeHeader::kLinks + i] = frame[PS1Frame::kLink];
   }
   image.WriteExact(header.data(), header.size());
 }
@@ -187,9 +153,10 @@ void WriteGmeHeader(platform::File& image, const std::vector<Frame>& directory) 
 bool WriteCard(Workspace& ws, Slot s, const std::vector<const SaveEntry*>& saves,
                platform::File& image, int variant) {
   if (variant == PS1Variant::Mem) {
-    std::array<std::uint8_t, kMemHeaderSize> header{'V', 'g', 's', 'M'};
-    for (std::size_t at : {4u, 8u, 12u}) platform::PutU32LE(&header[at], 1);
-    platform::PutU32LE(&header[16], 0x200);
+    std::array<std::uint8_t, MemHeader::kBytes> header{};
+    std::copy(MemHeader::kSignature.begin(), MemHeader::kSignature.end(), header.begin());
+    for (std::size_t at : MemHeader::kOnes) platform::PutU32LE(&header[at], 1);
+    platform::PutU32LE(&header[MemHeader::kBlockField], MemHeader::kBlockValue);
     image.WriteExact(header.data(), header.size());
   }
   std::vector<Frame> directory = DirectoryBlock(saves);
@@ -213,26 +180,41 @@ bool WriteCard(Workspace& ws, Slot s, const std::vector<const SaveEntry*>& saves
 
 std::uint32_t ReadPS1Card(Workspace& ws, Slot s, platform::File& image, int variant) {
   TimeStamp now = ws.Now();
-  long start = CardStart(variant, image);
-  if (start < 0)
-    return RefuseShort(ws, image, (variant == PS1Variant::Mem ? kMemHeaderSize : 0) + kCardSize);
+  std::optional<CardPlace> place = FindCard(variant, image);
+  if (!place)
+    return RefuseShort(ws, image, (variant == PS1Variant::Mem ? MemHeader::kBytes : 0) + kCardSize);
+  if (!image.Seek(place->start)) return 0;
   std::vector<std::uint8_t> card(kCardSize);
-  if (!image.Seek(static_cast<std::uint64_t>(start)) ||
-      !ReadOrRefuse(ws, image, card.data(), card.size()))
-    return 0;
+  if (!ReadOrRefuse(ws, image, card.data(), place->bytes)) return 0;
   if (platform::GetU32LE(card.data()) != PackMagic("MC"))
     return RefuseField(ws, platform::Reason::BadMagic, "the header frame (\"MC\")");
+  FreeMissingBlocks(card, place->bytes / kBlockSize);
 
-  std::array<bool, kCardBlocks + 1> taken{};
+  BlockOwners owner{};
   std::uint64_t offset = ws.NextOffset(s);
   std::vector<std::uint32_t> slotOrder;  // every save's blocks, as they go into the slot
-  for (std::uint32_t frame = 1; frame <= kCardBlocks; ++frame) {
-    if (StateOf(card.data(), frame) != kStateFirst || taken[frame]) continue;
-    std::vector<std::uint32_t> blocks = ChainOf(card.data(), frame, taken);
-    if (!AddCardSave(ws, s, card.data(), frame, blocks, now)) return 0;
-    slotOrder.insert(slotOrder.end(), blocks.begin(), blocks.end());
+  for (std::uint32_t first = 1; first <= kCardBlocks; ++first) {
+    if (StateOf(card, first) != PS1Frame::kStateFirst || owner[first] != 0) continue;
+    ChainWalk walk = WalkChain(card, first, owner);
+    if (!AddCardSave(ws, s, card.data(), first, walk, now)) return 0;
+    slotOrder.insert(slotOrder.end(), walk.blocks.begin(), walk.blocks.begin() + walk.Kept());
   }
   return WriteBlocks(ws.At(s).dataFile, offset, card.data(), slotOrder) ? 1 : 0;
+}
+
+std::uint32_t ShortGmeCardBytes(std::uint64_t fileSize, bool signed_) {
+  if (!signed_ || fileSize < GmeHeader::kBytes + kBlockSize ||
+      fileSize >= GmeHeader::kBytes + kCardSize)
+    return 0;
+  std::uint64_t bytes = fileSize - GmeHeader::kBytes;
+  return bytes % kBlockSize == 0 ? static_cast<std::uint32_t>(bytes) : 0;
+}
+
+void FreeMissingBlocks(std::span<std::uint8_t> card, std::uint32_t blocksPresent) {
+  for (std::uint32_t block = std::max(blocksPresent, 1u); block <= kCardBlocks; ++block) {
+    Frame frame = DirectoryFrame(PS1Frame::kStateFree, 0, PS1Frame::kLinkEnd, nullptr);
+    std::copy(frame.begin(), frame.end(), card.begin() + block * kFrameSize);
+  }
 }
 
 bool WritePS1Card(Workspace& ws, Slot s, platform::File& image, int variant) {

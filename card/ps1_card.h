@@ -4,17 +4,13 @@
 // .gme with its 3,904-byte header (read with or without it).
 
 #include <cstdint>
+#include <span>
 
+#include "card/ps1_layout.h"
 #include "card/workspace.h"
 #include "platform/file.h"
 
 namespace slk {
-
-constexpr std::uint32_t kFrameSize = 128;
-constexpr std::uint32_t kBlockSize = 8192;
-constexpr std::uint32_t kCardBlocks = 15;
-constexpr std::uint32_t kCardSize = 131072;
-constexpr std::uint32_t kCardCapacity = kCardBlocks * kBlockSize;  // 0x1E000
 
 // Variant 0 = .mem, 1-5 = .mcr, .gme, .mcd, .ps, .mci (card list index - 1).
 namespace PS1Variant {
@@ -29,6 +25,14 @@ constexpr int Mci = 5;
 // Reads the card's saves into the open, empty slot. 0 (no message of its own)
 // for a file that is not a whole PS1 card of this variant.
 std::uint32_t ReadPS1Card(Workspace& ws, Slot s, platform::File& image, int variant);
+
+// A DexDrive file that another tool cut after its last save: the header,
+// block 0 and whole blocks, `signed_` when it begins with the signature. The
+// card bytes it holds (block 0 and up to 14 more), or 0 for any other size.
+std::uint32_t ShortGmeCardBytes(std::uint64_t fileSize, bool signed_);
+// Directory frames of the blocks from `blocksPresent` on made free: blocks a
+// short file does not hold read as free.
+void FreeMissingBlocks(std::span<std::uint8_t> card, std::uint32_t blocksPresent);
 
 // Writes every row. The caller has checked RowsFitPS1Card. False when a
 // save's bytes could not be read from the slot or a write failed.

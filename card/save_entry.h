@@ -61,9 +61,13 @@ struct SaveEntry {
   TimeStamp time;
   Name64 name{};
   std::vector<SaveFileEntry> files;
+  // Blocks the card's directory gave a save whose chain of blocks broke off
+  // before them: more than it holds. 0 for a whole save.
+  std::uint32_t declaredBlocks = 0;
 
   bool IsPS1() const { return (mode & kModePS1) != 0; }
   std::uint32_t FileCount() const { return entryCount >= 2 ? entryCount - 2 : 0; }
+  bool Shortened() const { return declaredBlocks != 0; }
 };
 
 }  // namespace slk

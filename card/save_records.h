@@ -8,24 +8,11 @@
 #include <cstdint>
 #include <string>
 
+#include "card/ps1_layout.h"
 #include "card/utility.h"
 #include "card/workspace.h"
 
 namespace slk {
-
-// PS1 directory frame fields, shared by the .ps1 and framed-block layouts.
-namespace PS1Frame {
-constexpr std::size_t kState = 0x00;  // 4 bytes at 0x00: block state
-constexpr std::size_t kSize = 0x04;   // 4 bytes at 0x04: save size (first block only)
-constexpr std::size_t kLink = 0x08;   // 2 bytes at 0x08: next block index, 0xFFFF = last
-constexpr std::size_t kName = 0x0A;   // 22 bytes at 0x0A: card file name, NUL-padded
-constexpr std::size_t kNameBytes = 22;
-constexpr std::size_t kChecksum = 0x7F;
-constexpr std::uint32_t kStateFirst = 0x51;
-constexpr std::uint32_t kStateMiddle = 0x52;
-constexpr std::uint32_t kStateLast = 0x53;
-constexpr std::uint16_t kLinkEnd = 0xFFFF;
-}  // namespace PS1Frame
 
 // Drops every entry added to the slot after construction unless Keep() was
 // called, so that each early return of a reader undoes its work.
@@ -59,8 +46,8 @@ TimeStamp TimeAt(Bytes record, std::size_t offset);
 Name64 NameAt(Bytes record, std::size_t offset);
 void PutTime(std::uint8_t* at, const TimeStamp& time);
 void PutName(std::uint8_t* at, const Name64& name);
-// A name as a PS1 frame carries it: 22 bytes, of which at most the first 20
-// are used.
+// A name as a PS1 directory frame carries it: at most 20 characters in the
+// 21-byte field, NUL-padded.
 void PutCardFileName(std::uint8_t* at, const Name64& name);
 
 bool IsIconSysName(const Name64& name);

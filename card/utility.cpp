@@ -3,11 +3,12 @@
 #include <algorithm>
 #include <ctime>
 
+#include "card/ps1_layout.h"
+
 namespace slk {
 namespace {
 
 constexpr std::size_t kNameLimit = 64;
-constexpr std::size_t kCardFileNameLength = 20;
 
 bool IsShiftJisLeadByte(std::uint8_t b) {
   return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
@@ -81,7 +82,7 @@ TimeStamp MakeTimeStamp(const std::tm& local) {
 
 Name64 CardFileName(Bytes source) {
   Name64 name{};
-  std::size_t limit = std::min(source.size(), kCardFileNameLength);
+  std::size_t limit = std::min(source.size(), PS1Frame::kNameChars);
   for (std::size_t i = 0; i < limit && source[i] != 0; ++i) name[i] = source[i];
   return name;
 }

@@ -40,8 +40,8 @@ std::tm LocalTimeNow();
 // A time stamp of a local calendar time (a leap second counts as 59).
 TimeStamp MakeTimeStamp(const std::tm& local);
 
-// A name copied from a PS1 layout: the 22 bytes after `source`, of which only
-// the first 20 are kept (other tools put title bytes right after the name).
+// A name copied from a PS1 directory frame's name field: at most its first 20
+// bytes, up to a NUL (other tools put title bytes right after the name).
 Name64 CardFileName(Bytes source);
 
 }  // namespace slk

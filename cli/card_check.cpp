@@ -3,9 +3,12 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <optional>
 
 #include "card/image_formats.h"
 #include "card/ps1_card.h"
+#include "card/ps1_chain.h"
+#include "card/ps1_layout.h"
 #include "card/utility.h"
 #include "platform/bytes.h"
 #include "platform/sjis.h"
@@ -14,31 +17,6 @@ namespace slk {
 namespace {
 
 using ByteSpan = std::span<const std::uint8_t>;
-
-// Headers in front of the card bytes.
-constexpr std::size_t kMemHeaderBytes = 64;
-constexpr std::size_t kGmeHeaderBytes = 3904;
-constexpr std::string_view kGmeSignature = "123-456-STD";
-
-// Block 0: frame 0 the header, 1-15 the directory, 16-35 the broken-sector
-// list. These carry checksums; frames 36-63 (replacement sectors, unused and
-// the write-test frame) do not.
-constexpr std::uint32_t kChecksummedFrames = 36;
-constexpr std::uint32_t kBrokenSectorListFirst = 16;
-
-// Directory frame fields.
-constexpr std::size_t kStateOffset = 0x00;  // 4 bytes at 0x00: block state
-constexpr std::size_t kSizeOffset = 0x04;   // 4 bytes at 0x04: save size (first block)
-constexpr std::size_t kLinkOffset = 0x08;   // 2 bytes at 0x08: next block index, 0xFFFF = last
-constexpr std::size_t kNameOffset = 0x0A;   // 20 bytes at 0x0A: card file name
-constexpr std::size_t kNameBytes = 20;
-
-constexpr std::uint32_t kStateFirst = 0x51;
-constexpr std::uint32_t kStateMiddle = 0x52;
-constexpr std::uint32_t kStateLast = 0x53;
-constexpr std::uint32_t kStateFree = 0xA0;
-constexpr std::uint32_t kStateDeletedLast = 0xA3;
-constexpr std::uint16_t kLinkEnd = 0xFFFF;
 
 std::string Hex(std::uint32_t value) {
   std::array<char, 16> text{};
@@ -53,19 +31,23 @@ class PS1Card {
     return card_.subspan(frame * kFrameSize, kFrameSize);
   }
   std::uint32_t State(std::uint32_t block) const {
-    return platform::GetU32LE(&Frame(block)[kStateOffset]);
+    return platform::GetU32LE(&Frame(block)[PS1Frame::kState]);
   }
   std::uint32_t Size(std::uint32_t block) const {
-    return platform::GetU32LE(&Frame(block)[kSizeOffset]);
+    return platform::GetU32LE(&Frame(block)[PS1Frame::kSize]);
   }
-  std::uint16_t Link(std::uint32_t block) const {
-    return platform::GetU16LE(&Frame(block)[kLinkOffset]);
+  // The name as the reader takes it: at most 20 bytes, up to a NUL.
+  Name64 Name(std::uint32_t block) const {
+    return CardFileName(Frame(block).subspan(PS1Frame::kName, PS1Frame::kNameBytes));
   }
-  ByteSpan Name(std::uint32_t block) const { return Frame(block).subspan(kNameOffset, kNameBytes); }
+  std::string NameText(std::uint32_t block) const {
+    Name64 name = Name(block);
+    return platform::ShiftJisToUtf8(ByteSpan(name.data(), BoundedLength(name)));
+  }
   std::string SaveText(std::uint32_t block) const {
-    return "the save at block " + std::to_string(block) + " (" +
-           platform::ShiftJisToUtf8(Name(block)) + ")";
+    return "the save at block " + std::to_string(block) + " (" + NameText(block) + ")";
   }
+  ByteSpan Bytes() const { return card_; }
 
  private:
   ByteSpan card_;
@@ -75,11 +57,12 @@ using Findings = std::vector<CardFinding>;
 
 // Where the card starts in a file of this format, as the reader takes it.
 std::size_t CardStart(ByteSpan file, int cardIndex) {
-  if (cardIndex == static_cast<int>(ImageFormat::Mem)) return kMemHeaderBytes;
+  if (cardIndex == static_cast<int>(ImageFormat::Mem)) return MemHeader::kBytes;
   if (cardIndex == static_cast<int>(ImageFormat::Gme) &&
-      file.size() >= kGmeHeaderBytes + kCardSize) {
-    bool signed_ = std::equal(kGmeSignature.begin(), kGmeSignature.end(), file.begin());
-    if (file.size() == kGmeHeaderBytes + kCardSize || signed_) return kGmeHeaderBytes;
+      file.size() >= GmeHeader::kBytes + kCardSize) {
+    bool signed_ =
+        std::equal(GmeHeader::kSignature.begin(), GmeHeader::kSignature.end(), file.begin());
+    if (file.size() == GmeHeader::kBytes + kCardSize || signed_) return GmeHeader::kBytes;
   }
   return 0;
 }
@@ -88,12 +71,12 @@ void CheckFrames(const PS1Card& card, Findings& found) {
   ByteSpan header = card.Frame(0);
   if (platform::GetU32LE(header.data()) != PackMagic("MC"))
     found.push_back({CardFault::HeaderMagic, "frame 0 does not begin with \"MC\" 00 00"});
-  for (std::uint32_t f = 0; f < kChecksummedFrames; ++f) {
+  for (std::uint32_t f = 0; f < PS1Block0::kChecksummedFrames; ++f) {
     ByteSpan frame = card.Frame(f);
     std::uint8_t sum = FrameChecksum(frame);
     if (sum == frame[kFrameSize - 1]) continue;
     std::string what = f == 0 ? "the header frame"
-                       : f < kBrokenSectorListFirst
+                       : f < PS1Block0::kBrokenSectorFrames
                            ? "directory frame " + std::to_string(f)
                            : "broken-sector list frame " + std::to_string(f);
     found.push_back({CardFault::FrameChecksum, what + ": checksum " + Hex(frame[kFrameSize - 1]) +
@@ -101,59 +84,55 @@ void CheckFrames(const PS1Card& card, Findings& found) {
   }
   for (std::uint32_t b = 1; b <= kCardBlocks; ++b) {
     std::uint32_t state = card.State(b);
-    bool known = (state >= kStateFirst && state <= kStateLast) ||
-                 (state >= kStateFree && state <= kStateDeletedLast);
+    bool known = (state >= PS1Frame::kStateFirst && state <= PS1Frame::kStateLast) ||
+                 (state >= PS1Frame::kStateFree && state <= PS1Frame::kStateDeletedLast);
     if (!known)
       found.push_back({CardFault::UnknownState,
                        "block " + std::to_string(b) + ": unknown state " + Hex(state)});
   }
 }
 
-// Follows the chain of the save whose first block is `first`, marking the
-// blocks it takes in `owner`. True when it ends properly.
-bool WalkChain(const PS1Card& card, std::uint32_t first, std::array<std::uint32_t, 16>& owner,
-               std::uint32_t& length, Findings& found) {
-  owner[first] = first;
-  length = 1;
-  auto broken = [&](CardFault fault, const std::string& text) {
-    found.push_back({fault, card.SaveText(first) + ": " + text});
-    return false;
+// What a chain's end says about the save, or nothing when it ended properly.
+std::optional<CardFinding> ChainFinding(const PS1Card& card, std::uint32_t first,
+                                        const ChainWalk& walk, const BlockOwners& owner) {
+  std::string at = "block " + std::to_string(walk.from);
+  std::string to = "block " + std::to_string(walk.link);
+  auto finding = [&](CardFault fault, const std::string& text) {
+    return CardFinding{fault, card.SaveText(first) + ": " + text};
   };
-  for (std::uint32_t b = first;;) {
-    std::string at = "block " + std::to_string(b);
-    std::uint16_t link = card.Link(b);
-    if (link == kLinkEnd) {
-      if (card.State(b) != kStateMiddle) return true;
-      return broken(CardFault::BrokenLink, "its chain ends at " + at + ", a middle block (0x52)");
-    }
-    if (card.State(b) == kStateLast)
-      return broken(CardFault::BrokenLink, at + " is a last block (0x53) but links on");
-    if (link >= kCardBlocks)
-      return broken(CardFault::BrokenLink,
-                    at + " links to index " + std::to_string(link) + ", outside the card");
-    std::uint32_t next = link + 1u;
-    std::string to = "block " + std::to_string(next);
-    if (owner[next] == first)
-      return broken(CardFault::LoopingChain, "its chain loops from " + at + " back to " + to);
-    if (owner[next] != 0)
-      return broken(CardFault::SharedBlock,
-                    "its chain runs into " + to + " of " + card.SaveText(owner[next]));
-    std::uint32_t state = card.State(next);
-    if (state != kStateMiddle && state != kStateLast)
-      return broken(CardFault::BrokenLink, at + " links to " + to + ", whose state " + Hex(state) +
-                                               " is not a middle or last block");
-    owner[next] = first;
-    ++length;
-    b = next;
+  switch (walk.end) {
+    case ChainEnd::Whole:
+      return std::nullopt;
+    case ChainEnd::EndsOnMiddle:
+      return finding(CardFault::BrokenLink, "its chain ends at " + at + ", a middle block (0x52)");
+    case ChainEnd::LastLinksOn:
+      return finding(CardFault::BrokenLink, at + " is a last block (0x53) but links on");
+    case ChainEnd::LeavesCard:
+      return finding(CardFault::BrokenLink,
+                     at + " links to index " + std::to_string(walk.link) + ", outside the card");
+    case ChainEnd::Loops:
+      return finding(CardFault::LoopingChain, "its chain loops from " + at + " back to " + to);
+    case ChainEnd::RunsIntoOther:
+      return finding(CardFault::SharedBlock,
+                     "its chain runs into " + to + " of " + card.SaveText(owner[walk.link]));
+    case ChainEnd::NotInUse:
+      return finding(CardFault::BrokenLink, at + " links to " + to + ", whose state " +
+                                                Hex(card.State(walk.link)) +
+                                                " is not a middle or last block");
   }
+  return std::nullopt;
 }
 
 void CheckChains(const PS1Card& card, Findings& found) {
-  std::array<std::uint32_t, 16> owner{};
+  BlockOwners owner{};
   for (std::uint32_t b = 1; b <= kCardBlocks; ++b) {
-    if (card.State(b) != kStateFirst) continue;
-    std::uint32_t length = 0;
-    if (!WalkChain(card, b, owner, length, found)) continue;
+    if (card.State(b) != PS1Frame::kStateFirst) continue;
+    ChainWalk walk = WalkChain(card.Bytes(), b, owner);
+    if (std::optional<CardFinding> broken = ChainFinding(card, b, walk, owner)) {
+      found.push_back(std::move(*broken));
+      continue;
+    }
+    auto length = static_cast<std::uint32_t>(walk.blocks.size());
     std::uint64_t chainBytes = std::uint64_t{length} * kBlockSize;
     if (card.Size(b) != chainBytes)
       found.push_back({CardFault::SizeMismatch,
@@ -163,7 +142,7 @@ void CheckChains(const PS1Card& card, Findings& found) {
   }
   for (std::uint32_t b = 1; b <= kCardBlocks; ++b) {
     std::uint32_t state = card.State(b);
-    if ((state == kStateMiddle || state == kStateLast) && owner[b] == 0)
+    if ((state == PS1Frame::kStateMiddle || state == PS1Frame::kStateLast) && owner[b] == 0)
       found.push_back({CardFault::OrphanBlock, "block " + std::to_string(b) + " is in use (" +
                                                    Hex(state) +
                                                    ") but no save's chain reaches it"});
@@ -173,14 +152,13 @@ void CheckChains(const PS1Card& card, Findings& found) {
 void CheckNamesAndCapacity(const PS1Card& card, Findings& found) {
   std::uint64_t blocks = 0;
   for (std::uint32_t b = 1; b <= kCardBlocks; ++b) {
-    if (card.State(b) != kStateFirst) continue;
+    if (card.State(b) != PS1Frame::kStateFirst) continue;
     blocks += RoundUp(card.Size(b), kBlockSize) / kBlockSize;
     for (std::uint32_t other = 1; other < b; ++other) {
-      if (card.State(other) == kStateFirst && NamesEqual(card.Name(other), card.Name(b)))
-        found.push_back(
-            {CardFault::DuplicateName, "blocks " + std::to_string(other) + " and " +
-                                           std::to_string(b) + " both hold a save named \"" +
-                                           platform::ShiftJisToUtf8(card.Name(b)) + "\""});
+      if (card.State(other) == PS1Frame::kStateFirst && NamesEqual(card.Name(other), card.Name(b)))
+        found.push_back({CardFault::DuplicateName,
+                         "blocks " + std::to_string(other) + " and " + std::to_string(b) +
+                             " both hold a save named \"" + card.NameText(b) + "\""});
     }
   }
   if (blocks > kCardBlocks)
@@ -189,17 +167,32 @@ void CheckNamesAndCapacity(const PS1Card& card, Findings& found) {
                                                   " blocks, more than the card's 15"});
 }
 
+void CheckCard(const PS1Card& card, Findings& found) {
+  CheckFrames(card, found);
+  CheckChains(card, found);
+  CheckNamesAndCapacity(card, found);
+}
+
 }  // namespace
 
 std::vector<CardFinding> CheckPS1CardImage(std::span<const std::uint8_t> file, int cardIndex) {
   Findings found;
+  bool gme = cardIndex == static_cast<int>(ImageFormat::Gme);
+  bool signed_ =
+      file.size() >= GmeHeader::kSignature.size() &&
+      std::equal(GmeHeader::kSignature.begin(), GmeHeader::kSignature.end(), file.begin());
+  if (std::uint32_t present = gme ? ShortGmeCardBytes(file.size(), signed_) : 0) {
+    // Cut after its last save, as the reader takes it: the rest reads as free.
+    std::vector<std::uint8_t> card(kCardSize, 0);
+    std::copy_n(file.begin() + GmeHeader::kBytes, present, card.begin());
+    FreeMissingBlocks(card, present / kBlockSize);
+    CheckCard(PS1Card(card), found);
+    return found;
+  }
   std::size_t start = CardStart(file, cardIndex);
   std::size_t expected = start + kCardSize;
   // A DexDrive file cut short still shows its header by its signature.
-  if (cardIndex == static_cast<int>(ImageFormat::Gme) && start == 0 &&
-      file.size() >= kGmeSignature.size() &&
-      std::equal(kGmeSignature.begin(), kGmeSignature.end(), file.begin()))
-    expected = kGmeHeaderBytes + kCardSize;
+  if (gme && start == 0 && signed_) expected = GmeHeader::kBytes + kCardSize;
   if (file.size() < expected) {
     found.push_back({CardFault::FileSize, "the file holds " + std::to_string(file.size()) +
                                               " bytes; a card of this format needs " +
@@ -209,10 +202,7 @@ std::vector<CardFinding> CheckPS1CardImage(std::span<const std::uint8_t> file, i
   if (file.size() > expected)
     found.push_back({CardFault::FileSize,
                      std::to_string(file.size() - expected) + " bytes follow the end of the card"});
-  PS1Card card(file.subspan(start, kCardSize));
-  CheckFrames(card, found);
-  CheckChains(card, found);
-  CheckNamesAndCapacity(card, found);
+  CheckCard(PS1Card(file.subspan(start, kCardSize)), found);
   return found;
 }
 

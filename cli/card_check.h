@@ -2,7 +2,9 @@
 // What is wrong in a card image, found from its raw bytes alone (not through
 // the slot readers, which pass over much of what this reports): frame
 // checksums, block states, link chains, sizes, names and capacity of a PS1
-// card; the structure and counts of an expanded card image.
+// card; the structure and counts of an expanded card image. Link chains are
+// followed by the card reader's own walk (card/ps1_chain.h): check and the
+// reader agree on where each chain ends.
 
 #include <cstdint>
 #include <span>

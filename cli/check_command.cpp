@@ -8,6 +8,7 @@
 #include "cli/card_check.h"
 #include "cli/card_session.h"
 #include "cli/commands.h"
+#include "cli/printable.h"
 #include "platform/file.h"
 
 namespace slk {
@@ -60,12 +61,12 @@ bool CheckFile(Console& console, const std::string& path) {
   std::string refusal = ReaderRefusal(console, path);
   if (!refusal.empty()) problems.push_back("the program does not open it: " + refusal);
   if (problems.empty()) {
-    console.out << path << ": OK\n";
+    console.out << Printable(path) << ": OK\n";
     return true;
   }
-  console.out << path << ": " << problems.size()
+  console.out << Printable(path) << ": " << problems.size()
               << (problems.size() == 1 ? " problem\n" : " problems\n");
-  for (const std::string& problem : problems) console.out << "  " << problem << '\n';
+  for (const std::string& problem : problems) console.out << "  " << Printable(problem) << '\n';
   return false;
 }
 

@@ -11,6 +11,9 @@ namespace {
 
 constexpr const char* kSaveHelp =
     "a save: its row number as `list` shows it (0-based) or its exact name";
+constexpr const char* kForceHelp =
+    "write saves whose blocks break off on the card they came from, with the blocks found "
+    "(refused without it)";
 
 using Command = std::function<int()>;
 
@@ -45,12 +48,13 @@ void AddNew(CLI::App& app, NewOptions& o, ChoiceFlags& f, Command& run, Console&
   });
 }
 
-void AddConvert(CLI::App& app, std::array<std::string, 2>& o, Command& run, Console& c) {
+void AddConvert(CLI::App& app, ConvertOptions& o, Command& run, Console& c) {
   CLI::App* sub = app.add_subcommand(
       "convert", "Write a card image in another card image format (by OUT's extension)");
-  sub->add_option("IN", o[0], "the card image to read")->required();
-  sub->add_option("OUT", o[1], "the card image to write")->required();
-  sub->callback([&] { run = [&] { return RunConvert(c, o[0], o[1]); }; });
+  sub->add_option("IN", o.in, "the card image to read")->required();
+  sub->add_option("OUT", o.out, "the card image to write")->required();
+  sub->add_flag("--force", o.force, kForceHelp);
+  sub->callback([&] { run = [&] { return RunConvert(c, o); }; });
 }
 
 void AddImport(CLI::App& app, ImportOptions& o, Command& run, Console& c) {
@@ -59,6 +63,7 @@ void AddImport(CLI::App& app, ImportOptions& o, Command& run, Console& c) {
   sub->add_option("CARD", o.card, "the card image")->required();
   sub->add_option("SAVEFILE", o.saveFiles, "save data images, added in this order")->required();
   sub->add_option("-o,--output", o.out, "write the card here instead of over CARD");
+  sub->add_flag("--force", o.force, kForceHelp);
   sub->callback([&] { run = [&] { return RunImport(c, o); }; });
 }
 
@@ -78,6 +83,7 @@ void AddCopy(CLI::App& app, CopyOptions& o, ChoiceFlags& f, Command& run, Consol
   sub->add_option("SAVE", o.save, kSaveHelp)->required();
   sub->add_option("DST", o.target, "the card image to copy into")->required();
   sub->add_option("-o,--output", o.out, "write the card here instead of over DST");
+  sub->add_flag("--force", o.force, kForceHelp);
   auto* yes = sub->add_flag("--yes", f.yes, "answer Yes to \"Do you wish to add it?\"");
   auto* no = sub->add_flag("--no", f.no, "answer No to \"Do you wish to add it?\"");
   yes->excludes(no);
@@ -93,6 +99,7 @@ void AddDelete(CLI::App& app, DeleteOptions& o, Command& run, Console& c) {
   sub->add_option("CARD", o.card, "the card image")->required();
   sub->add_option("SAVE", o.saves, std::string(kSaveHelp) + "; several may be given")->required();
   sub->add_option("-o,--output", o.out, "write the card here instead of over CARD");
+  sub->add_flag("--force", o.force, kForceHelp);
   sub->callback([&] { run = [&] { return RunDelete(c, o); }; });
 }
 
@@ -120,7 +127,7 @@ int RunCli(int argc, const char* const* argv, Console& console) {
   ChoiceFlags flags;
   ListOptions list;
   NewOptions fresh;
-  std::array<std::string, 2> convert;
+  ConvertOptions convert;
   ImportOptions import;
   ExportOptions exportOptions;
   CopyOptions copy;

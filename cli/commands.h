@@ -21,10 +21,19 @@ struct NewOptions {
   std::string out;
 };
 
+// Every command that writes a card takes --force: write saves whose blocks
+// broke off on the card they came from (refused without it).
+struct ConvertOptions {
+  std::string in;
+  std::string out;
+  bool force = false;
+};
+
 struct ImportOptions {
   std::string card;
   std::vector<std::string> saveFiles;
   std::string out;  // empty: write back to `card`
+  bool force = false;
 };
 
 struct ExportOptions {
@@ -39,17 +48,19 @@ struct CopyOptions {
   std::string target;
   std::string out;  // empty: write back to `target`
   PresetAnswer answer = PresetAnswer::None;
+  bool force = false;
 };
 
 struct DeleteOptions {
   std::string card;
   std::vector<std::string> saves;
   std::string out;  // empty: write back to `card`
+  bool force = false;
 };
 
 int RunList(Console& console, const ListOptions& options);
 int RunNew(Console& console, const NewOptions& options);
-int RunConvert(Console& console, const std::string& in, const std::string& out);
+int RunConvert(Console& console, const ConvertOptions& options);
 int RunImport(Console& console, const ImportOptions& options);
 int RunExport(Console& console, const ExportOptions& options);
 int RunCopy(Console& console, const CopyOptions& options);

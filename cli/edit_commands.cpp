@@ -45,14 +45,16 @@ int RunNew(Console& console, const NewOptions& options) {
   return Result(session.SaveCard(kLeft, options.out));
 }
 
-int RunConvert(Console& console, const std::string& in, const std::string& out) {
+int RunConvert(Console& console, const ConvertOptions& options) {
   CardSession session(console);
-  return Result(session.LockCard(out) && session.LoadCard(kLeft, in, false) &&
-                session.SaveCard(kLeft, out));
+  session.Sink().SetForce(options.force);
+  return Result(session.LockCard(options.out) && session.LoadCard(kLeft, options.in, false) &&
+                session.SaveCard(kLeft, options.out));
 }
 
 int RunImport(Console& console, const ImportOptions& options) {
   CardSession session(console);
+  session.Sink().SetForce(options.force);
   if (!session.LockCard(TargetOf(options.out, options.card)) ||
       !session.LoadCard(kLeft, options.card, false))
     return ExitCode::Refused;
@@ -81,6 +83,7 @@ int RunExport(Console& console, const ExportOptions& options) {
 
 int RunCopy(Console& console, const CopyOptions& options) {
   CardSession session(console);
+  session.Sink().SetForce(options.force);
   if (!session.LoadCard(kLeft, options.source, true)) return ExitCode::Refused;
   std::optional<std::uint32_t> row = session.FindRow(kLeft, options.source, options.save);
   if (!row) return ExitCode::Refused;
@@ -95,6 +98,7 @@ int RunCopy(Console& console, const CopyOptions& options) {
 
 int RunDelete(Console& console, const DeleteOptions& options) {
   CardSession session(console);
+  session.Sink().SetForce(options.force);
   if (!session.LockCard(TargetOf(options.out, options.card)) ||
       !session.LoadCard(kLeft, options.card, false))
     return ExitCode::Refused;

@@ -8,6 +8,7 @@
 #include "card/ps1_card.h"
 #include "cli/card_session.h"
 #include "cli/commands.h"
+#include "cli/printable.h"
 #include "cli/save_summary.h"
 #include "cli/text_table.h"
 
@@ -87,7 +88,18 @@ std::string SizeText(const SaveSummary& save) {
     std::uint32_t blocks = save.size / kBlockSize;
     return std::to_string(blocks) + (blocks == 1 ? " block" : " blocks");
   }
-  return std::to_string((save.size + 1023) / 1024) + " KB";
+  return std::to_string(save.sizeKB) + " KB";
+}
+
+// A title padded with line breaks or blanks (a text-form icon.sys read as a
+// binary one) shows what text it has, not a row of '?'.
+std::string TitleCell(const std::string& title) {
+  auto blank = [](char c) { return c == ' ' || (c >= '\t' && c <= '\r'); };
+  std::size_t begin = 0;
+  std::size_t end = title.size();
+  while (begin < end && blank(title[begin])) ++begin;
+  while (end > begin && blank(title[end - 1])) --end;
+  return title.substr(begin, end - begin);
 }
 
 std::string HeadingOf(const ListedFile& file) {
@@ -104,7 +116,7 @@ std::string HeadingOf(const ListedFile& file) {
 
 void PrintTable(std::ostream& out, const ListedFile& file) {
   using Align = TextTable::Align;
-  out << HeadingOf(file) << '\n';
+  out << Printable(HeadingOf(file)) << '\n';
   if (file.saves.empty()) {
     out << "  (no saves)\n";
     return;
@@ -112,8 +124,8 @@ void PrintTable(std::ostream& out, const ListedFile& file) {
   TextTable table({"Row", "Name", "Title", "Type", "Size", "Date"},
                   {Align::Right, Align::Left, Align::Left, Align::Left, Align::Right, Align::Left});
   for (const SaveSummary& save : file.saves)
-    table.AddRow({std::to_string(save.row), save.name, save.title, save.ps1 ? "PS1" : "PS2",
-                  SizeText(save), save.time});
+    table.AddRow({std::to_string(save.row), save.name, TitleCell(save.title),
+                  save.ps1 ? "PS1" : "PS2", SizeText(save), save.time});
   table.Print(out);
 }
 

@@ -23,9 +23,10 @@ struct SaveSummary {
   std::string title;
   bool ps1 = false;
   SaveMode mode = 0;
-  std::uint32_t size = 0;  // bytes
-  std::string time;        // "YYYY-MM-DD hh:mm:ss"
-  std::string sha256;      // empty unless asked for
+  std::uint32_t size = 0;    // bytes
+  std::uint32_t sizeKB = 0;  // as the window's detail screen shows it
+  std::string time;          // "YYYY-MM-DD hh:mm:ss"
+  std::string sha256;        // empty unless asked for
   std::vector<FileSummary> files;
 };
 

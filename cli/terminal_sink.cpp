@@ -3,6 +3,7 @@
 #include <istream>
 #include <ostream>
 
+#include "cli/printable.h"
 #include "resources/problem_text.h"
 #include "resources/strings.h"
 
@@ -27,8 +28,8 @@ std::string MessageText(int id) {
 
 void TerminalSink::Print(const std::string& text) {
   console_.err << kProgram;
-  if (!context_.empty()) console_.err << context_ << ": ";
-  console_.err << text << '\n';
+  if (!context_.empty()) console_.err << Printable(context_) << ": ";
+  console_.err << Printable(text) << '\n';
 }
 
 void TerminalSink::ShowMessage(int id) {
@@ -61,11 +62,19 @@ bool TerminalSink::AskYesNo(int id) {
     return false;
   }
   console_.err << kProgram;
-  if (!context_.empty()) console_.err << context_ << ": ";
+  if (!context_.empty()) console_.err << Printable(context_) << ": ";
   console_.err << question << " [y/N] " << std::flush;
   std::string reply;
   if (!std::getline(console_.in, reply)) return false;
   return IsYes(reply);
+}
+
+bool TerminalSink::AskProblem(int id, const platform::Problem& why) {
+  std::string question = MessageText(id);
+  shown_.push_back(question);
+  Print(question + (force_ ? " yes (--force)" : " no (give --force to write it anyway)"));
+  console_.err << kProgram << Printable(res::DescribeProblem(why)) << '\n';
+  return force_;
 }
 
 std::vector<std::string> TerminalSink::TakeShown() {

@@ -21,11 +21,17 @@ class TerminalSink : public MessageSink {
   // The file the next messages are about; empty for none.
   void SetContext(std::string path) { context_ = std::move(path); }
   void SetAnswer(PresetAnswer answer) { answer_ = answer; }
+  // Whether a card may be written with a save that lost blocks on the card
+  // it came from (--force); without it such a card is refused.
+  void SetForce(bool force) { force_ = force; }
 
   void ShowMessage(int id) override;
   // The message, then the reason on a line of its own, indented.
   void ShowProblem(int id, const platform::Problem& why) override;
   bool AskYesNo(int id) override;
+  // Answered by --force alone, never asked on the terminal: a script must not
+  // lose blocks by answering a question it did not expect.
+  bool AskProblem(int id, const platform::Problem& why) override;
   // Only reached with askKind != 0, which the tool never passes: the kind of
   // a new card comes from the command line.
   CardKind AskCardKind(CardKind preselected) override { return preselected; }
@@ -42,6 +48,7 @@ class TerminalSink : public MessageSink {
   Console& console_;
   std::string context_;
   PresetAnswer answer_ = PresetAnswer::None;
+  bool force_ = false;
   std::vector<std::string> shown_;
 };
 

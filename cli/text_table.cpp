@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <ostream>
 
+#include "cli/printable.h"
+
 namespace slk {
 namespace {
 
@@ -67,6 +69,7 @@ TextTable::TextTable(std::vector<std::string> headings, std::vector<Align> align
 
 void TextTable::AddRow(std::vector<std::string> cells) {
   cells.resize(aligns_.size());
+  for (std::string& cell : cells) cell = Printable(cell);
   rows_.push_back(std::move(cells));
 }
 

@@ -19,6 +19,7 @@ class TextTable {
   enum class Align { Left, Right };
 
   explicit TextTable(std::vector<std::string> headings, std::vector<Align> aligns);
+  // Control characters in the cells are shown as '?' (Printable).
   void AddRow(std::vector<std::string> cells);
   // Columns separated by two blanks; the last column is not padded.
   void Print(std::ostream& out) const;

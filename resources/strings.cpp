@@ -72,6 +72,11 @@ constexpr std::array kTexts{
     Entry{57, "It's not ExpandedMemoryCard Image.", "拡張メモリーカードではありません。"},
     Entry{58, "The Format Version is not uncorrespondence.",
           "XMCフォーマットバージョンが未対応です。"},
+    Entry{60,
+          "A save's blocks break off; only the blocks found will be saved. Do you wish to save "
+          "it?",
+          "ブロックが途切れたセーブデータがあります。見つかったブロックだけが保存されます。保存しま"
+          "すか？"},
     Entry{64, "\"Standard.ico\" is not found.", "\"Standard.ico\"が見つかりません。"},
     Entry{65, "DirectX7 is not installed.", "DirectX7がインストールされていません。"},
     Entry{66, "Application Initialize failed.", "アプリケーションの初期化ができません。"},

@@ -76,6 +76,7 @@ constexpr int NotSaveDataImage = 55;
 constexpr int LockFailed = 56;
 constexpr int NotExpandedCardImage = 57;
 constexpr int UnsupportedXmcVersion = 58;
+constexpr int SaveShortened = 60;  // a Yes/No question
 constexpr int StandardIconNotFound = 64;
 constexpr int DirectX7NotInstalled = 65;
 constexpr int ApplicationInitFailed = 66;

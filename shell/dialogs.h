@@ -26,6 +26,11 @@ class Dialogs {
   }
   // The same with Yes and No; true only for Yes.
   virtual bool AskYesNo(int id) = 0;
+  // The question with a second line under it (which file, and why).
+  virtual bool AskYesNoDetail(int id, const std::string& detail) {
+    (void)detail;
+    return AskYesNo(id);
+  }
   // Image Select: the kind of a new card; cannot be cancelled.
   virtual CardKind AskCardKind(CardKind preselected) = 0;
   // Nothing when cancelled.

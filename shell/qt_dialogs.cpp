@@ -43,6 +43,13 @@ bool QtDialogs::AskYesNo(int id) {
   return RunMessageBox(owner_, id, QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
 }
 
+bool QtDialogs::AskYesNoDetail(int id, const std::string& detail) {
+  QMessageBox box(QMessageBox::NoIcon, Text(res::TextId::WindowTitle), Text(id),
+                  QMessageBox::Yes | QMessageBox::No, owner_);
+  box.setInformativeText(QString::fromStdString(detail));
+  return box.exec() == QMessageBox::Yes;
+}
+
 CardKind QtDialogs::AskCardKind(CardKind preselected) {
   ImageSelectDialog dialog(owner_, preselected);
   dialog.exec();

@@ -20,6 +20,7 @@ class QtDialogs : public Dialogs {
   void ShowMessage(int id) override;
   void ShowProblem(int id, const std::string& secondLine) override;
   bool AskYesNo(int id) override;
+  bool AskYesNoDetail(int id, const std::string& detail) override;
   CardKind AskCardKind(CardKind preselected) override;
   std::optional<ChosenFile> ChooseFile(const FileRequest& request) override;
   bool EditSettings(Settings& settings) override;

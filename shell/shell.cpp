@@ -162,6 +162,10 @@ bool Shell::AskYesNo(int id) {
   return Modal().AskYesNo(id);
 }
 
+bool Shell::AskProblem(int id, const platform::Problem& why) {
+  return dialogs_.AskYesNoDetail(id, res::DescribeProblem(why));
+}
+
 CardKind Shell::AskCardKind(CardKind preselected) {
   return Modal().AskCardKind(preselected);
 }

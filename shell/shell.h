@@ -69,6 +69,7 @@ class Shell : private MessageSink {
   // The message with a second line naming the file and the reason.
   void ShowProblem(int id, const platform::Problem& why) override;
   bool AskYesNo(int id) override;
+  bool AskProblem(int id, const platform::Problem& why) override;
   // True means stop: the slot is modified and the user did not answer Yes.
   bool ConfirmDiscard(Slot s);
   void PauseRendering();

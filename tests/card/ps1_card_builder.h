@@ -52,6 +52,22 @@ class PS1CardBuilder {
     return *this;
   }
 
+  // The 3,904-byte header DexDrive software writes in front of this card: its
+  // signature, the bytes 1 at 0x12 and 0x14 and 'M' at 0x15, then byte 0
+  // (state) and byte 8 (link) of each directory frame, comments empty.
+  std::vector<std::uint8_t> DexDriveHeader() const {
+    std::vector<std::uint8_t> header(3904, 0);
+    std::memcpy(header.data(), "123-456-STD", 11);
+    header[0x12] = 0x01;
+    header[0x14] = 0x01;
+    header[0x15] = 'M';
+    for (int i = 0; i < 15; ++i) {
+      header[0x16 + i] = bytes_[(i + 1) * kFrame];
+      header[0x26 + i] = bytes_[(i + 1) * kFrame + 8];
+    }
+    return header;
+  }
+
   std::uint8_t* Raw() { return bytes_.data(); }
   const std::vector<std::uint8_t>& Bytes() const { return bytes_; }
   std::vector<std::uint8_t> BlockBytes(int block) const {

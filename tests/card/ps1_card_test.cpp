@@ -46,9 +46,9 @@ PS1CardBuilder TwoSaves() {
 }
 
 Buffer WithHeader(const Buffer& card, std::size_t headerSize, const char* signature) {
-  Buffer file(headerSize, 0);
+  Buffer file(headerSize + card.size(), 0);
   std::memcpy(file.data(), signature, std::strlen(signature));
-  file.insert(file.end(), card.begin(), card.end());
+  std::copy(card.begin(), card.end(), file.begin() + static_cast<std::ptrdiff_t>(headerSize));
   return file;
 }
 
@@ -160,13 +160,14 @@ TEST_F(PS1CardTest, AnEmptySlotSavesAsAFullBlankCard) {
   EXPECT_EQ(mem[64 + 128 + 127], 0xA0);
 }
 
-TEST_F(PS1CardTest, DexDriveHeaderIsWrittenWithStatesAndLinks) {
-  ASSERT_EQ(Open(TwoSaves().Bytes(), "a.mcr"), 1u);
+TEST_F(PS1CardTest, DexDriveHeaderIsWrittenWholeWithStatesAndLinks) {
+  PS1CardBuilder card = TwoSaves();
+  ASSERT_EQ(Open(card.Bytes(), "a.mcr"), 1u);
   ASSERT_EQ(SaveCardImage(ws, kLeft, dir.File("out.gme")), 1u);
   Buffer b = ReadFileBytes(dir.File("out.gme"));
-  EXPECT_EQ(std::string(b.begin(), b.begin() + 11), "123-456-STD");
+  ASSERT_EQ(b.size(), 3904u + 131072u);
+  EXPECT_EQ(Buffer(b.begin(), b.begin() + 3904), card.DexDriveHeader());
   EXPECT_EQ(Buffer(b.begin() + 0x16, b.begin() + 0x1B), (Buffer{0x51, 0x52, 0x53, 0x51, 0xA0}));
-  EXPECT_EQ(Buffer(b.begin() + 0x26, b.begin() + 0x2A), (Buffer{0x01, 0x02, 0xFF, 0xFF}));
   EXPECT_EQ(b[3904], 'M');
 }
 
@@ -178,6 +179,27 @@ TEST_F(PS1CardTest, DexDriveFilesReadWithSignatureZeroedHeaderOrNoHeader) {
   ExpectTwoSaves(card);
   ASSERT_EQ(Open(card.Bytes(), "c.gme"), 1u);
   ExpectTwoSaves(card);
+}
+
+// Another tool writes a one-save card as header, block 0 and the save's
+// blocks. The blocks it left out read as free, whatever block 0 says of them.
+TEST_F(PS1CardTest, DexDriveFileCutAfterItsLastSaveOpensAndIsWrittenWhole) {
+  PS1CardBuilder card;
+  card.Directory(1, 0x51, 8192, 0xFFFF, "BASLUS-00001ONE")
+      .Directory(6, 0x51, 8192, 0xFFFF, "BEYOND")
+      .Block(1, 0x11, "One", 1);
+  Buffer whole = WithHeader(card.Bytes(), 3904, "123-456-STD");
+  Buffer cut(whole.begin(), whole.begin() + 3904 + 2 * 8192);
+  ASSERT_EQ(cut.size(), 20288u);
+  ASSERT_EQ(Open(cut, "short.gme"), 1u);
+  ASSERT_EQ(ws.At(kLeft).RowCount(), 1u);
+  EXPECT_EQ(NameOf(ws.At(kLeft).AtRow(0)), "BASLUS-00001ONE");
+  EXPECT_EQ(SaveBytes(kLeft, 0), card.BlockBytes(1));
+  ASSERT_EQ(SaveCardImage(ws, kLeft, dir.File("short.gme")), 1u);
+  Buffer written = ReadFileBytes(dir.File("short.gme"));
+  ASSERT_EQ(written.size(), 3904u + 131072u);
+  EXPECT_EQ(written[3904 + 6 * 128], 0xA0) << "block 6 is free";
+  EXPECT_TRUE(sink.shown.empty());
 }
 
 TEST_F(PS1CardTest, DeletedAndFreeBlocksBetweenSavesAreSkipped) {
@@ -222,7 +244,8 @@ TEST_F(PS1CardTest, FragmentedSaveFollowsItsLinkChain) {
 }
 
 // A broken chain keeps the blocks found before the break: the save is never
-// read outside the card nor through another save's blocks.
+// read outside the card nor through another save's blocks. A save left with
+// fewer blocks than its size asks for remembers how many it should have.
 TEST_F(PS1CardTest, BrokenChainsKeepTheBlocksFoundBeforeTheBreak) {
   struct Case {
     const char* what;
@@ -231,24 +254,59 @@ TEST_F(PS1CardTest, BrokenChainsKeepTheBlocksFoundBeforeTheBreak) {
     std::uint32_t secondState;
     std::uint16_t secondLink;
     std::uint32_t expectedBlocks;
+    std::uint32_t declaredBlocks;  // 0: the save is whole
   } cases[] = {
-      {"link outside the card", 3 * 8192, 40, 0x52, 2, 1},
-      {"absurd size and link", 474152960, 827, 0x52, 2, 1},
-      {"loop back to itself", 3 * 8192, 1, 0x52, 1, 2},
-      {"link to a free block", 2 * 8192, 1, 0xA0, 0xFFFF, 1},
-      {"link to another save's first block", 2 * 8192, 1, 0x51, 0xFFFF, 1},
-      {"size of zero", 0, 0xFFFF, 0xA0, 0xFFFF, 1},
-      {"size not a whole number of blocks", 10000, 1, 0x53, 0xFFFF, 2},
-      {"chain shorter than the size", 4 * 8192, 1, 0x53, 0xFFFF, 2},
+      {"link outside the card", 3 * 8192, 40, 0x52, 2, 1, 3},
+      {"absurd size and link", 474152960, 827, 0x52, 2, 1, 15},
+      {"loop back to itself", 3 * 8192, 1, 0x52, 1, 2, 3},
+      {"link to a free block", 2 * 8192, 1, 0xA0, 0xFFFF, 1, 2},
+      {"link to another save's first block", 2 * 8192, 1, 0x51, 0xFFFF, 1, 2},
+      {"size of zero", 0, 0xFFFF, 0xA0, 0xFFFF, 1, 0},
+      {"size not a whole number of blocks", 10000, 1, 0x53, 0xFFFF, 2, 0},
+      {"chain shorter than the size", 4 * 8192, 1, 0x53, 0xFFFF, 2, 4},
+      {"last block that links on", 3 * 8192, 1, 0x53, 2, 2, 3},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     PS1CardBuilder card;
     card.Directory(1, 0x51, c.size, c.link, "SAVE")
-        .Directory(2, c.secondState, 0, c.secondLink, "");
+        .Directory(2, c.secondState, 0, c.secondLink, "")
+        .Directory(3, 0x53, 0, 0xFFFF, "");
     ASSERT_EQ(Open(card.Bytes(), "a.mcr"), 1u);
     ASSERT_GE(ws.At(kLeft).RowCount(), 1u);
     EXPECT_EQ(ws.At(kLeft).AtRow(0).size, c.expectedBlocks * 8192);
+    EXPECT_EQ(ws.At(kLeft).AtRow(0).declaredBlocks, c.declaredBlocks);
+  }
+}
+
+// The chain of LOST runs into KEEP's block: only its first block is found.
+TEST_F(PS1CardTest, AShortenedSaveIsWrittenOnlyWhenTheUserAgrees) {
+  PS1CardBuilder card;
+  card.Directory(1, 0x51, 2 * 8192, 1, "KEEP")
+      .Directory(2, 0x53, 0, 0xFFFF, "")
+      .Directory(3, 0x51, 2 * 8192, 1, "LOST")
+      .Block(1, 1, "keep", 2)
+      .Block(3, 3, "lost", 2);
+  for (const char* ext : {"mcr", "xmc"}) {
+    SCOPED_TRACE(ext);
+    ASSERT_EQ(Open(card.Bytes(), "a.mcr"), 1u);
+    std::string target = dir.File(std::string("out.") + ext);
+    sink.shown.clear();
+    sink.asked.clear();
+    sink.askedAbout.clear();
+    sink.answers = {false};
+    EXPECT_EQ(SaveCardImage(ws, kLeft, target), 0u);
+    EXPECT_EQ(sink.asked, std::vector<int>{MessageId::AskSaveShortened});
+    ASSERT_EQ(sink.askedAbout.size(), 1u);
+    EXPECT_EQ(sink.askedAbout[0].reason, platform::Reason::BrokenChain);
+    EXPECT_EQ(sink.askedAbout[0].field, "LOST");
+    EXPECT_EQ(sink.askedAbout[0].have, 1u);
+    EXPECT_EQ(sink.askedAbout[0].need, 2u);
+    EXPECT_TRUE(sink.shown.empty()) << "No is the user's answer, not a failure";
+    EXPECT_FALSE(std::filesystem::exists(target));
+    sink.answers = {true};
+    EXPECT_EQ(SaveCardImage(ws, kLeft, target), 1u);
+    EXPECT_TRUE(std::filesystem::exists(target));
   }
 }
 
@@ -276,8 +334,14 @@ TEST_F(PS1CardTest, MalformedOrTruncatedImagesAreRefusedWithTheirReason) {
       {"one byte short", Buffer(good.begin(), good.end() - 1), "a.mcr", Reason::TooShort, 131071,
        131072},
       {"mem without room for its header", good, "a.mem", Reason::TooShort, 131072, 131136},
-      {"gme cut inside the card",
-       WithHeader(Buffer(good.begin(), good.begin() + 16384), 3904, "123-456-STD"), "a.gme",
+      {"gme cut inside a block",
+       WithHeader(Buffer(good.begin(), good.begin() + 16384 + 100), 3904, "123-456-STD"), "a.gme",
+       Reason::TooShort},
+      {"gme cut inside block 0",
+       WithHeader(Buffer(good.begin(), good.begin() + 4096), 3904, "123-456-STD"), "a.gme",
+       Reason::TooShort},
+      {"unsigned gme cut after a block",
+       WithHeader(Buffer(good.begin(), good.begin() + 16384), 3904, ""), "a.gme",
        Reason::TooShort},
       {"empty file", Buffer{}, "a.mcd", Reason::TooShort, 0, 131072},
       {"text", text, "notes.mcr", Reason::BadMagic},

@@ -103,7 +103,11 @@ TEST_F(CardCheckTest, SizesOfEachFormat) {
   PutText(gme, 0, "123-456-STD");
   Append(gme, card);
   EXPECT_TRUE(FaultsOf(gme, kGme).empty());
-  EXPECT_TRUE(FaultsOf(card, kGme).empty());  // a DexDrive file without its header
+  // Cut after its last save (block 6) by another tool: the rest reads as free.
+  EXPECT_TRUE(FaultsOf(Buffer(gme.begin(), gme.begin() + 3904 + 7 * 8192), kGme).empty());
+  EXPECT_EQ(FaultsOf(Buffer(gme.begin(), gme.begin() + 3904 + 6 * 8192), kGme),
+            std::vector<CardFault>{CardFault::BrokenLink});  // NEKO's block 6 is cut off
+  EXPECT_TRUE(FaultsOf(card, kGme).empty());                 // a DexDrive file without its header
 }
 
 TEST_F(CardCheckTest, FindsExpandedCardFaults) {

@@ -58,6 +58,34 @@ TEST_F(CliTest, ConvertRefusals) {
   EXPECT_FALSE(std::filesystem::exists(Path("out.mcr")));
 }
 
+// NEKO's chain runs into BETA's last block: only its first block is found.
+// Written out, the card would pass the one block off as the whole save.
+TEST_F(CliTest, ASaveWhoseBlocksBreakOffIsWrittenOnlyWithForce) {
+  PS1CardBuilder card = ThreeSaveBuilder();
+  card.Directory(5, 0x51, 2 * kBlock, 3, "BISLPS-00003NEKO");
+  WriteFileBytes(Path("broken.mcr"), card.Bytes());
+  ASSERT_EQ(cli_.Run({"new", "--ps1", Path("empty.mcr")}).exit, 0);
+  // A copy of the save is just as short as the save.
+  const std::vector<std::vector<std::string>> commands = {
+      {"convert", Path("broken.mcr")},
+      {"delete", Path("broken.mcr"), "0", "-o"},
+      {"copy", Path("broken.mcr"), "BISLPS-00003NEKO", Path("empty.mcr"), "-o"}};
+  for (std::vector<std::string> args : commands) {
+    SCOPED_TRACE(args[0]);
+    args.push_back(Path("out.mcr"));
+    CliResult refused = cli_.Run(args);
+    EXPECT_EQ(refused.exit, 1);
+    EXPECT_TRUE(Has(refused.err, "give --force")) << refused.err;
+    EXPECT_TRUE(Has(refused.err, "\"BISLPS-00003NEKO\" break off: 1 of 2 kept")) << refused.err;
+    EXPECT_FALSE(std::filesystem::exists(Path("out.mcr")));
+    args.push_back("--force");
+    CliResult forced = cli_.Run(args);
+    ASSERT_EQ(forced.exit, 0) << forced.err;
+    EXPECT_TRUE(Has(forced.err, "(--force)")) << forced.err;
+    std::filesystem::remove(Path("out.mcr"));
+  }
+}
+
 TEST_F(CliTest, ImportAddsSaveImagesAndWritesBack) {
   std::string card = WriteThreeSaveCard();
   ASSERT_EQ(cli_.Run({"export", card, "1", Path("beta.ps1")}).exit, 0);

@@ -80,8 +80,39 @@ TEST_F(CliTest, ListPrintsOneTablePerFileInUtf8) {
   EXPECT_NE(list.out.find(kNekoTitleUtf8), std::string::npos);
   EXPECT_NE(list.out.find("3 blocks"), std::string::npos);
   EXPECT_NE(list.out.find("SPACE　RACE"), std::string::npos);
-  EXPECT_NE(list.out.find("5 KB"), std::string::npos);  // 964 + 700 + 3000 bytes
+  // 964 + 700 + 3000 bytes, in whole KB as the window's detail screen shows it.
+  EXPECT_NE(list.out.find(" 4 KB"), std::string::npos) << list.out;
   EXPECT_TRUE(list.err.empty()) << list.err;
+}
+
+// Names and titles are the card's bytes: printed raw, an escape sequence would
+// clear the screen or retitle the window, and a text-form icon.sys would
+// break the table's lines.
+TEST_F(CliTest, ListShowsControlCharactersInCardTextsAsQuestionMarks) {
+  PS1CardBuilder card;
+  card.Directory(1, 0x51, kBlock, 0xFFFF, "BAD\x1b[2J").Block(1, 0x11, "\x1b]0;owned\x07T", 1);
+  WriteFileBytes(Path("esc.mcr"), card.Bytes());
+  SaveSpec textForm = PS2Save();
+  // As a homebrew installer writes it (388 bytes).
+  std::string text = "PS2X\ntitle0 = Space\ntitle1 = Race\nbgcola = 0\n";
+  for (int k = 0; k < 4; ++k) text += "bgcol" + std::to_string(k) + " = 28,71,71\n";
+  for (int k = 0; k < 3; ++k) text += "lightdir" + std::to_string(k) + " = 0.5000,0.5000,0.5000\n";
+  text += "lightcolamb = 128,128,128\nuninstallmes0 = This will delete your APPS!\n";
+  textForm.files[0].bytes = Buffer(text.begin(), text.end());
+  WriteFileBytes(Path("text.psu"), Psu(textForm));
+  CliResult list = cli_.Run({"list", Path("esc.mcr"), Path("text.psu")});
+  ASSERT_EQ(list.exit, 0) << list.err;
+  for (char control = 0; control < 0x20; ++control) {
+    if (control == '\n') continue;
+    EXPECT_EQ(list.out.find(control), std::string::npos) << int{control} << "\n" << list.out;
+  }
+  EXPECT_NE(list.out.find("BAD?[2J"), std::string::npos) << list.out;
+  EXPECT_NE(list.out.find("?]0;owned?T"), std::string::npos) << list.out;
+  EXPECT_EQ(std::count(list.out.begin(), list.out.end(), '\n'), 7) << list.out;
+  EXPECT_NE(list.out.find("BASLUS-20001SPACE  Space Race  PS2"), std::string::npos) << list.out;
+  // JSON escapes them itself and keeps the text as it is.
+  Json json = ListJson(cli_, {Path("esc.mcr")});
+  EXPECT_EQ(json["files"][0]["saves"][0]["name"], "BAD\x1b[2J");
 }
 
 TEST_F(CliTest, ListJsonFollowsTheSchema) {

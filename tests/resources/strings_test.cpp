@@ -17,6 +17,7 @@ TEST(Strings, EveryIdOfTheTableHasBothTexts) {
   for (int id = 16; id <= 29; ++id) expected.push_back(id);
   for (int id = 32; id <= 45; ++id) expected.push_back(id);
   for (int id = 48; id <= 58; ++id) expected.push_back(id);
+  expected.push_back(60);
   for (int id = 64; id <= 67; ++id) expected.push_back(id);
   expected.insert(expected.end(), {76, 77});
   EXPECT_EQ(std::vector<int>(TextIds().begin(), TextIds().end()), expected);

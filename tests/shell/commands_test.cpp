@@ -466,6 +466,27 @@ TEST_F(ShellTest, SaveAsksBeforeWritingOverAFileChangedOnDiskAndWaitsForAWriter)
   EXPECT_EQ(dialogs.asked.size(), 1u);
 }
 
+// SECOND's chain runs into FIRST's block: the save read is one block short.
+TEST_F(ShellTest, SaveAsksBeforeWritingASaveWhoseBlocksBrokeOff) {
+  PS1CardBuilder card;
+  card.Directory(1, 0x51, 2 * 8192, 1, "FIRST")
+      .Directory(2, 0x53, 0, 0xFFFF, "")
+      .Directory(3, 0x51, 2 * 8192, 1, "SECOND");
+  std::string path = dir.File("broken.mcr");
+  WriteFileBytes(path, card.Bytes());
+  Start(path);
+  shell.Command(MenuId::Save);
+  EXPECT_EQ(dialogs.asked, std::vector<int>{res::TextId::SaveShortened});
+  ASSERT_EQ(dialogs.details.size(), 1u);
+  EXPECT_NE(dialogs.details[0].find("\"SECOND\" break off: 1 of 2 kept"), std::string::npos)
+      << dialogs.details[0];
+  EXPECT_EQ(ReadFileBytes(path), card.Bytes()) << "No leaves the file as it was";
+  dialogs.answers = {true};
+  shell.Command(MenuId::Save);
+  EXPECT_NE(ReadFileBytes(path), card.Bytes());
+  EXPECT_TRUE(dialogs.shown.empty());
+}
+
 TEST_F(ShellTest, SaveOfANewCardAsksForANameWithOnlyItsFormats) {
   Start();
   shell.OpenPathIntoSlot(kLeft, WritePS2Save(dir, "a.psu", "BASLUS-A"));

@@ -164,6 +164,10 @@ class ScriptedDialogs : public Dialogs, public ScriptedAnswers {
     asked.push_back(id);
     return NextAnswer();
   }
+  bool AskYesNoDetail(int id, const std::string& detail) override {
+    details.push_back(detail);
+    return AskYesNo(id);
+  }
   CardKind AskCardKind(CardKind preselected) override {
     log_.push_back("AskCardKind");
     kindPreselections.push_back(preselected);
@@ -184,6 +188,7 @@ class ScriptedDialogs : public Dialogs, public ScriptedAnswers {
   }
   void ShowInfo() override { log_.push_back("ShowInfo"); }
 
+  std::vector<std::string> details;  // second lines of questions
   std::deque<std::optional<ChosenFile>> files;
   std::vector<FileRequest> requests;
   std::vector<std::string> secondLines;  // under messages, as the window shows them

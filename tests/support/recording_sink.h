@@ -40,10 +40,16 @@ class RecordingSink : public MessageSink, public ScriptedAnswers {
     asked.push_back(id);
     return NextAnswer();
   }
+  bool AskProblem(int id, const platform::Problem& why) override {
+    askedAbout.push_back(why);
+    return AskYesNo(id);
+  }
   CardKind AskCardKind(CardKind preselected) override {
     kindPreselections.push_back(preselected);
     return kindAnswer;
   }
+
+  std::vector<platform::Problem> askedAbout;  // second lines of questions
 };
 
 }  // namespace slk::testing
