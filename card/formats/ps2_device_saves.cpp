@@ -28,6 +28,7 @@ constexpr std::size_t kCbsEntry = 64;
 constexpr std::uint8_t kSharkMagic[17] = {0x0D, 0,   0,   0,   'S', 'h', 'a', 'r', 'k',
                                           'P',  'o', 'r', 't', 'S', 'a', 'v', 'e'};
 constexpr std::size_t kSharkEntry = 98;
+constexpr std::uint16_t kSharkEntryWritten = 250;  // as the devices write it: with both titles
 
 // CodeBreaker's RC4 state: a fixed permutation used as it stands.
 constexpr std::uint8_t kCbsPermutation[256] = {
@@ -371,6 +372,47 @@ std::optional<Ps2SaveData> ReadSharkPortSave(ByteView file, platform::Problem& w
   }
   if (!CheckNames(save, why)) return std::nullopt;
   return save;
+}
+
+Bytes WriteSharkPortSave(const Ps2SaveData& save) {
+  auto entry = [](Bytes& out, const std::string& name, std::uint32_t size, SaveMode mode,
+                  const TimeStamp& created, const TimeStamp& modified) {
+    std::size_t at = out.size();
+    out.resize(at + kSharkEntryWritten);
+    std::uint8_t* h = out.data() + at;
+    PutU16LE(h, kSharkEntryWritten);
+    PutName(h + 2, 64, name);
+    PutU32LE(h + 66, size);
+    h[78] = static_cast<std::uint8_t>(mode >> 8);
+    h[79] = static_cast<std::uint8_t>(mode);
+    PutStamp(h + 82, created);
+    PutStamp(h + 90, modified);
+  };
+  Bytes entries;
+  entry(entries, save.name, static_cast<std::uint32_t>(save.files.size() + 2), save.mode,
+        save.created, save.modified);
+  for (const Ps2SaveFile& f : save.files) {
+    entry(entries, f.name, static_cast<std::uint32_t>(f.bytes.size()), f.mode, f.created,
+          f.modified);
+    Append(entries, f.bytes);
+  }
+  Bytes out(sizeof kSharkMagic + 4);
+  std::memcpy(out.data(), kSharkMagic, sizeof kSharkMagic);
+  auto text = [&](const std::string& t) {
+    std::size_t at = out.size();
+    out.resize(at + 4);
+    PutU32LE(out.data() + at, static_cast<std::uint32_t>(t.size()));
+    Append(out, ByteView(reinterpret_cast<const std::uint8_t*>(t.data()), t.size()));
+  };
+  text(AsciiTitle(save));
+  text({});
+  text({});
+  std::size_t at = out.size();
+  out.resize(at + 4);
+  PutU32LE(out.data() + at, static_cast<std::uint32_t>(entries.size()));
+  Append(out, entries);
+  out.resize(out.size() + 4);  // the devices' checksum, which no reader checks
+  return out;
 }
 
 }  // namespace slk::formats

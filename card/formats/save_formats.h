@@ -4,7 +4,7 @@
 //
 //   .max  Action Replay Max (LZARI-compressed)        PS2 save   read, write
 //   .cbs  CodeBreaker (RC4 over zlib)                  PS2 save   read, write
-//   .sps  SharkPort, .xps X-Port                       PS2 save   read
+//   .sps  SharkPort, .xps X-Port                       PS2 save   read (write: tests)
 //   .psv  PS3 export of a PS1 or PS2 save (signed)     either     read, write
 //   .vmp  PSP/Vita PS1 card (signed)                   PS1 card   read, write
 //   .mcs  one directory frame + blocks                 PS1 save   read, write
@@ -68,6 +68,8 @@ Bytes WriteCbsSave(const Ps2SaveData& save);
 
 // .sps and .xps (one layout)
 std::optional<Ps2SaveData> ReadSharkPortSave(ByteView file, platform::Problem& why);
+// Written with a zero checksum (its algorithm is not known; readers ignore it).
+Bytes WriteSharkPortSave(const Ps2SaveData& save);
 
 // .psv: one of the two kinds. The signature is checked only when asked, so
 // that files re-signed by other tools still open.

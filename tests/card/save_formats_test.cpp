@@ -81,7 +81,7 @@ const std::vector<Ps2Form>& Ps2Forms() {
   static const std::vector<Ps2Form> forms = {
       {"max", ReadMaxSave, WriteMaxSave, false, false},
       {"cbs", ReadCbsSave, WriteCbsSave, true, true},
-      {"sps", ReadSharkPortSave, {}, true, true},
+      {"sps", ReadSharkPortSave, WriteSharkPortSave, true, true},
       {"xps", ReadSharkPortSave, {}, true, true},
       {"PSV", ReadPsvPs2, [](const Ps2SaveData& s) { return WritePsvSave(s); }, true, true},
   };
