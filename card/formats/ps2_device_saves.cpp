@@ -137,7 +137,7 @@ std::optional<Ps2SaveData> ReadMaxSave(ByteView file, platform::Problem& why) {
   }
   Bytes zeroed(file.begin(), file.begin() + kMaxHeader);
   PutU32LE(zeroed.data() + 12, 0);
-  if (Crc32(zeroed, file.subspan(kMaxHeader)) != storedCrc) {
+  if (Crc32(zeroed, stream) != storedCrc) {
     Refuse(why, Reason::BadField, "CRC");
     return std::nullopt;
   }
@@ -233,7 +233,10 @@ std::optional<Ps2SaveData> ReadCbsSave(ByteView file, platform::Problem& why) {
   }
   z.next_in = body.data();
   z.avail_in = static_cast<uInt>(body.size());
-  z.next_out = plain.data();
+  // zlib refuses a null output pointer even for no output at all, which a
+  // save without files has.
+  std::uint8_t none = 0;
+  z.next_out = plain.empty() ? &none : plain.data();
   z.avail_out = static_cast<uInt>(plain.size());
   int rc = inflate(&z, Z_FINISH);
   std::size_t produced = z.total_out;

@@ -47,11 +47,19 @@ std::optional<Ps2SaveData> ReadPs2(ByteView file, platform::Problem& why) {
   save.modified = StampAt(file, kPs2Folder + 8);
   save.mode = static_cast<SaveMode>(GetU32LE(file.data() + kPs2Folder + 20));
   save.name = FixedName(file, kPs2Folder + 24, 32);
+  std::uint64_t total = 0;
   for (std::uint32_t i = 0; i < count; ++i) {
     std::size_t at = kPs2Files + i * kPs2FileEntry;
     std::uint32_t size = GetU32LE(file.data() + at + 16);
     std::uint32_t position = GetU32LE(file.data() + at + 56);
     if (!Need(file, position, size, why)) return std::nullopt;
+    // Entries may point at the same bytes; copies of them must still add
+    // up to no more than the file holds.
+    total += size;
+    if (total > file.size()) {
+      Refuse(why, Reason::SizeMismatch, "file sizes", file.size(), total);
+      return std::nullopt;
+    }
     Ps2SaveFile f;
     f.created = StampAt(file, at);
     f.modified = StampAt(file, at + 8);

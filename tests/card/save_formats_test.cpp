@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -63,7 +64,7 @@ Ps2SaveData MadeSave() {
 
 // What each PS2 form keeps of a save besides names and bytes.
 struct Ps2Form {
-  const char* name;
+  std::string name;
   std::function<std::optional<Ps2SaveData>(ByteView, platform::Problem&)> read;
   std::function<Bytes(const Ps2SaveData&)> write;  // empty: read only
   bool keepsModes;
@@ -112,23 +113,25 @@ void ExpectEveryTruncationRefused(const Bytes& whole, const std::function<bool(B
 }
 
 TEST(SaveFormatsTest, Ps2FormsRoundTripAndRefuseTruncation) {
-  const Ps2SaveData save = MadeSave();
-  for (const Ps2Form& form : Ps2Forms()) {
-    if (!form.write) continue;
-    SCOPED_TRACE(form.name);
-    Bytes written = form.write(save);
-    platform::Problem why;
-    auto back = form.read(written, why);
-    ASSERT_TRUE(back) << static_cast<int>(why.reason) << " " << why.field;
-    ExpectSameSave(*back, save, form);
-    EXPECT_EQ(form.write(*back), written);
-    ExpectEveryTruncationRefused(written, [&](ByteView b) {
-      platform::Problem w;
-      bool ok = form.read(b, w).has_value();
-      EXPECT_TRUE(ok || w.reason != platform::Reason::None);
-      return ok;
-    });
-  }
+  Ps2SaveData empty = MadeSave();
+  empty.files.clear();
+  for (const Ps2SaveData& save : {MadeSave(), empty})
+    for (const Ps2Form& form : Ps2Forms()) {
+      if (!form.write) continue;
+      SCOPED_TRACE(form.name + std::to_string(save.files.size()));
+      Bytes written = form.write(save);
+      platform::Problem why;
+      auto back = form.read(written, why);
+      ASSERT_TRUE(back) << static_cast<int>(why.reason) << " " << why.field;
+      ExpectSameSave(*back, save, form);
+      EXPECT_EQ(form.write(*back), written);
+      ExpectEveryTruncationRefused(written, [&](ByteView b) {
+        platform::Problem w;
+        bool ok = form.read(b, w).has_value();
+        EXPECT_TRUE(ok || w.reason != platform::Reason::None);
+        return ok;
+      });
+    }
 }
 
 TEST(SaveFormatsTest, EveryRezFormGivesTheCardsSave) {
@@ -242,6 +245,43 @@ TEST(SaveFormatsTest, Ps1SingleSavesReadWriteAndRefuseTruncation) {
       return c.read(b, w).has_value();
     });
   }
+}
+
+// Every corpus file of these formats opens: the PS2 exports as saves, the
+// PS1 ones as saves of whole blocks.
+TEST(SaveFormatsTest, EveryCorpusFileOfTheseFormatsOpens) {
+  auto root = Corpus("");
+  if (!root || !fs::exists(*root / "mymcplus")) GTEST_SKIP() << "corpus absent";
+  int opened = 0;
+  for (const auto& e : fs::recursive_directory_iterator(*root)) {
+    if (!e.is_regular_file()) continue;
+    std::string ext = e.path().extension().string();
+    for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    std::string parent = e.path().parent_path().filename().string();
+    Bytes bytes = ReadAll(e.path());
+    platform::Problem why;
+    bool ok = true;
+    if (ext == ".max") {
+      ok = ReadMaxSave(bytes, why).has_value();
+    } else if (ext == ".cbs") {
+      ok = ReadCbsSave(bytes, why).has_value();
+    } else if (ext == ".sps" || ext == ".xps") {
+      ok = ReadSharkPortSave(bytes, why).has_value();
+    } else if (ext == ".psv") {
+      ok = ReadPsvSave(bytes, why).has_value();
+    } else if (ext == ".vmp") {
+      ok = ReadVmpCard(bytes, why).has_value();
+    } else if (ext == ".mcs") {
+      ok = ReadMcsSave(bytes, why).has_value();
+    } else if (ext == ".srm" || parent == "old-mcd" || (ext.empty() && parent == "psx_mc_cli")) {
+      ok = ReadRawPs1Save(bytes, e.path().stem().string(), why).has_value();
+    } else {
+      continue;
+    }
+    EXPECT_TRUE(ok) << e.path() << ": " << static_cast<int>(why.reason) << " " << why.field;
+    opened += ok;
+  }
+  EXPECT_EQ(opened, 5 + 5 + 6 + 34 + 19);  // PS2 exports, .psv, .vmp, .mcs, raw
 }
 
 TEST(SaveFormatsTest, CorpusPs1SingleSavesOpen) {
