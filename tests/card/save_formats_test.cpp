@@ -11,8 +11,8 @@
 #include <iterator>
 
 #include "card/formats/codecs.h"
-#include "card/ps2/ps2_card_image.h"
-#include "card/ps2/ps2_layout.h"
+#include "card/formats/ps2_card_bridge.h"
+#include "card/ps2/ps2_card_format.h"
 
 namespace slk::formats {
 namespace {
@@ -142,14 +142,7 @@ TEST(SaveFormatsTest, EveryRezFormGivesTheCardsSave) {
   ASSERT_TRUE(card);
   const ps2::Ps2Save* onCard = card->FindSave("BESCES-50501REZ");
   ASSERT_NE(onCard, nullptr);
-  Ps2SaveData want;
-  want.name = onCard->name;
-  for (const ps2::Ps2File& f : onCard->files) {
-    auto created = ps2::LocalToCardTime(f.created);
-    auto modified = ps2::LocalToCardTime(f.modified);
-    want.files.push_back(
-        {f.name, f.mode, TimeStamp{created}, TimeStamp{modified}, card->ReadFile(f)});
-  }
+  const Ps2SaveData want = FromCardSave(*card, *onCard);
   const char* files[] = {"BESCES-50501REZ.max", "BESCES-50501REZ.cbs", "BESCES-50501REZ.sps",
                          "BESCES-50501REZ.xps", "BESCES-5050152455A.PSV"};
   // The exports were made at other times than the card's copy, so their
@@ -173,6 +166,22 @@ TEST(SaveFormatsTest, EveryRezFormGivesTheCardsSave) {
   }
   ExpectSameSave(read[2], read[1], Ps2Forms()[2]);  // .sps against .cbs, times included
   ExpectSameSave(read[3], read[1], Ps2Forms()[3]);
+}
+
+// A save read from a device format goes onto a card and comes back the same.
+TEST(SaveFormatsTest, SavesCrossToAPs2CardAndBack) {
+  const Ps2SaveData save = MadeSave();
+  auto cardBytes =
+      ps2::FormatCard({ps2::Form::WithEcc, 512, ps2::CardTime{0, 0, 0, 12, 1, 1, 0xE8, 0x07}});
+  platform::Problem why;
+  auto card = ps2::Ps2CardImage::Open(cardBytes, why);
+  ASSERT_TRUE(card);
+  ASSERT_EQ(card->AddSave(AsNewSave(save)).result, ps2::AddResult::Added);
+  const ps2::Ps2Save* onCard = card->FindSave(save.name);
+  ASSERT_NE(onCard, nullptr);
+  Ps2SaveData back = FromCardSave(*card, *onCard);
+  ExpectSameSave(back, save, Ps2Forms()[1]);
+  EXPECT_EQ(back.modified, save.modified);
 }
 
 TEST(SaveFormatsTest, CorpusSignaturesCheckOut) {
