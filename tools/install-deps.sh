@@ -9,6 +9,7 @@ packages=(
   libfreetype-dev libfontconfig-dev fonts-ipafont-gothic libpng-dev
   nlohmann-json3-dev libcli11-dev
   qt6-base-dev qt6-translations-l10n xvfb xauth
+  zlib1g-dev libssl-dev
 )
 
 missing=()

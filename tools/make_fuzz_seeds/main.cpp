@@ -38,7 +38,8 @@ int main(int argc, char** argv) {
   }
   SeedFolders folders{std::filesystem::path(argv[1])};
   bool ok = WriteCardSeeds(folders) && WriteSaveImageSeeds(folders) && WriteIniSeeds(folders) &&
-            WriteBmpSeeds(folders) && WriteIconSeeds(folders) && WritePs2CardSeeds(folders);
+            WriteBmpSeeds(folders) && WriteIconSeeds(folders) && WritePs2CardSeeds(folders) &&
+            WriteFormatSeeds(folders);
   std::error_code ignored;
   std::filesystem::remove_all(std::filesystem::path(argv[1]) / ".scratch", ignored);
   if (!ok) {

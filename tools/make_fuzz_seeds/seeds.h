@@ -39,5 +39,6 @@ bool WriteIniSeeds(const SeedFolders& folders);
 bool WriteBmpSeeds(const SeedFolders& folders);
 bool WriteIconSeeds(const SeedFolders& folders);
 bool WritePs2CardSeeds(const SeedFolders& folders);
+bool WriteFormatSeeds(const SeedFolders& folders);
 
 }  // namespace slk::tools

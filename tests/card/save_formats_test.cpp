@@ -1,0 +1,346 @@
+#include "card/formats/save_formats.h"
+
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+
+#include "card/formats/codecs.h"
+#include "card/formats/ps2_card_bridge.h"
+#include "card/ps2/ps2_card_format.h"
+
+namespace slk::formats {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::optional<fs::path> Corpus(const char* sub) {
+  const char* env = std::getenv("SLOTKEEPER_CORPUS");
+  fs::path p = fs::path(env ? env : SLOTKEEPER_CORPUS_DIR) / sub;
+  if (!fs::exists(p)) return std::nullopt;
+  return p;
+}
+
+Bytes ReadAll(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  return Bytes(std::istreambuf_iterator<char>(in), {});
+}
+
+Bytes Pattern(std::size_t n, std::uint8_t seed) {
+  Bytes b(n);
+  for (std::size_t i = 0; i < n; ++i)
+    b[i] = static_cast<std::uint8_t>(i % 97 < 40 ? seed + i / 13 : (i * 31 + seed) ^ (i >> 7));
+  return b;
+}
+
+TimeStamp Stamp(std::uint8_t second) {
+  return TimeStamp{{0, second, 4, 3, 2, 1, 0xE8, 0x07}};
+}
+
+Ps2SaveData MadeSave() {
+  Bytes iconSys(964, 0);
+  std::memcpy(iconSys.data(), "PS2D", 4);
+  iconSys[6] = 6;  // line break after "Ｔｅｓ"
+  const std::uint8_t title[] = {0x82, 0x73, 0x82, 0x85, 0x82, 0x93, 0x82, 0x94};
+  std::memcpy(iconSys.data() + 0xC0, title, sizeof title);
+  std::memcpy(iconSys.data() + 0x104, "list.ico", 8);
+  std::memcpy(iconSys.data() + 0x144, "list.ico", 8);
+  std::memcpy(iconSys.data() + 0x184, "list.ico", 8);
+  Ps2SaveData s;
+  s.name = "BESLES-12345TEST";
+  s.created = Stamp(1);
+  s.modified = Stamp(2);
+  s.files = {{"icon.sys", 0x8497, Stamp(3), Stamp(4), iconSys},
+             {"list.ico", 0x8497, Stamp(5), Stamp(6), Pattern(20000, 9)},
+             {"empty", 0x8417, Stamp(7), Stamp(8), {}},
+             {"data", 0x8497, Stamp(9), Stamp(10), Pattern(3001, 200)}};
+  return s;
+}
+
+// What each PS2 form keeps of a save besides names and bytes.
+struct Ps2Form {
+  std::string name;
+  std::function<std::optional<Ps2SaveData>(ByteView, platform::Problem&)> read;
+  std::function<Bytes(const Ps2SaveData&)> write;  // empty: read only
+  bool keepsModes;
+  bool keepsTimes;
+};
+
+std::optional<Ps2SaveData> ReadPsvPs2(ByteView b, platform::Problem& why) {
+  auto psv = ReadPsvSave(b, why);
+  if (!psv) return std::nullopt;
+  EXPECT_TRUE(psv->signatureValid);
+  return psv->ps2;
+}
+
+const std::vector<Ps2Form>& Ps2Forms() {
+  static const std::vector<Ps2Form> forms = {
+      {"max", ReadMaxSave, WriteMaxSave, false, false},
+      {"cbs", ReadCbsSave, WriteCbsSave, true, true},
+      {"sps", ReadSharkPortSave, WriteSharkPortSave, true, true},
+      {"xps", ReadSharkPortSave, {}, true, true},
+      {"PSV", ReadPsvPs2, [](const Ps2SaveData& s) { return WritePsvSave(s); }, true, true},
+  };
+  return forms;
+}
+
+void ExpectSameSave(const Ps2SaveData& got, const Ps2SaveData& want, const Ps2Form& form,
+                    bool compareTimes = true) {
+  EXPECT_EQ(got.name, want.name);
+  ASSERT_EQ(got.files.size(), want.files.size());
+  for (std::size_t i = 0; i < want.files.size(); ++i) {
+    SCOPED_TRACE(want.files[i].name);
+    EXPECT_EQ(got.files[i].name, want.files[i].name);
+    EXPECT_EQ(got.files[i].bytes, want.files[i].bytes);
+    if (form.keepsModes) {
+      EXPECT_EQ(got.files[i].mode, want.files[i].mode);
+    }
+    if (compareTimes && form.keepsTimes) {
+      EXPECT_EQ(got.files[i].created, want.files[i].created);
+      EXPECT_EQ(got.files[i].modified, want.files[i].modified);
+    }
+  }
+}
+
+void ExpectEveryTruncationRefused(const Bytes& whole, const std::function<bool(ByteView)>& reads) {
+  for (std::size_t n = 0; n < whole.size(); ++n)
+    ASSERT_FALSE(reads(ByteView(whole.data(), n))) << "accepted " << n << " of " << whole.size();
+}
+
+TEST(SaveFormatsTest, Ps2FormsRoundTripAndRefuseTruncation) {
+  Ps2SaveData empty = MadeSave();
+  empty.files.clear();
+  for (const Ps2SaveData& save : {MadeSave(), empty})
+    for (const Ps2Form& form : Ps2Forms()) {
+      if (!form.write) continue;
+      SCOPED_TRACE(form.name + std::to_string(save.files.size()));
+      Bytes written = form.write(save);
+      platform::Problem why;
+      auto back = form.read(written, why);
+      ASSERT_TRUE(back) << static_cast<int>(why.reason) << " " << why.field;
+      ExpectSameSave(*back, save, form);
+      EXPECT_EQ(form.write(*back), written);
+      ExpectEveryTruncationRefused(written, [&](ByteView b) {
+        platform::Problem w;
+        bool ok = form.read(b, w).has_value();
+        EXPECT_TRUE(ok || w.reason != platform::Reason::None);
+        return ok;
+      });
+    }
+}
+
+TEST(SaveFormatsTest, EveryRezFormGivesTheCardsSave) {
+  auto dir = Corpus("mymcplus");
+  if (!dir) GTEST_SKIP() << "corpus absent";
+  platform::Problem why;
+  auto card = ps2::Ps2CardImage::Open(ReadAll(*dir / "mc01.ps2"), why);
+  ASSERT_TRUE(card);
+  const ps2::Ps2Save* onCard = card->FindSave("BESCES-50501REZ");
+  ASSERT_NE(onCard, nullptr);
+  const Ps2SaveData want = FromCardSave(*card, *onCard);
+  const char* files[] = {"BESCES-50501REZ.max", "BESCES-50501REZ.cbs", "BESCES-50501REZ.sps",
+                         "BESCES-50501REZ.xps", "BESCES-5050152455A.PSV"};
+  // The exports were made at other times than the card's copy, so their
+  // times are compared among themselves: the device formats agree.
+  std::vector<Ps2SaveData> read;
+  for (std::size_t i = 0; i < Ps2Forms().size(); ++i) {
+    const Ps2Form& form = Ps2Forms()[i];
+    SCOPED_TRACE(form.name);
+    auto got = form.read(ReadAll(*dir / files[i]), why);
+    ASSERT_TRUE(got) << static_cast<int>(why.reason) << " " << why.field;
+    Ps2SaveData expected = want;
+    if (i == 4) {
+      // The .PSV was exported after more play: the game's data file has
+      // its size but other contents.
+      ASSERT_EQ(got->files.size(), 3u);
+      EXPECT_EQ(got->files[2].bytes.size(), expected.files[2].bytes.size());
+      expected.files[2].bytes = got->files[2].bytes;
+    }
+    ExpectSameSave(*got, expected, form, false);
+    read.push_back(*got);
+  }
+  ExpectSameSave(read[2], read[1], Ps2Forms()[2]);  // .sps against .cbs, times included
+  ExpectSameSave(read[3], read[1], Ps2Forms()[3]);
+  // The card's save written in each form reads back as it was.
+  for (const Ps2Form& form : Ps2Forms()) {
+    if (!form.write) continue;
+    SCOPED_TRACE(form.name + " written");
+    auto back = form.read(form.write(want), why);
+    ASSERT_TRUE(back);
+    ExpectSameSave(*back, want, form);
+  }
+}
+
+// A save read from a device format goes onto a card and comes back the same.
+TEST(SaveFormatsTest, SavesCrossToAPs2CardAndBack) {
+  const Ps2SaveData save = MadeSave();
+  auto cardBytes =
+      ps2::FormatCard({ps2::Form::WithEcc, 512, ps2::CardTime{0, 0, 0, 12, 1, 1, 0xE8, 0x07}});
+  platform::Problem why;
+  auto card = ps2::Ps2CardImage::Open(cardBytes, why);
+  ASSERT_TRUE(card);
+  ASSERT_EQ(card->AddSave(AsNewSave(save)).result, ps2::AddResult::Added);
+  const ps2::Ps2Save* onCard = card->FindSave(save.name);
+  ASSERT_NE(onCard, nullptr);
+  Ps2SaveData back = FromCardSave(*card, *onCard);
+  ExpectSameSave(back, save, Ps2Forms()[1]);
+  EXPECT_EQ(back.modified, save.modified);
+}
+
+TEST(SaveFormatsTest, CorpusSignaturesCheckOut) {
+  auto ps1 = Corpus("save-file-converter/ps1-psp");
+  auto ps3 = Corpus("save-file-converter/ps1-ps3");
+  if (!ps1 || !ps3) GTEST_SKIP() << "corpus absent";
+  for (const auto& e : fs::directory_iterator(*ps1)) {
+    std::string ext = e.path().extension().string();
+    if (ext != ".VMP" && ext != ".vmp") continue;
+    SCOPED_TRACE(e.path().filename().string());
+    platform::Problem why;
+    auto vmp = ReadVmpCard(ReadAll(e.path()), why);
+    ASSERT_TRUE(vmp);
+    bool unsigned_ = e.path().filename().string().find("no-signature") != std::string::npos;
+    EXPECT_EQ(vmp->signatureValid, !unsigned_);
+    // Written again with this program's seed, it is signed and holds the same card.
+    auto again = ReadVmpCard(WriteVmpCard(vmp->card), why);
+    ASSERT_TRUE(again);
+    EXPECT_TRUE(again->signatureValid);
+    EXPECT_EQ(again->card, vmp->card);
+  }
+  for (const auto& e : fs::directory_iterator(*ps3)) {
+    if (e.path().extension() != ".PSV") continue;
+    SCOPED_TRACE(e.path().filename().string());
+    platform::Problem why;
+    auto psv = ReadPsvSave(ReadAll(e.path()), why);
+    ASSERT_TRUE(psv);
+    EXPECT_TRUE(psv->signatureValid);
+    ASSERT_TRUE(psv->ps1);
+    EXPECT_EQ(psv->ps1->blocks[0], 'S');
+    auto again = ReadPsvSave(WritePsvSave(*psv->ps1), why);
+    ASSERT_TRUE(again && again->ps1);
+    EXPECT_TRUE(again->signatureValid);
+    EXPECT_EQ(again->ps1->blocks, psv->ps1->blocks);
+    EXPECT_EQ(again->ps1->name, psv->ps1->name);
+  }
+}
+
+TEST(SaveFormatsTest, Ps1SingleSavesReadWriteAndRefuseTruncation) {
+  Bytes blocks = Pattern(2 * kPs1BlockSize, 4);
+  blocks[0] = 'S';
+  blocks[1] = 'C';
+  blocks[3] = 2;
+  Ps1SaveData save{"BASLUS-00001TEST", blocks};
+  platform::Problem why;
+  struct Case {
+    const char* name;
+    Bytes written;
+    std::function<std::optional<Ps1SaveData>(ByteView, platform::Problem&)> read;
+  };
+  std::vector<Case> cases = {
+      {"mcs", WriteMcsSave(save), ReadMcsSave},
+      {"raw", blocks,
+       [](ByteView b, platform::Problem& w) { return ReadRawPs1Save(b, "BASLUS-00001TEST", w); }},
+      {"psv", WritePsvSave(save),
+       [](ByteView b, platform::Problem& w) -> std::optional<Ps1SaveData> {
+         auto p = ReadPsvSave(b, w);
+         if (!p) return std::nullopt;
+         return p->ps1;
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    auto back = c.read(c.written, why);
+    ASSERT_TRUE(back);
+    EXPECT_EQ(back->name, save.name);
+    EXPECT_EQ(back->blocks, save.blocks);
+    ExpectEveryTruncationRefused(c.written, [&](ByteView b) {
+      platform::Problem w;
+      return c.read(b, w).has_value();
+    });
+  }
+}
+
+// Every corpus file of these formats opens: the PS2 exports as saves, the
+// PS1 ones as saves of whole blocks.
+TEST(SaveFormatsTest, EveryCorpusFileOfTheseFormatsOpens) {
+  auto root = Corpus("");
+  if (!root || !fs::exists(*root / "mymcplus")) GTEST_SKIP() << "corpus absent";
+  int opened = 0;
+  for (const auto& e : fs::recursive_directory_iterator(*root)) {
+    if (!e.is_regular_file()) continue;
+    std::string ext = e.path().extension().string();
+    for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    std::string parent = e.path().parent_path().filename().string();
+    Bytes bytes = ReadAll(e.path());
+    platform::Problem why;
+    bool ok = true;
+    if (ext == ".max") {
+      ok = ReadMaxSave(bytes, why).has_value();
+    } else if (ext == ".cbs") {
+      ok = ReadCbsSave(bytes, why).has_value();
+    } else if (ext == ".sps" || ext == ".xps") {
+      ok = ReadSharkPortSave(bytes, why).has_value();
+    } else if (ext == ".psv") {
+      ok = ReadPsvSave(bytes, why).has_value();
+    } else if (ext == ".vmp") {
+      ok = ReadVmpCard(bytes, why).has_value();
+    } else if (ext == ".mcs") {
+      ok = ReadMcsSave(bytes, why).has_value();
+    } else if (ext == ".srm" || parent == "old-mcd" || (ext.empty() && parent == "psx_mc_cli")) {
+      ok = ReadRawPs1Save(bytes, e.path().stem().string(), why).has_value();
+    } else {
+      continue;
+    }
+    EXPECT_TRUE(ok) << e.path() << ": " << static_cast<int>(why.reason) << " " << why.field;
+    opened += ok;
+  }
+  EXPECT_EQ(opened, 5 + 5 + 6 + 34 + 19);  // PS2 exports, .psv, .vmp, .mcs, raw
+}
+
+TEST(SaveFormatsTest, CorpusPs1SingleSavesOpen) {
+  auto tonyhax = Corpus("tonyhax");
+  if (!tonyhax) GTEST_SKIP() << "corpus absent";
+  int mcs = 0, raw = 0;
+  for (const auto& e : fs::recursive_directory_iterator(*tonyhax)) {
+    platform::Problem why;
+    if (e.path().extension() == ".mcs") {
+      SCOPED_TRACE(e.path().filename().string());
+      auto s = ReadMcsSave(ReadAll(e.path()), why);
+      ASSERT_TRUE(s) << static_cast<int>(why.reason);
+      EXPECT_EQ(s->blocks[0], 'S');
+      EXPECT_EQ(WriteMcsSave(*s).size(), s->blocks.size() + 128);
+      ++mcs;
+    } else if (e.path().parent_path().filename() == "old-mcd") {
+      auto s = ReadRawPs1Save(ReadAll(e.path()), e.path().stem().string(), why);
+      ASSERT_TRUE(s) << e.path();
+      ++raw;
+    }
+  }
+  EXPECT_GT(mcs, 0);
+  EXPECT_GT(raw, 0);
+}
+
+TEST(SaveFormatsTest, LzariRoundTripsAndRefusesAShortStream) {
+  for (const Bytes& data : {Bytes{}, Bytes(1, 'x'), Bytes(9000, ' '), Pattern(70000, 3)}) {
+    Bytes packed = LzariEncode(data);
+    auto back = LzariDecode(packed, data.size());
+    ASSERT_TRUE(back);
+    EXPECT_EQ(*back, data);
+  }
+  // Decoders that read ones past the end of the stream (as the original's
+  // bit reader does at end of file) get the same bytes.
+  Bytes data = Pattern(5000, 1);
+  Bytes packed = LzariEncode(data);
+  Bytes ones = packed;
+  ones.insert(ones.end(), 8, 0xFF);
+  EXPECT_EQ(LzariDecode(ones, data.size()), data);
+  packed.resize(packed.size() / 2);
+  EXPECT_FALSE(LzariDecode(packed, data.size()));
+}
+
+}  // namespace
+}  // namespace slk::formats
