@@ -6,8 +6,8 @@
 #include <string_view>
 #include <vector>
 
-#include "card/refusal.h"
 #include "card/ps1_chain.h"
+#include "card/refusal.h"
 #include "card/utility.h"
 #include "platform/bytes.h"
 

@@ -341,8 +341,7 @@ TEST_F(PS1CardTest, MalformedOrTruncatedImagesAreRefusedWithTheirReason) {
        WithHeader(Buffer(good.begin(), good.begin() + 4096), 3904, "123-456-STD"), "a.gme",
        Reason::TooShort},
       {"unsigned gme cut after a block",
-       WithHeader(Buffer(good.begin(), good.begin() + 16384), 3904, ""), "a.gme",
-       Reason::TooShort},
+       WithHeader(Buffer(good.begin(), good.begin() + 16384), 3904, ""), "a.gme", Reason::TooShort},
       {"empty file", Buffer{}, "a.mcd", Reason::TooShort, 0, 131072},
       {"text", text, "notes.mcr", Reason::BadMagic},
   };

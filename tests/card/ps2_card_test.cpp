@@ -37,7 +37,7 @@ Ps2CardImage OpenOk(Bytes bytes) {
 }
 
 // A save to add, owning its files' bytes.
-struct SaveSpec {
+struct ExpectedSave {
   std::string name;
   std::vector<std::pair<std::string, Bytes>> files;
 
@@ -50,13 +50,13 @@ struct SaveSpec {
   }
 };
 
-void ExpectHolds(const Ps2CardImage& card, const SaveSpec& spec) {
-  const Ps2Save* save = card.FindSave(spec.name);
-  ASSERT_NE(save, nullptr) << spec.name;
-  ASSERT_EQ(save->files.size(), spec.files.size());
-  for (std::size_t i = 0; i < spec.files.size(); ++i) {
-    EXPECT_EQ(save->files[i].name, spec.files[i].first);
-    EXPECT_EQ(card.ReadFile(save->files[i]), spec.files[i].second) << spec.files[i].first;
+void ExpectHolds(const Ps2CardImage& card, const ExpectedSave& expected) {
+  const Ps2Save* save = card.FindSave(expected.name);
+  ASSERT_NE(save, nullptr) << expected.name;
+  ASSERT_EQ(save->files.size(), expected.files.size());
+  for (std::size_t i = 0; i < expected.files.size(); ++i) {
+    EXPECT_EQ(save->files[i].name, expected.files[i].first);
+    EXPECT_EQ(card.ReadFile(save->files[i]), expected.files[i].second) << expected.files[i].first;
   }
 }
 
@@ -140,10 +140,10 @@ TEST(Ps2CardTest, FormattedCardsOpenEmptyInBothForms) {
 TEST(Ps2CardTest, AddDeleteAndAddAgainFragmentsChainsAndKeepsEverythingElse) {
   Bytes fresh = FormatCard({Form::WithEcc, kSmallPages, kTime});
   Ps2CardImage card = OpenOk(fresh);
-  SaveSpec a{"BASLUS-00001A",
-             {{"icon.sys", Pattern(964, 1)}, {"empty", {}}, {"data", Pattern(3000, 2)}}};
-  SaveSpec b{"BASLUS-00002B", {{"icon.sys", Pattern(964, 3)}, {"data", Pattern(2048, 4)}}};
-  SaveSpec c{"BASLUS-00003C", {{"icon.sys", Pattern(100, 5)}, {"big", Pattern(9000, 6)}}};
+  ExpectedSave a{"BASLUS-00001A",
+                 {{"icon.sys", Pattern(964, 1)}, {"empty", {}}, {"data", Pattern(3000, 2)}}};
+  ExpectedSave b{"BASLUS-00002B", {{"icon.sys", Pattern(964, 3)}, {"data", Pattern(2048, 4)}}};
+  ExpectedSave c{"BASLUS-00003C", {{"icon.sys", Pattern(100, 5)}, {"big", Pattern(9000, 6)}}};
   ASSERT_EQ(card.AddSave(a.ToNew()).result, AddResult::Added);
   ASSERT_EQ(card.AddSave(b.ToNew()).result, AddResult::Added);
   Bytes withAB = card.Serialize();
@@ -183,12 +183,12 @@ TEST(Ps2CardTest, AddDeleteAndAddAgainFragmentsChainsAndKeepsEverythingElse) {
 
 TEST(Ps2CardTest, RefusedAddsChangeNothing) {
   Ps2CardImage card = OpenOk(FormatCard({Form::WithEcc, kSmallPages, kTime}));
-  SaveSpec a{"A", {{"f", Pattern(10, 1)}}};
+  ExpectedSave a{"A", {{"f", Pattern(10, 1)}}};
   ASSERT_EQ(card.AddSave(a.ToNew()).result, AddResult::Added);
   Bytes before = card.Serialize();
   std::uint64_t free = card.FreeBytes();
   struct Case {
-    SaveSpec save;
+    ExpectedSave save;
     AddResult expect;
   };
   for (const Case& c : {Case{a, AddResult::NameExists}, Case{{"", {}}, AddResult::BadName},
@@ -215,8 +215,9 @@ TEST(Ps2CardTest, SubfoldersAreListedAndTheirClustersKept) {
              std::span<std::uint8_t, kEntrySize>(folder.data(), kEntrySize));
   StoreEntry({kModeDotDir, 0, kTime, 0, 0, kTime, 0, ".."},
              std::span<std::uint8_t, kEntrySize>(folder.data() + kEntrySize, kEntrySize));
-  ASSERT_EQ(built.AddSave(SaveSpec{"A", {{"sub", folder}, {"f", Pattern(10, 1)}}}.ToNew()).result,
-            AddResult::Added);
+  ASSERT_EQ(
+      built.AddSave(ExpectedSave{"A", {{"sub", folder}, {"f", Pattern(10, 1)}}}.ToNew()).result,
+      AddResult::Added);
   std::uint64_t free = built.FreeBytes();
   Bytes bytes = built.Serialize();
   // The file's entry becomes a directory entry of two entries.
@@ -244,14 +245,14 @@ TEST(Ps2CardTest, BadEraseBlocksAreNeverAllocated) {
   PatchU32(bytes, 0, kBadBlockListOffset, 2);  // absolute clusters 16-23, data clusters 6-13
   Ps2CardImage card = OpenOk(bytes);
   EXPECT_EQ(card.FreeBytes(), freshFree - 8 * kClusterSize);
-  ASSERT_EQ(card.AddSave(SaveSpec{"A", {{"f", Pattern(20 * kClusterSize, 1)}}}.ToNew()).result,
+  ASSERT_EQ(card.AddSave(ExpectedSave{"A", {{"f", Pattern(20 * kClusterSize, 1)}}}.ToNew()).result,
             AddResult::Added);
   for (std::uint32_t c : card.FindSave("A")->files[0].clusters) EXPECT_TRUE(c < 6 || c > 13) << c;
 }
 
 TEST(Ps2CardTest, EccErrorsInDataAreCorrectedOrReported) {
   Ps2CardImage built = OpenOk(FormatCard({Form::WithEcc, kSmallPages, kTime}));
-  SaveSpec a{"A", {{"data", Pattern(2048, 9)}}};
+  ExpectedSave a{"A", {{"data", Pattern(2048, 9)}}};
   ASSERT_EQ(built.AddSave(a.ToNew()).result, AddResult::Added);
   std::uint32_t page = (10 + built.FindSave("A")->files[0].clusters[0]) * 2;
   for (std::uint8_t mask : {0x08, 0x18}) {
@@ -273,10 +274,10 @@ TEST(Ps2CardTest, EccErrorsInDataAreCorrectedOrReported) {
 TEST(Ps2CardTest, BrokenChainsAndDirectoriesAreReportedWithoutHanging) {
   Ps2CardImage built = OpenOk(FormatCard({Form::WithEcc, kSmallPages, kTime}));
   ASSERT_EQ(
-      built.AddSave(SaveSpec{"A", {{"f1", Pattern(3000, 1)}, {"f2", Pattern(1500, 2)}}}.ToNew())
+      built.AddSave(ExpectedSave{"A", {{"f1", Pattern(3000, 1)}, {"f2", Pattern(1500, 2)}}}.ToNew())
           .result,
       AddResult::Added);
-  ASSERT_EQ(built.AddSave(SaveSpec{"B", {{"g", Pattern(2000, 3)}}}.ToNew()).result,
+  ASSERT_EQ(built.AddSave(ExpectedSave{"B", {{"g", Pattern(2000, 3)}}}.ToNew()).result,
             AddResult::Added);
   const auto& f1 = built.FindSave("A")->files[0].clusters;
   const auto& f2 = built.FindSave("A")->files[1].clusters;
@@ -315,7 +316,7 @@ TEST(Ps2CardTest, BrokenChainsAndDirectoriesAreReportedWithoutHanging) {
 TEST(Ps2CardTest, ClustersOfAnUnreadableFatClusterAreNeverAllocated) {
   constexpr std::uint32_t kPages = 1024;  // 512 clusters: two FAT clusters
   Ps2CardImage built = OpenOk(FormatCard({Form::WithEcc, kPages, kTime}));
-  SaveSpec big{"BIG", {{"f", Pattern(300 * kClusterSize, 1)}}};
+  ExpectedSave big{"BIG", {{"f", Pattern(300 * kClusterSize, 1)}}};
   ASSERT_EQ(built.AddSave(big.ToNew()).result, AddResult::Added);
   Bytes bytes = built.Serialize();
   PatchU32(bytes, 8, 4, 70000);  // the second FAT cluster lies outside the card
@@ -325,7 +326,7 @@ TEST(Ps2CardTest, ClustersOfAnUnreadableFatClusterAreNeverAllocated) {
   // The first FAT cluster's 256 entries, less the root's two clusters; the
   // chain's last cluster, past the first FAT cluster, stays taken.
   EXPECT_EQ(card.FreeBytes(), 254 * kClusterSize);
-  SaveSpec next{"NEXT", {{"f", Pattern(252 * kClusterSize, 2)}}};
+  ExpectedSave next{"NEXT", {{"f", Pattern(252 * kClusterSize, 2)}}};
   ASSERT_EQ(card.AddSave(next.ToNew()).result, AddResult::Added);
   ExpectHolds(OpenOk(card.Serialize()), next);
 }
@@ -377,30 +378,31 @@ TEST(Ps2CardTest, CardTimesConvertToLocalTimeAndBack) {
 // with the same names, modes, sizes, times and bytes.
 TEST(Ps2CardTest, SavesMapToRecordsAndBack) {
   Ps2CardImage card = OpenOk(FormatCard({Form::WithEcc, kSmallPages, kTime}));
-  SaveSpec spec{"BESLES-00001", {{"icon.sys", Pattern(964, 1)}, {"data", Pattern(1500, 2)}}};
-  NewSave save = spec.ToNew();
+  ExpectedSave expected{"BESLES-00001",
+                        {{"icon.sys", Pattern(964, 1)}, {"data", Pattern(1500, 2)}}};
+  NewSave save = expected.ToNew();
   save.modified = CardTimeToLocal(kTime);
   save.files[1].modified = save.modified;
   save.files[1].mode = 0x8417;
   ASSERT_EQ(card.AddSave(save).result, AddResult::Added);
 
-  EXPECT_TRUE(CarriedBySaveModel(*card.FindSave(spec.name)));
-  Ps2Save withFolder = *card.FindSave(spec.name);
+  EXPECT_TRUE(CarriedBySaveModel(*card.FindSave(expected.name)));
+  Ps2Save withFolder = *card.FindSave(expected.name);
   withFolder.hasSubfolders = true;
   EXPECT_FALSE(CarriedBySaveModel(withFolder));
-  SaveEntry entry = ToSaveEntry(*card.FindSave(spec.name));
+  SaveEntry entry = ToSaveEntry(*card.FindSave(expected.name));
   EXPECT_EQ(entry.entryCount, 4u);
   EXPECT_EQ(entry.size, 964u + 1500u);
   EXPECT_EQ(entry.time, save.modified);
   EXPECT_EQ(entry.files[1].mode, 0x8417);
   EXPECT_EQ(entry.files[1].time, save.modified);
-  Bytes joined = spec.files[0].second;
-  joined.insert(joined.end(), spec.files[1].second.begin(), spec.files[1].second.end());
+  Bytes joined = expected.files[0].second;
+  joined.insert(joined.end(), expected.files[1].second.begin(), expected.files[1].second.end());
 
   Ps2CardImage other = OpenOk(FormatCard({Form::WithoutEcc, kSmallPages, kTime}));
   ASSERT_EQ(other.AddSave(FromSaveEntry(entry, joined)).result, AddResult::Added);
-  ExpectHolds(other, spec);
-  SaveEntry back = ToSaveEntry(*other.FindSave(spec.name));
+  ExpectHolds(other, expected);
+  SaveEntry back = ToSaveEntry(*other.FindSave(expected.name));
   EXPECT_EQ(back.time, entry.time);
   EXPECT_EQ(back.files[1].mode, entry.files[1].mode);
   EXPECT_EQ(back.files[1].time, entry.files[1].time);
@@ -443,7 +445,7 @@ TEST(Ps2CardCorpusTest, EmulatorCardsListTheirSavesAndWriteBackUnchanged) {
   EXPECT_EQ(FormatCard({Form::WithEcc, 16384, rootTime}), mc02);
 
   // Moving the save onto the empty card and back gives the same files.
-  SaveSpec moved{rez.name, {}};
+  ExpectedSave moved{rez.name, {}};
   for (const Ps2File& f : rez.files) moved.files.emplace_back(f.name, card.ReadFile(f));
   ASSERT_EQ(empty.AddSave(moved.ToNew()).result, AddResult::Added);
   ExpectHolds(OpenOk(empty.Serialize()), moved);
