@@ -48,23 +48,31 @@ Layout FrameLayout(const Head& head) {
                 platform::GetU32LE(&head[PS1Frame::kSize]), "the header's save size"};
 }
 
-Layout ShortHeaderLayout(const Head& head) {
-  return Layout{
-      kShortHeaderBytes, CardFileName(Bytes(&head[kShortHeaderName], PS1Frame::kNameBytes)),
-      std::uint64_t{head[kShortHeaderBlockCount]} * kBlockSize, "the title frame's block count"};
+// This form's header holds no size. The title frame's block count is the
+// game's own and can be wrong (cards exist whose 1-block saves claim 7), so it
+// is held against the file only when the file does not end on a block: then
+// the count tells a cut file from one with bytes after its save.
+Layout ShortHeaderLayout(const Head& head, std::uint64_t fileSize) {
+  Layout layout{kShortHeaderBytes,
+                CardFileName(Bytes(&head[kShortHeaderName], PS1Frame::kNameBytes)), std::nullopt};
+  if (fileSize % kBlockSize != kShortHeaderBytes) {
+    layout.declared = std::uint64_t{head[kShortHeaderBlockCount]} * kBlockSize;
+    layout.declaredBy = "the title frame's block count";
+  }
+  return layout;
 }
 
 Layout McxLayout(const Head& head, std::uint64_t fileSize, std::string_view nameHint) {
   // The form we write is told by its length: its name may well begin with
   // "SC" or with bytes that read as a frame state.
-  if (fileSize % kBlockSize == kShortHeaderBytes) return ShortHeaderLayout(head);
+  if (fileSize % kBlockSize == kShortHeaderBytes) return ShortHeaderLayout(head, fileSize);
   if (fileSize >= head.size() &&
       platform::GetU32LE(&head[PS1Frame::kState]) == PS1Frame::kStateFirst &&
       TitleMagicAt(head, kFrameSize))
     return FrameLayout(head);
   if (fileSize >= 2 && TitleMagicAt(head, 0))
     return Layout{0, CardFileName(AsBytes(nameHint)), std::nullopt};
-  return ShortHeaderLayout(head);
+  return ShortHeaderLayout(head, fileSize);
 }
 
 std::optional<Layout> LayoutOf(Workspace& ws, platform::File& image, int variant,
