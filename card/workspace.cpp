@@ -96,6 +96,7 @@ void Workspace::CloseSlot(Slot s) {
   slot.rows.shrink_to_fit();
   slot.entries.clear();
   slot.entries.shrink_to_fit();
+  slot.ps2Card.reset();
   DeleteLockFile();
 }
 

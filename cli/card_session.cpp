@@ -51,7 +51,7 @@ CardSession::CardSession(Console& console) : sink_(console), ws_(sink_, settings
 
 bool CardSession::LoadCard(Slot s, const std::string& path, bool acceptSaveImage) {
   sink_.SetContext(path);
-  bool saveImage = acceptSaveImage && ExtensionIndex(path, FormatList::CardImage) < 0 &&
+  bool saveImage = acceptSaveImage && !IsCardImagePath(path) &&
                    ExtensionIndex(path, FormatList::SaveDataImage) >= 0;
   if (!ws_.CreateSlotStore(s, 0)) {
     sink_.ShowMessage(MessageId::FileNotOpened);

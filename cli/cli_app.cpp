@@ -12,8 +12,8 @@ namespace {
 constexpr const char* kSaveHelp =
     "a save: its row number as `list` shows it (0-based) or its exact name";
 constexpr const char* kForceHelp =
-    "write saves whose blocks break off on the card they came from, with the blocks found "
-    "(refused without it)";
+    "write saves whose blocks break off on the card they came from, with the blocks found, "
+    "and damaged PS2 card images as they stand (refused without it)";
 
 using Command = std::function<int()>;
 
@@ -36,10 +36,12 @@ void AddList(CLI::App& app, ListOptions& o, Command& run, Console& c) {
 
 void AddNew(CLI::App& app, NewOptions& o, ChoiceFlags& f, Command& run, Console& c) {
   CLI::App* sub = app.add_subcommand(
-      "new", "Write an empty card in the format of OUT's extension (a PS2 card: .xmc only)");
+      "new",
+      "Write an empty card in the format of OUT's extension (a PS2 card: .xmc, or .ps2, .mc2, "
+      ".vmc for a formatted 8 MB PS2 card image)");
   CLI::Option_group* kind = sub->add_option_group("kind", "the kind of card");
   kind->add_flag("--ps1", f.ps1, "a PS1 card (15 blocks; .xmc makes it an expanded card)");
-  kind->add_flag("--ps2", f.ps2, "a PS2 (expanded) card, any saves");
+  kind->add_flag("--ps2", f.ps2, "a PS2 card: expanded (.xmc, any saves) or a card image (.ps2)");
   kind->require_option(1);
   sub->add_option("OUT", o.out, "the card image to write")->required();
   sub->callback([&] {

@@ -35,6 +35,11 @@ int RunNew(Console& console, const NewOptions& options) {
                 << " names a PS1 card image)\n";
     return ExitCode::Usage;
   }
+  if (options.kind == CardKind::PS1 && IsPS2CardPath(options.out)) {
+    console.err << "slotkeeper-cli: new: " << options.out
+                << " names a PS2 card image; a PS1 card is written as .mcr, .mem and the like\n";
+    return ExitCode::Usage;
+  }
   CardSession session(console);
   if (!session.Ws().CreateSlotStore(kLeft, 0)) {
     session.Sink().SetContext(options.out);

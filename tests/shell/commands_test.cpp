@@ -385,8 +385,8 @@ TEST_F(ShellTest, InsertChangeOnAModifiedSlotAnsweredNoKeepsTheSlot) {
   EXPECT_EQ(shell.State().modified[kLeft], 1);
   const FileRequest& request = dialogs.requests.at(0);
   EXPECT_FALSE(request.save);
-  EXPECT_EQ(request.filters.size(), 8u);
-  EXPECT_EQ(request.selectedFilter, 7);
+  EXPECT_EQ(request.filters.size(), 9u);
+  EXPECT_EQ(request.selectedFilter, 8);
   EXPECT_EQ(request.defaultSuffix, "xmc");
 }
 

@@ -195,10 +195,13 @@ TEST_F(DialogTest, InfoShowsTheVersion) {
 
 TEST_F(DialogTest, FileDialogFiltersShowTheTableNamesAndMatchEitherCase) {
   QStringList open = NameFilters(OpenFileRequest(FileGroup::CardImage));
-  ASSERT_EQ(open.size(), 8);
+  ASSERT_EQ(open.size(), 9);
   EXPECT_EQ(open[2], "PSEmuPro MemoryCard (*.mcr) (*.mcr *.MCR)");
-  EXPECT_TRUE(open[7].startsWith(
+  EXPECT_EQ(open[7],
+            "PS2 MemoryCard Image (*.ps2 *.mc2 *.vmc) (*.ps2 *.PS2 *.mc2 *.MC2 *.vmc *.VMC)");
+  EXPECT_TRUE(open[8].startsWith(
       "MemoryCardImage (*.xmc,*.mem,*.mcr,*.gme,*.mcd,*.ps,*.mci) (*.xmc *.XMC *.mem"));
+  EXPECT_TRUE(open[8].endsWith("*.ps2 *.PS2 *.mc2 *.MC2 *.vmc *.VMC)"));
   QStringList save = NameFilters(SaveFileRequest(FileGroup::SaveDataImage, CardKind::PS1));
   ASSERT_EQ(save.size(), 7);
   EXPECT_EQ(save[6], "MCC-Sakura SaveData (*.mc) (*.mc *.MC)");
