@@ -8,6 +8,8 @@
 #include "card/image_formats.h"
 #include "card/ps2/ps2_card_format.h"
 #include "card/ps2/ps2_card_image.h"
+#include "card/ps2/ps2_ecc.h"
+#include "card/ps2/ps2_layout.h"
 #include "platform/bytes.h"
 #include "platform/io_faults.h"
 #include "save_test_fixture.h"
@@ -404,6 +406,55 @@ TEST_F(PS2CardSlotTest, ADamagedCardOpensWithAMessageAndIsSavedOnlyOnYes) {
   sink.answers = {true};
   EXPECT_EQ(SaveCardImage(ws, kRight, damaged), 1u);
   EXPECT_NE(ReadFileBytes(damaged), image);
+}
+
+// A save holding a subfolder cannot be a row: it stays on the card through
+// every change and every Save, and its name is not given to another save.
+TEST_F(PS2CardSlotTest, ASaveWithASubfolderIsKeptUnlistedThroughEveryRewrite) {
+  ps2::Ps2CardImage card = Built(ps2::FormatCard({}));
+  // A file whose bytes are a directory's "." and "..", whose entry then
+  // becomes a directory's.
+  Buffer folder(ps2::kClusterSize, 0);
+  ps2::StoreEntry({ps2::kModeDotDir, 0, {}, 0, 0, {}, 0, "."},
+                  std::span<std::uint8_t, ps2::kEntrySize>(folder.data(), ps2::kEntrySize));
+  ps2::StoreEntry(
+      {ps2::kModeDotDir, 0, {}, 0, 0, {}, 0, ".."},
+      std::span<std::uint8_t, ps2::kEntrySize>(folder.data() + ps2::kEntrySize, ps2::kEntrySize));
+  ps2::NewSave nested;
+  nested.name = "BESLES-00009SUB";
+  nested.files = {{"sub", 0x8497, {}, {}, folder}, {"data", 0x8497, {}, {}, data}};
+  ASSERT_EQ(card.AddSave(nested).result, ps2::AddResult::Added);
+  Buffer image = card.Serialize();
+  constexpr std::size_t kRaw = ps2::kPageSize + ps2::kSpareSize;
+  for (std::size_t page = 0; page * kRaw < image.size(); ++page) {
+    std::uint8_t* raw = image.data() + page * kRaw;
+    if (std::string_view(reinterpret_cast<char*>(raw) + ps2::kEntryNameOffset) != "sub") continue;
+    platform::PutU16LE(raw + ps2::kEntryModeOffset, 0x8427);
+    platform::PutU32LE(raw + ps2::kEntryLengthOffset, 2);
+    ps2::ComputePageEcc(
+        std::span<const std::uint8_t, ps2::kPageSize>(raw, ps2::kPageSize),
+        std::span<std::uint8_t, ps2::kEccBytes>(raw + ps2::kPageSize, ps2::kEccBytes));
+  }
+  std::string path = Write("nested.ps2", image);
+  OpenCard(path);
+  ASSERT_EQ(Rows(kRight), 2u);
+  EXPECT_TRUE(ws.At(kRight).ps2Card->FindSave("BESLES-00009SUB")->hasSubfolders);
+
+  OpenSlot(kLeft, CardKind::PS2);
+  AddPS2(kLeft, "BESLES-00009SUB");
+  EXPECT_EQ(CopySave(ws, kLeft, 0), 0u);
+  EXPECT_EQ(sink.shown, std::vector<int>{MessageId::SameDataName});
+  DeleteSave(ws, kRight, 0);
+  DeleteSave(ws, kRight, 0);
+  ASSERT_EQ(SaveCardImage(ws, kRight, path), 1u);
+  platform::Problem why;
+  std::optional<ps2::Ps2CardImage> saved = ps2::Ps2CardImage::Open(ReadFileBytes(path), why);
+  ASSERT_TRUE(saved.has_value());
+  ASSERT_EQ(saved->ListSaves().size(), 1u);
+  const ps2::Ps2Save& kept = saved->ListSaves()[0];
+  EXPECT_TRUE(kept.hasSubfolders);
+  EXPECT_EQ(saved->ReadFile(kept.files.at(1)), data);
+  EXPECT_TRUE(saved->Check().empty());
 }
 
 }  // namespace
