@@ -59,6 +59,18 @@ FileRequest OpenFileRequest(FileGroup group) {
 }
 
 FileRequest SaveFileRequest(FileGroup group, CardKind kind) {
+  if (group == FileGroup::CardImage && kind == CardKind::PS2Card) {
+    // Its own three forms first, then the expanded card.
+    FileRequest request;
+    request.save = true;
+    for (std::string_view ext : kPS2CardExtensions)
+      request.filters.push_back(
+          {std::string(res::Text(res::TextId::PS2CardImage)) + " (*." + std::string(ext) + ")",
+           {std::string(ext)}});
+    request.filters.push_back(FormatFilters(group, 1).front());
+    request.defaultSuffix = "ps2";
+    return request;
+  }
   std::size_t count = 7;
   if (kind == CardKind::PS2) count = group == FileGroup::CardImage ? 1 : 2;
   FileRequest request;

@@ -173,11 +173,15 @@ TEST_F(DialogTest, ImageSelectCannotBeCancelled) {
   EXPECT_TRUE(dialog.isVisible());
   EXPECT_FALSE(dialog.close());
   EXPECT_TRUE(dialog.isVisible());
+  QTest::mouseClick(Get<QRadioButton>(dialog, Id::PS2CardImage), Qt::LeftButton);
+  EXPECT_EQ(dialog.Choice(), CardKind::PS2Card);
   QTest::mouseClick(Get<QRadioButton>(dialog, Id::PS2MemoryCard), Qt::LeftButton);
   QTest::mouseClick(Get<QPushButton>(dialog, Id::Ok), Qt::LeftButton);
   EXPECT_FALSE(dialog.isVisible());
   EXPECT_EQ(dialog.result(), QDialog::Accepted);
   EXPECT_EQ(dialog.Choice(), CardKind::PS2);
+  ImageSelectDialog third(nullptr, CardKind::PS2Card);
+  EXPECT_TRUE(Get<QRadioButton>(third, Id::PS2CardImage)->isChecked());
 }
 
 TEST_F(DialogTest, InfoShowsTheVersion) {
