@@ -182,9 +182,11 @@ bool AddToPS2Card(Workspace& ws, Slot fromSlot, const SaveEntry& save, Slot to, 
   return false;
 }
 
-std::unique_ptr<ps2::Ps2CardImage> NewPS2Card() {
+std::unique_ptr<ps2::Ps2CardImage> NewPS2Card(ps2::Form form) {
   platform::Problem why;
-  std::optional<ps2::Ps2CardImage> card = ps2::Ps2CardImage::Open(ps2::FormatCard({}), why);
+  ps2::FormatOptions options;
+  options.form = form;
+  std::optional<ps2::Ps2CardImage> card = ps2::Ps2CardImage::Open(ps2::FormatCard(options), why);
   if (!card) return nullptr;
   return std::make_unique<ps2::Ps2CardImage>(std::move(*card));
 }
@@ -217,6 +219,24 @@ std::unique_ptr<ps2::Ps2CardImage> BuildPS2Card(Workspace& ws, Slot s, platform:
     }
   }
   return card;
+}
+
+bool MakePS2CardInForm(Workspace& ws, Slot s, ps2::Form form, platform::Problem& why) {
+  SlotData& slot = ws.At(s);
+  std::unique_ptr<ps2::Ps2CardImage> built;
+  if (!slot.ps2Card) {
+    built = BuildPS2Card(ws, s, why);
+    if (!built) return false;
+  }
+  const ps2::Ps2CardImage& card = built ? *built : *slot.ps2Card;
+  if (card.ImageForm() != form) {
+    std::optional<ps2::Ps2CardImage> turned = ps2::Ps2CardImage::Open(card.SerializeAs(form), why);
+    if (!turned) return false;
+    built = std::make_unique<ps2::Ps2CardImage>(std::move(*turned));
+  }
+  if (built) slot.ps2Card = std::move(built);
+  slot.kind = CardKind::PS2Card;
+  return true;
 }
 
 void DeleteFromPS2Card(Workspace& ws, Slot s, const Name64& name) {

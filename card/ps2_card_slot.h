@@ -34,8 +34,13 @@ bool PS2CardTakes(Workspace& ws, const SaveEntry& save);
 // Removes the save of that name from the slot's kept card, if it has one.
 void DeleteFromPS2Card(Workspace& ws, Slot s, const Name64& name);
 
-// A newly formatted 8 MB card with ECC, as the New File choice makes it.
-std::unique_ptr<ps2::Ps2CardImage> NewPS2Card();
+// A newly formatted 8 MB card, with ECC as the New File choice makes it.
+std::unique_ptr<ps2::Ps2CardImage> NewPS2Card(ps2::Form form = ps2::Form::WithEcc);
+
+// Makes the slot a PS2 card image in `form`: its kept card turned into that
+// form, or a new card holding its rows (BuildPS2Card). Nothing changes, and
+// `why` says why, when the rows do not go on a card.
+bool MakePS2CardInForm(Workspace& ws, Slot s, ps2::Form form, platform::Problem& why);
 
 // A new formatted card holding every row of the slot (an expanded card
 // written as a PS2 card image). Nothing, with why, when a row is a PS1 save

@@ -6,6 +6,7 @@
 
 #include "card/image_formats.h"
 #include "card/ps1_card.h"
+#include "card/ps2/ps2_save_mapping.h"
 #include "cli/card_session.h"
 #include "cli/commands.h"
 #include "cli/printable.h"
@@ -52,7 +53,7 @@ ListedFile ReadListedFile(Console& console, const std::string& path, bool withDi
     file.freeKB = slot.ps2Card->FreeBytes() / 1024;
     file.damaged = slot.ps2Card->Damaged();
     for (const ps2::Ps2Save& save : slot.ps2Card->ListSaves())
-      if (save.hasSubfolders) ++file.unlisted;
+      if (!ps2::CarriedBySaveModel(save)) ++file.unlisted;
   } else {
     file.format = card >= 0
                       ? kCardImageExtensions[card]

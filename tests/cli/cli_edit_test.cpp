@@ -42,7 +42,9 @@ TEST_F(CliTest, ConversionThroughEveryCardFormatKeepsEverySave) {
   ASSERT_EQ(cli_.Run({"convert", Path("ps2.xmc"), Path("card.ps2")}).exit, 0);
   ASSERT_EQ(cli_.Run({"convert", Path("card.ps2"), Path("card.vmc")}).exit, 0);
   EXPECT_EQ(ReadFileBytes(Path("card.vmc")), ReadFileBytes(Path("card.ps2")));
-  ASSERT_EQ(cli_.Run({"convert", Path("card.vmc"), Path("back.xmc")}).exit, 0);
+  ASSERT_EQ(cli_.Run({"convert", Path("card.vmc"), Path("bare.mc2"), "--no-ecc"}).exit, 0);
+  EXPECT_EQ(ReadFileBytes(Path("bare.mc2")).size(), 8388608u);
+  ASSERT_EQ(cli_.Run({"convert", Path("bare.mc2"), Path("back.xmc")}).exit, 0);
   Json card = ListJson(cli_, {Path("card.ps2"), Path("back.xmc")});
   EXPECT_EQ(card["files"][0]["kind"], "PS2CARD");
   EXPECT_EQ(card["files"][0]["saves"][0]["files"].size(), 3u);

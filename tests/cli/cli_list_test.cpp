@@ -41,6 +41,8 @@ TEST_F(CliTest, NewWritesEmptyCardsByExtension) {
   ASSERT_EQ(cli_.Run({"new", "--ps1", Path("c.xmc")}).exit, 0);
   // A formatted 8 MB PS2 card image with its ECC spare bytes.
   ASSERT_EQ(cli_.Run({"new", "--ps2", Path("d.ps2")}).exit, 0);
+  ASSERT_EQ(cli_.Run({"new", "--ps2", "--no-ecc", Path("e.mc2")}).exit, 0);
+  EXPECT_EQ(ReadFileBytes(Path("e.mc2")).size(), 8388608u);
   EXPECT_EQ(ReadFileBytes(Path("a.mcr")).size(), 131072u);
   EXPECT_EQ(ReadFileBytes(Path("a.mem")).size(), 131136u);
   EXPECT_EQ(ReadFileBytes(Path("d.ps2")).size(), 8650752u);
@@ -66,6 +68,9 @@ TEST_F(CliTest, NewRefusesWhatItCannotWrite) {
   CliResult ps1AsPs2Card = cli_.Run({"new", "--ps1", Path("x.ps2")});
   EXPECT_EQ(ps1AsPs2Card.exit, 2);
   EXPECT_NE(ps1AsPs2Card.err.find("names a PS2 card image"), std::string::npos);
+
+  EXPECT_EQ(cli_.Run({"new", "--ps2", "--no-ecc", Path("x.xmc")}).exit, 2);
+  EXPECT_EQ(cli_.Run({"new", "--ps2", "--ecc", "--no-ecc", Path("x.ps2")}).exit, 2);
 
   CliResult badExtension = cli_.Run({"new", "--ps1", Path("x.bin")});
   EXPECT_EQ(badExtension.exit, 1);
