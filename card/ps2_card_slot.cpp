@@ -139,6 +139,13 @@ bool AddToPS2Card(Workspace& ws, Slot fromSlot, const SaveEntry& save, Slot to, 
   SlotData& target = ws.At(to);
   if (!target.ps2Card) return false;
   if (!PS2CardTakes(ws, save)) return false;
+  // A save larger than the whole card is refused before its bytes are read.
+  if (save.size > target.ps2Card->Serialize().size()) {
+    ws.Ui().ShowProblem(MessageId::PS2CardFull,
+                        ProblemOf(Reason::NoCardSpace, NameText(save.name),
+                                  target.ps2Card->FreeBytes() / 1024, Kilobytes(save.size)));
+    return false;
+  }
   std::vector<std::uint8_t> bytes;
   try {
     bytes.resize(save.size);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 
 #include "card/card_image.h"
@@ -363,7 +364,7 @@ TEST_F(PS2CardSlotTest, ASaveLargerThanTheFreeClustersIsRefusedWithBothSizes) {
   OpenSlot(kLeft, CardKind::PS2);
   SaveSpec big;
   big.name = "BESLES-00003BIG";
-  big.files = {FileSpec{0x8497, "data", Buffer(9 * 1024 * 1024, 0x11)}};
+  big.files = {FileSpec{0x8497, "data", Buffer(8200 * 1024, 0x11)}};
   ASSERT_EQ(Import(kLeft, "big.psu", testing::Psu(big)), 1u);
   std::uint64_t free = Free();
   EXPECT_EQ(CopySave(ws, kLeft, 0), 0u);
@@ -372,7 +373,7 @@ TEST_F(PS2CardSlotTest, ASaveLargerThanTheFreeClustersIsRefusedWithBothSizes) {
   EXPECT_EQ(sink.problems[0].reason, platform::Reason::NoCardSpace);
   EXPECT_EQ(sink.problems[0].have, free / 1024);
   // The file, the save's directory and one cluster more for the root.
-  EXPECT_EQ(sink.problems[0].need, 9u * 1024 + 3);
+  EXPECT_EQ(sink.problems[0].need, 8200u + 3);
   EXPECT_EQ(Entries(kRight), 2u);
   EXPECT_EQ(Free(), free);
 }
@@ -455,6 +456,28 @@ TEST_F(PS2CardSlotTest, ASaveWithASubfolderIsKeptUnlistedThroughEveryRewrite) {
   EXPECT_TRUE(kept.hasSubfolders);
   EXPECT_EQ(saved->ReadFile(kept.files.at(1)), data);
   EXPECT_TRUE(saved->Check().empty());
+}
+
+// The emulator's card: its system folder and its save are rows, Save of the
+// unchanged card gives the same file, and deleting writes a clean card.
+TEST_F(PS2CardSlotTest, TheEmulatorsCardOpensSavesUnchangedAndLosesADeletedSave) {
+  const char* env = std::getenv("SLOTKEEPER_CORPUS");
+  std::string corpus = std::string(env ? env : SLOTKEEPER_CORPUS_DIR) + "/mymcplus/mc01.ps2";
+  if (!std::filesystem::exists(corpus)) GTEST_SKIP() << "no corpus at " << corpus;
+  OpenCard(corpus);
+  ASSERT_EQ(Rows(kRight), 2u);
+  EXPECT_EQ(Name(0), "BEDATA-SYSTEM");
+  EXPECT_EQ(Name(1), "BESCES-50501REZ");
+  EXPECT_EQ(ws.At(kRight).AtRow(1).size, 964u + 46360u + 3072u);
+  std::string copy = dir.File("mc01.ps2");
+  ASSERT_EQ(SaveCardImage(ws, kRight, copy), 1u);
+  EXPECT_EQ(ReadFileBytes(copy), ReadFileBytes(corpus));
+  DeleteSave(ws, kRight, 1);
+  ASSERT_EQ(SaveCardImage(ws, kRight, copy), 1u);
+  OpenCard(copy);
+  ASSERT_EQ(Rows(kRight), 1u);
+  EXPECT_TRUE(ws.At(kRight).ps2Card->Check().empty());
+  EXPECT_TRUE(sink.shown.empty());
 }
 
 }  // namespace
