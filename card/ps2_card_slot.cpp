@@ -26,6 +26,18 @@ std::uint64_t Kilobytes(std::uint64_t bytes) {
 // lists it, with its icon.sys title and icons.
 bool ListSave(Workspace& ws, Slot s, const ps2::Ps2CardImage& card, const ps2::Ps2Save& save) {
   SaveEntry record = ps2::ToSaveEntry(save);
+  // A file whose chain broke off is listed with the bytes its chain holds:
+  // a length that lies may claim gigabytes the card does not have.
+  std::vector<std::vector<std::uint8_t>> contents;
+  std::uint32_t total = 0;
+  for (const ps2::Ps2File& file : save.files) {
+    if (file.isDirectory) continue;
+    contents.push_back(card.ReadFile(file));
+    auto held = static_cast<std::uint32_t>(contents.back().size());
+    record.files[contents.size() - 1].size = held;
+    total += held;
+  }
+  record.size = total;
   SlotRollback rollback(ws, s);
   if (!ws.AddEntry(s, record.size)) return false;
   SaveEntry& entry = ws.At(s).entries.back();
@@ -36,14 +48,12 @@ bool ListSave(Workspace& ws, Slot s, const ps2::Ps2CardImage& card, const ps2::P
   if (!data.Seek(offset)) return false;
   IconSysSpot iconSys;
   std::uint32_t at = offset;
-  for (const ps2::Ps2File& file : save.files) {
-    if (file.isDirectory) continue;
-    // A file whose chain broke off keeps its size: the rest reads as zeros.
-    std::vector<std::uint8_t> bytes = card.ReadFile(file);
-    std::uint64_t missing = file.size - std::min<std::uint64_t>(file.size, bytes.size());
-    if (!data.WriteExact(bytes.data(), bytes.size()) || !data.WriteZeros(missing)) return false;
-    if (file.name == "icon.sys") iconSys = IconSysSpot{true, at, file.size};
-    at += file.size;
+  for (std::size_t k = 0; k < contents.size(); ++k) {
+    const std::vector<std::uint8_t>& bytes = contents[k];
+    if (!data.WriteExact(bytes.data(), bytes.size())) return false;
+    if (NameText(entry.files[k].name) == "icon.sys")
+      iconSys = IconSysSpot{true, at, static_cast<std::uint32_t>(bytes.size())};
+    at += static_cast<std::uint32_t>(bytes.size());
   }
   if (!FinishPS2Save(ws, s, entry, iconSys)) return false;
   ws.ListLastEntry(s);

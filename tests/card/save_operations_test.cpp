@@ -307,6 +307,24 @@ class PS2CardSlotTest : public SaveOperationsTest {
   }
 
   std::string Name(std::uint32_t row) { return Text(ws.At(kRight).AtRow(row).name); }
+
+  // Gives the first directory entry named `name` another mode and length,
+  // with the page's ECC rewritten so that only the entry is wrong.
+  static void PatchEntry(Buffer& image, std::string_view name, SaveMode mode,
+                         std::uint32_t length) {
+    constexpr std::size_t kRaw = ps2::kPageSize + ps2::kSpareSize;
+    for (std::size_t page = 0; page * kRaw < image.size(); ++page) {
+      std::uint8_t* raw = image.data() + page * kRaw;
+      if (std::string_view(reinterpret_cast<char*>(raw) + ps2::kEntryNameOffset) != name) continue;
+      platform::PutU16LE(raw + ps2::kEntryModeOffset, mode);
+      platform::PutU32LE(raw + ps2::kEntryLengthOffset, length);
+      ps2::ComputePageEcc(
+          std::span<const std::uint8_t, ps2::kPageSize>(raw, ps2::kPageSize),
+          std::span<std::uint8_t, ps2::kEccBytes>(raw + ps2::kPageSize, ps2::kEccBytes));
+      return;
+    }
+    ADD_FAILURE() << "no entry named " << name;
+  }
   std::uint64_t Free() { return ws.At(kRight).ps2Card->FreeBytes(); }
 
   static inline const Buffer iconSys = testing::IconSys("Card save", 0, "data");
@@ -407,6 +425,15 @@ TEST_F(PS2CardSlotTest, ADamagedCardOpensWithAMessageAndIsSavedOnlyOnYes) {
   sink.answers = {true};
   EXPECT_EQ(SaveCardImage(ws, kRight, damaged), 1u);
   EXPECT_NE(ReadFileBytes(damaged), image);
+
+  // A file whose length claims far more than its chain holds is listed with
+  // the bytes the chain holds.
+  Buffer lying = ReadFileBytes(cardPath);
+  PatchEntry(lying, "data", 0x8497, 0x70000000);
+  OpenCard(Write("lying.ps2", lying));
+  EXPECT_TRUE(ws.At(kRight).ps2Card->Damaged());
+  EXPECT_EQ(ws.At(kRight).AtRow(0).files.at(1).size, 5u * 1024);
+  EXPECT_EQ(ws.At(kRight).AtRow(0).size, iconSys.size() + 5u * 1024);
 }
 
 // A save holding a subfolder cannot be a row: it stays on the card through
@@ -426,16 +453,7 @@ TEST_F(PS2CardSlotTest, ASaveWithASubfolderIsKeptUnlistedThroughEveryRewrite) {
   nested.files = {{"sub", 0x8497, {}, {}, folder}, {"data", 0x8497, {}, {}, data}};
   ASSERT_EQ(card.AddSave(nested).result, ps2::AddResult::Added);
   Buffer image = card.Serialize();
-  constexpr std::size_t kRaw = ps2::kPageSize + ps2::kSpareSize;
-  for (std::size_t page = 0; page * kRaw < image.size(); ++page) {
-    std::uint8_t* raw = image.data() + page * kRaw;
-    if (std::string_view(reinterpret_cast<char*>(raw) + ps2::kEntryNameOffset) != "sub") continue;
-    platform::PutU16LE(raw + ps2::kEntryModeOffset, 0x8427);
-    platform::PutU32LE(raw + ps2::kEntryLengthOffset, 2);
-    ps2::ComputePageEcc(
-        std::span<const std::uint8_t, ps2::kPageSize>(raw, ps2::kPageSize),
-        std::span<std::uint8_t, ps2::kEccBytes>(raw + ps2::kPageSize, ps2::kEccBytes));
-  }
+  PatchEntry(image, "sub", 0x8427, 2);
   std::string path = Write("nested.ps2", image);
   OpenCard(path);
   ASSERT_EQ(Rows(kRight), 2u);
