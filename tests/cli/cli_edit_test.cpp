@@ -266,6 +266,23 @@ TEST_F(CliTest, CopyFollowsTheRulesOfCopy) {
   EXPECT_TRUE(Has(noTarget.err, Path("none.mcr") + ": The File wasn't opened."));
   EXPECT_FALSE(std::filesystem::exists(Path("none.mcr")));
   EXPECT_EQ(ReadFileBytes(Path("target.mcr")), before);
+
+  // A PS2 card image takes the PS2 save and refuses the PS1 one; deleting
+  // gives the card its free space back.
+  ASSERT_EQ(cli_.Run({"new", "--ps2", Path("card.ps2")}).exit, 0);
+  auto empty = ReadFileBytes(Path("card.ps2"));
+  CliResult ps1 = cli_.Run({"copy", source, "0", Path("card.ps2")});
+  EXPECT_EQ(ps1.exit, 1);
+  EXPECT_TRUE(Has(ps1.err, "PS1 SaveData isn't able to include into PS2 MemoryCard Image."));
+  EXPECT_TRUE(Has(ps1.err, "is a PS1 save")) << ps1.err;
+  EXPECT_EQ(ReadFileBytes(Path("card.ps2")), empty);
+  ASSERT_EQ(cli_.Run({"copy", WritePS2Psu(), "0", Path("card.ps2")}).exit, 0);
+  Json card = ListJson(cli_, {Path("card.ps2")})["files"][0];
+  EXPECT_EQ(Digests(card), std::vector<std::string>{PS2SaveDigest()});
+  ASSERT_EQ(cli_.Run({"delete", Path("card.ps2"), "0"}).exit, 0);
+  Json emptied = ListJson(cli_, {Path("card.ps2")})["files"][0];
+  EXPECT_TRUE(emptied["saves"].empty());
+  EXPECT_GT(emptied["freeKB"], card["freeKB"]);
 }
 
 TEST_F(CliTest, CopyRefusesAPS1CardOverFifteenBlocks) {
