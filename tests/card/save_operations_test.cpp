@@ -378,6 +378,23 @@ TEST_F(PS2CardSlotTest, TakesPS2SavesOnlyAndReplacesASaveOfTheSameNameOnYes) {
   EXPECT_EQ(ws.At(kRight).ps2Card->FindSave("BESLES-00001AAA")->files.size(), 3u);
 }
 
+// Add SaveDataImage follows the same rules as Copy.
+TEST_F(PS2CardSlotTest, AnImportedSaveGoesOnTheCardUnderTheSameRules) {
+  Buffer ps1 = testing::FramedSingle("BESLES-00005PS1", 8192, testing::PS1Blocks(1, "One", 1));
+  EXPECT_EQ(Import(kRight, "in.ps1", ps1), 0u);
+  EXPECT_EQ(sink.shown, std::vector<int>{MessageId::PS1IntoPS2Card});
+  AddPS2(kRight, "BESLES-00006NEW");
+  sink.answers = {true};
+  AddPS2(kRight, "BESLES-00001AAA");
+  EXPECT_EQ(sink.asked, std::vector<int>{MessageId::AskAddIt});
+  ASSERT_EQ(Rows(kRight), 3u);
+  EXPECT_EQ(Name(2), "BESLES-00001AAA");
+  const ps2::Ps2CardImage& card = *ws.At(kRight).ps2Card;
+  EXPECT_EQ(card.ListSaves().size(), 3u);
+  EXPECT_EQ(card.FindSave("BESLES-00001AAA")->files.size(), 3u);
+  EXPECT_NE(card.FindSave("BESLES-00006NEW"), nullptr);
+}
+
 TEST_F(PS2CardSlotTest, ASaveLargerThanTheFreeClustersIsRefusedWithBothSizes) {
   OpenSlot(kLeft, CardKind::PS2);
   SaveSpec big;
