@@ -102,7 +102,7 @@ platform::Problem DamageProblem(const ps2::Ps2CardImage& card) {
   std::vector<ps2::Fault> faults = card.Check();
   auto first = std::find_if(faults.begin(), faults.end(),
                             [](const ps2::Fault& f) { return ps2::IsDamage(f.kind); });
-  std::string text = std::to_string(faults.size()) + " faults";
+  std::string text = std::to_string(faults.size()) + (faults.size() == 1 ? " fault" : " faults");
   if (first != faults.end()) text += ", first: " + DescribeFault(*first);
   return ProblemOf(Reason::CardDamaged, std::move(text));
 }
