@@ -6,6 +6,7 @@
 #include "card/image_formats.h"
 #include "card/ps1_card.h"
 #include "card/ps1_chain.h"
+#include "card/ps2_card_slot.h"
 #include "card/refusal.h"
 #include "card/utility.h"
 #include "platform/atomic_file.h"
@@ -34,6 +35,40 @@ void DropEntriesAfter(Workspace& ws, Slot s, std::uint32_t keep) {
   while (ws.At(s).EntryCount() > keep) ws.DropLastEntry(s);
 }
 
+std::uint32_t SavePS2CardImage(Workspace& ws, Slot s, const std::string& path) {
+  SlotData& slot = ws.At(s);
+  std::unique_ptr<ps2::Ps2CardImage> made;
+  if (!slot.ps2Card) {
+    // Another card becomes a new formatted card holding its rows; the slot
+    // keeps it only once it is written.
+    platform::Problem why;
+    made = BuildPS2Card(ws, s, why);
+    if (!made) {
+      if (why) ws.Ui().ShowProblem(MessageId::FileNotPreserved, why);
+      return 0;
+    }
+  }
+  const ps2::Ps2CardImage& card = made ? *made : *slot.ps2Card;
+  if (card.Damaged()) {
+    platform::Problem why = DamageProblem(card);
+    why.path = path;
+    if (!ws.Ui().AskProblem(MessageId::AskSaveDamaged, why)) return 0;
+  }
+  platform::AtomicFile out(path);
+  if (!out.IsOpen()) {
+    ws.Ui().ShowProblem(MessageId::FileNotPreserved, out.Why());
+    return 0;
+  }
+  const std::vector<std::uint8_t>& bytes = card.Serialize();
+  if (!out.Stream().WriteExact(bytes.data(), bytes.size()) || !out.Commit()) {
+    ws.Ui().ShowProblem(MessageId::FileNotPreserved, out.Why());
+    return 0;
+  }
+  if (made) slot.ps2Card = std::move(made);
+  slot.kind = CardKind::PS2Card;
+  return 1;
+}
+
 }  // namespace
 
 void ShowReadFailure(Workspace& ws, Slot s, const std::string& path) {
@@ -52,7 +87,8 @@ void ShowReadFailure(Workspace& ws, Slot s, const std::string& path) {
 std::uint32_t OpenCardImage(Workspace& ws, Slot s, const std::string& path) {
   if (!ws.At(s).open) return 0;
   int index = ExtensionIndex(path, FormatList::CardImage);
-  if (index < 0) {
+  bool ps2Card = IsPS2CardPath(path);
+  if (index < 0 && !ps2Card) {
     ws.Ui().ShowMessage(MessageId::NotCardImage);
     return 0;
   }
@@ -64,7 +100,8 @@ std::uint32_t OpenCardImage(Workspace& ws, Slot s, const std::string& path) {
   }
   std::uint32_t before = ws.At(s).EntryCount();
   ws.TakeRefusal();
-  std::uint32_t ok = index == static_cast<int>(ImageFormat::Xmc)
+  std::uint32_t ok = ps2Card ? ReadPS2CardImage(ws, s, image)
+                     : index == static_cast<int>(ImageFormat::Xmc)
                          ? ReadExpandedCard(ws, s, image)
                          : ReadPS1Card(ws, s, image, index - 1);
   if (!ok) {
@@ -72,11 +109,19 @@ std::uint32_t OpenCardImage(Workspace& ws, Slot s, const std::string& path) {
     ShowReadFailure(ws, s, path);
     return 0;
   }
-  ws.At(s).kind = index == static_cast<int>(ImageFormat::Xmc) ? CardKind::PS2 : CardKind::PS1;
+  ws.At(s).kind = ps2Card                                       ? CardKind::PS2Card
+                  : index == static_cast<int>(ImageFormat::Xmc) ? CardKind::PS2
+                                                                : CardKind::PS1;
+  if (ps2Card && ws.At(s).ps2Card->Damaged()) {
+    platform::Problem why = DamageProblem(*ws.At(s).ps2Card);
+    why.path = path;
+    ws.Ui().ShowProblem(MessageId::PS2CardDamaged, why);
+  }
   return 1;
 }
 
 std::uint32_t SaveCardImage(Workspace& ws, Slot s, const std::string& path) {
+  if (IsPS2CardPath(path)) return SavePS2CardImage(ws, s, path);
   int index = ExtensionIndex(path, FormatList::CardImage);
   if (index < 0) {
     ws.Ui().ShowMessage(MessageId::NotCardImage);
@@ -102,6 +147,7 @@ std::uint32_t SaveCardImage(Workspace& ws, Slot s, const std::string& path) {
     return 0;
   }
   ws.At(s).kind = expanded ? CardKind::PS2 : CardKind::PS1;
+  ws.At(s).ps2Card.reset();
   return 1;
 }
 

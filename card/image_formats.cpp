@@ -18,6 +18,20 @@ int ExtensionIndex(std::string_view path, FormatList list) {
   return -1;
 }
 
+bool IsPS2CardPath(std::string_view path) {
+  auto dot = path.find_last_of('.');
+  if (dot == std::string_view::npos) return false;
+  std::string_view extension = path.substr(dot + 1);
+  for (std::string_view name : kPS2CardExtensions)
+    if (extension.size() == name.size() && NamesEqual(AsBytes(extension), AsBytes(name)))
+      return true;
+  return false;
+}
+
+bool IsCardImagePath(std::string_view path) {
+  return ExtensionIndex(path, FormatList::CardImage) >= 0 || IsPS2CardPath(path);
+}
+
 std::string StripQuotes(std::string_view path) {
   if (path.empty() || path.front() != '"') return std::string(path);
   if (path.size() < 2) return std::string();

@@ -35,6 +35,13 @@ constexpr std::array<std::string_view, 7> kCardImageExtensions = {"xmc", "mem", 
 constexpr std::array<std::string_view, 7> kSaveDataImageExtensions = {"psu", "psd", "ps1", "mcx",
                                                                       "mcb", "psm", "mc"};
 
+// The PS2 card images, outside the two lists: the emulator's .ps2, the SD
+// card adapters' .mc2 and the game loader's .vmc.
+constexpr std::array<std::string_view, 3> kPS2CardExtensions = {"ps2", "mc2", "vmc"};
+bool IsPS2CardPath(std::string_view path);
+// A card image of either list or a PS2 card image.
+bool IsCardImagePath(std::string_view path);
+
 // 0-6, or -1 when the path's extension (text after its last '.') is not in the
 // list. Letter case does not matter.
 int ExtensionIndex(std::string_view path, FormatList list);

@@ -21,6 +21,10 @@ constexpr int NotLocked = 56;
 constexpr int NotExpandedCard = 57;
 constexpr int UnsupportedVersion = 58;
 constexpr int AskSaveShortened = 60;  // a save whose chain broke off: save the blocks found?
+constexpr int PS1IntoPS2Card = 61;
+constexpr int PS2CardFull = 62;
+constexpr int PS2CardDamaged = 63;  // shown when a damaged card opens
+constexpr int AskSaveDamaged = 68;  // Save of a damaged card: write it anyway?
 }  // namespace MessageId
 
 class MessageSink {

@@ -2,6 +2,7 @@
 
 #include "card/card_image.h"
 #include "card/image_formats.h"
+#include "card/ps2_card_slot.h"
 #include "card/refusal.h"
 #include "card/save_operations.h"
 #include "card/save_records.h"
@@ -77,6 +78,12 @@ std::uint32_t AddSaveImage(Workspace& ws, Slot s, const std::string& path) {
       ShowRefusal(ws, path);
       return 0;
     }
+  }
+  if (ws.At(s).kind == CardKind::PS2Card) {
+    const SaveEntry& save = ws.At(s).entries.back();
+    if (!PS2CardTakes(ws, save)) return 0;
+    if (ListsSaveNamed(ws.At(s), save.name) && !ws.Ui().AskYesNo(MessageId::AskAddIt)) return 0;
+    if (!PutOnPS2Card(ws, s, s, save)) return 0;
   }
   ws.ListLastEntry(s);
   rollback.Keep();

@@ -11,6 +11,9 @@ namespace slk {
 enum class CardKind : std::uint32_t {
   PS2 = 0,  // "PS2 MemoryCard": the expanded card, any saves, no capacity limit
   PS1 = 1,  // "PS1 MemoryCard": 15 blocks, PS1 saves only
+  // "PS2 MemoryCard Image": a PS2 card image (.ps2, .mc2, .vmc) kept whole and
+  // written back in place; PS2 saves only, as many as its free clusters hold.
+  PS2Card = 2,
 };
 
 // 16-bit mode word of a save's directory or file. Only kModePS1 is ever tested.

@@ -7,6 +7,7 @@
 #include "card/expanded_card.h"
 #include "card/image_formats.h"
 #include "card/ps1_card.h"
+#include "card/ps2_card_slot.h"
 #include "card/refusal.h"
 #include "card/save_data_image.h"
 #include "card/save_records.h"
@@ -85,10 +86,16 @@ bool WriteLockFile(Workspace& ws, Slot s, const SaveEntry& entry, const LockForm
   return false;
 }
 
+// Names on a PS2 card image are told apart by every byte, as the console
+// does; the other cards ignore the case of A-Z.
+bool SameName(const SlotData& slot, const Name64& a, const Name64& b) {
+  return slot.kind == CardKind::PS2Card ? a == b : NamesEqual(a, b);
+}
+
 // The first listed save of the slot whose name equals `name`, if any.
 bool ListsName(const SlotData& slot, const Name64& name) {
   for (std::uint32_t row = 0; row < slot.RowCount(); ++row) {
-    if (NamesEqual(slot.AtRow(row).name, name)) return true;
+    if (SameName(slot, slot.AtRow(row).name, name)) return true;
   }
   return false;
 }
@@ -100,7 +107,9 @@ std::uint64_t ListedBytes(const SlotData& slot) {
 }
 
 // The kind, name and capacity tests, in that order. True when the copy may go.
+// A PS2 card image tests its capacity when the save is put on it.
 bool TargetAccepts(Workspace& ws, const SlotData& target, const SaveEntry& save) {
+  if (target.kind == CardKind::PS2Card && !PS2CardTakes(ws, save)) return false;
   if (target.kind == CardKind::PS1) {
     int message = PS1CardRefusal(target, save).message;
     if (message != 0) ws.Ui().ShowMessage(message);
@@ -116,7 +125,28 @@ std::uint32_t MovedIconOffset(std::uint32_t icon, const SaveEntry& from, std::ui
   return icon - from.offset + to;
 }
 
+// Rows of that name leave the slot (their entries stay, as Delete leaves them).
+void UnlistName(SlotData& slot, const Name64& name) {
+  std::erase_if(slot.rows, [&](std::uint32_t entry) {
+    return SameName(slot, slot.entries[entry].name, name);
+  });
+}
+
 }  // namespace
+
+bool ListsSaveNamed(const SlotData& slot, const Name64& name) {
+  return ListsName(slot, name);
+}
+
+bool PutOnPS2Card(Workspace& ws, Slot to, Slot bytesSlot, const SaveEntry& save) {
+  SlotData& target = ws.At(to);
+  bool replace = ListsName(target, save.name);
+  if (!AddToPS2Card(ws, bytesSlot, save, to, replace)) return false;
+  // Yes to "add it" on a card that holds one save of a name: the new one
+  // takes the old one's place.
+  if (replace) UnlistName(target, save.name);
+  return true;
+}
 
 Refusal PS1CardRefusal(const SlotData& card, const SaveEntry& save) {
   using platform::Reason;
@@ -154,6 +184,7 @@ std::uint32_t CopySave(Workspace& ws, Slot fromSlot, std::uint32_t row) {
   if (!ws.At(fromSlot).dataFile.Seek(save.offset) || !ws.At(to).dataFile.Seek(offset) ||
       !ws.CopyBetweenSlots(fromSlot, save.size))
     return 0;
+  if (ws.At(to).kind == CardKind::PS2Card && !PutOnPS2Card(ws, to, fromSlot, save)) return 0;
   ws.ListLastEntry(to);
   rollback.Keep();
   return 1;
@@ -163,6 +194,7 @@ void DeleteSave(Workspace& ws, Slot s, std::uint32_t row) {
   SlotData& slot = ws.At(s);
   if (!slot.open || row >= slot.RowCount()) return;
   SaveEntry& entry = slot.AtRow(row);
+  if (slot.kind == CardKind::PS2Card) DeleteFromPS2Card(ws, s, entry.name);
   entry.files.clear();
   entry.files.shrink_to_fit();
   slot.rows.erase(slot.rows.begin() + row);

@@ -24,6 +24,16 @@ std::uint32_t CopySave(Workspace& ws, Slot fromSlot, std::uint32_t row);
 // message (0 when the save may go in) and what was wrong.
 Refusal PS1CardRefusal(const SlotData& card, const SaveEntry& save);
 
+// Whether a row of the slot carries that name (on a PS2 card image byte for
+// byte, elsewhere ignoring the case of A-Z).
+bool ListsSaveNamed(const SlotData& slot, const Name64& name);
+
+// Puts `save`, whose bytes are in `bytesSlot`, on the kept card of the PS2
+// card image in slot `to`, in place of the listed save of its name (the
+// caller asked first). Shows the message and returns false when the card
+// cannot take it (a PS1 save, too large, a name an unlisted save holds).
+bool PutOnPS2Card(Workspace& ws, Slot to, Slot bytesSlot, const SaveEntry& save);
+
 // Removes the row and releases the save's file list. The entry and its bytes
 // stay, so that later saves still go after them.
 void DeleteSave(Workspace& ws, Slot s, std::uint32_t row);

@@ -9,6 +9,7 @@
 #include <new>
 #include <utility>
 
+#include "card/ps2_card_slot.h"
 #include "card/utility.h"
 #include "platform/bytes.h"
 
@@ -67,9 +68,16 @@ std::uint32_t Workspace::CreateSlotStore(Slot s, std::uint32_t askKind) {
             ? static_cast<CardKind>(settings_->DefaultImage == 0 ? 0 : 1)
             : ui_->AskCardKind(settings_->DefaultImage == 0 ? CardKind::PS2 : CardKind::PS1);
   }
+  // A new PS2 card image is a freshly formatted one, kept as if opened.
+  std::unique_ptr<ps2::Ps2CardImage> card;
+  if (askKind != 0 && slot.kind == CardKind::PS2Card) {
+    card = NewPS2Card();
+    if (!card) return 0;
+  }
   slot.dataFile = std::move(data);
   slot.entries.clear();
   slot.rows.clear();
+  slot.ps2Card = std::move(card);
   slot.open = true;
   return 1;
 }
@@ -96,6 +104,7 @@ void Workspace::CloseSlot(Slot s) {
   slot.rows.shrink_to_fit();
   slot.entries.clear();
   slot.entries.shrink_to_fit();
+  slot.ps2Card.reset();
   DeleteLockFile();
 }
 

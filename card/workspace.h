@@ -16,6 +16,7 @@
 
 #include "card/current_icon.h"
 #include "card/messages.h"
+#include "card/ps2/ps2_card_image.h"
 #include "card/save_entry.h"
 #include "card/settings.h"
 #include "platform/file.h"
@@ -36,6 +37,10 @@ struct SlotData {
   platform::File dataFile;  // the slot's temporary data file
   std::vector<SaveEntry> entries;
   std::vector<std::uint32_t> rows;  // row r shows entries[rows[r]]
+  // The card image a PS2Card slot was opened from (or formatted as), changed
+  // in step with the rows so that Save writes it back in place. Saves the
+  // rows cannot carry (subfolders) stay on it unlisted.
+  std::unique_ptr<ps2::Ps2CardImage> ps2Card;
 
   std::uint32_t EntryCount() const { return static_cast<std::uint32_t>(entries.size()); }
   std::uint32_t RowCount() const { return static_cast<std::uint32_t>(rows.size()); }

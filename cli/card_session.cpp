@@ -6,6 +6,7 @@
 #include "card/card_image.h"
 #include "card/image_formats.h"
 #include "card/ps1_card.h"
+#include "card/ps2/ps2_save_mapping.h"
 #include "card/save_data_image.h"
 #include "card/utility.h"
 #include "platform/sjis.h"
@@ -51,7 +52,7 @@ CardSession::CardSession(Console& console) : sink_(console), ws_(sink_, settings
 
 bool CardSession::LoadCard(Slot s, const std::string& path, bool acceptSaveImage) {
   sink_.SetContext(path);
-  bool saveImage = acceptSaveImage && ExtensionIndex(path, FormatList::CardImage) < 0 &&
+  bool saveImage = acceptSaveImage && !IsCardImagePath(path) &&
                    ExtensionIndex(path, FormatList::SaveDataImage) >= 0;
   if (!ws_.CreateSlotStore(s, 0)) {
     sink_.ShowMessage(MessageId::FileNotOpened);
@@ -89,6 +90,14 @@ bool CardSession::SaveCard(Slot s, const std::string& path) {
   int index = ExtensionIndex(path, FormatList::CardImage);
   if (index > static_cast<int>(ImageFormat::Xmc)) {
     if (std::optional<std::string> why = WhyNotPS1Card(ws_, s)) sink_.Note(*why);
+  }
+  if (const ps2::Ps2CardImage* card = ws_.At(s).ps2Card.get(); card && !IsPS2CardPath(path)) {
+    std::uint32_t kept = 0;
+    for (const ps2::Ps2Save& save : card->ListSaves()) kept += !ps2::CarriedBySaveModel(save);
+    if (kept != 0)
+      sink_.Note(std::to_string(kept) +
+                 " saves with subfolders stay only on the PS2 card image: this format cannot "
+                 "carry them");
   }
   return SaveCardImage(ws_, s, path) != 0;
 }

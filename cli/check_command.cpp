@@ -5,6 +5,8 @@
 #include <sstream>
 
 #include "card/image_formats.h"
+#include "card/ps2/ps2_card_image.h"
+#include "card/ps2_card_slot.h"
 #include "cli/card_check.h"
 #include "cli/card_session.h"
 #include "cli/commands.h"
@@ -39,8 +41,36 @@ std::string ReaderRefusal(Console& console, const std::string& path) {
   return texts;
 }
 
+// A PS2 card image: every fault of the card's own check, and its free
+// space. Faults that lose nothing (a corrected ECC error, lost clusters, a
+// chain longer than needed) are reported but do not fail the check.
+bool CheckPS2Card(Console& console, const std::string& path) {
+  std::optional<std::vector<std::uint8_t>> bytes = ReadWhole(path);
+  platform::Problem why;
+  std::optional<ps2::Ps2CardImage> card;
+  if (bytes) card = ps2::Ps2CardImage::Open(std::move(*bytes), why);
+  if (!card) {
+    console.out << Printable(path) << ": 1 problem\n  the program does not open it: "
+                << MessageText(MessageId::FileNotOpened) << '\n';
+    return false;
+  }
+  std::vector<ps2::Fault> faults = card->Check();
+  bool damaged = card->Damaged();
+  console.out << Printable(path) << ": "
+              << (faults.empty() ? std::string("OK")
+                                 : std::to_string(faults.size()) +
+                                       (faults.size() == 1 ? " fault" : " faults") +
+                                       (damaged ? ", damaged" : ", nothing lost"))
+              << ", " << card->FreeBytes() / 1024 << " KB free\n";
+  for (const ps2::Fault& fault : faults)
+    console.out << "  " << (ps2::IsDamage(fault.kind) ? "" : "(harmless) ")
+                << Printable(DescribeFault(fault)) << '\n';
+  return !damaged;
+}
+
 // Prints the report of one file; false when something is wrong.
 bool CheckFile(Console& console, const std::string& path) {
+  if (IsPS2CardPath(path)) return CheckPS2Card(console, path);
   int cardIndex = ExtensionIndex(path, FormatList::CardImage);
   if (cardIndex < 0 && ExtensionIndex(path, FormatList::SaveDataImage) < 0) {
     console.err << "slotkeeper-cli: " << path << ": " << MessageText(MessageId::NotCardImage)

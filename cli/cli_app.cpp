@@ -12,8 +12,8 @@ namespace {
 constexpr const char* kSaveHelp =
     "a save: its row number as `list` shows it (0-based) or its exact name";
 constexpr const char* kForceHelp =
-    "write saves whose blocks break off on the card they came from, with the blocks found "
-    "(refused without it)";
+    "write saves whose blocks break off on the card they came from, with the blocks found, "
+    "and damaged PS2 card images as they stand (refused without it)";
 
 using Command = std::function<int()>;
 
@@ -24,7 +24,24 @@ struct ChoiceFlags {
   bool ps2 = false;
   bool yes = false;
   bool no = false;
+  bool ecc = false;
+  bool noEcc = false;
+
+  std::optional<ps2::Form> Form() const {
+    if (ecc) return ps2::Form::WithEcc;
+    if (noEcc) return ps2::Form::WithoutEcc;
+    return std::nullopt;
+  }
 };
+
+// The form of a PS2 card image to write: pages with or without their spare
+// bytes.
+void AddFormFlags(CLI::App* sub, ChoiceFlags& f) {
+  CLI::Option* ecc =
+      sub->add_flag("--ecc", f.ecc, "a PS2 card image with the ECC spare bytes (8,650,752 bytes)");
+  sub->add_flag("--no-ecc", f.noEcc, "a PS2 card image without them (8,388,608 bytes)")
+      ->excludes(ecc);
+}
 
 void AddList(CLI::App& app, ListOptions& o, Command& run, Console& c) {
   CLI::App* sub = app.add_subcommand(
@@ -36,25 +53,33 @@ void AddList(CLI::App& app, ListOptions& o, Command& run, Console& c) {
 
 void AddNew(CLI::App& app, NewOptions& o, ChoiceFlags& f, Command& run, Console& c) {
   CLI::App* sub = app.add_subcommand(
-      "new", "Write an empty card in the format of OUT's extension (a PS2 card: .xmc only)");
+      "new",
+      "Write an empty card in the format of OUT's extension (a PS2 card: .xmc, or .ps2, .mc2, "
+      ".vmc for a formatted 8 MB PS2 card image)");
   CLI::Option_group* kind = sub->add_option_group("kind", "the kind of card");
   kind->add_flag("--ps1", f.ps1, "a PS1 card (15 blocks; .xmc makes it an expanded card)");
-  kind->add_flag("--ps2", f.ps2, "a PS2 (expanded) card, any saves");
+  kind->add_flag("--ps2", f.ps2, "a PS2 card: expanded (.xmc, any saves) or a card image (.ps2)");
   kind->require_option(1);
   sub->add_option("OUT", o.out, "the card image to write")->required();
+  AddFormFlags(sub, f);
   sub->callback([&] {
     o.kind = f.ps1 ? CardKind::PS1 : CardKind::PS2;
+    o.form = f.Form();
     run = [&] { return RunNew(c, o); };
   });
 }
 
-void AddConvert(CLI::App& app, ConvertOptions& o, Command& run, Console& c) {
+void AddConvert(CLI::App& app, ConvertOptions& o, ChoiceFlags& f, Command& run, Console& c) {
   CLI::App* sub = app.add_subcommand(
       "convert", "Write a card image in another card image format (by OUT's extension)");
   sub->add_option("IN", o.in, "the card image to read")->required();
   sub->add_option("OUT", o.out, "the card image to write")->required();
   sub->add_flag("--force", o.force, kForceHelp);
-  sub->callback([&] { run = [&] { return RunConvert(c, o); }; });
+  AddFormFlags(sub, f);
+  sub->callback([&] {
+    o.form = f.Form();
+    run = [&] { return RunConvert(c, o); };
+  });
 }
 
 void AddImport(CLI::App& app, ImportOptions& o, Command& run, Console& c) {
@@ -136,7 +161,7 @@ int RunCli(int argc, const char* const* argv, Console& console) {
   IconOptions icon;
   AddList(app, list, run, console);
   AddNew(app, fresh, flags, run, console);
-  AddConvert(app, convert, run, console);
+  AddConvert(app, convert, flags, run, console);
   AddImport(app, import, run, console);
   AddExport(app, exportOptions, run, console);
   AddCopy(app, copy, flags, run, console);

@@ -2,9 +2,11 @@
 // The commands of slotkeeper-cli. Each returns the process's exit code
 // (ExitCode in console.h) and prints through the console it is given.
 
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "card/ps2/ps2_layout.h"
 #include "card/save_entry.h"
 #include "cli/console.h"
 #include "cli/terminal_sink.h"
@@ -19,6 +21,7 @@ struct ListOptions {
 struct NewOptions {
   CardKind kind = CardKind::PS1;
   std::string out;
+  std::optional<ps2::Form> form;  // --ecc or --no-ecc: a PS2 card image's form
 };
 
 // Every command that writes a card takes --force: write saves whose blocks
@@ -27,6 +30,7 @@ struct ConvertOptions {
   std::string in;
   std::string out;
   bool force = false;
+  std::optional<ps2::Form> form;
 };
 
 struct ImportOptions {

@@ -7,6 +7,7 @@
 #include <ostream>
 
 #include "card/image_formats.h"
+#include "card/ps2_card_slot.h"
 #include "card/save_data_image.h"
 #include "card/save_operations.h"
 #include "cli/card_session.h"
@@ -17,6 +18,15 @@ namespace {
 
 int Result(bool ok) {
   return ok ? ExitCode::Success : ExitCode::Refused;
+}
+
+// --ecc and --no-ecc choose the form of a PS2 card image and nothing else.
+bool FormFitsTarget(Console& console, const char* command, const std::optional<ps2::Form>& form,
+                    const std::string& out) {
+  if (!form || IsPS2CardPath(out)) return true;
+  console.err << "slotkeeper-cli: " << command << ": --ecc and --no-ecc choose the form of a PS2 "
+              << "card image (.ps2, .mc2, .vmc); " << out << " is not one\n";
+  return false;
 }
 
 const std::string& TargetOf(const std::string& out, const std::string& card) {
@@ -35,6 +45,12 @@ int RunNew(Console& console, const NewOptions& options) {
                 << " names a PS1 card image)\n";
     return ExitCode::Usage;
   }
+  if (options.kind == CardKind::PS1 && IsPS2CardPath(options.out)) {
+    console.err << "slotkeeper-cli: new: " << options.out
+                << " names a PS2 card image; a PS1 card is written as .mcr, .mem and the like\n";
+    return ExitCode::Usage;
+  }
+  if (!FormFitsTarget(console, "new", options.form, options.out)) return ExitCode::Usage;
   CardSession session(console);
   if (!session.Ws().CreateSlotStore(kLeft, 0)) {
     session.Sink().SetContext(options.out);
@@ -42,14 +58,26 @@ int RunNew(Console& console, const NewOptions& options) {
     return ExitCode::Refused;
   }
   session.Ws().At(kLeft).kind = options.kind;
+  if (IsPS2CardPath(options.out)) {
+    session.Ws().At(kLeft).ps2Card = NewPS2Card(options.form.value_or(ps2::Form::WithEcc));
+    session.Ws().At(kLeft).kind = CardKind::PS2Card;
+  }
   return Result(session.SaveCard(kLeft, options.out));
 }
 
 int RunConvert(Console& console, const ConvertOptions& options) {
+  if (!FormFitsTarget(console, "convert", options.form, options.out)) return ExitCode::Usage;
   CardSession session(console);
   session.Sink().SetForce(options.force);
-  return Result(session.LockCard(options.out) && session.LoadCard(kLeft, options.in, false) &&
-                session.SaveCard(kLeft, options.out));
+  if (!session.LockCard(options.out) || !session.LoadCard(kLeft, options.in, false))
+    return ExitCode::Refused;
+  platform::Problem why;
+  if (options.form && !MakePS2CardInForm(session.Ws(), kLeft, *options.form, why)) {
+    session.Sink().SetContext(options.out);
+    session.Sink().ShowProblem(MessageId::FileNotPreserved, why);
+    return ExitCode::Refused;
+  }
+  return Result(session.SaveCard(kLeft, options.out));
 }
 
 int RunImport(Console& console, const ImportOptions& options) {

@@ -6,6 +6,7 @@
 
 #include "card/image_formats.h"
 #include "card/ps1_card.h"
+#include "card/ps2/ps2_save_mapping.h"
 #include "cli/card_session.h"
 #include "cli/commands.h"
 #include "cli/printable.h"
@@ -21,6 +22,11 @@ struct ListedFile {
   bool saveImage = false;
   CardKind kind = CardKind::PS2;
   std::vector<SaveSummary> saves;
+  // A PS2 card image: its free space, whether it is damaged, and the saves
+  // the rows cannot carry (kept on the card, not listed).
+  std::uint64_t freeKB = 0;
+  bool damaged = false;
+  std::uint32_t unlisted = 0;
   std::string error;  // set when the file could not be read
 };
 
@@ -39,12 +45,20 @@ ListedFile ReadListedFile(Console& console, const std::string& path, bool withDi
     return file;
   }
   int card = ExtensionIndex(path, FormatList::CardImage);
-  file.saveImage = card < 0;
-  file.format = card >= 0
-                    ? kCardImageExtensions[card]
-                    : kSaveDataImageExtensions[ExtensionIndex(path, FormatList::SaveDataImage)];
   const SlotData& slot = session.Ws().At(kLeft);
   file.kind = slot.kind;
+  file.saveImage = card < 0 && slot.kind != CardKind::PS2Card;
+  if (slot.ps2Card) {
+    file.format = path.substr(path.find_last_of('.') + 1);
+    file.freeKB = slot.ps2Card->FreeBytes() / 1024;
+    file.damaged = slot.ps2Card->Damaged();
+    for (const ps2::Ps2Save& save : slot.ps2Card->ListSaves())
+      if (!ps2::CarriedBySaveModel(save)) ++file.unlisted;
+  } else {
+    file.format = card >= 0
+                      ? kCardImageExtensions[card]
+                      : kSaveDataImageExtensions[ExtensionIndex(path, FormatList::SaveDataImage)];
+  }
   for (std::uint32_t row = 0; row < slot.RowCount(); ++row) {
     std::optional<SaveSummary> save = SummarizeSave(session.Ws(), kLeft, row, withDigest);
     if (!save) {
@@ -58,6 +72,18 @@ ListedFile ReadListedFile(Console& console, const std::string& path, bool withDi
   if (file.saveImage && !file.saves.empty())
     file.kind = file.saves.front().ps1 ? CardKind::PS1 : CardKind::PS2;
   return file;
+}
+
+const char* KindName(CardKind kind) {
+  switch (kind) {
+    case CardKind::PS1:
+      return "PS1";
+    case CardKind::PS2:
+      return "PS2";
+    case CardKind::PS2Card:
+      return "PS2CARD";
+  }
+  return "PS2";
 }
 
 nlohmann::ordered_json JsonOf(const ListedFile& file) {
@@ -77,10 +103,15 @@ nlohmann::ordered_json JsonOf(const ListedFile& file) {
                      {"sha256", save.sha256},
                      {"files", std::move(files)}});
   }
-  return {{"file", file.path},
-          {"format", file.format},
-          {"kind", file.kind == CardKind::PS1 ? "PS1" : "PS2"},
-          {"saves", std::move(saves)}};
+  nlohmann::ordered_json json{
+      {"file", file.path}, {"format", file.format}, {"kind", KindName(file.kind)}};
+  if (file.kind == CardKind::PS2Card) {
+    json["freeKB"] = file.freeKB;
+    json["damaged"] = file.damaged;
+    json["unlisted"] = file.unlisted;
+  }
+  json["saves"] = std::move(saves);
+  return json;
 }
 
 std::string SizeText(const SaveSummary& save) {
@@ -108,6 +139,13 @@ std::string HeadingOf(const ListedFile& file) {
   if (file.saveImage) return file.path + ": save data image (." + file.format + "), " + count;
   if (file.kind == CardKind::PS2)
     return file.path + ": expanded card (." + file.format + "), " + count;
+  if (file.kind == CardKind::PS2Card) {
+    std::string text = file.path + ": PS2 card image (." + file.format + "), " + count + ", " +
+                       std::to_string(file.freeKB) + " KB free";
+    if (file.unlisted != 0)
+      text += ", " + std::to_string(file.unlisted) + " with subfolders not listed";
+    return text + (file.damaged ? ", damaged" : "");
+  }
   std::uint32_t blocks = 0;
   for (const SaveSummary& save : file.saves) blocks += save.size / kBlockSize;
   return file.path + ": PS1 card (." + file.format + "), " + count + ", " + std::to_string(blocks) +
@@ -127,6 +165,13 @@ void PrintTable(std::ostream& out, const ListedFile& file) {
     table.AddRow({std::to_string(save.row), save.name, TitleCell(save.title),
                   save.ps1 ? "PS1" : "PS2", SizeText(save), save.time});
   table.Print(out);
+  if (file.kind != CardKind::PS2Card) return;
+  for (const SaveSummary& save : file.saves) {
+    std::string files;
+    for (const FileSummary& f : save.files)
+      files += (files.empty() ? "" : ", ") + f.name + " " + std::to_string(f.size);
+    out << "  " << save.row << ' ' << Printable(save.name) << ": " << Printable(files) << '\n';
+  }
 }
 
 }  // namespace

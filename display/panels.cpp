@@ -77,11 +77,15 @@ void Panels::DrawSlotLines(gfx::Surface& compose, Slot slot) {
                       modified ? kModifiedFileNameColour : kFileNameColour, 1, kSlotLineWidth);
   const SlotData& data = workspace_->At(slot);
   if (!data.open) return;
-  // Both captions are drawn with the length of the PS2 one: the two are
-  // equally long in every language.
-  const std::string& caption =
-      data.kind == CardKind::PS2 ? shell_->listTexts.ps2Card : shell_->listTexts.ps1Card;
-  std::size_t length = std::min(shell_->listTexts.ps2Card.size(), caption.size());
+  // The two memory card captions are drawn with the length of the PS2 one:
+  // they are equally long in every language. The card image's caption has
+  // no partner and keeps its own length.
+  const std::string& caption = data.kind == CardKind::PS2Card ? shell_->listTexts.ps2CardImage
+                               : data.kind == CardKind::PS2   ? shell_->listTexts.ps2Card
+                                                              : shell_->listTexts.ps1Card;
+  std::size_t length = data.kind == CardKind::PS2Card
+                           ? caption.size()
+                           : std::min(shell_->listTexts.ps2Card.size(), caption.size());
   text_->DrawBoldText(kSlotLineWidth * slot, kCardKindTop, compose, BytesOf(caption).first(length),
                       kCardKindColour, 1, kSlotLineWidth);
 }

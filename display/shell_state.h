@@ -27,12 +27,13 @@ struct ScreenPoint {
 // Texts the panels and the detail screen draw, as Shift-JIS bytes with the
 // byte lengths the drawing uses.
 struct ListTexts {
-  std::string ps2SaveData;  // string 18
-  std::string ps1SaveData;  // string 19
-  std::string ps2Card;      // string 20
-  std::string ps1Card;      // string 21
-  std::string upData;       // string 22
-  std::string size;         // string 23
+  std::string ps2SaveData;   // string 18
+  std::string ps1SaveData;   // string 19
+  std::string ps2Card;       // string 20
+  std::string ps1Card;       // string 21
+  std::string ps2CardImage;  // string 30
+  std::string upData;        // string 22
+  std::string size;          // string 23
 };
 
 struct ShellState {

@@ -41,6 +41,10 @@ enum class Reason {
   PS2Save,       // `field` names a PS2 save, which a PS1 card cannot take
   SameName,      // the card already lists a save named `field`
   OverCapacity,  // the card would hold `have` blocks, at most `need`
+  // What a PS2 card image allows.
+  PS1Save,      // `field` names a PS1 save, which a PS2 card cannot take
+  NoCardSpace,  // the save needs `need` KB, the card has `have` KB free
+  CardDamaged,  // `field` says what the card's check found
 };
 
 struct Problem {

@@ -89,6 +89,12 @@ std::string English(const platform::Problem& p) {
       return "the card already holds \"" + p.field + "\"";
     case Reason::OverCapacity:
       return "the card would hold " + have + " blocks, at most " + need;
+    case Reason::PS1Save:
+      return "\"" + p.field + "\" is a PS1 save";
+    case Reason::NoCardSpace:
+      return "\"" + p.field + "\" needs " + need + " KB, the card has " + have + " KB free";
+    case Reason::CardDamaged:
+      return p.field;
   }
   return {};
 }
@@ -152,6 +158,12 @@ std::string Japanese(const platform::Problem& p) {
       return "カードには既に「" + p.field + "」があります";
     case Reason::OverCapacity:
       return "カードが " + have + " ブロックになります (最大 " + need + " ブロック)";
+    case Reason::PS1Save:
+      return "「" + p.field + "」は PS1 のセーブデータです";
+    case Reason::NoCardSpace:
+      return "「" + p.field + "」には " + need + " KB 必要です (空き " + have + " KB)";
+    case Reason::CardDamaged:
+      return p.field;
   }
   return {};
 }

@@ -48,6 +48,7 @@ constexpr int CardImageFilterName = 26;
 constexpr int SaveDataImageFilterName = 27;
 constexpr int CardImageFilterPattern = 28;
 constexpr int SaveDataImageFilterPattern = 29;
+constexpr int PS2CardImage = 30;  // the kind line of a PS2 card image
 // Format names, in the order of the card image list then the save data image
 // list: FormatXmc + i names card image format i, FormatPsu + i save data
 // image format i.
@@ -77,10 +78,14 @@ constexpr int LockFailed = 56;
 constexpr int NotExpandedCardImage = 57;
 constexpr int UnsupportedXmcVersion = 58;
 constexpr int SaveShortened = 60;  // a Yes/No question
+constexpr int PS1SaveNotForPS2Card = 61;
+constexpr int PS2CardFull = 62;
+constexpr int PS2CardDamaged = 63;
 constexpr int StandardIconNotFound = 64;
 constexpr int DirectX7NotInstalled = 65;
 constexpr int ApplicationInitFailed = 66;
 constexpr int Direct3DInitFailed = 67;
+constexpr int SaveDamagedCard = 68;  // a Yes/No question before Save
 // Texts of this program's own, not of the original table.
 constexpr int CardChangedOnDisk = 76;  // a Yes/No question before Save
 constexpr int SettingsFileKept = 77;   // once, when qovan2.ini could not be read whole

@@ -158,6 +158,7 @@ constexpr int LockAutoIconic = 1007;
 constexpr int HalPriority = 1008;
 constexpr int AnimationCut = 1009;
 constexpr int UseSlotPath = 1010;
+constexpr int PS2CardImage = 1011;  // the Image Select dialog's third choice
 }  // namespace ControlId
 
 inline constexpr DialogControl kSettingControls[] = {
@@ -251,8 +252,8 @@ inline constexpr DialogControl kImageSelectControls[] = {
     {-1,
      ControlKind::GroupBox,
      {"MemoryCard Image", "メモリーカードイメージ"},
-     {7, 7, 121, 52},
-     {7, 7, 121, 54}},
+     {7, 7, 141, 71},
+     {7, 7, 141, 73}},
     {ControlId::PS2MemoryCard,
      ControlKind::RadioButtonFirst,
      {"PS2 MemoryCard", "ＰＳ２メモリーカード"},
@@ -263,11 +264,16 @@ inline constexpr DialogControl kImageSelectControls[] = {
      {"PS1 MemoryCard", "ＰＳ１メモリーカード"},
      {32, 40, 71, 10},
      {32, 40, 71, 10}},
+    {ControlId::PS2CardImage,
+     ControlKind::RadioButton,
+     {"PS2 MemoryCard Image", "ＰＳ２メモリーカードイメージ"},
+     {32, 59, 95, 10},
+     {32, 59, 105, 10}},
     {ControlId::Ok,
      ControlKind::DefaultPushButton,
      {"OK", "OK"},
-     {78, 64, 50, 14},
-     {78, 68, 50, 14}},
+     {98, 83, 50, 14},
+     {98, 87, 50, 14}},
 };
 
 inline constexpr DialogControl kInfoControls[] = {
@@ -285,8 +291,8 @@ inline constexpr DialogControl kInfoControls[] = {
 inline constexpr DialogTemplate kImageSelectDialog{141,
                                                    {"Image Select", "イメージ選択"},
                                                    false,
-                                                   {0, 0, 135, 85},
-                                                   {0, 0, 135, 89},
+                                                   {0, 0, 155, 104},
+                                                   {0, 0, 155, 108},
                                                    kImageSelectControls};
 inline constexpr DialogTemplate kSettingDialog{
     142, {"Setting", "設定"}, true, {0, 0, 216, 288}, {0, 0, 215, 321}, kSettingControls};

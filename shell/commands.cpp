@@ -111,7 +111,7 @@ std::uint32_t Shell::ImportSaveDataImage(Slot s, const std::string& path) {
 
 void Shell::OpenPathIntoSlot(Slot s, const std::string& given) {
   std::string path = AbsolutePath(StripQuotes(given));
-  if (ExtensionIndex(path, FormatList::CardImage) >= 0) {
+  if (IsCardImagePath(path)) {
     if (LoadSlotFromFile(s, path) == 0) return;
     SetSlotFile(s, path, NamePart(path));
     SetMenuItems(LoadedOnlyGroup(s), true);

@@ -30,6 +30,13 @@ std::vector<FileFilter> FormatFilters(FileGroup group, std::size_t count) {
   return filters;
 }
 
+// The PS2 card images, one entry for the three extensions.
+FileFilter PS2CardFilter() {
+  FileFilter filter{std::string(res::Text(res::TextId::PS2CardImage)) + " (*.ps2 *.mc2 *.vmc)", {}};
+  for (std::string_view ext : kPS2CardExtensions) filter.extensions.emplace_back(ext);
+  return filter;
+}
+
 std::string DefaultSuffix(FileGroup group) {
   return group == FileGroup::CardImage ? "xmc" : "psu";
 }
@@ -39,9 +46,12 @@ std::string DefaultSuffix(FileGroup group) {
 FileRequest OpenFileRequest(FileGroup group) {
   FileRequest request;
   request.filters = FormatFilters(group, 7);
+  if (group == FileGroup::CardImage) request.filters.push_back(PS2CardFilter());
   FileFilter all;
   all.name = std::string(res::Text(res::TextId::CardImageFilterName + static_cast<int>(group)));
   for (std::string_view ext : Extensions(group)) all.extensions.emplace_back(ext);
+  if (group == FileGroup::CardImage)
+    for (std::string_view ext : kPS2CardExtensions) all.extensions.emplace_back(ext);
   request.filters.push_back(std::move(all));
   request.selectedFilter = static_cast<int>(request.filters.size()) - 1;
   request.defaultSuffix = DefaultSuffix(group);
@@ -49,6 +59,18 @@ FileRequest OpenFileRequest(FileGroup group) {
 }
 
 FileRequest SaveFileRequest(FileGroup group, CardKind kind) {
+  if (group == FileGroup::CardImage && kind == CardKind::PS2Card) {
+    // Its own three forms first, then the expanded card.
+    FileRequest request;
+    request.save = true;
+    for (std::string_view ext : kPS2CardExtensions)
+      request.filters.push_back(
+          {std::string(res::Text(res::TextId::PS2CardImage)) + " (*." + std::string(ext) + ")",
+           {std::string(ext)}});
+    request.filters.push_back(FormatFilters(group, 1).front());
+    request.defaultSuffix = "ps2";
+    return request;
+  }
   std::size_t count = 7;
   if (kind == CardKind::PS2) count = group == FileGroup::CardImage ? 1 : 2;
   FileRequest request;

@@ -7,6 +7,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <array>
+#include <utility>
 #include <vector>
 
 #include "resources/strings.h"
@@ -110,10 +112,16 @@ ImageSelectDialog::ImageSelectDialog(QWidget* parent, CardKind preselected)
     : TemplateDialog(parent, res::kImageSelectDialog), choice_(preselected) {
   // Caption without a close box.
   setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
-  CheckKindButton(*this, static_cast<int>(choice_));
-  for (int kind : {0, 1}) {
-    connect(ControlAs<QRadioButton>(Id::PS2MemoryCard + kind), &QRadioButton::clicked, this,
-            [this, kind] { choice_ = static_cast<CardKind>(kind); });
+  constexpr std::array<std::pair<CardKind, int>, 3> kButtons = {{
+      {CardKind::PS2, Id::PS2MemoryCard},
+      {CardKind::PS1, Id::PS1MemoryCard},
+      {CardKind::PS2Card, Id::PS2CardImage},
+  }};
+  for (auto [kind, id] : kButtons) {
+    auto* radio = ControlAs<QRadioButton>(id);
+    if (radio == nullptr) continue;
+    if (kind == choice_) radio->setChecked(true);
+    connect(radio, &QRadioButton::clicked, this, [this, kind] { choice_ = kind; });
   }
   connect(ControlAs<QPushButton>(Id::Ok), &QPushButton::clicked, this, &QDialog::accept);
   setFocus();

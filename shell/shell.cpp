@@ -102,6 +102,7 @@ void Shell::LoadListTexts() {
   state_.listTexts.ps1SaveData = res::TextShiftJis(res::TextId::PS1SaveDataCaption);
   state_.listTexts.ps2Card = res::TextShiftJis(res::TextId::PS2MemoryCard);
   state_.listTexts.ps1Card = res::TextShiftJis(res::TextId::PS1MemoryCard);
+  state_.listTexts.ps2CardImage = res::TextShiftJis(res::TextId::PS2CardImage);
   state_.listTexts.upData = res::TextShiftJis(res::TextId::UpdateLabel);
   state_.listTexts.size = res::TextShiftJis(res::TextId::SizeLabel);
 }

@@ -39,6 +39,35 @@ const std::uint8_t* Ps2CardImage::PageData(std::uint32_t page) const {
   return image_.data() + std::size_t{page} * geo_.rawPageSize;
 }
 
+std::vector<std::uint8_t> Ps2CardImage::SerializeAs(Form form) const {
+  if (form == geo_.form) return image_;
+  std::size_t raw = form == Form::WithEcc ? kPageSize + kSpareSize : kPageSize;
+  std::vector<std::uint8_t> out(std::size_t{geo_.pages} * raw, 0);
+  for (std::uint32_t page = 0; page < geo_.pages; ++page) {
+    std::uint8_t* to = out.data() + std::size_t{page} * raw;
+    std::memcpy(to, PageData(page), kPageSize);
+  }
+  if (form != Form::WithEcc) return out;
+  // An erased block keeps its spare bytes erased too; a written page of
+  // 0xFF bytes (a FAT cluster of free entries) has its code like any other.
+  std::uint32_t perBlock = geo_.sb.pagesPerBlock;
+  for (std::uint32_t first = 0; first < geo_.pages; first += perBlock) {
+    std::uint32_t end = std::min(geo_.pages, first + perBlock);
+    bool erased = true;
+    for (std::uint32_t page = first; page < end && erased; ++page)
+      erased = IsErased(out.data() + std::size_t{page} * raw, kPageSize);
+    for (std::uint32_t page = first; page < end; ++page) {
+      std::uint8_t* to = out.data() + std::size_t{page} * raw;
+      if (erased)
+        std::memset(to + kPageSize, 0xFF, kSpareSize);
+      else
+        ComputePageEcc(std::span<const std::uint8_t, kPageSize>(to, kPageSize),
+                       std::span<std::uint8_t, kEccBytes>(to + kPageSize, kEccBytes));
+    }
+  }
+  return out;
+}
+
 void Ps2CardImage::ReadCluster(std::uint32_t absolute,
                                std::span<std::uint8_t, kClusterSize> out) const {
   std::uint32_t first = absolute * geo_.sb.pagesPerCluster;

@@ -104,6 +104,10 @@ class Ps2CardImage {
   AddOutcome AddSave(const NewSave& save);
 
   const std::vector<std::uint8_t>& Serialize() const { return image_; }
+  // The card's bytes in the other form: the spare bytes dropped (pages as
+  // read, ECC corrections made), or added with fresh ECC. Erased pages stay
+  // erased. The same bytes as Serialize() for the card's own form.
+  std::vector<std::uint8_t> SerializeAs(Form form) const;
 
  private:
   Ps2CardImage() = default;

@@ -133,6 +133,10 @@ TEST(Ps2CardTest, FormattedCardsOpenEmptyInBothForms) {
     EXPECT_TRUE(card.Check().empty());
     EXPECT_EQ(card.FreeBytes(), c.free);
     EXPECT_EQ(card.Serialize(), bytes);
+    // Each form turns into the other and back to the same bytes.
+    Form other = c.form == Form::WithEcc ? Form::WithoutEcc : Form::WithEcc;
+    EXPECT_EQ(card.SerializeAs(other), FormatCard({other, c.pages, kTime}));
+    EXPECT_EQ(OpenOk(card.SerializeAs(other)).SerializeAs(c.form), bytes);
   }
   EXPECT_TRUE(FormatCard({Form::WithEcc, 48, kTime}).empty());
 }

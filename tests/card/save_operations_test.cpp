@@ -2,10 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 
 #include "card/card_image.h"
 #include "card/image_formats.h"
+#include "card/ps2/ps2_card_format.h"
+#include "card/ps2/ps2_card_image.h"
+#include "card/ps2/ps2_ecc.h"
+#include "card/ps2/ps2_layout.h"
+#include "platform/bytes.h"
 #include "platform/io_faults.h"
 #include "save_test_fixture.h"
 
@@ -14,6 +20,7 @@ namespace {
 
 using testing::Buffer;
 using testing::FileSpec;
+using testing::ReadFileBytes;
 using testing::SaveSpec;
 
 class SaveOperationsTest : public testing::SaveTest {
@@ -267,6 +274,245 @@ TEST_F(LockTest, AFailedWriteLeavesNoLockFile) {
   EXPECT_EQ(sink.shown, std::vector<int>{MessageId::NotLocked});
   EXPECT_FALSE(ws.Lock().locked);
   EXPECT_EQ(LockFiles(), 0u);
+}
+
+// A PS2 card image in the right slot, built by the card library: formatted,
+// then two saves added, so that Save can be checked against the file.
+class PS2CardSlotTest : public SaveOperationsTest {
+ protected:
+  void SetUp() override {
+    ps2::Ps2CardImage card = Built(ps2::FormatCard({}));
+    std::vector<std::uint8_t> bytes = card.Serialize();
+    cardPath = Write("card.ps2", bytes);
+    OpenCard(cardPath);
+  }
+
+  static ps2::Ps2CardImage Built(std::vector<std::uint8_t> image) {
+    platform::Problem why;
+    std::optional<ps2::Ps2CardImage> card = ps2::Ps2CardImage::Open(std::move(image), why);
+    EXPECT_TRUE(card.has_value());
+    for (const char* name : {"BESLES-00001AAA", "BESLES-00002BBB"}) {
+      ps2::NewSave save;
+      save.name = name;
+      save.files = {{"icon.sys", 0x8497, {}, {}, iconSys}, {"data", 0x8497, {}, {}, data}};
+      EXPECT_EQ(card->AddSave(save).result, ps2::AddResult::Added);
+    }
+    return std::move(*card);
+  }
+
+  void OpenCard(const std::string& path) {
+    ws.CloseSlot(kRight);
+    ASSERT_EQ(ws.CreateSlotStore(kRight, 0), 1u);
+    ASSERT_EQ(OpenCardImage(ws, kRight, path), 1u);
+  }
+
+  std::string Name(std::uint32_t row) { return Text(ws.At(kRight).AtRow(row).name); }
+
+  // Gives the first directory entry named `name` another mode and length,
+  // with the page's ECC rewritten so that only the entry is wrong.
+  static void PatchEntry(Buffer& image, std::string_view name, SaveMode mode,
+                         std::uint32_t length) {
+    constexpr std::size_t kRaw = ps2::kPageSize + ps2::kSpareSize;
+    for (std::size_t page = 0; page * kRaw < image.size(); ++page) {
+      std::uint8_t* raw = image.data() + page * kRaw;
+      if (std::string_view(reinterpret_cast<char*>(raw) + ps2::kEntryNameOffset) != name) continue;
+      platform::PutU16LE(raw + ps2::kEntryModeOffset, mode);
+      platform::PutU32LE(raw + ps2::kEntryLengthOffset, length);
+      ps2::ComputePageEcc(
+          std::span<const std::uint8_t, ps2::kPageSize>(raw, ps2::kPageSize),
+          std::span<std::uint8_t, ps2::kEccBytes>(raw + ps2::kPageSize, ps2::kEccBytes));
+      return;
+    }
+    ADD_FAILURE() << "no entry named " << name;
+  }
+  std::uint64_t Free() { return ws.At(kRight).ps2Card->FreeBytes(); }
+
+  static inline const Buffer iconSys = testing::IconSys("Card save", 0, "data");
+  static inline const Buffer data = Buffer(5000, 0x3C);
+  std::string cardPath;
+};
+
+TEST_F(PS2CardSlotTest, OpensAsItsOwnKindListingEverySaveAndSavesByteForByte) {
+  EXPECT_EQ(ws.At(kRight).kind, CardKind::PS2Card);
+  ASSERT_EQ(Rows(kRight), 2u);
+  EXPECT_EQ(Name(0), "BESLES-00001AAA");
+  EXPECT_EQ(Name(1), "BESLES-00002BBB");
+  EXPECT_EQ(Text(ws.At(kRight).AtRow(0).title), "Card save");
+  Buffer expected = iconSys;
+  expected.insert(expected.end(), data.begin(), data.end());
+  EXPECT_EQ(SaveBytes(kRight, 1), expected);
+  EXPECT_TRUE(sink.shown.empty());
+
+  std::string copy = dir.File("same.vmc");
+  ASSERT_EQ(SaveCardImage(ws, kRight, copy), 1u);
+  EXPECT_EQ(ReadFileBytes(copy), ReadFileBytes(cardPath));
+  // As an expanded card and back, the saves are kept.
+  ASSERT_EQ(SaveCardImage(ws, kRight, dir.File("as.xmc")), 1u);
+  EXPECT_EQ(ws.At(kRight).kind, CardKind::PS2);
+  ASSERT_EQ(SaveCardImage(ws, kRight, dir.File("again.ps2")), 1u);
+  EXPECT_EQ(ws.At(kRight).kind, CardKind::PS2Card);
+  OpenCard(dir.File("again.ps2"));
+  EXPECT_EQ(Rows(kRight), 2u);
+  EXPECT_EQ(SaveBytes(kRight, 1), expected);
+}
+
+TEST_F(PS2CardSlotTest, TakesPS2SavesOnlyAndReplacesASaveOfTheSameNameOnYes) {
+  OpenSlot(kLeft, CardKind::PS2);
+  AddPS1(kLeft, "BESLES-00001AAA", 1);
+  AddPS2(kLeft, "BESLES-00001AAA");
+  std::vector<std::uint8_t> before = ws.At(kRight).ps2Card->Serialize();
+
+  EXPECT_EQ(CopySave(ws, kLeft, 0), 0u);
+  EXPECT_EQ(sink.shown, std::vector<int>{MessageId::PS1IntoPS2Card});
+  sink.answers = {false, true};
+  EXPECT_EQ(CopySave(ws, kLeft, 1), 0u);
+  EXPECT_EQ(Entries(kRight), 2u);
+  EXPECT_EQ(ws.At(kRight).ps2Card->Serialize(), before);
+
+  EXPECT_EQ(CopySave(ws, kLeft, 1), 1u);
+  EXPECT_EQ(sink.asked, (std::vector<int>{MessageId::AskAddIt, MessageId::AskAddIt}));
+  ASSERT_EQ(Rows(kRight), 2u);
+  EXPECT_EQ(Name(0), "BESLES-00002BBB");
+  EXPECT_EQ(Name(1), "BESLES-00001AAA");
+  EXPECT_EQ(ws.At(kRight).ps2Card->ListSaves().size(), 2u);
+  EXPECT_EQ(ws.At(kRight).ps2Card->FindSave("BESLES-00001AAA")->files.size(), 3u);
+}
+
+// Add SaveDataImage follows the same rules as Copy.
+TEST_F(PS2CardSlotTest, AnImportedSaveGoesOnTheCardUnderTheSameRules) {
+  Buffer ps1 = testing::FramedSingle("BESLES-00005PS1", 8192, testing::PS1Blocks(1, "One", 1));
+  EXPECT_EQ(Import(kRight, "in.ps1", ps1), 0u);
+  EXPECT_EQ(sink.shown, std::vector<int>{MessageId::PS1IntoPS2Card});
+  AddPS2(kRight, "BESLES-00006NEW");
+  sink.answers = {true};
+  AddPS2(kRight, "BESLES-00001AAA");
+  EXPECT_EQ(sink.asked, std::vector<int>{MessageId::AskAddIt});
+  ASSERT_EQ(Rows(kRight), 3u);
+  EXPECT_EQ(Name(2), "BESLES-00001AAA");
+  const ps2::Ps2CardImage& card = *ws.At(kRight).ps2Card;
+  EXPECT_EQ(card.ListSaves().size(), 3u);
+  EXPECT_EQ(card.FindSave("BESLES-00001AAA")->files.size(), 3u);
+  EXPECT_NE(card.FindSave("BESLES-00006NEW"), nullptr);
+}
+
+TEST_F(PS2CardSlotTest, ASaveLargerThanTheFreeClustersIsRefusedWithBothSizes) {
+  OpenSlot(kLeft, CardKind::PS2);
+  SaveSpec big;
+  big.name = "BESLES-00003BIG";
+  big.files = {FileSpec{0x8497, "data", Buffer(8200 * 1024, 0x11)}};
+  ASSERT_EQ(Import(kLeft, "big.psu", testing::Psu(big)), 1u);
+  std::uint64_t free = Free();
+  EXPECT_EQ(CopySave(ws, kLeft, 0), 0u);
+  EXPECT_EQ(sink.shown, std::vector<int>{MessageId::PS2CardFull});
+  ASSERT_EQ(sink.problems.size(), 1u);
+  EXPECT_EQ(sink.problems[0].reason, platform::Reason::NoCardSpace);
+  EXPECT_EQ(sink.problems[0].have, free / 1024);
+  // The file, the save's directory and one cluster more for the root.
+  EXPECT_EQ(sink.problems[0].need, 8200u + 3);
+  EXPECT_EQ(Entries(kRight), 2u);
+  EXPECT_EQ(Free(), free);
+}
+
+TEST_F(PS2CardSlotTest, DeleteFreesTheSaveAndSaveWritesTheCardBack) {
+  std::uint64_t free = Free();
+  DeleteSave(ws, kRight, 0);
+  EXPECT_GT(Free(), free);
+  ASSERT_EQ(SaveCardImage(ws, kRight, cardPath), 1u);
+  OpenCard(cardPath);
+  ASSERT_EQ(Rows(kRight), 1u);
+  EXPECT_EQ(Name(0), "BESLES-00002BBB");
+  EXPECT_EQ(ws.At(kRight).ps2Card->ListSaves().size(), 1u);
+}
+
+TEST_F(PS2CardSlotTest, ADamagedCardOpensWithAMessageAndIsSavedOnlyOnYes) {
+  Buffer image = ReadFileBytes(cardPath);
+  // Two bits of one quarter of the root directory's first page: beyond what
+  // the page's ECC can correct.
+  std::uint32_t root = platform::GetU32LE(&image[0x34]) + platform::GetU32LE(&image[0x3C]);
+  image[std::size_t{root} * 2 * (ps2::kPageSize + ps2::kSpareSize) + 0x20] ^= 0x81;
+  std::string damaged = Write("damaged.ps2", image);
+  OpenCard(damaged);
+  EXPECT_EQ(sink.shown, std::vector<int>{MessageId::PS2CardDamaged});
+  EXPECT_TRUE(ws.At(kRight).ps2Card->Damaged());
+  DeleteSave(ws, kRight, 0);
+  sink.answers = {false};
+  EXPECT_EQ(SaveCardImage(ws, kRight, damaged), 0u);
+  EXPECT_EQ(sink.asked, std::vector<int>{MessageId::AskSaveDamaged});
+  EXPECT_EQ(ReadFileBytes(damaged), image);
+  sink.answers = {true};
+  EXPECT_EQ(SaveCardImage(ws, kRight, damaged), 1u);
+  EXPECT_NE(ReadFileBytes(damaged), image);
+
+  // A file whose length claims far more than its chain holds is listed with
+  // the bytes the chain holds.
+  Buffer lying = ReadFileBytes(cardPath);
+  PatchEntry(lying, "data", 0x8497, 0x70000000);
+  OpenCard(Write("lying.ps2", lying));
+  EXPECT_TRUE(ws.At(kRight).ps2Card->Damaged());
+  EXPECT_EQ(ws.At(kRight).AtRow(0).files.at(1).size, 5u * 1024);
+  EXPECT_EQ(ws.At(kRight).AtRow(0).size, iconSys.size() + 5u * 1024);
+}
+
+// A save holding a subfolder cannot be a row: it stays on the card through
+// every change and every Save, and its name is not given to another save.
+TEST_F(PS2CardSlotTest, ASaveWithASubfolderIsKeptUnlistedThroughEveryRewrite) {
+  ps2::Ps2CardImage card = Built(ps2::FormatCard({}));
+  // A file whose bytes are a directory's "." and "..", whose entry then
+  // becomes a directory's.
+  Buffer folder(ps2::kClusterSize, 0);
+  ps2::StoreEntry({ps2::kModeDotDir, 0, {}, 0, 0, {}, 0, "."},
+                  std::span<std::uint8_t, ps2::kEntrySize>(folder.data(), ps2::kEntrySize));
+  ps2::StoreEntry(
+      {ps2::kModeDotDir, 0, {}, 0, 0, {}, 0, ".."},
+      std::span<std::uint8_t, ps2::kEntrySize>(folder.data() + ps2::kEntrySize, ps2::kEntrySize));
+  ps2::NewSave nested;
+  nested.name = "BESLES-00009SUB";
+  nested.files = {{"sub", 0x8497, {}, {}, folder}, {"data", 0x8497, {}, {}, data}};
+  ASSERT_EQ(card.AddSave(nested).result, ps2::AddResult::Added);
+  Buffer image = card.Serialize();
+  PatchEntry(image, "sub", 0x8427, 2);
+  std::string path = Write("nested.ps2", image);
+  OpenCard(path);
+  ASSERT_EQ(Rows(kRight), 2u);
+  EXPECT_TRUE(ws.At(kRight).ps2Card->FindSave("BESLES-00009SUB")->hasSubfolders);
+
+  OpenSlot(kLeft, CardKind::PS2);
+  AddPS2(kLeft, "BESLES-00009SUB");
+  EXPECT_EQ(CopySave(ws, kLeft, 0), 0u);
+  EXPECT_EQ(sink.shown, std::vector<int>{MessageId::SameDataName});
+  DeleteSave(ws, kRight, 0);
+  DeleteSave(ws, kRight, 0);
+  ASSERT_EQ(SaveCardImage(ws, kRight, path), 1u);
+  platform::Problem why;
+  std::optional<ps2::Ps2CardImage> saved = ps2::Ps2CardImage::Open(ReadFileBytes(path), why);
+  ASSERT_TRUE(saved.has_value());
+  ASSERT_EQ(saved->ListSaves().size(), 1u);
+  const ps2::Ps2Save& kept = saved->ListSaves()[0];
+  EXPECT_TRUE(kept.hasSubfolders);
+  EXPECT_EQ(saved->ReadFile(kept.files.at(1)), data);
+  EXPECT_TRUE(saved->Check().empty());
+}
+
+// The emulator's card: its system folder and its save are rows, Save of the
+// unchanged card gives the same file, and deleting writes a clean card.
+TEST_F(PS2CardSlotTest, TheEmulatorsCardOpensSavesUnchangedAndLosesADeletedSave) {
+  const char* env = std::getenv("SLOTKEEPER_CORPUS");
+  std::string corpus = std::string(env ? env : SLOTKEEPER_CORPUS_DIR) + "/mymcplus/mc01.ps2";
+  if (!std::filesystem::exists(corpus)) GTEST_SKIP() << "no corpus at " << corpus;
+  OpenCard(corpus);
+  ASSERT_EQ(Rows(kRight), 2u);
+  EXPECT_EQ(Name(0), "BEDATA-SYSTEM");
+  EXPECT_EQ(Name(1), "BESCES-50501REZ");
+  EXPECT_EQ(ws.At(kRight).AtRow(1).size, 964u + 46360u + 3072u);
+  std::string copy = dir.File("mc01.ps2");
+  ASSERT_EQ(SaveCardImage(ws, kRight, copy), 1u);
+  EXPECT_EQ(ReadFileBytes(copy), ReadFileBytes(corpus));
+  DeleteSave(ws, kRight, 1);
+  ASSERT_EQ(SaveCardImage(ws, kRight, copy), 1u);
+  OpenCard(copy);
+  ASSERT_EQ(Rows(kRight), 1u);
+  EXPECT_TRUE(ws.At(kRight).ps2Card->Check().empty());
+  EXPECT_TRUE(sink.shown.empty());
 }
 
 }  // namespace

@@ -164,6 +164,11 @@ TEST_F(CardCheckTest, CheckCommandReportsAndSetsTheExitCode) {
   EXPECT_EQ(ReadFileBytes(Path("bad.gme")), bad.Bytes());
   EXPECT_EQ(dir_.EntryCount(), 3u);
 
+  ASSERT_EQ(cli_.Run({"new", "--ps2", Path("empty.ps2")}).exit, 0);
+  CliResult ps2Card = cli_.Run({"check", Path("empty.ps2")});
+  EXPECT_EQ(ps2Card.exit, 0);
+  EXPECT_EQ(ps2Card.out, Path("empty.ps2") + ": OK, 8134 KB free\n");
+
   CliResult notCard = cli_.Run({"check", Path("notes.txt")});
   EXPECT_EQ(notCard.exit, 1);
   EXPECT_NE(notCard.err.find("It's not MemoryCard Image."), std::string::npos);

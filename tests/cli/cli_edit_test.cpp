@@ -37,6 +37,19 @@ TEST_F(CliTest, ConversionThroughEveryCardFormatKeepsEverySave) {
   ASSERT_EQ(cli_.Run({"convert", Path("ps2.xmc"), Path("again.xmc")}).exit, 0);
   EXPECT_EQ(Digests(ListJson(cli_, {Path("again.xmc")})["files"][0]),
             std::vector<std::string>{PS2SaveDigest()});
+  // Into a PS2 card image and back; a card image written under another name
+  // is the same bytes.
+  ASSERT_EQ(cli_.Run({"convert", Path("ps2.xmc"), Path("card.ps2")}).exit, 0);
+  ASSERT_EQ(cli_.Run({"convert", Path("card.ps2"), Path("card.vmc")}).exit, 0);
+  EXPECT_EQ(ReadFileBytes(Path("card.vmc")), ReadFileBytes(Path("card.ps2")));
+  ASSERT_EQ(cli_.Run({"convert", Path("card.vmc"), Path("bare.mc2"), "--no-ecc"}).exit, 0);
+  EXPECT_EQ(ReadFileBytes(Path("bare.mc2")).size(), 8388608u);
+  ASSERT_EQ(cli_.Run({"convert", Path("bare.mc2"), Path("back.xmc")}).exit, 0);
+  Json card = ListJson(cli_, {Path("card.ps2"), Path("back.xmc")});
+  EXPECT_EQ(card["files"][0]["kind"], "PS2CARD");
+  EXPECT_EQ(card["files"][0]["saves"][0]["files"].size(), 3u);
+  for (const auto& file : card["files"])
+    EXPECT_EQ(Digests(file), std::vector<std::string>{PS2SaveDigest()});
 }
 
 TEST_F(CliTest, ConvertRefusals) {
@@ -56,6 +69,13 @@ TEST_F(CliTest, ConvertRefusals) {
   EXPECT_TRUE(Has(ps2.err, "is a PS2 save")) << ps2.err;
   EXPECT_TRUE(Has(ps2.err, "The File wasn't preserved."));
   EXPECT_FALSE(std::filesystem::exists(Path("out.mcr")));
+
+  // A PS1 save has no place in a PS2 card image.
+  ASSERT_EQ(cli_.Run({"convert", card, Path("ps1.xmc")}).exit, 0);
+  CliResult ps1 = cli_.Run({"convert", Path("ps1.xmc"), Path("out.ps2")});
+  EXPECT_EQ(ps1.exit, 1);
+  EXPECT_TRUE(Has(ps1.err, "is a PS1 save")) << ps1.err;
+  EXPECT_FALSE(std::filesystem::exists(Path("out.ps2")));
 }
 
 // NEKO's chain runs into BETA's last block: only its first block is found.
@@ -246,6 +266,23 @@ TEST_F(CliTest, CopyFollowsTheRulesOfCopy) {
   EXPECT_TRUE(Has(noTarget.err, Path("none.mcr") + ": The File wasn't opened."));
   EXPECT_FALSE(std::filesystem::exists(Path("none.mcr")));
   EXPECT_EQ(ReadFileBytes(Path("target.mcr")), before);
+
+  // A PS2 card image takes the PS2 save and refuses the PS1 one; deleting
+  // gives the card its free space back.
+  ASSERT_EQ(cli_.Run({"new", "--ps2", Path("card.ps2")}).exit, 0);
+  auto empty = ReadFileBytes(Path("card.ps2"));
+  CliResult ps1 = cli_.Run({"copy", source, "0", Path("card.ps2")});
+  EXPECT_EQ(ps1.exit, 1);
+  EXPECT_TRUE(Has(ps1.err, "PS1 SaveData isn't able to include into PS2 MemoryCard Image."));
+  EXPECT_TRUE(Has(ps1.err, "is a PS1 save")) << ps1.err;
+  EXPECT_EQ(ReadFileBytes(Path("card.ps2")), empty);
+  ASSERT_EQ(cli_.Run({"copy", WritePS2Psu(), "0", Path("card.ps2")}).exit, 0);
+  Json card = ListJson(cli_, {Path("card.ps2")})["files"][0];
+  EXPECT_EQ(Digests(card), std::vector<std::string>{PS2SaveDigest()});
+  ASSERT_EQ(cli_.Run({"delete", Path("card.ps2"), "0"}).exit, 0);
+  Json emptied = ListJson(cli_, {Path("card.ps2")})["files"][0];
+  EXPECT_TRUE(emptied["saves"].empty());
+  EXPECT_GT(emptied["freeKB"], card["freeKB"]);
 }
 
 TEST_F(CliTest, CopyRefusesAPS1CardOverFifteenBlocks) {

@@ -39,15 +39,24 @@ TEST_F(CliTest, NewWritesEmptyCardsByExtension) {
   ASSERT_EQ(cli_.Run({"new", "--ps2", Path("b.xmc")}).exit, 0);
   // A PS1 card written as .xmc is an expanded card, as Save As makes it.
   ASSERT_EQ(cli_.Run({"new", "--ps1", Path("c.xmc")}).exit, 0);
+  // A formatted 8 MB PS2 card image with its ECC spare bytes.
+  ASSERT_EQ(cli_.Run({"new", "--ps2", Path("d.ps2")}).exit, 0);
+  ASSERT_EQ(cli_.Run({"new", "--ps2", "--no-ecc", Path("e.mc2")}).exit, 0);
+  EXPECT_EQ(ReadFileBytes(Path("e.mc2")).size(), 8388608u);
   EXPECT_EQ(ReadFileBytes(Path("a.mcr")).size(), 131072u);
   EXPECT_EQ(ReadFileBytes(Path("a.mem")).size(), 131136u);
+  EXPECT_EQ(ReadFileBytes(Path("d.ps2")).size(), 8650752u);
 
-  Json list = ListJson(cli_, {Path("a.mcr"), Path("a.mem"), Path("b.xmc"), Path("c.xmc")});
-  ASSERT_EQ(list["files"].size(), 4u);
+  Json list =
+      ListJson(cli_, {Path("a.mcr"), Path("a.mem"), Path("b.xmc"), Path("c.xmc"), Path("d.ps2")});
+  ASSERT_EQ(list["files"].size(), 5u);
   EXPECT_EQ(list["files"][0]["kind"], "PS1");
   EXPECT_EQ(list["files"][1]["format"], "mem");
   EXPECT_EQ(list["files"][2]["kind"], "PS2");
   EXPECT_EQ(list["files"][3]["kind"], "PS2");
+  EXPECT_EQ(list["files"][4]["kind"], "PS2CARD");
+  EXPECT_GT(list["files"][4]["freeKB"], 8000);
+  EXPECT_EQ(list["files"][4]["damaged"], false);
   for (const auto& file : list["files"]) EXPECT_TRUE(file["saves"].empty());
 }
 
@@ -55,6 +64,13 @@ TEST_F(CliTest, NewRefusesWhatItCannotWrite) {
   CliResult ps2AsPs1 = cli_.Run({"new", "--ps2", Path("x.mcr")});
   EXPECT_EQ(ps2AsPs1.exit, 2);
   EXPECT_NE(ps2AsPs1.err.find(".xmc only"), std::string::npos);
+
+  CliResult ps1AsPs2Card = cli_.Run({"new", "--ps1", Path("x.ps2")});
+  EXPECT_EQ(ps1AsPs2Card.exit, 2);
+  EXPECT_NE(ps1AsPs2Card.err.find("names a PS2 card image"), std::string::npos);
+
+  EXPECT_EQ(cli_.Run({"new", "--ps2", "--no-ecc", Path("x.xmc")}).exit, 2);
+  EXPECT_EQ(cli_.Run({"new", "--ps2", "--ecc", "--no-ecc", Path("x.ps2")}).exit, 2);
 
   CliResult badExtension = cli_.Run({"new", "--ps1", Path("x.bin")});
   EXPECT_EQ(badExtension.exit, 1);

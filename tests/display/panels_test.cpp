@@ -212,6 +212,21 @@ TEST_F(PanelsTest, ClosedSlotShowsNoFileWithoutAKindLine) {
   EXPECT_NEAR(kind.left + kind.right, 2 * 256 + 256, 4);
 }
 
+// "PS2 MemoryCard Image" has no partner of equal length: it is drawn whole,
+// not cut to the length of "PS2 MemoryCard".
+TEST_F(PanelsTest, APS2CardImageKindLineIsDrawnWhole) {
+  SkipWithoutFont();
+  FillSlot(kRight, 0, CardKind::PS2);
+  Compose();
+  Rect expanded = BoxOf(kCyan, kRightKindLine);
+  shell_.listTexts.ps2CardImage =
+      res::TextShiftJis(res::TextId::PS2CardImage, res::Language::English);
+  FillSlot(kRight, 0, CardKind::PS2Card);
+  Compose();
+  Rect image = BoxOf(kCyan, kRightKindLine);
+  EXPECT_GT(image.right - image.left, expanded.right - expanded.left + 20);
+}
+
 TEST_F(PanelsTest, ModifiedSlotNameIsRed) {
   SkipWithoutFont();
   FillSlot(kLeft, 1);

@@ -374,6 +374,27 @@ TEST_F(ShellTest, NewFileAsksTheKindAndIsNotModified) {
   EXPECT_FALSE(shell.SlotHoldsCard(kRight));
 }
 
+TEST_F(ShellTest, ANewPS2CardImageIsOfferedItsOwnFormsAndOpensAgain) {
+  Start();
+  dialogs.kindAnswer = CardKind::PS2Card;
+  shell.Command(MenuId::NewFile + 1);
+  EXPECT_EQ(shell.Ws()->At(kRight).kind, CardKind::PS2Card);
+  std::string path = dir.File("new.vmc");
+  dialogs.files = {ChosenFile{path, "new.vmc"}};
+  shell.Command(MenuId::SaveAs + 1);
+  const FileRequest& request = dialogs.requests.at(0);
+  ASSERT_EQ(request.filters.size(), 4u);
+  EXPECT_EQ(request.filters[0].name, "PS2 MemoryCard Image (*.ps2)");
+  EXPECT_EQ(request.filters[3].extensions, std::vector<std::string>{"xmc"});
+  EXPECT_EQ(request.defaultSuffix, "ps2");
+  EXPECT_EQ(ReadFileBytes(path).size(), 8650752u);
+  shell.Command(MenuId::Eject + 1);
+  shell.OpenPathIntoSlot(kRight, path);
+  EXPECT_EQ(shell.Ws()->At(kRight).kind, CardKind::PS2Card);
+  EXPECT_EQ(shell.SlotTitleText(kRight), "new.vmc");
+  EXPECT_TRUE(dialogs.shown.empty());
+}
+
 TEST_F(ShellTest, InsertChangeOnAModifiedSlotAnsweredNoKeepsTheSlot) {
   Start();
   shell.ImportSaveDataImage(kLeft, WritePS2Save(dir, "a.psu", "BASLUS-A"));
@@ -385,8 +406,8 @@ TEST_F(ShellTest, InsertChangeOnAModifiedSlotAnsweredNoKeepsTheSlot) {
   EXPECT_EQ(shell.State().modified[kLeft], 1);
   const FileRequest& request = dialogs.requests.at(0);
   EXPECT_FALSE(request.save);
-  EXPECT_EQ(request.filters.size(), 8u);
-  EXPECT_EQ(request.selectedFilter, 7);
+  EXPECT_EQ(request.filters.size(), 9u);
+  EXPECT_EQ(request.selectedFilter, 8);
   EXPECT_EQ(request.defaultSuffix, "xmc");
 }
 

@@ -173,11 +173,15 @@ TEST_F(DialogTest, ImageSelectCannotBeCancelled) {
   EXPECT_TRUE(dialog.isVisible());
   EXPECT_FALSE(dialog.close());
   EXPECT_TRUE(dialog.isVisible());
+  QTest::mouseClick(Get<QRadioButton>(dialog, Id::PS2CardImage), Qt::LeftButton);
+  EXPECT_EQ(dialog.Choice(), CardKind::PS2Card);
   QTest::mouseClick(Get<QRadioButton>(dialog, Id::PS2MemoryCard), Qt::LeftButton);
   QTest::mouseClick(Get<QPushButton>(dialog, Id::Ok), Qt::LeftButton);
   EXPECT_FALSE(dialog.isVisible());
   EXPECT_EQ(dialog.result(), QDialog::Accepted);
   EXPECT_EQ(dialog.Choice(), CardKind::PS2);
+  ImageSelectDialog third(nullptr, CardKind::PS2Card);
+  EXPECT_TRUE(Get<QRadioButton>(third, Id::PS2CardImage)->isChecked());
 }
 
 TEST_F(DialogTest, InfoShowsTheVersion) {
@@ -195,10 +199,13 @@ TEST_F(DialogTest, InfoShowsTheVersion) {
 
 TEST_F(DialogTest, FileDialogFiltersShowTheTableNamesAndMatchEitherCase) {
   QStringList open = NameFilters(OpenFileRequest(FileGroup::CardImage));
-  ASSERT_EQ(open.size(), 8);
+  ASSERT_EQ(open.size(), 9);
   EXPECT_EQ(open[2], "PSEmuPro MemoryCard (*.mcr) (*.mcr *.MCR)");
-  EXPECT_TRUE(open[7].startsWith(
+  EXPECT_EQ(open[7],
+            "PS2 MemoryCard Image (*.ps2 *.mc2 *.vmc) (*.ps2 *.PS2 *.mc2 *.MC2 *.vmc *.VMC)");
+  EXPECT_TRUE(open[8].startsWith(
       "MemoryCardImage (*.xmc,*.mem,*.mcr,*.gme,*.mcd,*.ps,*.mci) (*.xmc *.XMC *.mem"));
+  EXPECT_TRUE(open[8].endsWith("*.ps2 *.PS2 *.mc2 *.MC2 *.vmc *.VMC)"));
   QStringList save = NameFilters(SaveFileRequest(FileGroup::SaveDataImage, CardKind::PS1));
   ASSERT_EQ(save.size(), 7);
   EXPECT_EQ(save[6], "MCC-Sakura SaveData (*.mc) (*.mc *.MC)");
