@@ -228,7 +228,9 @@ class Encoder {
 std::optional<std::vector<std::uint8_t>> LzariDecode(std::span<const std::uint8_t> in,
                                                      std::size_t outSize) {
   std::vector<std::uint8_t> out;
-  out.reserve(outSize);
+  // The size comes from the file: grow as bytes really come out rather than
+  // take it on trust.
+  out.reserve(std::min<std::size_t>(outSize, in.size() * 8 + 4096));
   std::array<std::uint8_t, kWindow> window{};
   for (int i = 0; i < kWindow - kMaxMatch; ++i) window[i] = ' ';
   int r = kWindow - kMaxMatch;

@@ -23,6 +23,7 @@ constexpr std::size_t kMaxHeader = 0x5C;
 constexpr std::size_t kMaxEntry = 36;
 constexpr char kCbsMagic[4] = {'C', 'F', 'U', '\0'};
 constexpr std::size_t kCbsHeader = 0x128;
+constexpr std::uint64_t kDeflateMaxRatio = 1032;
 constexpr std::size_t kCbsMinHeader = 0x5C + 32;
 constexpr std::size_t kCbsEntry = 64;
 constexpr std::uint8_t kSharkMagic[17] = {0x0D, 0,   0,   0,   'S', 'h', 'a', 'r', 'k',
@@ -211,6 +212,12 @@ std::optional<Ps2SaveData> ReadCbsSave(ByteView file, platform::Problem& why) {
   std::uint64_t bodySize =
       storedSize == file.size() ? std::uint64_t{storedSize} - headerSize : storedSize;
   if (!Need(file, headerSize, bodySize, why)) return std::nullopt;
+  // Deflate never packs more than 1032 bytes into one, so a size beyond that
+  // is a lie, and the buffer for it is never allocated.
+  if (plainSize > bodySize * kDeflateMaxRatio + kDeflateMaxRatio) {
+    Refuse(why, Reason::SizeMismatch, "size", bodySize * kDeflateMaxRatio, plainSize);
+    return std::nullopt;
+  }
 
   Ps2SaveData save;
   save.name = FixedName(file, 0x14, 32);

@@ -1,4 +1,5 @@
 #include "card/formats/save_formats.h"
+#include "platform/bytes.h"
 
 #include <gtest/gtest.h>
 
@@ -13,6 +14,7 @@
 #include "card/formats/codecs.h"
 #include "card/formats/ps2_card_bridge.h"
 #include "card/ps2/ps2_card_format.h"
+#include "platform/bytes.h"
 
 namespace slk::formats {
 namespace {
@@ -132,6 +134,14 @@ TEST(SaveFormatsTest, Ps2FormsRoundTripAndRefuseTruncation) {
         return ok;
       });
     }
+
+  // A .cbs that claims far more than its deflated body can hold is refused
+  // before a buffer of the claimed size is made.
+  Bytes cbs = WriteCbsSave(MadeSave());
+  platform::PutU32LE(cbs.data() + 0x0C, 60u << 20);
+  platform::Problem why;
+  EXPECT_FALSE(ReadCbsSave(cbs, why));
+  EXPECT_EQ(why.reason, platform::Reason::SizeMismatch);
 }
 
 TEST(SaveFormatsTest, EveryRezFormGivesTheCardsSave) {
