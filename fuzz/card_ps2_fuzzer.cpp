@@ -43,12 +43,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   FUZZ_CHECK(card->Serialize() == input);
   CheckListing(*card, size);
 
-  // Deleting the first save frees space and leaves a card that opens.
+  // Deleting the first save frees space and leaves a card that opens. On a
+  // damaged card another broken chain that stopped at the save's clusters
+  // may run on into clusters that read as free, so only a sound card must
+  // gain space.
   if (!card->ListSaves().empty()) {
     std::string name = card->ListSaves().front().name;
     std::uint64_t freeBefore = card->FreeBytes();
+    bool damaged = card->Damaged();
     FUZZ_CHECK(card->DeleteSave(name));
-    FUZZ_CHECK(card->FreeBytes() >= freeBefore);
+    FUZZ_CHECK(damaged || card->FreeBytes() >= freeBefore);
     FUZZ_CHECK(card->Serialize().size() == size);
     CheckListing(Reopen(*card), size);
   }
