@@ -119,6 +119,16 @@ void Workspace::DeleteLockFile() {
   lock_.locked = false;
 }
 
+namespace {
+
+template <typename List>
+void ReserveOneMore(List& list) {
+  if (list.capacity() > list.size()) return;
+  list.reserve(std::max<std::size_t>(16, list.size() * 2));
+}
+
+}  // namespace
+
 std::uint64_t Workspace::NextOffset(Slot s) const {
   const SlotData& slot = slots_[s];
   if (slot.entries.empty()) return 0;
@@ -131,8 +141,10 @@ bool Workspace::AddEntry(Slot s, std::uint64_t expectedSize) {
   std::uint64_t offset = NextOffset(s);
   if (offset > kSlotLimit || expectedSize > kSlotLimit - offset) return false;
   try {
-    slot.entries.reserve(slot.entries.size() + 1);
-    slot.rows.reserve(slot.rows.size() + 1);
+    // Growing by one would move the whole list on every save: an import of
+    // thousands of saves would cost the square of their count.
+    ReserveOneMore(slot.entries);
+    ReserveOneMore(slot.rows);
     slot.entries.emplace_back();
   } catch (const std::bad_alloc&) {
     return false;

@@ -64,6 +64,17 @@ TEST_F(WorkspaceTest, OffsetsOnlyGrowWhileTheSlotIsOpen) {
   EXPECT_EQ(ws.At(kLeft).EntryCount(), 0u);
 }
 
+TEST_F(WorkspaceTest, ThousandsOfSavesMoveTheListOnlyAFewTimes) {
+  ws.CreateSlotStore(kLeft, 0);
+  int moves = 0;
+  const SaveEntry* first = nullptr;
+  for (int i = 0; i < 5000; ++i) {
+    AddSave(kLeft, {std::uint8_t(i)});
+    if (&ws.At(kLeft).entries.front() != first) ++moves, first = &ws.At(kLeft).entries.front();
+  }
+  EXPECT_LT(moves, 20) << "an import of n saves must not cost n squared";
+}
+
 TEST_F(WorkspaceTest, RefusesSavesBeyondTheFourGigabyteOffsetRange) {
   ws.CreateSlotStore(kLeft, 0);
   EXPECT_FALSE(ws.AddEntry(kLeft, 0x1'0000'0000ull));
