@@ -9,7 +9,10 @@
 #include "card/image_formats.h"
 #include "card/save_data_image.h"
 #include "card/save_operations.h"
+#include "card/save_rename.h"
+#include "card/utility.h"
 #include "platform/file_lock.h"
+#include "platform/sjis.h"
 #include "resources/strings.h"
 #include "shell/shell.h"
 
@@ -220,6 +223,23 @@ void Shell::Delete(Slot s, std::uint32_t position) {
   if (count > 0) DrawSelectedTitle();
   state_.modified[s] = 1;
   CloseDetail();
+}
+
+void Shell::Rename(Slot s, std::uint32_t position) {
+  if (position >= RowCount(s)) return;
+  const Name64& current = workspace_->At(s).AtRow(position).name;
+  std::string old = platform::ShiftJisToUtf8(Bytes(current.data(), BoundedLength(current)));
+  std::optional<std::string> name =
+      Modal().AskText(res::TextId::RenameCaption, res::TextId::RenamePrompt, old);
+  if (!name || *name == old) return;
+  PauseRendering();
+  if (RenameSave(*workspace_, s, position, *name)) {
+    state_.modified[s] = 1;
+    DrawSelectedTitle();
+    if (state_.viewState == ViewState::Detail)
+      backend_.BuildDetailScreen(*workspace_, s, SelectedEntry());
+  }
+  ResumeRendering();
 }
 
 void Shell::Lock(Slot s, std::uint32_t position) {

@@ -111,6 +111,7 @@ class Shell : private MessageSink {
   void Copy(Slot s, std::uint32_t position);
   void Delete(Slot s, std::uint32_t position);
   void Lock(Slot s, std::uint32_t position);
+  void Rename(Slot s, std::uint32_t position);
 
   ShellState& State() { return state_; }
   const ShellState& State() const { return state_; }
