@@ -81,6 +81,10 @@ void Shell::Command(int id) {
     case MenuId::Lock:
     case MenuId::Rename:
       return RunEditCommand(id);
+    case MenuId::Undo:
+      return Undo();
+    case MenuId::Redo:
+      return Redo();
     case MenuId::Setting:
       Modal().EditSettings(settings_);
       return;
