@@ -1,5 +1,6 @@
 #include "card/save_operations.h"
 #include "card/save_rename.h"
+#include "card/slot_edit.h"
 
 #include <gtest/gtest.h>
 
@@ -544,6 +545,38 @@ TEST_F(PS2CardSlotTest, RenameChangesTheRootEntryAndNothingElse) {
   for (std::size_t at = 0; at < after.size(); at += raw)
     pages += !std::equal(after.begin() + at, after.begin() + at + raw, before.begin() + at);
   EXPECT_EQ(pages, 1u);
+}
+
+// Undo puts the card's own pages back, so the card is byte for byte the one
+// before; a card that Save As replaced meanwhile is made again from the rows.
+TEST_F(PS2CardSlotTest, AnEditSwapsTheCardPagesBackOrRebuildsAnotherCard) {
+  OpenSlot(kLeft, CardKind::PS2);
+  AddPS2(kLeft, "BESLES-00003CCC");
+  Buffer before = ws.At(kRight).ps2Card->Serialize();
+  SlotEdit edit(ws, kRight);
+  ASSERT_EQ(CopySave(ws, kLeft, 0), 1u);
+  ASSERT_TRUE(edit.Finish(ws));
+  Buffer after = ws.At(kRight).ps2Card->Serialize();
+  edit.Swap(ws);
+  EXPECT_EQ(ws.At(kRight).ps2Card->Serialize(), before);
+  EXPECT_EQ(Rows(kRight), 2u);
+  edit.Swap(ws);
+  EXPECT_EQ(ws.At(kRight).ps2Card->Serialize(), after);
+  EXPECT_EQ(Rows(kRight), 3u);
+
+  // Saved as an expanded card the slot keeps no card; saved as a card image
+  // again it keeps a new one, which the undone rows rebuild.
+  ASSERT_EQ(SaveCardImage(ws, kRight, dir.File("as.xmc")), 1u);
+  edit.Swap(ws);
+  EXPECT_EQ(Rows(kRight), 2u);
+  EXPECT_EQ(ws.At(kRight).ps2Card, nullptr);
+  edit.Swap(ws);
+  ASSERT_EQ(SaveCardImage(ws, kRight, dir.File("again.ps2")), 1u);
+  edit.Swap(ws);
+  ASSERT_NE(ws.At(kRight).ps2Card, nullptr);
+  EXPECT_EQ(ws.At(kRight).ps2Card->ListSaves().size(), 2u);
+  EXPECT_EQ(ws.At(kRight).ps2Card->FindSave("BESLES-00003CCC"), nullptr);
+  EXPECT_TRUE(ws.At(kRight).ps2Card->Check().empty());
 }
 
 TEST_F(PS2CardSlotTest, ASaveWithASubfolderIsKeptUnlistedThroughEveryRewrite) {
