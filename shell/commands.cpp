@@ -114,6 +114,7 @@ std::uint32_t Shell::ImportSaveDataImage(Slot s, const std::string& path) {
   }
   // Undone, a card made for the save goes as a whole; into a card, the save.
   if (newCard) {
+    edit.Abandon(*workspace_);
     RecordReplacement(s, SlotData{}, std::move(document), false);
   } else {
     RecordEdit(std::move(edit));

@@ -136,6 +136,18 @@ INSTANTIATE_TEST_SUITE_P(
                  [](const TempDir& d) { return WriteExpandedCard(d, "right.xmc", 2); }}),
     [](const ::testing::TestParamInfo<CardPair>& info) { return info.param.name; });
 
+// A PS2 card image made for an imported save is one step, undone whole; it
+// keeps no log of the pages the import wrote.
+TEST_F(ShellTest, ACardImageMadeForAnImportedSaveLogsNoPages) {
+  Start();
+  dialogs.kindAnswer = CardKind::PS2Card;
+  ASSERT_EQ(shell.ImportSaveDataImage(kLeft, WritePS2Save(dir, "a.psu", "BASLUS-1")), 1u);
+  EXPECT_TRUE(shell.Ws()->At(kLeft).ps2Card->TakeChangeLog().empty());
+  shell.Command(MenuId::Undo);
+  EXPECT_FALSE(shell.SlotHoldsCard(kLeft));
+  EXPECT_EQ(shell.State().modified[kLeft], 0);
+}
+
 TEST_F(ShellTest, TheHistoryKeepsAHundredSteps) {
   WriteSettings("[Setting]\nAnimationCut=1\n");
   Start(WriteExpandedCard(dir, "card.xmc", 1));
