@@ -138,6 +138,13 @@ bool ListsSaveNamed(const SlotData& slot, const Name64& name) {
   return ListsName(slot, name);
 }
 
+bool OtherRowNamed(const SlotData& slot, std::uint32_t row, const Name64& name) {
+  for (std::uint32_t r = 0; r < slot.RowCount(); ++r) {
+    if (r != row && SameName(slot, slot.AtRow(r).name, name)) return true;
+  }
+  return false;
+}
+
 bool PutOnPS2Card(Workspace& ws, Slot to, Slot bytesSlot, const SaveEntry& save) {
   SlotData& target = ws.At(to);
   bool replace = ListsName(target, save.name);

@@ -27,6 +27,8 @@ Refusal PS1CardRefusal(const SlotData& card, const SaveEntry& save);
 // Whether a row of the slot carries that name (on a PS2 card image byte for
 // byte, elsewhere ignoring the case of A-Z).
 bool ListsSaveNamed(const SlotData& slot, const Name64& name);
+// The same test over every row but `row`.
+bool OtherRowNamed(const SlotData& slot, std::uint32_t row, const Name64& name);
 
 // Puts `save`, whose bytes are in `bytesSlot`, on the kept card of the PS2
 // card image in slot `to`, in place of the listed save of its name (the

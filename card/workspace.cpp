@@ -113,6 +113,11 @@ void Workspace::TakeSlot(Slot s, Workspace& from) {
   slots_[s] = std::exchange(from.slots_[s], SlotData{});
 }
 
+SlotData Workspace::ExchangeSlot(Slot s, SlotData other) {
+  if (slots_[s].open) DeleteLockFile();
+  return std::exchange(slots_[s], std::move(other));
+}
+
 void Workspace::DeleteLockFile() {
   if (!lock_.locked) return;
   ::unlink(lock_.path.c_str());

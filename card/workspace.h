@@ -91,6 +91,10 @@ class Workspace {
   // workspace a file was read into, whose slot is left closed. Lets a file be
   // read whole before it replaces what the slot held.
   void TakeSlot(Slot s, Workspace& from);
+  // Puts `other` in the slot and gives back what the slot held, temporary
+  // file and all (Undo keeps a replaced card this way). An open card leaving
+  // the slot removes an outstanding lock file, as closing it does.
+  SlotData ExchangeSlot(Slot s, SlotData other);
 
   // Grows both arrays of the slot by one zeroed element placed after the last
   // entry's bytes. False when the arrays cannot grow or the slot's 32-bit

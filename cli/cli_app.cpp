@@ -128,6 +128,19 @@ void AddDelete(CLI::App& app, DeleteOptions& o, Command& run, Console& c) {
   sub->callback([&] { run = [&] { return RunDelete(c, o); }; });
 }
 
+void AddRename(CLI::App& app, RenameOptions& o, Command& run, Console& c) {
+  CLI::App* sub = app.add_subcommand(
+      "rename", "Give a save another name and write the card back (to CARD, or OUT)");
+  sub->add_option("CARD", o.card, "the card image")->required();
+  sub->add_option("SAVE", o.save, kSaveHelp)->required();
+  sub->add_option("NEWNAME", o.name,
+                  "the new name: at most 20 characters for a PS1 save, 32 for a PS2 save")
+      ->required();
+  sub->add_option("-o,--output", o.out, "write the card here instead of over CARD");
+  sub->add_flag("--force", o.force, kForceHelp);
+  sub->callback([&] { run = [&] { return RunRename(c, o); }; });
+}
+
 void AddCheck(CLI::App& app, std::vector<std::string>& o, Command& run, Console& c) {
   CLI::App* sub = app.add_subcommand(
       "check", "Report what is wrong in card images (read-only); exit 1 when anything is");
@@ -157,6 +170,7 @@ int RunCli(int argc, const char* const* argv, Console& console) {
   ExportOptions exportOptions;
   CopyOptions copy;
   DeleteOptions erase;
+  RenameOptions rename;
   std::vector<std::string> check;
   IconOptions icon;
   AddList(app, list, run, console);
@@ -166,6 +180,7 @@ int RunCli(int argc, const char* const* argv, Console& console) {
   AddExport(app, exportOptions, run, console);
   AddCopy(app, copy, flags, run, console);
   AddDelete(app, erase, run, console);
+  AddRename(app, rename, run, console);
   AddCheck(app, check, run, console);
   AddIconCommand(app, icon, run, console);
   try {

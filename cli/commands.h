@@ -62,6 +62,14 @@ struct DeleteOptions {
   bool force = false;
 };
 
+struct RenameOptions {
+  std::string card;
+  std::string save;
+  std::string name;
+  std::string out;  // empty: write back to `card`
+  bool force = false;
+};
+
 int RunList(Console& console, const ListOptions& options);
 int RunNew(Console& console, const NewOptions& options);
 int RunConvert(Console& console, const ConvertOptions& options);
@@ -69,6 +77,7 @@ int RunImport(Console& console, const ImportOptions& options);
 int RunExport(Console& console, const ExportOptions& options);
 int RunCopy(Console& console, const CopyOptions& options);
 int RunDelete(Console& console, const DeleteOptions& options);
+int RunRename(Console& console, const RenameOptions& options);
 int RunCheck(Console& console, const std::vector<std::string>& files);
 
 }  // namespace slk

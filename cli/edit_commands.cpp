@@ -1,4 +1,5 @@
-// The commands that write: new, convert, import, export, copy and delete.
+// The commands that write: new, convert, import, export, copy, delete and
+// rename.
 // Each reads its cards into the slots, runs the card operations the window
 // runs, and writes through the same replace-when-complete path; a refusal
 // leaves every file as it was.
@@ -10,6 +11,7 @@
 #include "card/ps2_card_slot.h"
 #include "card/save_data_image.h"
 #include "card/save_operations.h"
+#include "card/save_rename.h"
 #include "cli/card_session.h"
 #include "cli/commands.h"
 
@@ -141,6 +143,19 @@ int RunDelete(Console& console, const DeleteOptions& options) {
   std::sort(rows.begin(), rows.end(), std::greater<>());
   rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
   for (std::uint32_t row : rows) DeleteSave(session.Ws(), kLeft, row);
+  return Result(session.SaveCard(kLeft, TargetOf(options.out, options.card)));
+}
+
+int RunRename(Console& console, const RenameOptions& options) {
+  CardSession session(console);
+  session.Sink().SetForce(options.force);
+  if (!session.LockCard(TargetOf(options.out, options.card)) ||
+      !session.LoadCard(kLeft, options.card, false))
+    return ExitCode::Refused;
+  std::optional<std::uint32_t> row = session.FindRow(kLeft, options.card, options.save);
+  if (!row) return ExitCode::Refused;
+  session.Sink().SetContext(options.card);
+  if (!RenameSave(session.Ws(), kLeft, *row, options.name)) return ExitCode::Refused;
   return Result(session.SaveCard(kLeft, TargetOf(options.out, options.card)));
 }
 

@@ -45,6 +45,12 @@ enum class Reason {
   PS1Save,      // `field` names a PS1 save, which a PS2 card cannot take
   NoCardSpace,  // the save needs `need` KB, the card has `have` KB free
   CardDamaged,  // `field` says what the card's check found
+  // A new name for a save.
+  EmptyName,       // no name at all
+  NameWithSlash,   // `field` holds '/'
+  LongName,        // `field` has `have` bytes, the card keeps at most `need`
+  ReservedName,    // `field` is "." or "..", which every PS2 folder holds
+  NameCharacters,  // `field` holds a byte outside printable ASCII
 };
 
 struct Problem {

@@ -95,6 +95,16 @@ std::string English(const platform::Problem& p) {
       return "\"" + p.field + "\" needs " + need + " KB, the card has " + have + " KB free";
     case Reason::CardDamaged:
       return p.field;
+    case Reason::EmptyName:
+      return "the name is empty";
+    case Reason::NameWithSlash:
+      return "\"" + p.field + "\" holds '/'";
+    case Reason::LongName:
+      return "\"" + p.field + "\" has " + have + " characters, at most " + need;
+    case Reason::ReservedName:
+      return "\"" + p.field + "\" is reserved on a PS2 card";
+    case Reason::NameCharacters:
+      return "\"" + p.field + "\" holds characters other than ASCII letters, digits and signs";
   }
   return {};
 }
@@ -164,6 +174,16 @@ std::string Japanese(const platform::Problem& p) {
       return "「" + p.field + "」には " + need + " KB 必要です (空き " + have + " KB)";
     case Reason::CardDamaged:
       return p.field;
+    case Reason::EmptyName:
+      return "名前が空です";
+    case Reason::NameWithSlash:
+      return "「" + p.field + "」に '/' が含まれています";
+    case Reason::LongName:
+      return "「" + p.field + "」は " + have + " 文字です (最大 " + need + " 文字)";
+    case Reason::ReservedName:
+      return "「" + p.field + "」は PS2 カードでは使えない名前です";
+    case Reason::NameCharacters:
+      return "「" + p.field + "」に英数字と記号 (ASCII) 以外の文字が含まれています";
   }
   return {};
 }

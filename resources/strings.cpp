@@ -97,6 +97,15 @@ constexpr std::array kTexts{
           "The setting file could not be read. The program runs with the default settings "
           "and keeps the file as it is.",
           "設定ファイルを読み込めませんでした。標準の設定で起動し、ファイルはそのまま残します。"},
+    Entry{90, "The SaveData was not renamed.", "セーブデータの名前を変更できませんでした。"},
+    Entry{91, "New name of the SaveData:", "セーブデータの新しい名前："},
+    Entry{92, "Rename", "名前の変更"},
+    Entry{93,
+          "The new name does not begin with a region code (BA, BI, BE). The PlayStation may not "
+          "show the SaveData.",
+          "新しい名前が地域コード (BA, BI, BE) "
+          "で始まっていません。ＰｌａｙＳｔａｔｉｏｎで表示されない"
+          "ことがあります。"},
 };
 
 constexpr auto kIds = [] {

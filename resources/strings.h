@@ -89,6 +89,10 @@ constexpr int SaveDamagedCard = 68;  // a Yes/No question before Save
 // Texts of this program's own, not of the original table.
 constexpr int CardChangedOnDisk = 76;  // a Yes/No question before Save
 constexpr int SettingsFileKept = 77;   // once, when qovan2.ini could not be read whole
+constexpr int SaveNotRenamed = 90;     // with the reason as its second line
+constexpr int RenamePrompt = 91;       // the label of the Rename dialog
+constexpr int RenameCaption = 92;      // its caption
+constexpr int NoRegionCode = 93;       // a PS1 save renamed without its region code
 }  // namespace TextId
 
 }  // namespace slk::res

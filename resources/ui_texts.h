@@ -35,6 +35,10 @@ constexpr int SaveSdi = 40016;
 constexpr int Lock = 40017;
 constexpr int Setting = 40018;
 constexpr int Info = 40019;
+// Edit commands of this program's own, after the menu resource's ids.
+constexpr int Undo = 40020;
+constexpr int Redo = 40021;
+constexpr int Rename = 40022;
 }  // namespace MenuId
 
 enum class MenuEntryKind {
@@ -91,8 +95,12 @@ inline constexpr std::array kMenu140{
     detail::Item(MenuId::Exit, "Exit (&X)", "終了(&X)"),
     detail::End(),
     detail::Popup("Edit (E)", "編集(E)"),
+    detail::Item(MenuId::Undo, "Undo (&U)", "元に戻す(&U)", true),
+    detail::Item(MenuId::Redo, "Redo (&R)", "やり直し(&R)", true),
+    detail::Separator(),
     detail::Item(MenuId::Copy, "Copy (&C)", "Ｃｏｐｙ(&C)", true),
     detail::Item(MenuId::Delete, "Delete (&D)", "Ｄｅｌｅｔｅ(&D)", true),
+    detail::Item(MenuId::Rename, "Rename (&N)", "名前の変更(&N)", true),
     detail::Separator(),
     detail::Item(MenuId::SaveSdi, "SaveSDI(&S)", "ＳａｖｅＳＤＩ(&S)", true),
     detail::Item(MenuId::Lock, "Lock (&L)", "Ｌｏｃｋ(&L)", true),

@@ -9,7 +9,11 @@
 #include "card/image_formats.h"
 #include "card/save_data_image.h"
 #include "card/save_operations.h"
+#include "card/save_rename.h"
+#include "card/slot_edit.h"
+#include "card/utility.h"
 #include "platform/file_lock.h"
+#include "platform/sjis.h"
 #include "resources/strings.h"
 #include "shell/shell.h"
 
@@ -44,9 +48,11 @@ std::uint32_t Shell::LoadSlotFromFile(Slot s, const std::string& path) {
   if (incoming.CreateSlotStore(s, 0) == 0 || OpenCardImage(incoming, s, path) == 0) return 0;
   if (ConfirmDiscard(s)) return 0;
   PauseRendering();
+  SlotDocument document = Document(s);
+  SlotData previous = workspace_->ExchangeSlot(s, SlotData{});
   workspace_->TakeSlot(s, incoming);
   slotFileStamp_[s] = stamp;
-  state_.modified[s] = 0;
+  RecordReplacement(s, std::move(previous), std::move(document), true);
   state_.selectionSlot = -1;
   state_.scrollTop[s] = 0;
   backend_.PrerenderSlotIcons(*workspace_, s, 0);
@@ -73,13 +79,14 @@ std::uint32_t Shell::SaveSlotToFile(Slot s, const std::string& path) {
   ResumeRendering();
   if (saved == 0) return 0;
   slotFileStamp_[s] = platform::StampOf(path);
-  state_.modified[s] = 0;
+  MarkSaved(s);
   return 1;
 }
 
 std::uint32_t Shell::ImportSaveDataImage(Slot s, const std::string& path) {
   PauseRendering();
   bool newCard = !SlotHoldsCard(s);
+  SlotDocument document = Document(s);
   if (newCard) {
     if (workspace_->CreateSlotStore(s, 1) == 0) {
       ResumeRendering();
@@ -91,16 +98,26 @@ std::uint32_t Shell::ImportSaveDataImage(Slot s, const std::string& path) {
     SetSlotTitleText(s, res::TextId::NewFile);
   }
   state_.modified[s] = 1;
+  SlotEdit edit(*workspace_, s);
   if (AddSaveImage(*workspace_, s, path) == 0) {
+    edit.Abandon(*workspace_);
     // A card made only to take this save goes again: the slot is as empty
     // as it was, not a changed card that holds nothing.
     if (newCard) {
       workspace_->CloseSlot(s);
-      state_.modified[s] = 0;
-      SetSlotTitleText(s, res::TextId::NoFile);
+      state_.slotPath[s] = document.path;
+      state_.slotTitle[s] = document.title;
     }
+    UpdateModified(s);
     ResumeRendering();
     return 0;
+  }
+  // Undone, a card made for the save goes as a whole; into a card, the save.
+  if (newCard) {
+    edit.Abandon(*workspace_);
+    RecordReplacement(s, SlotData{}, std::move(document), false);
+  } else {
+    RecordEdit(std::move(edit));
   }
   std::uint32_t count = RowCount(s);
   if (count > 9) state_.scrollTop[s] = LastScrollTop(count);
@@ -130,11 +147,13 @@ void Shell::SetSlotFile(Slot s, const std::string& path, const std::string& name
 void Shell::NewFile(Slot s) {
   if (ConfirmDiscard(s)) return;
   PauseRendering();
+  SlotDocument document = Document(s);
   state_.slotPath[s].clear();
   SetSlotTitleText(s, res::TextId::NewFile);
-  workspace_->CloseSlot(s);
-  if (workspace_->CreateSlotStore(s, 1) != 0) {
-    state_.modified[s] = 0;
+  SlotData previous = workspace_->ExchangeSlot(s, SlotData{});
+  bool made = workspace_->CreateSlotStore(s, 1) != 0;
+  RecordReplacement(s, std::move(previous), std::move(document), true);
+  if (made) {
     state_.scrollTop[s] = 0;
     state_.selectionSlot = -1;
     SetMenuItems(LoadedOnlyGroup(s), true);
@@ -153,10 +172,11 @@ void Shell::InsertChange(Slot s) {
 void Shell::Eject(Slot s) {
   if (ConfirmDiscard(s)) return;
   PauseRendering();
-  workspace_->CloseSlot(s);
+  SlotDocument document = Document(s);
+  SlotData previous = workspace_->ExchangeSlot(s, SlotData{});
   state_.slotPath[s].clear();
   SetSlotTitleText(s, res::TextId::NoFile);
-  state_.modified[s] = 0;
+  RecordReplacement(s, std::move(previous), std::move(document), true);
   state_.selectionSlot = -1;
   SetMenuItems(LoadedOnlyGroup(s), false);
   ResumeRendering();
@@ -193,22 +213,28 @@ void Shell::Copy(Slot s, std::uint32_t position) {
   Slot other = OtherSlot(s);
   if (!SlotHoldsCard(other) || position >= RowCount(s)) return;
   PauseRendering();
-  if (CopySave(*workspace_, s, position) != 0) {
-    std::uint32_t count = RowCount(other);
-    if (state_.scrollTop[other] + 9 < count) state_.scrollTop[other] = LastScrollTop(count);
-    backend_.PrerenderSlotIcons(*workspace_, other, state_.scrollTop[other]);
-    state_.modified[other] = 1;
-    DrawSelectedTitle();
+  SlotEdit edit(*workspace_, other);
+  if (CopySave(*workspace_, s, position) == 0) {
+    edit.Abandon(*workspace_);
     ResumeRendering();
-    CloseDetail();
+    return;
   }
+  RecordEdit(std::move(edit));
+  std::uint32_t count = RowCount(other);
+  if (state_.scrollTop[other] + 9 < count) state_.scrollTop[other] = LastScrollTop(count);
+  backend_.PrerenderSlotIcons(*workspace_, other, state_.scrollTop[other]);
+  DrawSelectedTitle();
+  ResumeRendering();
+  CloseDetail();
   ResumeRendering();
 }
 
 void Shell::Delete(Slot s, std::uint32_t position) {
   if (position >= RowCount(s)) return;
   PauseRendering();
+  SlotEdit edit(*workspace_, s, workspace_->At(s).rows[position]);
   DeleteSave(*workspace_, s, position);
+  RecordEdit(std::move(edit));
   std::uint32_t count = RowCount(s);
   if (count == 0) state_.selectionSlot = -1;
   // The selection moves to the new last save.
@@ -218,8 +244,27 @@ void Shell::Delete(Slot s, std::uint32_t position) {
   backend_.PrerenderSlotIcons(*workspace_, s, state_.scrollTop[s]);
   // The title box showed the deleted save; it shows the one now selected.
   if (count > 0) DrawSelectedTitle();
-  state_.modified[s] = 1;
   CloseDetail();
+}
+
+void Shell::Rename(Slot s, std::uint32_t position) {
+  if (position >= RowCount(s)) return;
+  const Name64& current = workspace_->At(s).AtRow(position).name;
+  std::string old = platform::ShiftJisToUtf8(Bytes(current.data(), BoundedLength(current)));
+  std::optional<std::string> name =
+      Modal().AskText(res::TextId::RenameCaption, res::TextId::RenamePrompt, old);
+  if (!name || *name == old) return;
+  PauseRendering();
+  SlotEdit edit(*workspace_, s, workspace_->At(s).rows[position]);
+  if (!RenameSave(*workspace_, s, position, *name)) {
+    edit.Abandon(*workspace_);
+  } else {
+    RecordEdit(std::move(edit));
+    DrawSelectedTitle();
+    if (state_.viewState == ViewState::Detail)
+      backend_.BuildDetailScreen(*workspace_, s, SelectedEntry());
+  }
+  ResumeRendering();
 }
 
 void Shell::Lock(Slot s, std::uint32_t position) {

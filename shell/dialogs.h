@@ -35,6 +35,10 @@ class Dialogs {
   virtual CardKind AskCardKind(CardKind preselected) = 0;
   // Nothing when cancelled.
   virtual std::optional<ChosenFile> ChooseFile(const FileRequest& request) = 0;
+  // A line of text under the string-table prompt `promptId`, in a dialog
+  // captioned `captionId`, starting as `initial`; nothing when cancelled.
+  virtual std::optional<std::string> AskText(int captionId, int promptId,
+                                             const std::string& initial) = 0;
   // The Setting dialog on `settings`: changed only by OK (true).
   virtual bool EditSettings(Settings& settings) = 0;
   virtual void ShowInfo() = 0;

@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QKeySequence>
 #include <QLayout>
 #include <QMenu>
 #include <QMenuBar>
@@ -93,6 +94,10 @@ void MainWindow::BuildMenu() {
           if (shell_ != nullptr) shell_->Command(id);
         });
         actions_[id] = action;
+        if (id == res::MenuId::Undo) action->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
+        if (id == res::MenuId::Redo)
+          action->setShortcuts(
+              {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
         break;
       }
     }

@@ -10,7 +10,7 @@ constexpr std::array<int, 6> kLeftAll = {40001, 40003, 40005, 40007, 40009, 4001
 constexpr std::array<int, 6> kRightAll = {40002, 40004, 40006, 40008, 40010, 40012};
 constexpr std::array<int, 3> kLeftAlways = {40001, 40003, 40007};
 constexpr std::array<int, 3> kRightAlways = {40002, 40004, 40008};
-constexpr std::array<int, 4> kEdit = {40014, 40015, 40016, 40017};
+constexpr std::array<int, 5> kEdit = {40014, 40015, 40016, 40017, 40022};
 
 }  // namespace
 
@@ -39,6 +39,8 @@ MenuState::MenuState() {
   SetGroup(MenuGroup::LeftLoadedOnly, false);
   SetGroup(MenuGroup::RightLoadedOnly, false);
   SetGroup(MenuGroup::Edit, false);
+  SetItem(MenuId::Undo, false);
+  SetItem(MenuId::Redo, false);
 }
 
 bool MenuState::Enabled(int id) const {
@@ -48,6 +50,11 @@ bool MenuState::Enabled(int id) const {
 
 void MenuState::SetGroup(MenuGroup group, bool enable) {
   for (int id : GroupIds(group)) enabled_[static_cast<std::size_t>(id - kFirstMenuId)] = enable;
+}
+
+void MenuState::SetItem(int id, bool enable) {
+  if (id >= kFirstMenuId && id <= kLastMenuId)
+    enabled_[static_cast<std::size_t>(id - kFirstMenuId)] = enable;
 }
 
 }  // namespace slk

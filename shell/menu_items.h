@@ -15,7 +15,7 @@ namespace slk {
 // The command ids are those of the menu resource.
 namespace MenuId = res::MenuId;
 constexpr int kFirstMenuId = MenuId::NewFile;
-constexpr int kLastMenuId = MenuId::Info;
+constexpr int kLastMenuId = MenuId::Rename;
 
 enum class MenuGroup {
   LeftLoadedOnly,
@@ -24,7 +24,7 @@ enum class MenuGroup {
   RightAll,
   LeftAlways,
   RightAlways,
-  Edit,
+  Edit,  // the commands on the save the detail view shows
 };
 
 inline MenuGroup LoadedOnlyGroup(Slot s) {
@@ -41,12 +41,14 @@ std::span<const int> GroupIds(MenuGroup group);
 
 class MenuState {
  public:
-  // The start state: Eject, Save, SaveAs and the Edit items grey, the rest
-  // enabled.
+  // The start state: Eject, Save, SaveAs, the Edit items, Undo and Redo
+  // grey, the rest enabled.
   MenuState();
 
   bool Enabled(int id) const;
   void SetGroup(MenuGroup group, bool enable);
+  // One item outside the groups (Undo, Redo).
+  void SetItem(int id, bool enable);
 
  private:
   static constexpr int kCount = kLastMenuId - kFirstMenuId + 1;

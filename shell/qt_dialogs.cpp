@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QInputDialog>
 #include <QLibraryInfo>
 #include <QMessageBox>
 #include <QTranslator>
@@ -48,6 +49,15 @@ bool QtDialogs::AskYesNoDetail(int id, const std::string& detail) {
                   QMessageBox::Yes | QMessageBox::No, owner_);
   box.setInformativeText(QString::fromStdString(detail));
   return box.exec() == QMessageBox::Yes;
+}
+
+std::optional<std::string> QtDialogs::AskText(int captionId, int promptId,
+                                              const std::string& initial) {
+  bool ok = false;
+  QString text = QInputDialog::getText(owner_, Text(captionId), Text(promptId), QLineEdit::Normal,
+                                       QString::fromStdString(initial), &ok);
+  if (!ok) return std::nullopt;
+  return text.toStdString();
 }
 
 CardKind QtDialogs::AskCardKind(CardKind preselected) {

@@ -23,6 +23,8 @@ class QtDialogs : public Dialogs {
   bool AskYesNoDetail(int id, const std::string& detail) override;
   CardKind AskCardKind(CardKind preselected) override;
   std::optional<ChosenFile> ChooseFile(const FileRequest& request) override;
+  std::optional<std::string> AskText(int captionId, int promptId,
+                                     const std::string& initial) override;
   bool EditSettings(Settings& settings) override;
   void ShowInfo() override;
 

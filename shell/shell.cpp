@@ -118,6 +118,9 @@ void Shell::OpenStartupFiles(const StartupOptions& options) {
   } else if (!options.commandLine.empty()) {
     OpenPathIntoSlot(kLeft, options.commandLine);
   }
+  // The cards the program starts with are where the user's history begins.
+  history_.Clear();
+  UpdateUndoItems();
 }
 
 void Shell::ShutDown() {

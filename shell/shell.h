@@ -22,6 +22,7 @@
 #include "shell/menu_items.h"
 #include "shell/rendering_backend.h"
 #include "shell/shell_window.h"
+#include "shell/undo_history.h"
 
 namespace slk {
 
@@ -111,6 +112,10 @@ class Shell : private MessageSink {
   void Copy(Slot s, std::uint32_t position);
   void Delete(Slot s, std::uint32_t position);
   void Lock(Slot s, std::uint32_t position);
+  void Rename(Slot s, std::uint32_t position);
+  // Edit > Undo and Redo: the step last done (or undone), in either slot.
+  void Undo();
+  void Redo();
 
   ShellState& State() { return state_; }
   const ShellState& State() const { return state_; }
@@ -154,6 +159,18 @@ class Shell : private MessageSink {
   void RunEditCommand(int id);
   std::uint32_t RowCount(Slot s) const;
 
+  // The undo history (undo_commands.cpp). An edit of a slot's saves is
+  // recorded once it succeeded; a card replaced whole with the card and
+  // document it replaced (`saved`: the new card is its file's state).
+  void RecordEdit(SlotEdit edit);
+  void RecordReplacement(Slot s, SlotData previous, SlotDocument document, bool saved);
+  SlotDocument Document(Slot s) const;
+  void ApplyStep(UndoStep& step, bool undo);
+  void ShowSlotAfterStep(Slot s);
+  void MarkSaved(Slot s);
+  void UpdateModified(Slot s);
+  void UpdateUndoItems();
+
   RenderingBackend& backend_;
   ShellWindow& window_;
   Dialogs& dialogs_;
@@ -167,6 +184,13 @@ class Shell : private MessageSink {
   // How each slot's file looked when it was read or last saved, so that Save
   // notices another program's changes instead of writing over them.
   std::array<std::optional<platform::FileStamp>, 2> slotFileStamp_;
+
+  UndoHistory history_;
+  // Every change of a slot gives it a new state; the slot is modified while
+  // its state is not the one its file holds.
+  std::array<std::uint64_t, 2> slotState_{};
+  std::array<std::uint64_t, 2> savedState_{};
+  std::uint64_t lastState_ = 0;
 
   bool eventsCreated_ = false;
   bool threadStarted_ = false;

@@ -79,7 +79,12 @@ void Shell::Command(int id) {
     case MenuId::Delete:
     case MenuId::SaveSdi:
     case MenuId::Lock:
+    case MenuId::Rename:
       return RunEditCommand(id);
+    case MenuId::Undo:
+      return Undo();
+    case MenuId::Redo:
+      return Redo();
     case MenuId::Setting:
       Modal().EditSettings(settings_);
       return;
@@ -98,6 +103,7 @@ void Shell::RunEditCommand(int id) {
   if (id == MenuId::Copy) return Copy(slot, position);
   if (id == MenuId::Delete) return Delete(slot, position);
   if (id == MenuId::SaveSdi) return SaveSdi(slot, position);
+  if (id == MenuId::Rename) return Rename(slot, position);
 }
 
 // Buttons 0-3 are the detail view's Copy, Delete, SaveSDI and Lock; 4-9 and

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "card/ps2/ps2_ecc.h"
 #include "platform/bytes.h"
@@ -22,13 +23,43 @@ std::optional<Ps2CardImage> Ps2CardImage::Open(std::vector<std::uint8_t> bytes,
   Ps2CardImage card;
   if (!ReadGeometry(bytes, card.geo_, why)) return std::nullopt;
   card.image_ = std::move(bytes);
-  card.scanned_.assign(card.geo_.sb.clustersPerCard, false);
-  card.ScanEcc(0, 1);
-  card.LoadFat();
-  const Superblock& sb = card.geo_.sb;
-  for (std::uint32_t c = sb.allocOffset; c < sb.allocOffset + sb.allocEnd; ++c) card.ScanCluster(c);
-  card.ReadTree();
+  card.Load();
   return card;
+}
+
+void Ps2CardImage::Load() {
+  corrected_.clear();
+  eccFaults_.clear();
+  faults_.clear();
+  scanned_.assign(geo_.sb.clustersPerCard, false);
+  ScanEcc(0, 1);
+  LoadFat();
+  const Superblock& sb = geo_.sb;
+  for (std::uint32_t c = sb.allocOffset; c < sb.allocOffset + sb.allocEnd; ++c) ScanCluster(c);
+  ReadTree();
+}
+
+void Ps2CardImage::StartChangeLog() {
+  changeLog_.clear();
+  logging_ = true;
+}
+
+RawPages Ps2CardImage::TakeChangeLog() {
+  logging_ = false;
+  return std::exchange(changeLog_, {});
+}
+
+std::span<const std::uint8_t> Ps2CardImage::RawPage(std::uint32_t page) const {
+  if (page >= geo_.pages) return {};
+  return {image_.data() + std::size_t{page} * geo_.rawPageSize, geo_.rawPageSize};
+}
+
+void Ps2CardImage::RestoreRawPages(const RawPages& pages) {
+  for (const auto& [page, bytes] : pages) {
+    if (page >= geo_.pages || bytes.size() != geo_.rawPageSize) continue;
+    std::memcpy(image_.data() + std::size_t{page} * geo_.rawPageSize, bytes.data(), bytes.size());
+  }
+  Load();
 }
 
 const std::uint8_t* Ps2CardImage::PageData(std::uint32_t page) const {
@@ -195,6 +226,8 @@ void Ps2CardImage::WritePage(std::uint32_t page, std::size_t offset,
   std::uint8_t* raw = image_.data() + std::size_t{page} * geo_.rawPageSize;
   bool repaired = corrected_.erase(page) != 0;
   if (!repaired && std::memcmp(raw, data.data(), kPageSize) == 0) return;
+  if (logging_ && !changeLog_.contains(page))
+    changeLog_.emplace(page, std::vector<std::uint8_t>(raw, raw + geo_.rawPageSize));
   std::memcpy(raw, data.data(), kPageSize);
   std::erase_if(eccFaults_, [page](const Fault& f) {
     return (f.kind == FaultKind::EccCorrected || f.kind == FaultKind::EccUncorrectable) &&

@@ -67,6 +67,17 @@ struct NewSave {
   std::vector<NewFile> files;
 };
 
+enum class RenameResult {
+  Renamed,
+  NoSuchSave,
+  BadName,     // as AddResult::BadName
+  NameExists,  // another save of the card, listed or not, has that name
+};
+
+// The raw bytes (data and spare) of pages, by page number: what a change
+// overwrote, so that it can be put back.
+using RawPages = std::map<std::uint32_t, std::vector<std::uint8_t>>;
+
 enum class AddResult {
   Added,
   NameExists,      // a save of that name is on the card
@@ -102,6 +113,19 @@ class Ps2CardImage {
   bool DeleteSave(std::string_view name);
   // Writes the save's directory, files and root entry into free clusters.
   AddOutcome AddSave(const NewSave& save);
+  // Gives the save's root entry another name; nothing else changes.
+  RenameResult RenameSave(std::string_view from, const std::string& to);
+
+  // From StartChangeLog on, every page a change writes keeps its earlier raw
+  // bytes in the log (a copy of the card carries the log with it), until
+  // TakeChangeLog hands them over and stops logging.
+  void StartChangeLog();
+  RawPages TakeChangeLog();
+  std::size_t RawPageSize() const { return geo_.rawPageSize; }
+  std::span<const std::uint8_t> RawPage(std::uint32_t page) const;
+  // Puts raw page bytes back (pages outside the card are skipped) and reads
+  // the card again from its bytes, as Open does.
+  void RestoreRawPages(const RawPages& pages);
 
   const std::vector<std::uint8_t>& Serialize() const { return image_; }
   // The card's bytes in the other form: the spare bytes dropped (pages as
@@ -111,6 +135,8 @@ class Ps2CardImage {
 
  private:
   Ps2CardImage() = default;
+  // Everything Open finds from image_: ECC, FAT, tree and faults.
+  void Load();
 
   // Pages and clusters, read through the ECC corrections made on opening.
   const std::uint8_t* PageData(std::uint32_t page) const;
@@ -152,6 +178,8 @@ class Ps2CardImage {
   std::vector<Fault> faults_;  // ECC, FAT and directory faults together
   std::uint32_t rootLength_ = 0;
   std::vector<std::uint32_t> rootClusters_;
+  bool logging_ = false;
+  RawPages changeLog_;
 };
 
 }  // namespace slk::ps2

@@ -63,6 +63,18 @@ bool Ps2CardImage::DeleteSave(std::string_view name) {
   return true;
 }
 
+RenameResult Ps2CardImage::RenameSave(std::string_view from, const std::string& to) {
+  const Ps2Save* save = FindSave(from);
+  if (save == nullptr) return RenameResult::NoSuchSave;
+  if (!ValidName(to)) return RenameResult::BadName;
+  if (FindSave(to) != nullptr) return RenameResult::NameExists;
+  std::array<std::uint8_t, kNameSize> name{};
+  std::copy(to.begin(), to.end(), name.begin());
+  WritePage(RootEntryPage(save->rootIndex), kEntryNameOffset, name);
+  ReadTree();
+  return RenameResult::Renamed;
+}
+
 std::uint32_t Ps2CardImage::RootEntryPage(std::uint32_t index) const {
   static_assert(kEntrySize == kPageSize, "a directory entry fills one page");
   return (geo_.sb.allocOffset + rootClusters_[index / kEntriesPerCluster]) *

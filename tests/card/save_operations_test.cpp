@@ -1,4 +1,6 @@
 #include "card/save_operations.h"
+#include "card/save_rename.h"
+#include "card/slot_edit.h"
 
 #include <gtest/gtest.h>
 
@@ -278,6 +280,78 @@ TEST_F(LockTest, AFailedWriteLeavesNoLockFile) {
 
 // A PS2 card image in the right slot, built by the card library: formatted,
 // then two saves added, so that Save can be checked against the file.
+TEST_F(SaveOperationsTest, RenameRefusesWithItsReasonAndChangesNothing) {
+  using platform::Reason;
+  OpenSlot(kLeft, CardKind::PS1);
+  OpenSlot(kRight, CardKind::PS2);
+  AddPS1(kLeft, "BESLES-00001AAA", 1);
+  AddPS1(kLeft, "BESLES-00002BBB", 1);
+  AddPS2(kRight, "BASLUS-00001AAA");
+  AddPS2(kRight, "BASLUS-00002BBB");
+  struct Case {
+    Slot slot;
+    std::string name;
+    Reason reason;
+  };
+  const Case cases[] = {
+      {kLeft, "", Reason::EmptyName},
+      {kLeft, "BESLES/1", Reason::NameWithSlash},
+      {kLeft, "BESLES\x01", Reason::NameCharacters},
+      {kLeft, "BESLES-\xE3\x81\x82", Reason::NameCharacters},
+      {kLeft, std::string(21, 'B'), Reason::LongName},
+      {kLeft, "besles-00002bbb", Reason::SameName},  // the case of A-Z does not count
+      {kRight, ".", Reason::ReservedName},
+      {kRight, "..", Reason::ReservedName},
+      {kRight, std::string(33, 'B'), Reason::LongName},
+      {kRight, "BASLUS-00002BBB", Reason::SameName},
+  };
+  for (const Case& c : cases) {
+    sink.shown.clear();
+    sink.problems.clear();
+    EXPECT_FALSE(RenameSave(ws, c.slot, 0, c.name)) << c.name;
+    EXPECT_EQ(sink.shown, std::vector<int>{MessageId::NotRenamed}) << c.name;
+    ASSERT_EQ(sink.problems.size(), 1u) << c.name;
+    EXPECT_EQ(sink.problems[0].reason, c.reason) << c.name;
+    EXPECT_EQ(Text(ws.At(c.slot).AtRow(0).name),
+              c.slot == kLeft ? "BESLES-00001AAA" : "BASLUS-00001AAA");
+  }
+  // 20 and 32 characters fit; a save may take its own name in other case.
+  EXPECT_TRUE(RenameSave(ws, kLeft, 0, std::string(20, 'B')));
+  EXPECT_TRUE(RenameSave(ws, kRight, 0, std::string(32, 'B')));
+  EXPECT_TRUE(RenameSave(ws, kRight, 1, "baslus-00002bbb"));
+}
+
+TEST_F(SaveOperationsTest, ARenamedSaveIsWrittenUnderItsNewNameAndWarnsWithoutARegionCode) {
+  OpenSlot(kLeft, CardKind::PS1);
+  OpenSlot(kRight, CardKind::PS2);
+  AddPS1(kLeft, "BESLES-00001AAA", 2);
+  AddPS2(kRight, "BASLUS-00001AAA");
+  Buffer bytes = SaveBytes(kLeft, 0);
+  EXPECT_TRUE(RenameSave(ws, kLeft, 0, "BISLPS-00009ZZZ"));
+  EXPECT_TRUE(sink.shown.empty());
+  EXPECT_TRUE(RenameSave(ws, kLeft, 0, "MYSAVE"));
+  EXPECT_EQ(sink.shown, std::vector<int>{MessageId::NoRegionCode});
+  EXPECT_TRUE(RenameSave(ws, kRight, 0, "MYSAVE"));  // a PS2 folder needs no region
+  EXPECT_EQ(sink.shown.size(), 1u);
+
+  for (const char* extension : {"mcr", "gme", "xmc"}) {
+    std::string path = dir.File(std::string("renamed.") + extension);
+    ASSERT_EQ(SaveCardImage(ws, kLeft, path), 1u);
+    ws.CloseSlot(kLeft);
+    OpenSlot(kLeft, CardKind::PS1);
+    ASSERT_EQ(OpenCardImage(ws, kLeft, path), 1u) << extension;
+    EXPECT_EQ(Text(ws.At(kLeft).AtRow(0).name), "MYSAVE") << extension;
+    EXPECT_EQ(Text(ws.At(kLeft).AtRow(0).files.at(0).name), "MYSAVE") << extension;
+    EXPECT_EQ(SaveBytes(kLeft, 0), bytes) << extension;
+  }
+  std::string path = dir.File("renamed2.xmc");
+  ASSERT_EQ(SaveCardImage(ws, kRight, path), 1u);
+  ws.CloseSlot(kRight);
+  OpenSlot(kRight, CardKind::PS2);
+  ASSERT_EQ(OpenCardImage(ws, kRight, path), 1u);
+  EXPECT_EQ(Text(ws.At(kRight).AtRow(0).name), "MYSAVE");
+}
+
 class PS2CardSlotTest : public SaveOperationsTest {
  protected:
   void SetUp() override {
@@ -455,6 +529,56 @@ TEST_F(PS2CardSlotTest, ADamagedCardOpensWithAMessageAndIsSavedOnlyOnYes) {
 
 // A save holding a subfolder cannot be a row: it stays on the card through
 // every change and every Save, and its name is not given to another save.
+TEST_F(PS2CardSlotTest, RenameChangesTheRootEntryAndNothingElse) {
+  Buffer before = ws.At(kRight).ps2Card->Serialize();
+  ASSERT_TRUE(RenameSave(ws, kRight, 1, "BESLES-00002CCC"));
+  ASSERT_EQ(SaveCardImage(ws, kRight, cardPath), 1u);
+  OpenCard(cardPath);
+  EXPECT_EQ(Name(1), "BESLES-00002CCC");
+  const ps2::Ps2CardImage& card = *ws.At(kRight).ps2Card;
+  EXPECT_TRUE(card.Check().empty());
+  EXPECT_EQ(card.ReadFile(card.FindSave("BESLES-00002CCC")->files.at(1)), data);
+  // One page changed: the root entry (with its ECC).
+  Buffer after = card.Serialize();
+  ASSERT_EQ(after.size(), before.size());
+  std::size_t raw = card.RawPageSize(), pages = 0;
+  for (std::size_t at = 0; at < after.size(); at += raw)
+    pages += !std::equal(after.begin() + at, after.begin() + at + raw, before.begin() + at);
+  EXPECT_EQ(pages, 1u);
+}
+
+// Undo puts the card's own pages back, so the card is byte for byte the one
+// before; a card that Save As replaced meanwhile is made again from the rows.
+TEST_F(PS2CardSlotTest, AnEditSwapsTheCardPagesBackOrRebuildsAnotherCard) {
+  OpenSlot(kLeft, CardKind::PS2);
+  AddPS2(kLeft, "BESLES-00003CCC");
+  Buffer before = ws.At(kRight).ps2Card->Serialize();
+  SlotEdit edit(ws, kRight);
+  ASSERT_EQ(CopySave(ws, kLeft, 0), 1u);
+  ASSERT_TRUE(edit.Finish(ws));
+  Buffer after = ws.At(kRight).ps2Card->Serialize();
+  edit.Swap(ws);
+  EXPECT_EQ(ws.At(kRight).ps2Card->Serialize(), before);
+  EXPECT_EQ(Rows(kRight), 2u);
+  edit.Swap(ws);
+  EXPECT_EQ(ws.At(kRight).ps2Card->Serialize(), after);
+  EXPECT_EQ(Rows(kRight), 3u);
+
+  // Saved as an expanded card the slot keeps no card; saved as a card image
+  // again it keeps a new one, which the undone rows rebuild.
+  ASSERT_EQ(SaveCardImage(ws, kRight, dir.File("as.xmc")), 1u);
+  edit.Swap(ws);
+  EXPECT_EQ(Rows(kRight), 2u);
+  EXPECT_EQ(ws.At(kRight).ps2Card, nullptr);
+  edit.Swap(ws);
+  ASSERT_EQ(SaveCardImage(ws, kRight, dir.File("again.ps2")), 1u);
+  edit.Swap(ws);
+  ASSERT_NE(ws.At(kRight).ps2Card, nullptr);
+  EXPECT_EQ(ws.At(kRight).ps2Card->ListSaves().size(), 2u);
+  EXPECT_EQ(ws.At(kRight).ps2Card->FindSave("BESLES-00003CCC"), nullptr);
+  EXPECT_TRUE(ws.At(kRight).ps2Card->Check().empty());
+}
+
 TEST_F(PS2CardSlotTest, ASaveWithASubfolderIsKeptUnlistedThroughEveryRewrite) {
   ps2::Ps2CardImage card = Built(ps2::FormatCard({}));
   // A file whose bytes are a directory's "." and "..", whose entry then
@@ -480,6 +604,8 @@ TEST_F(PS2CardSlotTest, ASaveWithASubfolderIsKeptUnlistedThroughEveryRewrite) {
   AddPS2(kLeft, "BESLES-00009SUB");
   EXPECT_EQ(CopySave(ws, kLeft, 0), 0u);
   EXPECT_EQ(sink.shown, std::vector<int>{MessageId::SameDataName});
+  EXPECT_FALSE(RenameSave(ws, kRight, 0, "BESLES-00009SUB"));
+  EXPECT_EQ(sink.problems.back().reason, platform::Reason::SameName);
   DeleteSave(ws, kRight, 0);
   DeleteSave(ws, kRight, 0);
   ASSERT_EQ(SaveCardImage(ws, kRight, path), 1u);

@@ -1,5 +1,5 @@
 // End to end: the commands that write (convert, import, export, copy,
-// delete), each refusal's message and exit code, and that a refusal leaves
+// delete, rename), each refusal's message and exit code, and that a refusal leaves
 // every file as it was.
 
 #include <sstream>
@@ -373,6 +373,37 @@ TEST_F(CliTest, DeleteRemovesSavesByRowAndName) {
   CliResult noCard = cli_.Run({"delete", Path("none.mcr"), "0"});
   EXPECT_EQ(noCard.exit, 1);
   EXPECT_TRUE(Has(noCard.err, "The File wasn't opened."));
+}
+
+TEST_F(CliTest, RenameWritesTheNewNameOrRefusesWithTheReason) {
+  std::string card = WriteThreeSaveCard();
+  ASSERT_EQ(cli_.Run({"rename", card, "1", "BESLES-00002NEW", "-o", Path("o.mcr")}).exit, 0);
+  Json renamed = ListJson(cli_, {Path("o.mcr")})["files"][0];
+  EXPECT_EQ(renamed["saves"][1]["name"], "BESLES-00002NEW");
+  EXPECT_EQ(Digests(renamed), ThreeSaveDigests());
+
+  auto before = ReadFileBytes(card);
+  CliResult same = cli_.Run({"rename", card, "0", "BISLPS-00003NEKO"});
+  EXPECT_EQ(same.exit, 1);
+  EXPECT_TRUE(Has(same.err, "The SaveData was not renamed."));
+  EXPECT_TRUE(Has(same.err, "the card already holds \"BISLPS-00003NEKO\""));
+  CliResult slash = cli_.Run({"rename", card, "0", "A/B"});
+  EXPECT_EQ(slash.exit, 1);
+  EXPECT_TRUE(Has(slash.err, "holds '/'"));
+  EXPECT_EQ(ReadFileBytes(card), before);
+
+  CliResult region = cli_.Run({"rename", card, "0", "MINE"});
+  ASSERT_EQ(region.exit, 0) << region.err;
+  EXPECT_TRUE(Has(region.err, "region code"));
+  EXPECT_EQ(ListJson(cli_, {card})["files"][0]["saves"][0]["name"], "MINE");
+
+  ASSERT_EQ(cli_.Run({"new", "--ps2", Path("ps2.ps2")}).exit, 0);
+  ASSERT_EQ(cli_.Run({"import", Path("ps2.ps2"), WritePS2Psu()}).exit, 0);
+  EXPECT_EQ(cli_.Run({"rename", Path("ps2.ps2"), "0", ".."}).exit, 1);
+  ASSERT_EQ(cli_.Run({"rename", Path("ps2.ps2"), "0", "BASLUS-20001B"}).exit, 0);
+  Json ps2 = ListJson(cli_, {Path("ps2.ps2")})["files"][0];
+  EXPECT_EQ(ps2["saves"][0]["name"], "BASLUS-20001B");
+  EXPECT_EQ(Digests(ps2), std::vector<std::string>{PS2SaveDigest()});
 }
 
 }  // namespace

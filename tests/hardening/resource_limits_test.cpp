@@ -22,6 +22,8 @@
 #include "card/card_image.h"
 #include "card/image_formats.h"
 #include "card/save_data_image.h"
+#include "card/save_operations.h"
+#include "card/slot_edit.h"
 #include "platform/dib.h"
 #include "platform/ini_file.h"
 #include "sanitizers.h"
@@ -227,6 +229,28 @@ TEST(ResourceLimits, ALongExpandedCardStillReadsWhole) {
   ASSERT_EQ(ws.At(kRight).RowCount(), static_cast<std::uint32_t>(kSaves));
   for (int i = 0; i < kSaves; ++i)
     ASSERT_EQ(ws.At(kRight).AtRow(i).name, testing::NameOf("SAVE" + std::to_string(i)));
+}
+
+// Undo keeps a deleted save where its bytes already lie, in the slot's data
+// file: neither the delete nor undoing and redoing it copies them to memory.
+TEST(ResourceLimits, UndoingADeleteKeepsNoCopyOfTheSave) {
+  testing::RecordingSink sink;
+  Settings settings;
+  Workspace ws(sink, settings);
+  ASSERT_EQ(ws.CreateSlotStore(kLeft, 0), 1u);
+  constexpr std::size_t kLarge = 32 << 20;
+  testing::AddPS2Save(ws, kLeft, "LARGE", {{"data", testing::Pattern(kLarge, 7)}});
+  ASSERT_EQ(ws.At(kLeft).AtRow(0).size, kLarge);
+  testing::StartCountingAllocations();
+  SlotEdit edit(ws, kLeft, ws.At(kLeft).rows[0]);
+  DeleteSave(ws, kLeft, 0);
+  ASSERT_TRUE(edit.Finish(ws));
+  edit.Swap(ws);  // undo
+  ASSERT_EQ(ws.At(kLeft).RowCount(), 1u);
+  EXPECT_EQ(ws.At(kLeft).AtRow(0).files.size(), 1u);
+  edit.Swap(ws);  // redo
+  EXPECT_EQ(ws.At(kLeft).RowCount(), 0u);
+  EXPECT_LT(testing::AllocationsSinceStart().peakBytes, std::size_t{64} << 10);
 }
 
 // The address space the process has mapped now.

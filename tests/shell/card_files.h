@@ -9,6 +9,7 @@
 
 #include "card/card_image.h"
 #include "card/ps1_card_builder.h"
+#include "card/ps2_card_slot.h"
 #include "card/save_data_image.h"
 #include "support/recording_sink.h"
 #include "support/temp_dir.h"
@@ -78,6 +79,22 @@ inline std::string WriteExpandedCard(const TempDir& dir, const std::string& name
     std::string save = "BASLUS-0" + std::to_string(first + i);
     AddSaveImage(ws, kLeft, WritePS2Save(dir, "part.psu", save));
   }
+  std::string path = dir.File(name);
+  SaveCardImage(ws, kLeft, path);
+  return path;
+}
+
+// A formatted PS2 card image (.ps2) holding `saves` PS2 saves named
+// BASLUS-2nnnn.
+inline std::string WritePS2CardImage(const TempDir& dir, const std::string& name, int saves) {
+  RecordingSink sink;
+  Settings settings;
+  Workspace ws(sink, settings);
+  ws.CreateSlotStore(kLeft, 0);
+  ws.At(kLeft).kind = CardKind::PS2Card;
+  ws.At(kLeft).ps2Card = NewPS2Card();
+  for (int i = 0; i < saves; ++i)
+    AddSaveImage(ws, kLeft, WritePS2Save(dir, "part.psu", "BASLUS-2" + std::to_string(1000 + i)));
   std::string path = dir.File(name);
   SaveCardImage(ws, kLeft, path);
   return path;

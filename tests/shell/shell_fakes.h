@@ -182,6 +182,13 @@ class ScriptedDialogs : public Dialogs, public ScriptedAnswers {
     files.pop_front();
     return file;
   }
+  std::optional<std::string> AskText(int, int promptId, const std::string& initial) override {
+    log_.push_back("AskText " + std::to_string(promptId) + " " + initial);
+    if (texts.empty()) return std::nullopt;
+    std::optional<std::string> text = texts.front();
+    texts.pop_front();
+    return text;
+  }
   bool EditSettings(Settings& settings) override {
     log_.push_back("EditSettings");
     return editSettings ? editSettings(settings) : false;
@@ -190,6 +197,7 @@ class ScriptedDialogs : public Dialogs, public ScriptedAnswers {
 
   std::vector<std::string> details;  // second lines of questions
   std::deque<std::optional<ChosenFile>> files;
+  std::deque<std::optional<std::string>> texts;  // answers to AskText
   std::vector<FileRequest> requests;
   std::vector<std::string> secondLines;  // under messages, as the window shows them
   std::function<bool(Settings&)> editSettings;

@@ -1,8 +1,11 @@
 // The Qt window: its frame, menu, child buttons, mouse, drops and closing.
 
+#include <algorithm>
+
 #include <QAction>
 #include <QApplication>
 #include <QDropEvent>
+#include <QKeySequence>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
@@ -136,6 +139,43 @@ TEST_F(WindowTest, MenuItemsFollowTheSlot) {
   window.Action(MenuId::Eject)->trigger();
   EXPECT_FALSE(window.Action(MenuId::Eject)->isEnabled());
   EXPECT_FALSE(shell.SlotHoldsCard(kLeft));
+}
+
+TEST_F(WindowTest, UndoRedoAndRenameRunFromTheMenuAndTheShortcuts) {
+  std::string card = WritePS1Card(dir, "card.mcr", 3);
+  Start(card);
+  window.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+  EXPECT_FALSE(window.Action(MenuId::Undo)->isEnabled());  // the start is no step
+  EXPECT_EQ(window.Action(MenuId::Undo)->shortcut(), QKeySequence("Ctrl+Z"));
+  QTest::mouseClick(&window.View(), Qt::LeftButton, Qt::NoModifier, Cell(kLeft, 2));
+  window.Action(MenuId::Delete)->trigger();
+  EXPECT_EQ(Count(kLeft), 2u);
+  EXPECT_TRUE(window.Action(MenuId::Undo)->isEnabled());
+  EXPECT_FALSE(window.Action(MenuId::Redo)->isEnabled());
+
+  struct Key {
+    Qt::KeyboardModifiers modifiers;
+    Qt::Key key;
+    std::uint32_t count;
+  };
+  const Key keys[] = {{Qt::ControlModifier, Qt::Key_Z, 3},
+                      {Qt::ControlModifier | Qt::ShiftModifier, Qt::Key_Z, 2},
+                      {Qt::ControlModifier, Qt::Key_Z, 3},
+                      {Qt::ControlModifier, Qt::Key_Y, 2}};
+  for (const Key& k : keys) {
+    QTest::keyClick(&window, k.key, k.modifiers);
+    EXPECT_EQ(Count(kLeft), k.count);
+    EXPECT_EQ(shell.State().modified[kLeft], k.count == 3 ? 0 : 1);
+  }
+
+  dialogs.texts = {"BESLES-55555"};
+  QTest::mouseClick(&window.View(), Qt::LeftButton, Qt::NoModifier, Cell(kLeft, 0));
+  ASSERT_TRUE(window.Action(MenuId::Rename)->isEnabled());
+  window.Action(MenuId::Rename)->trigger();
+  EXPECT_NE(std::find(log.begin(), log.end(), "AskText 91 BESLES-00001"), log.end());
+  const Name64& name = shell.Ws()->At(kLeft).AtRow(0).name;
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(name.data())), "BESLES-55555");
 }
 
 TEST_F(WindowTest, ScrollButtonsSitBesideThePanelsAndRecordTheirState) {
