@@ -110,7 +110,7 @@ bool ReadPS2CardImage(Workspace& ws, Slot s, platform::File& image) {
     return RefuseField(ws, Reason::TooLarge, "a PS2 card image", image.Size(), kLargestCardFile);
   std::vector<std::uint8_t> bytes;
   try {
-    bytes.resize(image.Size());
+    platform::SizeForWholeFile(bytes, image.Size());
   } catch (const std::bad_alloc&) {
     return false;
   }
