@@ -37,7 +37,8 @@ cmake --preset release >/dev/null
 cmake --build --preset release
 
 # First the cards as the command-line tool sees them.
-build/release/cli/slotkeeper-cli list samples/slotkeeper-ps1.mcr samples/slotkeeper-mixed.xmc
+build/release/cli/slotkeeper-cli list samples/slotkeeper-ps1.mcr samples/slotkeeper-mixed.xmc \
+  samples/slotkeeper-ps2.ps2
 
 launcher=()
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then

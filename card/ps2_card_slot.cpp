@@ -23,38 +23,36 @@ std::uint64_t Kilobytes(std::uint64_t bytes) {
 }
 
 // Copies the save's files into the slot's data file as the next entry and
-// lists it, with its icon.sys title and icons.
-bool ListSave(Workspace& ws, Slot s, const ps2::Ps2CardImage& card, const ps2::Ps2Save& save) {
+// lists it, with its icon.sys title and icons. `bytes` is room for the
+// save's files that the next save uses again.
+bool ListSave(Workspace& ws, Slot s, const ps2::Ps2CardImage& card, const ps2::Ps2Save& save,
+              std::vector<std::uint8_t>& bytes) {
   SaveEntry record = ps2::ToSaveEntry(save);
   // A file whose chain broke off is listed with the bytes its chain holds:
   // a length that lies may claim gigabytes the card does not have.
-  std::vector<std::vector<std::uint8_t>> contents;
-  std::uint32_t total = 0;
+  bytes.clear();
+  IconSysSpot iconSys;
+  std::size_t k = 0;
   for (const ps2::Ps2File& file : save.files) {
     if (file.isDirectory) continue;
-    contents.push_back(card.ReadFile(file));
-    auto held = static_cast<std::uint32_t>(contents.back().size());
-    record.files[contents.size() - 1].size = held;
-    total += held;
+    std::size_t start = bytes.size();
+    card.AppendFile(file, bytes);
+    auto held = static_cast<std::uint32_t>(bytes.size() - start);
+    record.files[k].size = held;
+    if (NameText(record.files[k].name) == "icon.sys")
+      iconSys = IconSysSpot{true, static_cast<std::uint32_t>(start), held};
+    ++k;
   }
-  record.size = total;
+  record.size = static_cast<std::uint32_t>(bytes.size());
   SlotRollback rollback(ws, s);
   if (!ws.AddEntry(s, record.size)) return false;
   SaveEntry& entry = ws.At(s).entries.back();
   std::uint32_t offset = entry.offset;
   entry = std::move(record);
   entry.offset = offset;
+  if (iconSys.found) iconSys.offset += offset;
   platform::File& data = ws.At(s).dataFile;
-  if (!data.Seek(offset)) return false;
-  IconSysSpot iconSys;
-  std::uint32_t at = offset;
-  for (std::size_t k = 0; k < contents.size(); ++k) {
-    const std::vector<std::uint8_t>& bytes = contents[k];
-    if (!data.WriteExact(bytes.data(), bytes.size())) return false;
-    if (NameText(entry.files[k].name) == "icon.sys")
-      iconSys = IconSysSpot{true, at, static_cast<std::uint32_t>(bytes.size())};
-    at += static_cast<std::uint32_t>(bytes.size());
-  }
+  if (!data.Seek(offset) || !data.WriteExact(bytes.data(), bytes.size())) return false;
   if (!FinishPS2Save(ws, s, entry, iconSys)) return false;
   ws.ListLastEntry(s);
   rollback.Keep();
@@ -112,7 +110,7 @@ bool ReadPS2CardImage(Workspace& ws, Slot s, platform::File& image) {
     return RefuseField(ws, Reason::TooLarge, "a PS2 card image", image.Size(), kLargestCardFile);
   std::vector<std::uint8_t> bytes;
   try {
-    bytes.resize(image.Size());
+    platform::SizeForWholeFile(bytes, image.Size());
   } catch (const std::bad_alloc&) {
     return false;
   }
@@ -124,11 +122,12 @@ bool ReadPS2CardImage(Workspace& ws, Slot s, platform::File& image) {
     return false;
   }
   SlotRollback rollback(ws, s);
+  std::vector<std::uint8_t> saveBytes;
   for (const ps2::Ps2Save& save : card->ListSaves()) {
     // The rows cannot carry a save with subfolders: it stays on the card,
     // unlisted and untouched, and is written back with it.
     if (!ps2::CarriedBySaveModel(save)) continue;
-    if (!ListSave(ws, s, *card, save)) return false;
+    if (!ListSave(ws, s, *card, save, saveBytes)) return false;
   }
   try {
     ws.At(s).ps2Card = std::make_unique<ps2::Ps2CardImage>(std::move(*card));

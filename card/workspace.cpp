@@ -63,10 +63,12 @@ std::uint32_t Workspace::CreateSlotStore(Slot s, std::uint32_t askKind) {
   platform::File data = platform::CreateSlotTempFile();
   if (!data.IsOpen()) return 0;
   if (askKind != 0) {
-    slot.kind =
-        settings_->UseDefaultImage != 0
-            ? static_cast<CardKind>(settings_->DefaultImage == 0 ? 0 : 1)
-            : ui_->AskCardKind(settings_->DefaultImage == 0 ? CardKind::PS2 : CardKind::PS1);
+    // The settings dialog offers the first two kinds; a PS2 card image written
+    // into the file by hand is taken too, anything else means a PS1 card.
+    CardKind preferred = settings_->DefaultImage == 0   ? CardKind::PS2
+                         : settings_->DefaultImage == 2 ? CardKind::PS2Card
+                                                        : CardKind::PS1;
+    slot.kind = settings_->UseDefaultImage != 0 ? preferred : ui_->AskCardKind(preferred);
   }
   // A new PS2 card image is a freshly formatted one, kept as if opened.
   std::unique_ptr<ps2::Ps2CardImage> card;

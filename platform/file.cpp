@@ -1,6 +1,7 @@
 #include "platform/file.h"
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -254,6 +255,20 @@ Problem TempSpaceProblem(int error, std::string path) {
   if (error == ENOSPC || error == EDQUOT)
     return FileProblem(Reason::TempSpaceFull, std::move(path), error);
   return ProblemFromErrno(error, std::move(path), Reason::WriteFailed);
+}
+
+void SizeForWholeFile(std::vector<std::uint8_t>& bytes, std::size_t n) {
+  bytes.clear();
+  bytes.reserve(n);
+#if defined(MADV_HUGEPAGE)
+  constexpr std::uintptr_t kLargePage = 2u << 20;
+  auto start = reinterpret_cast<std::uintptr_t>(bytes.data());
+  std::uintptr_t first = (start + kLargePage - 1) & ~(kLargePage - 1);
+  std::uintptr_t end = (start + n) & ~(kLargePage - 1);
+  // Only whole large pages inside the buffer; a refusal changes nothing.
+  if (end > first) ::madvise(reinterpret_cast<void*>(first), end - first, MADV_HUGEPAGE);
+#endif
+  bytes.resize(n);
 }
 
 }  // namespace slk::platform

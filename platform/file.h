@@ -15,6 +15,7 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "platform/problem.h"
 
@@ -86,6 +87,13 @@ class File {
 // begins with "tmc", read/write, private, and unlinked at once so that it
 // disappears when it is closed or the process ends.
 File CreateSlotTempFile();
+
+// Makes `bytes` `n` bytes long, zeroed, for a whole file to be read into. A
+// buffer of megabytes asks the kernel for large pages first: a fresh process
+// otherwise takes a page fault for every 4 KiB while it is zeroed, which in
+// a virtual machine costs more than reading the file. Throws
+// std::bad_alloc as resize does.
+void SizeForWholeFile(std::vector<std::uint8_t>& bytes, std::size_t n);
 
 // The reason to give for a failure in the slot's temporary file: a full
 // temporary folder is TempSpaceFull, naming `path` (the file being read).

@@ -5,6 +5,8 @@
 #include <string_view>
 #include <vector>
 
+#include "card/ps2/ps2_card_format.h"
+#include "card/ps2/ps2_card_image.h"
 #include "platform/bytes.h"
 
 namespace slk::bench {
@@ -204,6 +206,20 @@ bool WriteExpandedCardFile(const std::string& path, std::uint32_t saves,
     if (!WriteBytes(out, XmcSave(Ps2Save(Ps2SaveShape{bytesPerSave, i})))) return false;
   }
   return Finish(std::move(out));
+}
+
+bool WritePs2CardFile(const std::string& path, std::uint32_t saves, std::uint32_t bytesPerSave) {
+  platform::Problem why;
+  auto card = ps2::Ps2CardImage::Open(ps2::FormatCard({}), why);
+  if (!card) return false;
+  for (std::uint32_t i = 0; i < saves; ++i) {
+    Save save = Ps2Save(Ps2SaveShape{bytesPerSave, i});
+    ps2::NewSave add;
+    add.name = save.name;
+    for (const SaveFile& f : save.files) add.files.push_back({f.name, f.mode, {}, {}, f.bytes});
+    if (card->AddSave(add).result != ps2::AddResult::Added) return false;
+  }
+  return WriteFile(path, card->Serialize());
 }
 
 bool WritePs2Psu(const std::string& path, const Ps2SaveShape& shape) {

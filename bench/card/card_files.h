@@ -20,6 +20,12 @@ struct Ps2SaveShape {
 bool WriteExpandedCardFile(const std::string& path, std::uint32_t saves,
                            std::uint32_t bytesPerSave);
 
+// An 8 MB PS2 card image with ECC holding `saves` such saves. Unlike the
+// other files it is made by the card library (FormatCard, AddSave): laying
+// out a FAT by hand would be a second writer to keep right, and what the
+// benchmarks measure is opening and saving the card, not making it.
+bool WritePs2CardFile(const std::string& path, std::uint32_t saves, std::uint32_t bytesPerSave);
+
 // A .psu of one PS2 save.
 bool WritePs2Psu(const std::string& path, const Ps2SaveShape& shape);
 

@@ -186,15 +186,27 @@ const Ps2Save* Ps2CardImage::FindSave(std::string_view name) const {
 }
 
 std::vector<std::uint8_t> Ps2CardImage::ReadFile(const Ps2File& file) const {
-  std::uint64_t held = std::uint64_t{file.clusters.size()} * kClusterSize;
-  std::vector<std::uint8_t> out(static_cast<std::size_t>(std::min<std::uint64_t>(file.size, held)));
-  std::array<std::uint8_t, kClusterSize> buf;
-  for (std::size_t i = 0; i * kClusterSize < out.size(); ++i) {
-    ReadCluster(geo_.sb.allocOffset + file.clusters[i], buf);
-    std::size_t n = std::min(kClusterSize, out.size() - i * kClusterSize);
-    std::memcpy(out.data() + i * kClusterSize, buf.data(), n);
-  }
+  std::vector<std::uint8_t> out;
+  AppendFile(file, out);
   return out;
+}
+
+void Ps2CardImage::AppendFile(const Ps2File& file, std::vector<std::uint8_t>& out) const {
+  std::uint64_t held = std::uint64_t{file.clusters.size()} * kClusterSize;
+  auto left = static_cast<std::size_t>(std::min<std::uint64_t>(file.size, held));
+  out.reserve(out.size() + left);
+  // Page by page straight from the image (or its corrections): a file is
+  // copied once, and nothing is zeroed first.
+  for (std::uint32_t cluster : file.clusters) {
+    std::uint32_t first = (geo_.sb.allocOffset + cluster) * geo_.sb.pagesPerCluster;
+    for (std::uint32_t i = 0; i < geo_.sb.pagesPerCluster && left > 0; ++i) {
+      std::size_t n = std::min(kPageSize, left);
+      const std::uint8_t* page = PageData(first + i);
+      out.insert(out.end(), page, page + n);
+      left -= n;
+    }
+    if (left == 0) break;
+  }
 }
 
 bool Ps2CardImage::Allocatable(std::uint32_t cluster) const {

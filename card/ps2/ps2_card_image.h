@@ -103,6 +103,9 @@ class Ps2CardImage {
   const Ps2Save* FindSave(std::string_view name) const;
   // A file's bytes as far as its chain holds them (at most its size).
   std::vector<std::uint8_t> ReadFile(const Ps2File& file) const;
+  // The same bytes appended to `out`, whose room can be used again from one
+  // file to the next.
+  void AppendFile(const Ps2File& file, std::vector<std::uint8_t>& out) const;
 
   std::uint64_t FreeBytes() const;
   bool Damaged() const { return !faults_.empty() && HasDamage(faults_); }

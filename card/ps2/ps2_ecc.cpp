@@ -3,6 +3,10 @@
 #include <bit>
 #include <cstring>
 
+#if defined(__SSE2__) && defined(__x86_64__)
+#include <emmintrin.h>
+#endif
+
 namespace slk::ps2 {
 namespace {
 
@@ -27,6 +31,30 @@ constexpr std::array<std::uint8_t, 256> MakeColumnTable() {
 
 constexpr std::array<std::uint8_t, 256> kColumnBits = MakeColumnTable();
 
+#if defined(__SSE2__) && defined(__x86_64__)
+constexpr std::array<std::uint8_t, 256> MakeParityTable() {
+  std::array<std::uint8_t, 256> t{};
+  for (unsigned b = 0; b < 256; ++b) t[b] = static_cast<std::uint8_t>(std::popcount(b) & 1);
+  return t;
+}
+
+constexpr std::array<std::uint8_t, 256> kParity = MakeParityTable();
+
+// The XOR of a word's eight bytes.
+std::uint8_t FoldBytes(std::uint64_t x) {
+  x ^= x >> 32;
+  x ^= x >> 16;
+  x ^= x >> 8;
+  return static_cast<std::uint8_t>(x);
+}
+
+std::uint64_t Low(__m128i v) {
+  return static_cast<std::uint64_t>(_mm_cvtsi128_si64(v));
+}
+std::uint64_t High(__m128i v) {
+  return static_cast<std::uint64_t>(_mm_cvtsi128_si64(_mm_unpackhi_epi64(v, v)));
+}
+#else
 constexpr std::uint64_t kByteLowBits = 0x0101010101010101ull;
 constexpr std::uint64_t kBytesOdd = 0x0100010001000100ull;   // bytes 1, 3, 5, 7 of a word
 constexpr std::uint64_t kBytesBit1 = 0x0101000001010000ull;  // bytes 2, 3, 6, 7
@@ -46,6 +74,7 @@ unsigned SpacedParity(std::uint64_t x) {
   x ^= x >> 8;
   return static_cast<unsigned>(x & 1);
 }
+#endif
 
 // The codes start from these values, so a chunk of zeros has 77 7F 7F.
 constexpr std::uint8_t kColumnStart = 0x77;
@@ -53,8 +82,47 @@ constexpr std::uint8_t kLineStart = 0x7F;
 constexpr std::uint8_t kColumnUsed = 0x77;
 constexpr std::uint8_t kLineUsed = 0x7F;
 
+// The code from the XOR of the chunk's bytes (the column parity) and the XOR
+// of the indexes of its odd-parity bytes with their count's parity (the line
+// parities).
+EccCode MakeCode(std::uint8_t all, std::uint8_t lineOdd, bool oddCount) {
+  // Line parity 0 XORs the complement of each index, line parity 1 the index.
+  std::uint8_t line0 = kLineStart ^ lineOdd ^ (oddCount ? kLineUsed : 0);
+  std::uint8_t line1 = kLineStart ^ lineOdd;
+  return {static_cast<std::uint8_t>(kColumnStart ^ kColumnBits[all]),
+          static_cast<std::uint8_t>(line0 & kLineUsed), line1};
+}
+
 }  // namespace
 
+#if defined(__SSE2__) && defined(__x86_64__)
+EccCode ComputeEcc(std::span<const std::uint8_t, kEccChunk> chunk) {
+  // Parity is linear: the parity of a XOR of bytes is the XOR of their
+  // parities. So bit j of the XOR of the odd bytes' indexes is the parity of
+  // the XOR of all bytes whose index has bit j. Sixteen bytes at a time:
+  // bits 0-3 of an index are a byte's place in its group, bits 4-6 the
+  // group's place in the chunk. Opening a card checks every page with this.
+  __m128i g[8];
+  for (std::size_t k = 0; k < 8; ++k)
+    g[k] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(chunk.data() + 16 * k));
+  __m128i pairs[4];  // g[2i] ^ g[2i+1]
+  for (std::size_t i = 0; i < 4; ++i) pairs[i] = _mm_xor_si128(g[2 * i], g[2 * i + 1]);
+  // The groups whose index has bit 0, 1, 2.
+  const __m128i bit0 = _mm_xor_si128(_mm_xor_si128(g[1], g[3]), _mm_xor_si128(g[5], g[7]));
+  const __m128i bit1 = _mm_xor_si128(pairs[1], pairs[3]);
+  const __m128i bit2 = _mm_xor_si128(pairs[2], pairs[3]);
+  const __m128i every = _mm_xor_si128(_mm_xor_si128(pairs[0], pairs[1]), bit2);
+  std::uint64_t high = High(every), folded = Low(every) ^ high;
+  auto parityOf = [](std::uint64_t x) { return unsigned{kParity[FoldBytes(x)]}; };
+  unsigned lineOdd = parityOf(folded & 0xFF00FF00FF00FF00ull) |       // bytes 1, 3, 5, 7
+                     parityOf(folded & 0xFFFF0000FFFF0000ull) << 1 |  // bytes 2, 3, 6, 7
+                     parityOf(folded & 0xFFFFFFFF00000000ull) << 2 |  // bytes 4-7
+                     parityOf(high) << 3 | parityOf(Low(bit0) ^ High(bit0)) << 4 |
+                     parityOf(Low(bit1) ^ High(bit1)) << 5 | parityOf(Low(bit2) ^ High(bit2)) << 6;
+  std::uint8_t all = FoldBytes(folded);
+  return MakeCode(all, static_cast<std::uint8_t>(lineOdd), kParity[all] != 0);
+}
+#else
 EccCode ComputeEcc(std::span<const std::uint8_t, kEccChunk> chunk) {
   // Eight bytes at a time: the parity of each byte lands in bit 8j of a word,
   // and since parity is linear the index bits of the odd bytes can be
@@ -81,12 +149,9 @@ EccCode ComputeEcc(std::span<const std::uint8_t, kEccChunk> chunk) {
   all ^= all >> 32;
   all ^= all >> 16;
   all ^= all >> 8;
-  // Line parity 0 XORs the complement of each index, line parity 1 the index.
-  std::uint8_t line0 = kLineStart ^ lineOdd ^ (SpacedParity(odd) ? kLineUsed : 0);
-  std::uint8_t line1 = kLineStart ^ lineOdd;
-  return {static_cast<std::uint8_t>(kColumnStart ^ kColumnBits[all & 0xFF]),
-          static_cast<std::uint8_t>(line0 & kLineUsed), line1};
+  return MakeCode(static_cast<std::uint8_t>(all & 0xFF), lineOdd, SpacedParity(odd) != 0);
 }
+#endif
 
 EccResult CheckEcc(std::span<std::uint8_t, kEccChunk> chunk, EccCode& code) {
   EccCode computed = ComputeEcc(chunk);

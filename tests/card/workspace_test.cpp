@@ -47,6 +47,17 @@ TEST_F(WorkspaceTest, SlotOpensOnceAndAsksTheKindOnlyWhenTold) {
   ASSERT_EQ(ws.CreateSlotStore(kRight, 1), 1u);
   EXPECT_EQ(ws.At(kRight).kind, CardKind::PS1);
   EXPECT_EQ(sink.kindPreselections.size(), 1u) << "the default image is taken without asking";
+
+  // A PS2 card image as the default: a formatted card, or the preselection.
+  ws.CloseSlot(kRight);
+  settings.DefaultImage = 2;
+  ASSERT_EQ(ws.CreateSlotStore(kRight, 1), 1u);
+  EXPECT_EQ(ws.At(kRight).kind, CardKind::PS2Card);
+  EXPECT_TRUE(ws.At(kRight).ps2Card);
+  ws.CloseSlot(kRight);
+  settings.UseDefaultImage = 0;
+  ASSERT_EQ(ws.CreateSlotStore(kRight, 1), 1u);
+  EXPECT_EQ(sink.kindPreselections.back(), CardKind::PS2Card);
 }
 
 TEST_F(WorkspaceTest, OffsetsOnlyGrowWhileTheSlotIsOpen) {

@@ -9,11 +9,14 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "card/card_image.h"
 #include "card/image_formats.h"
+#include "card/ps2/ps2_card_format.h"
+#include "card/ps2/ps2_card_image.h"
 #include "card/save_data_image.h"
 #include "card/save_operations.h"
 #include "platform/io_faults.h"
@@ -124,16 +127,41 @@ Buffer OldFile() {
   return old;
 }
 
+// A PS2 card image in `form` with a save whose files span several clusters,
+// made by the card library and opened into the left slot.
+void OpenPS2Card(Workspace& ws, const std::string& path, ps2::Form form) {
+  platform::Problem why;
+  std::optional<ps2::Ps2CardImage> card =
+      ps2::Ps2CardImage::Open(ps2::FormatCard({.form = form, .pages = 16384, .time = {}}), why);
+  ASSERT_TRUE(card.has_value());
+  Buffer iconSys = testing::Pattern(964, 8), data = testing::Pattern(40000, 9);
+  ps2::NewSave save;
+  save.name = "BASLUS-90012CIRCUIT";
+  save.files = {{"icon.sys", 0x8497, {}, {}, iconSys}, {"DATA", 0x8497, {}, {}, data}};
+  ASSERT_EQ(card->AddSave(save).result, ps2::AddResult::Added);
+  testing::WriteFileBytes(path, card->Serialize());
+  ws.CloseSlot(kLeft);
+  ASSERT_EQ(ws.CreateSlotStore(kLeft, 0), 1u);
+  ASSERT_EQ(OpenCardImage(ws, kLeft, path), 1u);
+  ASSERT_EQ(ws.At(kLeft).ps2Card->ImageForm(), form);
+}
+
 TEST_F(FaultInjectionTest, SavingEveryCardFormat) {
   struct Case {
     Slot slot;
     std::string extension;
+    std::optional<ps2::Form> ps2Card;  // the left slot holds such a card first
   };
   std::vector<Case> cases;
   for (std::string_view extension : kCardImageExtensions)
-    cases.push_back({kLeft, std::string(extension)});
-  cases.push_back({kRight, "xmc"});
+    cases.push_back({kLeft, std::string(extension), {}});
+  cases.push_back({kRight, "xmc", {}});
+  for (ps2::Form form : {ps2::Form::WithEcc, ps2::Form::WithoutEcc})
+    cases.push_back({kLeft, "ps2", form});
   for (const Case& c : cases) {
+    if (c.ps2Card) {
+      ASSERT_NO_FATAL_FAILURE(OpenPS2Card(ws, dir.File("source.ps2"), *c.ps2Card));
+    }
     for (const Buffer& old : {OldFile(), Buffer{}}) {
       std::string target = dir.File("card." + c.extension);
       Reset(target, old);

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "card/card_image.h"
+#include "card/ps2/ps2_card_image.h"
 #include "card/save_data_image.h"
 #include "icon_model_reader.h"
 #include "support/recording_sink.h"
@@ -57,6 +58,21 @@ TEST_F(SampleFiles, MixedCardHoldsPS1AndPS2SavesWithOurIcons) {
   }
   EXPECT_EQ(ps1, 3);
   EXPECT_EQ(standard, 1);
+}
+
+TEST_F(SampleFiles, PS2CardHoldsThePS2SavesUndamaged) {
+  ASSERT_EQ(OpenCardImage(ws, kLeft, Sample("slotkeeper-ps2.ps2")), 1u);
+  const SlotData& slot = ws.At(kLeft);
+  EXPECT_EQ(slot.kind, CardKind::PS2Card);
+  ASSERT_TRUE(slot.ps2Card);
+  EXPECT_FALSE(slot.ps2Card->Damaged());
+  EXPECT_EQ(slot.ps2Card->ImageForm(), ps2::Form::WithEcc);
+  ASSERT_EQ(slot.RowCount(), 7u) << "the mixed card's six PS2 saves and the jelly save";
+  for (std::uint32_t row = 0; row < slot.RowCount(); ++row) {
+    const SaveEntry& e = slot.AtRow(row);
+    EXPECT_GT(e.titleLine2Length, 0u);
+    ExpectModel(e, e.useStandardIcon ? 1 : 0);
+  }
 }
 
 TEST_F(SampleFiles, SingleSavesImport) {

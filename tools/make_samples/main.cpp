@@ -2,19 +2,26 @@
 // made-up product codes and titles (English and Japanese), the pixel icons
 // of pixel_icons.cpp and, for the PS2 saves of ps2_saves.cpp, the 3D icons of
 // tools/make_icons. Run by the generate_samples target; the output is
-// committed so that a build never needs this program.
+// committed so that a build never needs this program. The PS2 card keeps
+// Japan time, so the generator works in UTC: the card comes out the same
+// wherever it is made.
 //
 //   make_samples OUTDIR [--preview DIR]
 
 #include <png.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "card/card_image.h"
+#include "card/ps2/ps2_card_format.h"
+#include "card/ps2/ps2_card_image.h"
 #include "card/save_data_image.h"
 #include "card/utility.h"
 #include "card/workspace.h"
@@ -150,6 +157,36 @@ bool WriteSingleSaves(const std::string& out) {
          SaveSaveImage(ws, kLeft, 1, out + "/slotkeeper-dungeon.ps1") == 1;
 }
 
+// An 8 MB PS2 card image with ECC, as the PS2 emulator keeps it, holding the
+// PS2 saves of the mixed card and the jelly save. Made by the card library
+// itself, with a fixed time for the root folder, so that the file does not
+// change from one run to the next.
+bool WritePS2Card(const std::string& path) {
+  ps2::FormatOptions options;
+  options.time = ps2::LocalToCardTime(At(2026, 6, 1, 9, 0, 0));
+  platform::Problem why;
+  std::optional<ps2::Ps2CardImage> card = ps2::Ps2CardImage::Open(ps2::FormatCard(options), why);
+  if (!card) return false;
+  std::vector<PS2SampleSave> saves = MixedCardPS2Saves();
+  saves.push_back(JellySave());
+  for (const PS2SampleSave& sample : saves) {
+    ps2::NewSave save;
+    save.name = sample.name;
+    save.created = save.modified = sample.time;
+    for (const PS2SampleFile& file : sample.files) {
+      ps2::NewFile added;
+      added.name = file.name;
+      added.created = added.modified = sample.time;
+      added.bytes = file.bytes;
+      save.files.push_back(added);
+    }
+    if (card->AddSave(save).result != ps2::AddResult::Added) return false;
+  }
+  std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(path.c_str(), "wb"), std::fclose);
+  const std::vector<std::uint8_t>& bytes = card->Serialize();
+  return file && std::fwrite(bytes.data(), 1, bytes.size(), file.get()) == bytes.size();
+}
+
 bool WritePreview(const std::string& path, const PixelIcon& icon) {
   constexpr int kScale = 8;
   int width = 16 * kScale * static_cast<int>(icon.frames.size());
@@ -193,12 +230,15 @@ int main(int argc, char** argv) {
     return 2;
   }
   std::string out = argv[1];
+  setenv("TZ", "UTC", 1);
+  tzset();
   if (argc >= 4 && std::string(argv[2]) == "--preview") {
     for (const SampleSave& save : kPS1Saves)
       WritePreview(std::string(argv[3]) + "/" + save.name + ".png", save.icon());
   }
   bool ok = WriteCard(out + "/slotkeeper-ps1.mcr", CardKind::PS1, std::size(kPS1Saves)) &&
-            WriteMixedCard(out + "/slotkeeper-mixed.xmc") && WriteSingleSaves(out);
+            WriteMixedCard(out + "/slotkeeper-mixed.xmc") && WriteSingleSaves(out) &&
+            WritePS2Card(out + "/slotkeeper-ps2.ps2");
   if (!ok) {
     std::fprintf(stderr, "make_samples: could not write the sample cards\n");
     return 1;
