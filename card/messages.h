@@ -25,6 +25,7 @@ constexpr int PS1IntoPS2Card = 61;
 constexpr int PS2CardFull = 62;
 constexpr int PS2CardDamaged = 63;  // shown when a damaged card opens
 constexpr int AskSaveDamaged = 68;  // Save of a damaged card: write it anyway?
+constexpr int BackupNotMade = 100;  // the old file could not be kept: nothing was saved
 }  // namespace MessageId
 
 class MessageSink {

@@ -62,6 +62,11 @@ struct DeleteOptions {
   bool force = false;
 };
 
+struct RestoreOptions {
+  std::string card;
+  std::size_t generation = 1;  // 1 is the newest, as `backups` numbers them
+};
+
 int RunList(Console& console, const ListOptions& options);
 int RunNew(Console& console, const NewOptions& options);
 int RunConvert(Console& console, const ConvertOptions& options);
@@ -70,5 +75,7 @@ int RunExport(Console& console, const ExportOptions& options);
 int RunCopy(Console& console, const CopyOptions& options);
 int RunDelete(Console& console, const DeleteOptions& options);
 int RunCheck(Console& console, const std::vector<std::string>& files);
+int RunBackups(Console& console, const std::string& card);
+int RunRestore(Console& console, const RestoreOptions& options);
 
 }  // namespace slk

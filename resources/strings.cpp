@@ -97,6 +97,17 @@ constexpr std::array kTexts{
           "The setting file could not be read. The program runs with the default settings "
           "and keeps the file as it is.",
           "設定ファイルを読み込めませんでした。標準の設定で起動し、ファイルはそのまま残します。"},
+    Entry{100, "The old file could not be kept as a backup, so the File wasn't preserved.",
+          "元のファイルをバックアップできなかったため、ファイルを保存しませんでした。"},
+    Entry{101, "There is no backup of this MemoryCard Image.",
+          "このメモリーカードイメージのバックアップはありません。"},
+    Entry{102, "Restore Backup", "バックアップから復元"},
+    Entry{103, "Time", "日時"},
+    Entry{104, "Size", "サイズ"},
+    Entry{115, "SaveData", "セーブデータ数"},
+    Entry{116, "Drop a card here or use File > Insert",
+          "ここにカードをドロップするか、ファイル > 挿入 を使ってください"},
+    Entry{117, "automatic", "自動"},
 };
 
 constexpr auto kIds = [] {

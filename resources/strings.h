@@ -89,6 +89,14 @@ constexpr int SaveDamagedCard = 68;  // a Yes/No question before Save
 // Texts of this program's own, not of the original table.
 constexpr int CardChangedOnDisk = 76;  // a Yes/No question before Save
 constexpr int SettingsFileKept = 77;   // once, when qovan2.ini could not be read whole
+constexpr int BackupNotMade = 100;     // a save stopped because its backup failed
+constexpr int NoBackups = 101;         // Restore Backup on a card without backups
+constexpr int RestoreBackupTitle = 102;
+constexpr int BackupTimeColumn = 103;
+constexpr int BackupSizeColumn = 104;
+constexpr int BackupSavesColumn = 115;
+constexpr int EmptySlotHint = 116;  // drawn over an empty slot's panel
+constexpr int WindowScaleAutomatic = 117;
 }  // namespace TextId
 
 }  // namespace slk::res
