@@ -25,6 +25,7 @@ class QtDialogs : public Dialogs {
   std::optional<ChosenFile> ChooseFile(const FileRequest& request) override;
   bool EditSettings(Settings& settings) override;
   void ShowInfo() override;
+  std::optional<std::size_t> ChooseBackup(const std::vector<BackupChoice>& backups) override;
 
  private:
   QWidget* owner_;

@@ -106,6 +106,8 @@ class Shell : private MessageSink {
   void AddSaveDataImage(Slot s);
   void Save(Slot s);
   void SaveAs(Slot s);
+  // Opens one of the card's backups into the slot, as a change to the card.
+  void RestoreBackup(Slot s);
   // Edit commands on the selected save.
   void SaveSdi(Slot s, std::uint32_t position);
   void Copy(Slot s, std::uint32_t position);
@@ -129,6 +131,9 @@ class Shell : private MessageSink {
   class BusyScope;
 
   CardKind AskCardKind(CardKind preselected) override;
+  // The file dialog, opened in the folder last used for the group, which
+  // then remembers the folder of the file chosen.
+  std::optional<ChosenFile> ChooseFileIn(FileGroup group, FileRequest request);
   // The dialogs, for a modal loop that holds the window.
   Dialogs& Modal() {
     heldInput_ = true;

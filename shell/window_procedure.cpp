@@ -72,6 +72,11 @@ void Shell::Command(int id) {
     }
     return;
   }
+  if (id == MenuId::RestoreBackup || id == MenuId::RestoreBackup + 1) {
+    Slot s = id - MenuId::RestoreBackup;
+    if (SlotHoldsCard(s)) RestoreBackup(s);
+    return;
+  }
   switch (id) {
     case MenuId::Exit:
       return window_.PostClose();

@@ -96,7 +96,7 @@ TEST_F(WindowTest, MenuBarHasEveryItemWithItsMnemonicAndStartState) {
   QList<QAction*> bar = window.menuBar()->actions();
   ASSERT_EQ(bar.size(), 4);
   EXPECT_EQ(bar[0]->text(), "File (&F)");
-  EXPECT_EQ(bar[1]->text(), "Edit (E)");
+  EXPECT_EQ(bar[1]->text(), "Edit (&E)");
   EXPECT_EQ(bar[2]->text(), "Options (&O)");
   EXPECT_EQ(bar[3]->text(), "Help (&H)");
   QList<QAction*> file = bar[0]->menu()->actions();
@@ -111,7 +111,8 @@ TEST_F(WindowTest, MenuBarHasEveryItemWithItsMnemonicAndStartState) {
     texts << (a->isSeparator() ? QString("-") : a->text());
   }
   EXPECT_EQ(texts, (QStringList{"New File (&N)", "Insert, Change (&I)", "Eject (&E)",
-                                "Add SaveDataImage (&A)", "-", "Save (&S)", "SaveAs..."}));
+                                "Add SaveDataImage (&A)", "-", "Save (&S)", "SaveAs...", "-",
+                                "Restore Backup... (&B)"}));
   EXPECT_EQ(window.Action(MenuId::SaveAs + 1), window.SlotMenu(kRight)->actions()[6]);
   for (int id = MenuId::NewFile; id <= MenuId::Info; ++id) {
     bool grey =
@@ -119,6 +120,8 @@ TEST_F(WindowTest, MenuBarHasEveryItemWithItsMnemonicAndStartState) {
     ASSERT_NE(window.Action(id), nullptr) << id;
     EXPECT_EQ(window.Action(id)->isEnabled(), !grey) << id;
   }
+  for (Slot s : {kLeft, kRight})
+    EXPECT_FALSE(window.Action(MenuId::RestoreBackup + s)->isEnabled()) << s;
 }
 
 TEST_F(WindowTest, JapaneseMenuTexts) {
