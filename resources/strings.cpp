@@ -108,6 +108,7 @@ constexpr std::array kTexts{
     Entry{116, "Drop a card here or use File > Insert",
           "ここにカードをドロップするか、ファイル > 挿入 を使ってください"},
     Entry{117, "automatic", "自動"},
+    Entry{118, "Do you delete this SaveData?", "このセーブデータを削除しますか？"},
 };
 
 constexpr auto kIds = [] {

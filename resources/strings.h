@@ -97,6 +97,7 @@ constexpr int BackupSizeColumn = 104;
 constexpr int BackupSavesColumn = 115;
 constexpr int EmptySlotHint = 116;  // drawn over an empty slot's panel
 constexpr int WindowScaleAutomatic = 117;
+constexpr int ConfirmDelete = 118;  // the Delete key in the detail view, a Yes/No question
 }  // namespace TextId
 
 }  // namespace slk::res

@@ -34,6 +34,23 @@ struct StartupOptions {
   std::string currentDirectory;
 };
 
+// The keys the window acts on; the Qt window translates its own.
+enum class Key {
+  Left,
+  Right,
+  Up,
+  Down,
+  Tab,
+  PageUp,
+  PageDown,
+  Home,
+  End,
+  Enter,
+  Escape,
+  Backspace,
+  Delete
+};
+
 enum class ScrollAction : int { Top = 0, PageUp, RowUp, RowDown, PageDown, Bottom };
 
 // The rectangle of a slot's panel in client coordinates, and its cells.
@@ -86,6 +103,14 @@ class Shell : private MessageSink {
   void LeftButtonDown(int x, int y);
   void RightButtonDown(int x, int y);
   void FilesDropped(int x, int y, const std::vector<std::string>& paths);
+  // The wheel over a client point: `rows` > 0 scrolls up, < 0 down, a row
+  // of saves for each.
+  void WheelTurned(int x, int y, int rows);
+  // Arrows (and Tab, to the other panel) move the selection the pointer
+  // makes; Enter opens it; Page Up/Down, Home, End scroll the slot of the
+  // selection or the pointer; in the detail view Escape or Backspace goes
+  // back and Delete asks, then deletes.
+  void KeyPressed(Key key);
   void Paint();
   void MenuLoop(bool active);
 
@@ -150,6 +175,11 @@ class Shell : private MessageSink {
   void SetSlotTitleName(Slot s, const std::string& name);
 
   bool HitTest(int x, int y);
+  // The slot the keys act on: the selection's, else the one under the
+  // pointer; -1 for neither.
+  Slot KeyboardSlot() const;
+  // Selects a save as the pointer would, scrolling it into view.
+  void SelectPosition(Slot s, std::uint32_t position);
   void RecoverSurfaces();
   void DrawSelectedTitle();
   std::uint32_t SelectedEntry() const;
@@ -181,6 +211,8 @@ class Shell : private MessageSink {
   bool hidden_ = false;     // the window cannot be seen; rendering stays paused
   int busy_ = 0;            // depth of handlers in progress (modal loops re-enter)
   bool heldInput_ = false;  // the handler in progress held the window (animation, dialog)
+  int pointerX_ = -1;       // where the pointer last moved, in client coordinates
+  int pointerY_ = -1;
 };
 
 }  // namespace slk
