@@ -2,6 +2,7 @@
 
 #include <cerrno>
 
+#include "card/card_backups.h"
 #include "card/expanded_card.h"
 #include "card/image_formats.h"
 #include "card/ps1_card.h"
@@ -59,6 +60,7 @@ std::uint32_t SavePS2CardImage(Workspace& ws, Slot s, const std::string& path) {
     ws.Ui().ShowProblem(MessageId::FileNotPreserved, out.Why());
     return 0;
   }
+  if (!KeepCardBackup(ws, path)) return 0;
   const std::vector<std::uint8_t>& bytes = card.Serialize();
   if (!out.Stream().WriteExact(bytes.data(), bytes.size()) || !out.Commit()) {
     ws.Ui().ShowProblem(MessageId::FileNotPreserved, out.Why());
@@ -140,6 +142,7 @@ std::uint32_t SaveCardImage(Workspace& ws, Slot s, const std::string& path) {
     ws.Ui().ShowProblem(MessageId::FileNotPreserved, out.Why());
     return 0;
   }
+  if (!KeepCardBackup(ws, path)) return 0;
   bool written = expanded ? WriteExpandedCard(ws, s, out.Stream(), false, nullptr) != 0
                           : WritePS1Card(ws, s, out.Stream(), index - 1);
   if (!written || !out.Commit()) {

@@ -27,6 +27,7 @@ constexpr int PS2CardDamaged = 63;  // shown when a damaged card opens
 constexpr int AskSaveDamaged = 68;  // Save of a damaged card: write it anyway?
 constexpr int NotRenamed = 90;      // with the reason as the second line
 constexpr int NoRegionCode = 93;    // a warning: the PS1 save's new name lacks BA/BI/BE
+constexpr int BackupNotMade = 100;  // the old file could not be kept: nothing was saved
 }  // namespace MessageId
 
 class MessageSink {

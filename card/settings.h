@@ -18,6 +18,11 @@ struct Settings {
   std::string LockPath;
   std::string LSlotPath;
   std::string RSlotPath;
+  // This program's own settings, in a section of their own.
+  std::int32_t BackupGenerations = 5;  // kept per card before a save; 0 keeps none
+  std::int32_t WindowScale = 0;        // 0: as the screen asks, else 1 to 3
+  std::string CardImageFolder;         // where the last card image was opened or saved
+  std::string SaveDataImageFolder;     // the same for save data images
 };
 
 }  // namespace slk

@@ -9,6 +9,8 @@
 #include "card/ps2/ps2_save_mapping.h"
 #include "card/save_data_image.h"
 #include "card/utility.h"
+#include "platform/backups.h"
+#include "platform/ini_file.h"
 #include "platform/sjis.h"
 
 namespace slk {
@@ -48,7 +50,16 @@ std::optional<std::string> WhyNotPS1Card(const Workspace& ws, Slot s) {
          " blocks; a PS1 card image holds 15 blocks (write .xmc instead)";
 }
 
-CardSession::CardSession(Console& console) : sink_(console), ws_(sink_, settings_) {}
+CardSession::CardSession(Console& console) : sink_(console), ws_(sink_, settings_) {
+  // The window's setting of how many backups to keep holds here too: both
+  // write the same backups.
+  if (std::optional<platform::IniFile> ini =
+          platform::LoadIniFile(platform::UserConfigFolder() + "/qovan2.ini")) {
+    settings_.BackupGenerations =
+        ini->GetInt(platform::kOwnSettingsSection, platform::kBackupGenerationsKey,
+                    platform::kDefaultBackupGenerations);
+  }
+}
 
 bool CardSession::LoadCard(Slot s, const std::string& path, bool acceptSaveImage) {
   sink_.SetContext(path);

@@ -148,6 +148,22 @@ void AddCheck(CLI::App& app, std::vector<std::string>& o, Command& run, Console&
   sub->callback([&] { run = [&] { return RunCheck(c, o); }; });
 }
 
+void AddBackups(CLI::App& app, std::string& card, Command& run, Console& c) {
+  CLI::App* sub = app.add_subcommand(
+      "backups", "List the backups kept of a card before it was written over (newest first)");
+  sub->add_option("CARD", card, "the card image")->required();
+  sub->callback([&] { run = [&] { return RunBackups(c, card); }; });
+}
+
+void AddRestore(CLI::App& app, RestoreOptions& o, Command& run, Console& c) {
+  CLI::App* sub = app.add_subcommand(
+      "restore", "Write a backup back over the card (the card as it is now is kept as a backup)");
+  sub->add_option("CARD", o.card, "the card image")->required();
+  sub->add_option("GENERATION", o.generation, "the backup's number as `backups` lists it")
+      ->default_val(1);
+  sub->callback([&] { run = [&] { return RunRestore(c, o); }; });
+}
+
 }  // namespace
 
 const char* VersionText() {
@@ -173,6 +189,8 @@ int RunCli(int argc, const char* const* argv, Console& console) {
   RenameOptions rename;
   std::vector<std::string> check;
   IconOptions icon;
+  std::string backupsCard;
+  RestoreOptions restore;
   AddList(app, list, run, console);
   AddNew(app, fresh, flags, run, console);
   AddConvert(app, convert, flags, run, console);
@@ -183,6 +201,8 @@ int RunCli(int argc, const char* const* argv, Console& console) {
   AddRename(app, rename, run, console);
   AddCheck(app, check, run, console);
   AddIconCommand(app, icon, run, console);
+  AddBackups(app, backupsCard, run, console);
+  AddRestore(app, restore, run, console);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {

@@ -70,6 +70,11 @@ struct RenameOptions {
   bool force = false;
 };
 
+struct RestoreOptions {
+  std::string card;
+  std::size_t generation = 1;  // 1 is the newest, as `backups` numbers them
+};
+
 int RunList(Console& console, const ListOptions& options);
 int RunNew(Console& console, const NewOptions& options);
 int RunConvert(Console& console, const ConvertOptions& options);
@@ -79,5 +84,7 @@ int RunCopy(Console& console, const CopyOptions& options);
 int RunDelete(Console& console, const DeleteOptions& options);
 int RunRename(Console& console, const RenameOptions& options);
 int RunCheck(Console& console, const std::vector<std::string>& files);
+int RunBackups(Console& console, const std::string& card);
+int RunRestore(Console& console, const RestoreOptions& options);
 
 }  // namespace slk

@@ -106,6 +106,18 @@ constexpr std::array kTexts{
           "新しい名前が地域コード (BA, BI, BE) "
           "で始まっていません。ＰｌａｙＳｔａｔｉｏｎで表示されない"
           "ことがあります。"},
+    Entry{100, "The old file could not be kept as a backup, so the File wasn't preserved.",
+          "元のファイルをバックアップできなかったため、ファイルを保存しませんでした。"},
+    Entry{101, "There is no backup of this MemoryCard Image.",
+          "このメモリーカードイメージのバックアップはありません。"},
+    Entry{102, "Restore Backup", "バックアップから復元"},
+    Entry{103, "Time", "日時"},
+    Entry{104, "Size", "サイズ"},
+    Entry{115, "SaveData", "セーブデータ数"},
+    Entry{116, "Drop a card here or use File > Insert",
+          "ここにカードをドロップするか、ファイル > 挿入 を使ってください"},
+    Entry{117, "automatic", "自動"},
+    Entry{118, "Do you delete this SaveData?", "このセーブデータを削除しますか？"},
 };
 
 constexpr auto kIds = [] {

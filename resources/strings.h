@@ -93,6 +93,15 @@ constexpr int SaveNotRenamed = 90;     // with the reason as its second line
 constexpr int RenamePrompt = 91;       // the label of the Rename dialog
 constexpr int RenameCaption = 92;      // its caption
 constexpr int NoRegionCode = 93;       // a PS1 save renamed without its region code
+constexpr int BackupNotMade = 100;     // a save stopped because its backup failed
+constexpr int NoBackups = 101;         // Restore Backup on a card without backups
+constexpr int RestoreBackupTitle = 102;
+constexpr int BackupTimeColumn = 103;
+constexpr int BackupSizeColumn = 104;
+constexpr int BackupSavesColumn = 115;
+constexpr int EmptySlotHint = 116;  // drawn over an empty slot's panel
+constexpr int WindowScaleAutomatic = 117;
+constexpr int ConfirmDelete = 118;  // the Delete key in the detail view, a Yes/No question
 }  // namespace TextId
 
 }  // namespace slk::res

@@ -39,6 +39,8 @@ constexpr int Info = 40019;
 constexpr int Undo = 40020;
 constexpr int Redo = 40021;
 constexpr int Rename = 40022;
+// Slot items of this program's own, apart from the original range.
+constexpr int RestoreBackup = 40101;  // Left; Right is 40102
 }  // namespace MenuId
 
 enum class MenuEntryKind {
@@ -81,6 +83,9 @@ inline constexpr std::array kMenu140{
     detail::Separator(),
     detail::Item(MenuId::Save, "Save (&S)", "上書き保存(&S)", true),
     detail::Item(MenuId::SaveAs, "SaveAs...", "名前を付けて保存", true),
+    detail::Separator(),
+    detail::Item(MenuId::RestoreBackup, "Restore Backup... (&B)", "バックアップから復元...(&B)",
+                 true),
     detail::End(),
     detail::Popup("Right Slot (&R)", "右スロット(&R)"),
     detail::Item(MenuId::NewFile + 1, "New File (&N)", "新規作成(&N)"),
@@ -90,11 +95,14 @@ inline constexpr std::array kMenu140{
     detail::Separator(),
     detail::Item(MenuId::Save + 1, "Save (&S)", "上書き保存(&S)", true),
     detail::Item(MenuId::SaveAs + 1, "SaveAs...", "名前を付けて保存", true),
+    detail::Separator(),
+    detail::Item(MenuId::RestoreBackup + 1, "Restore Backup... (&B)", "バックアップから復元...(&B)",
+                 true),
     detail::End(),
     detail::Separator(),
     detail::Item(MenuId::Exit, "Exit (&X)", "終了(&X)"),
     detail::End(),
-    detail::Popup("Edit (E)", "編集(E)"),
+    detail::Popup("Edit (&E)", "編集(&E)"),
     detail::Item(MenuId::Undo, "Undo (&U)", "元に戻す(&U)", true),
     detail::Item(MenuId::Redo, "Redo (&R)", "やり直し(&R)", true),
     detail::Separator(),
@@ -167,6 +175,8 @@ constexpr int HalPriority = 1008;
 constexpr int AnimationCut = 1009;
 constexpr int UseSlotPath = 1010;
 constexpr int PS2CardImage = 1011;  // the Image Select dialog's third choice
+constexpr int WindowScale = 1012;   // automatic, 1x, 2x, 3x
+constexpr int BackupGenerations = 1013;
 }  // namespace ControlId
 
 inline constexpr DialogControl kSettingControls[] = {
@@ -244,16 +254,36 @@ inline constexpr DialogControl kSettingControls[] = {
      {"Slots are Loaded Last files next time.", "起動時に前回のスロット状態を読み込む"},
      {16, 255, 145, 10},
      {14, 283, 130, 10}},
+    {-1,
+     ControlKind::Label,
+     {"Window scale (&W):", "ウィンドウの倍率(&W)："},
+     {16, 272, 90, 8},
+     {14, 302, 90, 8}},
+    {ControlId::WindowScale,
+     ControlKind::DropDownList,
+     {"", ""},
+     {118, 270, 60, 50},
+     {118, 300, 60, 50}},
+    {-1,
+     ControlKind::Label,
+     {"Backups kept per card (&K):", "カードごとのバックアップ数(&K)："},
+     {16, 289, 100, 8},
+     {14, 319, 100, 8}},
+    {ControlId::BackupGenerations,
+     ControlKind::DropDownList,
+     {"", ""},
+     {118, 287, 60, 40},
+     {118, 317, 60, 40}},
     {ControlId::Ok,
      ControlKind::DefaultPushButton,
      {"OK", "OK"},
-     {159, 267, 50, 14},
-     {158, 300, 50, 14}},
+     {159, 306, 50, 14},
+     {158, 336, 50, 14}},
     {ControlId::Cancel,
      ControlKind::PushButton,
      {"Cancel", "ｷｬﾝｾﾙ"},
-     {94, 267, 50, 14},
-     {94, 300, 50, 14}},
+     {94, 306, 50, 14},
+     {94, 336, 50, 14}},
 };
 
 inline constexpr DialogControl kImageSelectControls[] = {
@@ -303,7 +333,7 @@ inline constexpr DialogTemplate kImageSelectDialog{141,
                                                    {0, 0, 155, 108},
                                                    kImageSelectControls};
 inline constexpr DialogTemplate kSettingDialog{
-    142, {"Setting", "設定"}, true, {0, 0, 216, 288}, {0, 0, 215, 321}, kSettingControls};
+    142, {"Setting", "設定"}, true, {0, 0, 216, 327}, {0, 0, 215, 357}, kSettingControls};
 inline constexpr DialogTemplate kInfoDialog{
     143, {"Info", "バージョン情報"}, true, {0, 0, 187, 121}, {0, 0, 187, 137}, kInfoControls};
 

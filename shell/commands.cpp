@@ -1,10 +1,12 @@
 // The slot and edit commands: what each menu item, action button, dropped
 // file and start-up file does to the two slots.
 
+#include <cstdio>
 #include <filesystem>
 #include <optional>
 #include <system_error>
 
+#include "card/card_backups.h"
 #include "card/card_image.h"
 #include "card/image_formats.h"
 #include "card/save_data_image.h"
@@ -162,7 +164,8 @@ void Shell::NewFile(Slot s) {
 }
 
 void Shell::InsertChange(Slot s) {
-  std::optional<ChosenFile> file = Modal().ChooseFile(OpenFileRequest(FileGroup::CardImage));
+  std::optional<ChosenFile> file =
+      ChooseFileIn(FileGroup::CardImage, OpenFileRequest(FileGroup::CardImage));
   if (!file) return;
   if (LoadSlotFromFile(s, file->path) == 0) return;
   SetSlotFile(s, file->path, file->name);
@@ -183,7 +186,8 @@ void Shell::Eject(Slot s) {
 }
 
 void Shell::AddSaveDataImage(Slot s) {
-  std::optional<ChosenFile> file = Modal().ChooseFile(OpenFileRequest(FileGroup::SaveDataImage));
+  std::optional<ChosenFile> file =
+      ChooseFileIn(FileGroup::SaveDataImage, OpenFileRequest(FileGroup::SaveDataImage));
   if (!file) return;
   if (ImportSaveDataImage(s, file->path) != 0) SetMenuItems(LoadedOnlyGroup(s), true);
 }
@@ -194,8 +198,8 @@ void Shell::Save(Slot s) {
 }
 
 void Shell::SaveAs(Slot s) {
-  std::optional<ChosenFile> file =
-      Modal().ChooseFile(SaveFileRequest(FileGroup::CardImage, workspace_->At(s).kind));
+  std::optional<ChosenFile> file = ChooseFileIn(
+      FileGroup::CardImage, SaveFileRequest(FileGroup::CardImage, workspace_->At(s).kind));
   if (!file) return;
   if (SaveSlotToFile(s, file->path) != 0) SetSlotFile(s, file->path, file->name);
 }
@@ -204,9 +208,44 @@ void Shell::SaveSdi(Slot s, std::uint32_t position) {
   if (position >= RowCount(s)) return;
   CardKind kind = workspace_->At(s).AtRow(position).IsPS1() ? CardKind::PS1 : CardKind::PS2;
   std::optional<ChosenFile> file =
-      Modal().ChooseFile(SaveFileRequest(FileGroup::SaveDataImage, kind));
+      ChooseFileIn(FileGroup::SaveDataImage, SaveFileRequest(FileGroup::SaveDataImage, kind));
   if (!file) return;
   SaveSaveImage(*workspace_, s, position, file->path);
+}
+
+std::optional<ChosenFile> Shell::ChooseFileIn(FileGroup group, FileRequest request) {
+  std::string& folder =
+      group == FileGroup::CardImage ? settings_.CardImageFolder : settings_.SaveDataImageFolder;
+  request.folder = folder;
+  std::optional<ChosenFile> file = Modal().ChooseFile(request);
+  if (file) folder = platform::FolderOf(file->path);
+  return file;
+}
+
+void Shell::RestoreBackup(Slot s) {
+  const std::string cardPath = state_.slotPath[s];
+  std::vector<CardBackup> backups;
+  if (!cardPath.empty()) backups = ListCardBackups(cardPath);
+  if (backups.empty()) return ShowMessage(res::TextId::NoBackups);
+  std::vector<BackupChoice> choices;
+  for (const CardBackup& b : backups) {
+    char time[32];
+    const platform::BackupTime& t = b.file.time;
+    std::snprintf(time, sizeof time, "%04d-%02d-%02d %02d:%02d:%02d", t.year, t.month, t.day,
+                  t.hour, t.minute, t.second);
+    choices.push_back({time, b.file.size, b.saves});
+  }
+  std::optional<std::size_t> chosen = Modal().ChooseBackup(choices);
+  if (!chosen || *chosen >= backups.size()) return;
+  // The slot keeps the card's own path and stamp: Save writes the restored
+  // card back over the card, as a change the user made.
+  std::optional<platform::FileStamp> stamp = slotFileStamp_[s];
+  if (LoadSlotFromFile(s, backups[*chosen].file.path) == 0) return;
+  slotFileStamp_[s] = stamp;
+  // No state of the history is the card's file any more: undo and redo must
+  // keep showing the restored card as a change.
+  savedState_[s] = 0;
+  UpdateModified(s);
 }
 
 void Shell::Copy(Slot s, std::uint32_t position) {

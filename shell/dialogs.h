@@ -3,14 +3,24 @@
 // browser and the Setting, Image Select and Info dialogs. The Qt window shows
 // real dialogs; tests answer from a script so that nothing blocks.
 
+#include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "card/save_entry.h"
 #include "card/settings.h"
 #include "shell/file_requests.h"
 
 namespace slk {
+
+// One line of the Restore Backup list.
+struct BackupChoice {
+  std::string time;  // "2026-12-06 23:40:02", local time
+  std::uint64_t size = 0;
+  std::optional<std::uint32_t> saves;  // nothing for a backup that does not read
+};
 
 class Dialogs {
  public:
@@ -42,6 +52,12 @@ class Dialogs {
   // The Setting dialog on `settings`: changed only by OK (true).
   virtual bool EditSettings(Settings& settings) = 0;
   virtual void ShowInfo() = 0;
+  // Restore Backup: the index of the backup chosen from `backups` (newest
+  // first), nothing when cancelled.
+  virtual std::optional<std::size_t> ChooseBackup(const std::vector<BackupChoice>& backups) {
+    (void)backups;
+    return std::nullopt;
+  }
 };
 
 }  // namespace slk

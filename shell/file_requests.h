@@ -24,6 +24,9 @@ struct FileRequest {
   std::vector<FileFilter> filters;
   int selectedFilter = 0;
   std::string defaultSuffix;
+  // The folder the dialog opens in (the one last used for the group); empty
+  // for the dialog's own choice.
+  std::string folder;
 };
 
 struct ChosenFile {

@@ -3,12 +3,18 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFile>
+#include <QKeyEvent>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QUrl>
+#include <QWheelEvent>
+#include <algorithm>
+#include <cmath>
+#include <optional>
 #include <string>
 
+#include "resources/strings.h"
 #include "shell/rendering_backend.h"
 #include "shell/shell.h"
 
@@ -25,14 +31,52 @@ std::vector<std::string> LocalPaths(const QMimeData* data) {
   return paths;
 }
 
+std::optional<Key> KeyOf(int qtKey) {
+  switch (qtKey) {
+    case Qt::Key_Left:
+      return Key::Left;
+    case Qt::Key_Right:
+      return Key::Right;
+    case Qt::Key_Up:
+      return Key::Up;
+    case Qt::Key_Down:
+      return Key::Down;
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab:
+      return Key::Tab;
+    case Qt::Key_PageUp:
+      return Key::PageUp;
+    case Qt::Key_PageDown:
+      return Key::PageDown;
+    case Qt::Key_Home:
+      return Key::Home;
+    case Qt::Key_End:
+      return Key::End;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+      return Key::Enter;
+    case Qt::Key_Escape:
+      return Key::Escape;
+    case Qt::Key_Backspace:
+      return Key::Backspace;
+    case Qt::Key_Delete:
+      return Key::Delete;
+    default:
+      return std::nullopt;
+  }
+}
+
+// A wheel notch is 120 eighths of a degree.
+constexpr int kNotch = 120;
+
 }  // namespace
 
 FrameView::FrameView(QWidget* parent, RenderingBackend& backend)
     : QWidget(parent), backend_(backend), pixels_(kFrameWidth * kFrameHeight, 0) {
-  setFixedSize(kFrameWidth, kFrameHeight);
   setMouseTracking(true);
   setAcceptDrops(true);
-  // Every pixel comes from the frame; nothing needs erasing first.
+  setFocusPolicy(Qt::StrongFocus);
+  // Every pixel comes from the frame or is black; nothing needs erasing first.
   setAttribute(Qt::WA_OpaquePaintEvent);
   frame_ = QImage(reinterpret_cast<const uchar*>(pixels_.data()), kFrameWidth, kFrameHeight,
                   kFrameWidth * 4, QImage::Format_RGB32);
@@ -41,24 +85,121 @@ FrameView::FrameView(QWidget* parent, RenderingBackend& backend)
   refresh_.start();
 }
 
+QSize FrameView::SizeForFactor(int factor) const {
+  double dpr = devicePixelRatioF();
+  return QSize(static_cast<int>(std::ceil(kFrameWidth * factor / dpr)),
+               static_cast<int>(std::ceil(kFrameHeight * factor / dpr)));
+}
+
+void FrameView::SetPreferredFactor(int factor) {
+  preferredFactor_ = std::max(1, factor);
+  setMinimumSize(SizeForFactor(1));
+  updateGeometry();
+}
+
+int FrameView::Factor() const {
+  double dpr = devicePixelRatioF();
+  int factor =
+      static_cast<int>(std::min(width() * dpr / kFrameWidth, height() * dpr / kFrameHeight) + 1e-9);
+  return std::max(1, factor);
+}
+
+QRectF FrameView::PictureRect() const {
+  double dpr = devicePixelRatioF();
+  double w = kFrameWidth * Factor() / dpr;
+  double h = kFrameHeight * Factor() / dpr;
+  // Centred, on whole device pixels.
+  double x = std::floor((width() - w) / 2 * dpr) / dpr;
+  double y = std::floor((height() - h) / 2 * dpr) / dpr;
+  return QRectF(x, y, w, h);
+}
+
+QRect FrameView::ToWidget(const QRect& r) const {
+  QRectF picture = PictureRect();
+  double scale = picture.width() / kFrameWidth;
+  return QRect(static_cast<int>(std::lround(picture.x() + r.x() * scale)),
+               static_cast<int>(std::lround(picture.y() + r.y() * scale)),
+               static_cast<int>(std::lround(r.width() * scale)),
+               static_cast<int>(std::lround(r.height() * scale)));
+}
+
+QPoint FrameView::ToFrame(const QPointF& p) const {
+  QRectF picture = PictureRect();
+  double scale = picture.width() / kFrameWidth;
+  return QPoint(static_cast<int>(std::floor((p.x() - picture.x()) / scale)),
+                static_cast<int>(std::floor((p.y() - picture.y()) / scale)));
+}
+
 void FrameView::paintEvent(QPaintEvent*) {
   if (shell_ != nullptr) shell_->Paint();
   backend_.CopyFrame(pixels_);
   QPainter painter(this);
-  painter.drawImage(0, 0, frame_);
+  QRectF picture = PictureRect();
+  if (picture != QRectF(rect())) painter.fillRect(rect(), Qt::black);
+  int factor = Factor();
+  double dpr = devicePixelRatioF();
+  if (factor == 1 && dpr == 1.0) {
+    painter.drawImage(picture.topLeft(), frame_);
+  } else {
+    // Whole device pixels per frame pixel, each a copy of its frame pixel.
+    QImage scaled = frame_.scaled(kFrameWidth * factor, kFrameHeight * factor,
+                                  Qt::IgnoreAspectRatio, Qt::FastTransformation);
+    scaled.setDevicePixelRatio(dpr);
+    painter.drawImage(picture.topLeft(), scaled);
+  }
+  DrawEmptySlotHints(painter);
+}
+
+// An empty slot's panel says how a card gets in.
+void FrameView::DrawEmptySlotHints(QPainter& painter) {
+  if (shell_ == nullptr || shell_->State().viewState != ViewState::List) return;
+  QString hint = QString::fromUtf8(res::Text(res::TextId::EmptySlotHint));
+  QFont font = painter.font();
+  font.setPixelSize(std::max(1, ToWidget(QRect(0, 0, 0, 12)).height()));
+  painter.setFont(font);
+  painter.setPen(QColor(200, 200, 200));
+  for (Slot s : {kLeft, kRight}) {
+    if (shell_->SlotHoldsCard(s)) continue;
+    const PanelRect& p = kPanelRects[s];
+    QRect panel = ToWidget(QRect(p.left + 16, p.top, p.right - p.left - 32, p.bottom - p.top));
+    painter.drawText(panel, Qt::AlignCenter | Qt::TextWordWrap, hint);
+  }
+}
+
+void FrameView::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  if (placementChanged_) placementChanged_();
 }
 
 void FrameView::mouseMoveEvent(QMouseEvent* event) {
   if (shell_ == nullptr) return;
-  QPoint p = event->position().toPoint();
+  QPoint p = ToFrame(event->position());
   shell_->MouseMoved(p.x(), p.y());
 }
 
 void FrameView::mousePressEvent(QMouseEvent* event) {
   if (shell_ == nullptr) return;
-  QPoint p = event->position().toPoint();
+  QPoint p = ToFrame(event->position());
   if (event->button() == Qt::LeftButton) shell_->LeftButtonDown(p.x(), p.y());
   if (event->button() == Qt::RightButton) shell_->RightButtonDown(p.x(), p.y());
+}
+
+void FrameView::wheelEvent(QWheelEvent* event) {
+  event->accept();
+  if (shell_ == nullptr) return;
+  wheelEighths_ += event->angleDelta().y();
+  int rows = wheelEighths_ / kNotch;
+  wheelEighths_ -= rows * kNotch;
+  QPoint p = ToFrame(event->position());
+  if (rows != 0) shell_->WheelTurned(p.x(), p.y(), rows);
+}
+
+void FrameView::keyPressEvent(QKeyEvent* event) {
+  std::optional<Key> key = KeyOf(event->key());
+  bool plain = (event->modifiers() & ~(Qt::KeypadModifier | Qt::ShiftModifier)) == 0;
+  if (!key || !plain || shell_ == nullptr) return QWidget::keyPressEvent(event);
+  event->accept();
+  shell_->KeyPressed(*key);
 }
 
 void FrameView::dragEnterEvent(QDragEnterEvent* event) {
@@ -76,7 +217,7 @@ void FrameView::dropEvent(QDropEvent* event) {
   // Opened once the drop is over, as a dropped-files message would be: the
   // files may ask questions, and the program the files came from should not
   // wait for the answers.
-  QPoint p = event->position().toPoint();
+  QPoint p = ToFrame(event->position());
   QMetaObject::invokeMethod(
       this,
       [this, p, paths] {

@@ -1,11 +1,14 @@
 #pragma once
-// The 512 x 312 client area: shows the frames the rendering thread presents,
-// 1:1, and turns mouse input and dropped files into the shell's events.
+// The client area: shows the 512 x 312 frames the rendering thread presents,
+// scaled by a whole factor (nearest neighbour, the largest that fits, the rest
+// black), and turns mouse, wheel, key and drop input into the shell's events,
+// with positions mapped back to the frame's own pixels.
 
 #include <QImage>
 #include <QTimer>
 #include <QWidget>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 namespace slk {
@@ -20,20 +23,48 @@ class FrameView : public QWidget {
   FrameView(QWidget* parent, RenderingBackend& backend);
 
   void SetShell(Shell* shell) { shell_ = shell; }
+  // Called whenever the picture moves or changes its scale (the window's
+  // child buttons follow it).
+  void OnPlacementChanged(std::function<void()> changed) { placementChanged_ = std::move(changed); }
+
+  // The size that shows the picture at `factor` device pixels per frame
+  // pixel on this screen.
+  QSize SizeForFactor(int factor) const;
+  void SetPreferredFactor(int factor);
+  // Device pixels per frame pixel now.
+  int Factor() const;
+  // Frame pixels to widget coordinates and back; points outside the picture
+  // map outside 0..511 x 0..311.
+  QRect ToWidget(const QRect& frameRect) const;
+  QPoint ToFrame(const QPointF& widgetPoint) const;
+
+  QSize sizeHint() const override { return SizeForFactor(preferredFactor_); }
 
  protected:
   void paintEvent(QPaintEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
+  void wheelEvent(QWheelEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  // Tab moves the selection to the other panel, not the focus.
+  bool focusNextPrevChild(bool) override { return false; }
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dragMoveEvent(QDragMoveEvent* event) override;
   void dropEvent(QDropEvent* event) override;
 
  private:
+  // Where the scaled picture lies in the widget.
+  QRectF PictureRect() const;
+  void DrawEmptySlotHints(QPainter& painter);
+
   RenderingBackend& backend_;
   Shell* shell_ = nullptr;
   std::vector<std::uint32_t> pixels_;
   QImage frame_;
+  int preferredFactor_ = 1;
+  int wheelEighths_ = 0;  // wheel turns short of a whole notch, kept for the next event
+  std::function<void()> placementChanged_;
   // The rendering thread presents about every 26 ms; look for a new frame as
   // often.
   QTimer refresh_;

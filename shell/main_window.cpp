@@ -8,6 +8,8 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QWindow>
+#include <algorithm>
+#include <cmath>
 #include <vector>
 
 #include "resources/ui_texts.h"
@@ -53,16 +55,36 @@ void MainWindow::SetShell(Shell* shell) {
 void MainWindow::Create(const std::string& title) {
   setWindowTitle(QString::fromStdString(title));
   setWindowIcon(QIcon(":/slotkeeper2/icon-64.png"));
-  // Caption, system menu and minimise box: no maximise box, no sizing.
+  // The picture scales by whole factors, so the window may be resized and
+  // maximised.
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                  Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                 Qt::WindowCloseButtonHint);
+                 Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
   // The menu belongs to the window on every desktop, so the client area is
   // what lies below it.
   menuBar()->setNativeMenuBar(false);
   BuildMenu();
   setCentralWidget(&view_);
-  layout()->setSizeConstraint(QLayout::SetFixedSize);
+  view_.OnPlacementChanged([this] { PlaceButtons(); });
+  view_.SetPreferredFactor(1);
+  view_.setFocus();
+}
+
+void MainWindow::SetWindowScale(int scale) {
+  // Automatic: the factor the screen asks for (2 on a screen of twice the
+  // usual density), so that the picture has the size it has elsewhere.
+  int factor = scale > 0 ? scale : std::max(1, static_cast<int>(std::lround(devicePixelRatioF())));
+  view_.SetPreferredFactor(factor);
+  QSize client = view_.SizeForFactor(factor);
+  if (isMaximized() || isFullScreen()) return;
+  resize(client.width(), client.height() + menuBar()->sizeHint().height());
+}
+
+void MainWindow::PlaceButtons() {
+  for (const std::vector<ButtonPtr>* buttons : {&scrollButtons_, &actionButtons_}) {
+    for (const ButtonPtr& button : *buttons)
+      button->setGeometry(view_.ToWidget(button->property("frameRect").toRect()));
+  }
 }
 
 void MainWindow::BuildMenu() {
@@ -132,7 +154,8 @@ ButtonPtr MainWindow::MakeButton(int id, const char* name, int x, int y, int w, 
       id < 4 ? shell_->State().actionButtonState[id] : shell_->State().scrollButtonState[id - 4];
   ButtonPtr button(
       std::make_unique<StateButton>(&view_, id, QString::fromLatin1(name), pressed).release());
-  button->setGeometry(x, y, w, h);
+  button->setProperty("frameRect", QRect(x, y, w, h));
+  button->setGeometry(view_.ToWidget(QRect(x, y, w, h)));
   button->installEventFilter(this);
   connect(button.get(), &QAbstractButton::clicked, this, [this, id] {
     if (shell_ != nullptr) shell_->ButtonClicked(id);
@@ -170,7 +193,7 @@ void MainWindow::DestroyActionButtons() {
 }
 
 void MainWindow::PopupSlotMenu(Slot slot, int x, int y) {
-  slotMenus_[slot]->popup(view_.mapToGlobal(QPoint(x, y)));
+  slotMenus_[slot]->popup(view_.mapToGlobal(view_.ToWidget(QRect(x, y, 0, 0)).topLeft()));
 }
 
 void MainWindow::Minimise() {

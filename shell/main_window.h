@@ -1,7 +1,8 @@
 #pragma once
-// The one main window: title "Slotkeeper 2", menu 140, a fixed 512 x 312
-// client area that only shows rendered frames, and the transparent child
-// buttons whose faces the rendering thread draws.
+// The one main window: title "Slotkeeper 2", menu 140, a client area that
+// shows the rendered 512 x 312 frames scaled by a whole factor, and the
+// transparent child buttons whose faces the rendering thread draws (placed
+// over the picture at its scale).
 
 #include <QMainWindow>
 #include <array>
@@ -39,6 +40,7 @@ class MainWindow : public QMainWindow, public ShellWindow {
   // ShellWindow.
   void Create(const std::string& title) override;
   void Show() override;
+  void SetWindowScale(int scale) override;
   void ApplyMenu(const MenuState& menu) override;
   void CreateScrollButtons() override;
   void DestroyScrollButtons() override;
@@ -67,6 +69,8 @@ class MainWindow : public QMainWindow, public ShellWindow {
   void TellVisibility();
   void WatchMenu(QMenu* menu);
   ButtonPtr MakeButton(int id, const char* name, int x, int y, int size_w, int size_h);
+  // Puts every child button over its place in the picture.
+  void PlaceButtons();
 
   Shell* shell_ = nullptr;
   FrameView view_;

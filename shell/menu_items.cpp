@@ -4,10 +4,10 @@ namespace slk {
 
 namespace {
 
-constexpr std::array<int, 3> kLeftLoadedOnly = {40005, 40009, 40011};
-constexpr std::array<int, 3> kRightLoadedOnly = {40006, 40010, 40012};
-constexpr std::array<int, 6> kLeftAll = {40001, 40003, 40005, 40007, 40009, 40011};
-constexpr std::array<int, 6> kRightAll = {40002, 40004, 40006, 40008, 40010, 40012};
+constexpr std::array<int, 4> kLeftLoadedOnly = {40005, 40009, 40011, 40101};
+constexpr std::array<int, 4> kRightLoadedOnly = {40006, 40010, 40012, 40102};
+constexpr std::array<int, 7> kLeftAll = {40001, 40003, 40005, 40007, 40009, 40011, 40101};
+constexpr std::array<int, 7> kRightAll = {40002, 40004, 40006, 40008, 40010, 40012, 40102};
 constexpr std::array<int, 3> kLeftAlways = {40001, 40003, 40007};
 constexpr std::array<int, 3> kRightAlways = {40002, 40004, 40008};
 constexpr std::array<int, 5> kEdit = {40014, 40015, 40016, 40017, 40022};

@@ -15,7 +15,7 @@ namespace slk {
 // The command ids are those of the menu resource.
 namespace MenuId = res::MenuId;
 constexpr int kFirstMenuId = MenuId::NewFile;
-constexpr int kLastMenuId = MenuId::Rename;
+constexpr int kLastMenuId = MenuId::RestoreBackup + 1;
 
 enum class MenuGroup {
   LeftLoadedOnly,

@@ -40,10 +40,12 @@ void SchedulePointer(MainWindow& window) {
   if (pointer == nullptr) return;
   QStringList parts = QString::fromLatin1(pointer).split(',');
   if (parts.size() < 2) return;
-  QPointF at(parts[0].toInt(), parts[1].toInt());
+  QRect point(parts[0].toInt(), parts[1].toInt(), 0, 0);
   bool click = parts.size() > 2 && parts[2].trimmed() == "click";
-  QTimer::singleShot(300, &window, [&window, at, click] {
+  QTimer::singleShot(300, &window, [&window, point, click] {
     FrameView& view = window.View();
+    // A point of the picture, wherever the window's scale puts it.
+    QPointF at = view.ToWidget(point).topLeft();
     QPointF global = view.mapToGlobal(at);
     QMouseEvent move(QEvent::MouseMove, at, global, Qt::NoButton, Qt::NoButton, Qt::NoModifier);
     QApplication::sendEvent(&view, &move);

@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <algorithm>
 #include <array>
 #include <utility>
 #include <vector>
@@ -67,6 +68,14 @@ SettingDialog::SettingDialog(QWidget* parent, Settings& settings, FolderBrowser 
   Check(Control(Id::HalPriority), settings.HALpriority);
   Check(Control(Id::AnimationCut), settings.AnimationCut);
   Check(Control(Id::UseSlotPath), settings.UseSlotPath);
+  auto* scale = ControlAs<QComboBox>(Id::WindowScale);
+  scale->addItem(QString::fromUtf8(res::Text(res::TextId::WindowScaleAutomatic)));
+  for (int factor = 1; factor <= kLargestWindowScale; ++factor)
+    scale->addItem(QString::fromUtf8(u8"%1\u00d7").arg(factor));
+  scale->setCurrentIndex(std::clamp(settings.WindowScale, 0, kLargestWindowScale));
+  auto* backups = ControlAs<QComboBox>(Id::BackupGenerations);
+  for (int n = 0; n <= kMostBackupGenerations; ++n) backups->addItem(QString::number(n));
+  backups->setCurrentIndex(std::clamp(settings.BackupGenerations, 0, kMostBackupGenerations));
 
   for (int kind : {0, 1}) {
     connect(ControlAs<QRadioButton>(Id::PS2MemoryCard + kind), &QRadioButton::clicked, this,
@@ -106,6 +115,8 @@ void SettingDialog::Store() {
   settings_.HALpriority = Checked(Control(Id::HalPriority));
   settings_.AnimationCut = Checked(Control(Id::AnimationCut));
   settings_.UseSlotPath = Checked(Control(Id::UseSlotPath));
+  settings_.WindowScale = ControlAs<QComboBox>(Id::WindowScale)->currentIndex();
+  settings_.BackupGenerations = ControlAs<QComboBox>(Id::BackupGenerations)->currentIndex();
 }
 
 ImageSelectDialog::ImageSelectDialog(QWidget* parent, CardKind preselected)

@@ -12,6 +12,11 @@
 
 namespace slk {
 
+// The choices of the Setting dialog's window scale (0 is automatic) and
+// backup lists.
+constexpr int kLargestWindowScale = 3;
+constexpr int kMostBackupGenerations = 20;
+
 // Edits `settings`: OK writes every control back, Cancel and the close box
 // leave it as it was.
 class SettingDialog : public TemplateDialog {

@@ -10,6 +10,7 @@
 #include <QTranslator>
 
 #include "resources/strings.h"
+#include "shell/backup_dialog.h"
 #include "shell/program_dialogs.h"
 
 namespace slk {
@@ -94,6 +95,8 @@ std::optional<ChosenFile> QtDialogs::ChooseFile(const FileRequest& request) {
     dialog.selectNameFilter(filters[request.selectedFilter]);
   }
   dialog.setDefaultSuffix(QString::fromStdString(request.defaultSuffix));
+  if (!request.folder.empty())
+    dialog.setDirectory(QFile::decodeName(QByteArray::fromStdString(request.folder)));
   // A bare name gets the extension of the format chosen in the filter: the
   // format written follows the extension, and the user picked that format.
   // The filter comes as shown (the name) or whole, depending on Qt's version.
@@ -119,6 +122,12 @@ std::optional<ChosenFile> QtDialogs::ChooseFile(const FileRequest& request) {
 bool QtDialogs::EditSettings(Settings& settings) {
   SettingDialog dialog(owner_, settings, BrowseForFolder);
   return dialog.exec() == QDialog::Accepted;
+}
+
+std::optional<std::size_t> QtDialogs::ChooseBackup(const std::vector<BackupChoice>& backups) {
+  BackupDialog dialog(owner_, backups);
+  if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+  return dialog.Choice();
 }
 
 void QtDialogs::ShowInfo() {

@@ -27,6 +27,7 @@ class QtDialogs : public Dialogs {
                                      const std::string& initial) override;
   bool EditSettings(Settings& settings) override;
   void ShowInfo() override;
+  std::optional<std::size_t> ChooseBackup(const std::vector<BackupChoice>& backups) override;
 
  private:
   QWidget* owner_;

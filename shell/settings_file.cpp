@@ -4,6 +4,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/backups.h"
 #include "platform/ini_file.h"
 
 namespace slk {
@@ -12,6 +13,9 @@ namespace {
 
 constexpr std::string_view kSetting = "Setting";
 constexpr std::string_view kDirectory = "Directory";
+// Our own settings live apart, so that the original sections keep exactly
+// the keys they always had.
+constexpr std::string_view kOwn = platform::kOwnSettingsSection;
 
 struct IntKey {
   std::string_view key;
@@ -53,6 +57,11 @@ Settings LoadSettings(const std::string& path, const std::string& currentDirecto
   settings.LockPath = ini->GetString(kDirectory, "LockPath", currentDirectory);
   settings.LSlotPath = ini->GetString(kDirectory, "LSlotPath", currentDirectory);
   settings.RSlotPath = ini->GetString(kDirectory, "RSlotPath", currentDirectory);
+  settings.BackupGenerations =
+      ini->GetInt(kOwn, platform::kBackupGenerationsKey, platform::kDefaultBackupGenerations);
+  settings.WindowScale = ini->GetInt(kOwn, "WindowScale", 0);
+  settings.CardImageFolder = ini->GetString(kOwn, "CardImageFolder", "");
+  settings.SaveDataImageFolder = ini->GetString(kOwn, "SaveDataImageFolder", "");
   return settings;
 }
 
@@ -70,6 +79,12 @@ bool SaveSettings(const std::string& path, const Settings& settings,
   entries = {
       {"LockPath", settings.LockPath}, {"LSlotPath", leftSlotPath}, {"RSlotPath", rightSlotPath}};
   ini.ReplaceSection(kDirectory, entries);
+  entries = {
+      {std::string(platform::kBackupGenerationsKey), std::to_string(settings.BackupGenerations)},
+      {"WindowScale", std::to_string(settings.WindowScale)},
+      {"CardImageFolder", settings.CardImageFolder},
+      {"SaveDataImageFolder", settings.SaveDataImageFolder}};
+  ini.ReplaceSection(kOwn, entries);
   return platform::SaveIniFile(path, ini);
 }
 

@@ -53,6 +53,7 @@ bool Shell::StartUp(const StartupOptions& options) {
     SetSlotTitleText(s, res::TextId::NoFile);
   }
   state_.selectionSlot = -1;
+  window_.SetWindowScale(settings_.WindowScale);
   window_.Show();
   CreateScrollButtons();
   backend_.StartRenderThread(state_, *workspace_);

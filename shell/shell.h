@@ -35,6 +35,23 @@ struct StartupOptions {
   std::string currentDirectory;
 };
 
+// The keys the window acts on; the Qt window translates its own.
+enum class Key {
+  Left,
+  Right,
+  Up,
+  Down,
+  Tab,
+  PageUp,
+  PageDown,
+  Home,
+  End,
+  Enter,
+  Escape,
+  Backspace,
+  Delete
+};
+
 enum class ScrollAction : int { Top = 0, PageUp, RowUp, RowDown, PageDown, Bottom };
 
 // The rectangle of a slot's panel in client coordinates, and its cells.
@@ -87,6 +104,14 @@ class Shell : private MessageSink {
   void LeftButtonDown(int x, int y);
   void RightButtonDown(int x, int y);
   void FilesDropped(int x, int y, const std::vector<std::string>& paths);
+  // The wheel over a client point: `rows` > 0 scrolls up, < 0 down, a row
+  // of saves for each.
+  void WheelTurned(int x, int y, int rows);
+  // Arrows (and Tab, to the other panel) move the selection the pointer
+  // makes; Enter opens it; Page Up/Down, Home, End scroll the slot of the
+  // selection or the pointer; in the detail view Escape or Backspace goes
+  // back and Delete asks, then deletes.
+  void KeyPressed(Key key);
   void Paint();
   void MenuLoop(bool active);
 
@@ -107,6 +132,8 @@ class Shell : private MessageSink {
   void AddSaveDataImage(Slot s);
   void Save(Slot s);
   void SaveAs(Slot s);
+  // Opens one of the card's backups into the slot, as a change to the card.
+  void RestoreBackup(Slot s);
   // Edit commands on the selected save.
   void SaveSdi(Slot s, std::uint32_t position);
   void Copy(Slot s, std::uint32_t position);
@@ -134,6 +161,9 @@ class Shell : private MessageSink {
   class BusyScope;
 
   CardKind AskCardKind(CardKind preselected) override;
+  // The file dialog, opened in the folder last used for the group, which
+  // then remembers the folder of the file chosen.
+  std::optional<ChosenFile> ChooseFileIn(FileGroup group, FileRequest request);
   // The dialogs, for a modal loop that holds the window.
   Dialogs& Modal() {
     heldInput_ = true;
@@ -150,6 +180,11 @@ class Shell : private MessageSink {
   void SetSlotTitleName(Slot s, const std::string& name);
 
   bool HitTest(int x, int y);
+  // The slot the keys act on: the selection's, else the one under the
+  // pointer; -1 for neither.
+  Slot KeyboardSlot() const;
+  // Selects a save as the pointer would, scrolling it into view.
+  void SelectPosition(Slot s, std::uint32_t position);
   void RecoverSurfaces();
   void DrawSelectedTitle();
   std::uint32_t SelectedEntry() const;
@@ -200,6 +235,8 @@ class Shell : private MessageSink {
   bool hidden_ = false;     // the window cannot be seen; rendering stays paused
   int busy_ = 0;            // depth of handlers in progress (modal loops re-enter)
   bool heldInput_ = false;  // the handler in progress held the window (animation, dialog)
+  int pointerX_ = -1;       // where the pointer last moved, in client coordinates
+  int pointerY_ = -1;
 };
 
 }  // namespace slk

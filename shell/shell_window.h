@@ -13,10 +13,13 @@ class ShellWindow {
  public:
   virtual ~ShellWindow() = default;
 
-  // Creates the main window with its menu and the fixed 512 x 312 client
-  // area, not yet shown.
+  // Creates the main window with its menu and the client area that shows
+  // the 512 x 312 picture, not yet shown.
   virtual void Create(const std::string& title) = 0;
   virtual void Show() = 0;
+  // Sizes the window for the picture at `scale` times (1 to 3; 0 as the
+  // screen asks). The user may resize it afterwards.
+  virtual void SetWindowScale(int scale) { (void)scale; }
   // Brings the real menu in line with `menu` (the menu is "attached again").
   virtual void ApplyMenu(const MenuState& menu) = 0;
 

@@ -2,33 +2,10 @@
 // drops, the switch between list and detail view, scrolling and the recovery
 // of lost surfaces.
 
+#include "shell/busy_scope.h"
 #include "shell/shell.h"
 
 namespace slk {
-
-// Marks a handler as running, so that events arriving from a modal loop it
-// opened (a dialog, a message box) are not handled in the middle of it.
-// Input that queued up while the handler held the window (an animation, a
-// dialog) is delivered before the handler counts as done, and so dropped:
-// the user aimed those clicks at what was on the screen before.
-class Shell::BusyScope {
- public:
-  explicit BusyScope(Shell& shell) : shell_(shell) {
-    if (shell_.busy_++ == 0) shell_.heldInput_ = false;
-  }
-  ~BusyScope() {
-    if (shell_.busy_ == 1 && shell_.heldInput_) {
-      shell_.heldInput_ = false;
-      shell_.window_.DropQueuedInput();
-    }
-    --shell_.busy_;
-  }
-  BusyScope(const BusyScope&) = delete;
-  BusyScope& operator=(const BusyScope&) = delete;
-
- private:
-  Shell& shell_;
-};
 
 bool Shell::CloseRequested() {
   if (busy_ > 0) return false;
@@ -72,6 +49,11 @@ void Shell::Command(int id) {
     }
     return;
   }
+  if (id == MenuId::RestoreBackup || id == MenuId::RestoreBackup + 1) {
+    Slot s = id - MenuId::RestoreBackup;
+    if (SlotHoldsCard(s)) RestoreBackup(s);
+    return;
+  }
   switch (id) {
     case MenuId::Exit:
       return window_.PostClose();
@@ -86,7 +68,7 @@ void Shell::Command(int id) {
     case MenuId::Redo:
       return Redo();
     case MenuId::Setting:
-      Modal().EditSettings(settings_);
+      if (Modal().EditSettings(settings_)) window_.SetWindowScale(settings_.WindowScale);
       return;
     case MenuId::Info:
       return Modal().ShowInfo();
@@ -148,6 +130,8 @@ void Shell::DrawSelectedTitle() {
 }
 
 void Shell::MouseMoved(int x, int y) {
+  pointerX_ = x;
+  pointerY_ = y;
   if (busy_ > 0 || !workspace_ || state_.viewState != ViewState::List) return;
   if (!HitTest(x, y)) return;
   PauseRendering();

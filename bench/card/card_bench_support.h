@@ -63,6 +63,14 @@ class RecordingSink : public MessageSink {
   std::vector<int> questions;
 };
 
+// The writers are timed alone, and the user's backup folder stays as it
+// was: a save keeps no backup of the file it replaces.
+inline Settings WithoutBackups() {
+  Settings settings;
+  settings.BackupGenerations = 0;
+  return settings;
+}
+
 // A workspace of its own that records what the operations say.
 struct BenchWorkspace {
   // `read` (OpenCardImage, AddSaveImage) of the file at `path` into a new
@@ -70,7 +78,7 @@ struct BenchWorkspace {
   bool Load(std::uint32_t (*read)(Workspace&, Slot, const std::string&), const std::string& path);
 
   RecordingSink sink;
-  Settings settings;
+  Settings settings = WithoutBackups();
   Workspace ws{sink, settings};
 };
 

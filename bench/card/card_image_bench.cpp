@@ -65,7 +65,7 @@ void PeakMemory(benchmark::State& state, bool saving) {
   if (small.empty() || large.empty()) return state.SkipWithError("could not make the card files");
   const std::string target = ScratchFile("peak.xmc");
   RecordingSink sink;
-  Settings settings;
+  Settings settings = WithoutBackups();
   long growth[2] = {-1, -1};
   for (auto _ : state) {
     for (int k = 0; k < 2; ++k) {

@@ -45,6 +45,8 @@ void FuzzCardImage(Input input, std::string_view extension) {
   std::string path = WriteScratchFile("input." + ext, input);
   ScriptedSink sink;
   Settings settings;
+  // Every run writes over the last run's file: no backups of scratch files.
+  settings.BackupGenerations = 0;
   Workspace ws(sink, settings);
   FUZZ_CHECK(ws.CreateSlotStore(kLeft, 0) == 1);
   CardKind kindBefore = ws.At(kLeft).kind;

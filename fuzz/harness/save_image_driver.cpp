@@ -67,6 +67,8 @@ ImportOutcome FuzzSaveImage(Input input, std::string_view extension, CardKind ki
   std::string path = WriteScratchFile("input." + ext, input);
   ScriptedSink sink;
   Settings settings;
+  // Every run writes over the last run's file: no backups of scratch files.
+  settings.BackupGenerations = 0;
   Workspace ws(sink, settings);
   OpenSlot(ws, kLeft, kind);
   AddResidentSave(ws, kLeft);

@@ -2,6 +2,7 @@
 // delete, rename), each refusal's message and exit code, and that a refusal leaves
 // every file as it was.
 
+#include <algorithm>
 #include <sstream>
 #include <thread>
 
@@ -404,6 +405,26 @@ TEST_F(CliTest, RenameWritesTheNewNameOrRefusesWithTheReason) {
   Json ps2 = ListJson(cli_, {Path("ps2.ps2")})["files"][0];
   EXPECT_EQ(ps2["saves"][0]["name"], "BASLUS-20001B");
   EXPECT_EQ(Digests(ps2), std::vector<std::string>{PS2SaveDigest()});
+}
+
+TEST_F(CliTest, WritesKeepBackupsThatListAndRestore) {
+  std::filesystem::create_directory(cli_.ConfigFolder());
+  WriteFileText(cli_.ConfigFolder() + "/qovan2.ini", "[Slotkeeper2]\nBackupGenerations=2\n");
+  std::string card = WriteThreeSaveCard();
+  for (int i = 0; i < 3; ++i) ASSERT_EQ(cli_.Run({"delete", card, "0"}).exit, 0);
+
+  CliResult list = cli_.Run({"backups", card});
+  ASSERT_EQ(list.exit, 0) << list.err;
+  // Two generations kept, newest first: the card with one save, then two.
+  EXPECT_TRUE(Has(list.out, "GEN")) << list.out;
+  EXPECT_EQ(std::count(list.out.begin(), list.out.end(), '\n'), 3) << list.out;
+  ASSERT_EQ(cli_.Run({"restore", card, "2"}).exit, 0);
+  EXPECT_EQ(Digests(ListJson(cli_, {card})["files"][0]),
+            (std::vector<std::string>{ThreeSaveDigests()[1], ThreeSaveDigests()[2]}));
+
+  CliResult none = cli_.Run({"restore", card, "9"});
+  EXPECT_EQ(none.exit, 1);
+  EXPECT_TRUE(Has(none.err, "no generation 9")) << none.err;
 }
 
 }  // namespace

@@ -47,7 +47,11 @@ class CliRunner {
     std::string lcAll = "LC_ALL=" + language_;
     std::string path = "PATH=/usr/bin:/bin";
     std::string tmp = "TMPDIR=" + scratch_.Path();
-    std::vector<char*> env{lcAll.data(), path.data(), tmp.data(), nullptr};
+    // Backups and settings stay in the scratch folder, never the user's.
+    std::string state = "XDG_STATE_HOME=" + scratch_.File("state");
+    std::string config = "XDG_CONFIG_HOME=" + ConfigFolder();
+    std::vector<char*> env{lcAll.data(), path.data(),   tmp.data(),
+                           state.data(), config.data(), nullptr};
     pid_t pid = -1;
     CliResult result;
     if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), env.data()) == 0) {
@@ -60,6 +64,9 @@ class CliRunner {
     result.err = ReadFileText(errPath);
     return result;
   }
+
+  // Where the program looks for qovan2.ini.
+  std::string ConfigFolder() const { return scratch_.File("config"); }
 
  private:
   std::string language_;

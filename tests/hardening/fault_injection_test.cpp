@@ -175,7 +175,12 @@ TEST_F(FaultInjectionTest, SavingEveryCardFormat) {
             return ok;
           },
           [&](const std::string& path) {
-            EXPECT_EQ(sink.shown, std::vector<int>{MessageId::FileNotPreserved});
+            // The steps of the old file's backup come first, and stop the
+            // save with a message of their own.
+            ASSERT_EQ(sink.shown.size(), 1u);
+            EXPECT_TRUE(sink.shown[0] == MessageId::FileNotPreserved ||
+                        sink.shown[0] == MessageId::BackupNotMade)
+                << sink.shown[0];
             ExpectUntouched(path, old, listing);
             EXPECT_TRUE(testing::Snapshot(ws, c.slot) == before) << "the slot changed";
           });

@@ -25,6 +25,7 @@ TEST(Menu140, PopupsNestAndEveryCommandAppearsOnce) {
   EXPECT_EQ(topLevel, 4);  // File, Edit, Options, Help
   std::set<int> expected;
   for (int id = 40001; id <= 40022; ++id) expected.insert(id);
+  expected.insert({MenuId::RestoreBackup, MenuId::RestoreBackup + 1});
   EXPECT_EQ(ids, expected);
 }
 

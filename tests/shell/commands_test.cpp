@@ -438,6 +438,44 @@ TEST_F(ShellTest, InsertChangeLoadsTheChosenFile) {
   EXPECT_EQ(shell.SlotTitleText(kRight), "chosen.mcr");
   shell.Command(MenuId::InsertChange + 1);  // cancelled
   EXPECT_EQ(Count(kRight), 3u);
+  // The dialog opens where the last card image came from; save data images
+  // keep a folder of their own.
+  ASSERT_EQ(dialogs.requests.size(), 2u);
+  EXPECT_EQ(dialogs.requests[0].folder, "");
+  EXPECT_EQ(dialogs.requests[1].folder, dir.Path());
+  shell.Command(MenuId::AddSaveDataImage);
+  EXPECT_EQ(dialogs.requests.back().folder, "");
+  shell.ShutDown();
+  EXPECT_NE(SettingsText().find("CardImageFolder=" + dir.Path()), std::string::npos);
+}
+
+TEST_F(ShellTest, RestoreBackupOpensAGenerationAsAChangeToTheCard) {
+  std::string path = WritePS1Card(dir, "card.mcr", 2);
+  Start(path);
+  shell.Command(MenuId::RestoreBackup);
+  EXPECT_EQ(dialogs.shown, std::vector<int>{res::TextId::NoBackups});
+  ClickSave(kLeft, 0);
+  shell.Command(MenuId::Delete);
+  shell.Command(MenuId::Save);
+
+  dialogs.backupAnswer = 0;
+  shell.Command(MenuId::RestoreBackup);
+  ASSERT_EQ(dialogs.backupLists.size(), 1u);
+  ASSERT_FALSE(dialogs.backupLists[0].empty());
+  EXPECT_EQ(dialogs.backupLists[0][0].saves, 2u);
+  EXPECT_EQ(Count(kLeft), 2u);
+  EXPECT_EQ(shell.State().modified[kLeft], 1);
+  EXPECT_EQ(shell.State().slotPath[kLeft], path);
+  shell.Command(MenuId::Undo);
+  EXPECT_EQ(Count(kLeft), 1u) << "undo gives the saved card back";
+  EXPECT_EQ(shell.State().modified[kLeft], 0);
+  shell.Command(MenuId::Redo);
+  EXPECT_EQ(shell.State().modified[kLeft], 1) << "the restored card is a change to the card";
+  shell.Command(MenuId::Save);
+  EXPECT_TRUE(dialogs.asked.empty()) << "the card's own stamp is kept";
+  shell.Command(MenuId::Eject);
+  shell.OpenPathIntoSlot(kLeft, path);
+  EXPECT_EQ(Count(kLeft), 2u);
 }
 
 TEST_F(ShellTest, SaveWritesTheLoadedFileAgainAndClearsModified) {

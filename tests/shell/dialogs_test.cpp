@@ -49,7 +49,8 @@ bool SameSettings(const Settings& a, const Settings& b) {
          a.LockImagePS1 == b.LockImagePS1 && a.LockImagePS2 == b.LockImagePS2 &&
          a.LockAutoIconic == b.LockAutoIconic && a.HALpriority == b.HALpriority &&
          a.AnimationCut == b.AnimationCut && a.UseSlotPath == b.UseSlotPath &&
-         a.LockPath == b.LockPath && a.LSlotPath == b.LSlotPath && a.RSlotPath == b.RSlotPath;
+         a.LockPath == b.LockPath && a.LSlotPath == b.LSlotPath && a.RSlotPath == b.RSlotPath &&
+         a.WindowScale == b.WindowScale && a.BackupGenerations == b.BackupGenerations;
 }
 
 class DialogTest : public ::testing::Test {
@@ -111,6 +112,10 @@ TEST_F(DialogTest, SettingDialogOkStoresEveryControl) {
   Get<QCheckBox>(dialog, Id::HalPriority)->setChecked(false);
   Get<QCheckBox>(dialog, Id::AnimationCut)->setChecked(true);
   Get<QCheckBox>(dialog, Id::UseSlotPath)->setChecked(true);
+  EXPECT_EQ(Get<QComboBox>(dialog, Id::WindowScale)->currentText(), "automatic");
+  EXPECT_EQ(Get<QComboBox>(dialog, Id::BackupGenerations)->currentText(), "5");
+  Get<QComboBox>(dialog, Id::WindowScale)->setCurrentIndex(2);
+  Get<QComboBox>(dialog, Id::BackupGenerations)->setCurrentIndex(0);
   QTest::mouseClick(Get<QPushButton>(dialog, Id::Ok), Qt::LeftButton);
   EXPECT_EQ(dialog.result(), QDialog::Accepted);
   EXPECT_EQ(browsed.size(), 1u);
@@ -123,6 +128,8 @@ TEST_F(DialogTest, SettingDialogOkStoresEveryControl) {
   EXPECT_EQ(settings.HALpriority, 0);
   EXPECT_EQ(settings.AnimationCut, 1);
   EXPECT_EQ(settings.UseSlotPath, 1);
+  EXPECT_EQ(settings.WindowScale, 2);
+  EXPECT_EQ(settings.BackupGenerations, 0);
 
   // A folder typed relative is stored as the folder it names now.
   SettingDialog typed(nullptr, settings, nullptr);

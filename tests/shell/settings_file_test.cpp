@@ -81,7 +81,9 @@ TEST(SettingsFile, WritesBothSectionsInOrderAndReadsThemBack) {
             "[Setting]\nDefaultImage=1\nUseDefaultImage=0\nLockImagePS1=12\nLockImagePS2=2\n"
             "LockAutoIconic=0\nHALpriority=1\nAnimationCut=0\nUseSlotPath=0\n"
             "[Directory]\nLockPath=/home/user/lock folder\nLSlotPath=/cards/left.mcr\n"
-            "RSlotPath=\n");
+            "RSlotPath=\n"
+            "[Slotkeeper2]\nBackupGenerations=5\nWindowScale=0\nCardImageFolder=\n"
+            "SaveDataImageFolder=\n");
   Settings back = LoadSettings(path, "/elsewhere");
   s.LSlotPath = "/cards/left.mcr";  // the slot files come from the call, not the record
   EXPECT_EQ(Fields(back), Fields(s));

@@ -194,6 +194,10 @@ class ScriptedDialogs : public Dialogs, public ScriptedAnswers {
     return editSettings ? editSettings(settings) : false;
   }
   void ShowInfo() override { log_.push_back("ShowInfo"); }
+  std::optional<std::size_t> ChooseBackup(const std::vector<BackupChoice>& backups) override {
+    backupLists.push_back(backups);
+    return backupAnswer;
+  }
 
   std::vector<std::string> details;  // second lines of questions
   std::deque<std::optional<ChosenFile>> files;
@@ -201,6 +205,8 @@ class ScriptedDialogs : public Dialogs, public ScriptedAnswers {
   std::vector<FileRequest> requests;
   std::vector<std::string> secondLines;  // under messages, as the window shows them
   std::function<bool(Settings&)> editSettings;
+  std::vector<std::vector<BackupChoice>> backupLists;
+  std::optional<std::size_t> backupAnswer;
   // Runs while a file dialog is up (the user acting on the window meanwhile).
   std::function<void()> whileOpen;
 

@@ -12,6 +12,7 @@
 #include <QMouseEvent>
 #include <QTest>
 #include <QUrl>
+#include <QWheelEvent>
 #include <QWindow>
 
 #include "resources/strings.h"
@@ -83,15 +84,101 @@ class WindowTest : public ::testing::Test {
   Shell shell{backend, window, dialogs};
 };
 
-TEST_F(WindowTest, FixedClientAreaWithoutMaximiseBox) {
-  Start();
+TEST_F(WindowTest, ThePictureScalesByWholeFactorsAndInputMapsBack) {
+  WriteFileText(options.settingsPath, "[Slotkeeper2]\nWindowScale=2\n");
+  Start(WriteExpandedCard(dir, "many.xmc", 13));
   EXPECT_EQ(window.windowTitle(), "Slotkeeper 2");
-  EXPECT_EQ(window.View().size(), QSize(512, 312));
+  EXPECT_TRUE(window.windowFlags() & Qt::WindowMaximizeButtonHint);
+  QApplication::processEvents();
+  EXPECT_EQ(window.View().size(), QSize(1024, 624));
   EXPECT_EQ(window.View().mapTo(&window, QPoint(0, 0)).y(), window.menuBar()->height());
-  EXPECT_EQ(window.minimumSize(), window.maximumSize());
-  EXPECT_FALSE(window.windowFlags() & Qt::WindowMaximizeButtonHint);
-  EXPECT_TRUE(window.windowFlags() & Qt::WindowMinimizeButtonHint);
-  EXPECT_TRUE(window.isVisible());
+
+  // The window grown and shrunk: the largest whole factor that fits, centred.
+  struct Case {
+    QSize client;
+    int factor;
+    QPoint origin;
+  };
+  for (const Case& c : {Case{{1024, 624}, 2, {0, 0}}, Case{{1100, 700}, 2, {38, 38}},
+                        Case{{1600, 1000}, 3, {32, 32}}, Case{{800, 500}, 1, {144, 94}}}) {
+    window.resize(c.client.width(), c.client.height() + window.menuBar()->height());
+    QApplication::processEvents();
+    ASSERT_EQ(window.View().size(), c.client);
+    EXPECT_EQ(window.View().Factor(), c.factor);
+    EXPECT_EQ(Button("ScBtLHEAD")->geometry(),
+              QRect(c.origin + QPoint(232, 44) * c.factor, QSize(24, 24) * c.factor));
+    auto at = [&](QPoint frame) { return c.origin + frame * c.factor; };
+    // The pointer and the wheel as the window system delivers them.
+    QTest::mouseMove(window.windowHandle(), window.View().mapTo(&window, at(Cell(kLeft, 4))));
+    QApplication::processEvents();
+    EXPECT_EQ(shell.State().selectionPosition, 4u);
+    for (int notch : {-1, 1}) {
+      QPointF local = window.View().mapTo(&window, at(Cell(kLeft, 0)));
+      QApplication::postEvent(
+          window.windowHandle(),
+          new QWheelEvent(local, window.mapToGlobal(local), QPoint(), QPoint(0, 120 * notch),
+                          Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false));
+      QApplication::processEvents();
+      EXPECT_EQ(shell.State().scrollTop[kLeft], notch < 0 ? 3u : 0u) << c.factor;
+    }
+  }
+}
+
+TEST_F(WindowTest, AnEmptySlotShowsAHintInItsPanel) {
+  Start(WritePS1Card(dir, "card.mcr", 1));
+  QImage shown = window.View().grab().toImage();
+  auto inked = [&](Slot s) {
+    const PanelRect& r = kPanelRects[s];
+    int n = 0;
+    for (int y = r.top; y < r.bottom; ++y)
+      for (int x = r.left; x < r.right; ++x) n += (shown.pixel(x, y) & 0xFFFFFF) != 0;
+    return n;
+  };
+  // The test's display presents black frames: only the hint draws here.
+  EXPECT_EQ(inked(kLeft), 0);
+  EXPECT_GT(inked(kRight), 50);
+}
+
+TEST_F(WindowTest, KeysMoveTheSelectionOpenTheDetailViewAndDelete) {
+  Start(WriteExpandedCard(dir, "many.xmc", 13));
+  window.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+  struct Step {
+    Qt::Key key;
+    std::uint32_t position;
+    std::uint32_t scrollTop;
+  };
+  // The first arrow selects the first save shown; the view follows.
+  const Step steps[] = {{Qt::Key_Right, 0, 0},    {Qt::Key_Right, 1, 0},  {Qt::Key_Down, 4, 0},
+                        {Qt::Key_Down, 7, 0},     {Qt::Key_Down, 10, 3},  {Qt::Key_Down, 10, 3},
+                        {Qt::Key_Left, 9, 3},     {Qt::Key_Up, 6, 3},     {Qt::Key_Up, 3, 3},
+                        {Qt::Key_Up, 0, 0},       {Qt::Key_End, 0, 6},    {Qt::Key_Home, 0, 0},
+                        {Qt::Key_PageDown, 0, 6}, {Qt::Key_PageUp, 0, 0}, {Qt::Key_Tab, 0, 0}};
+  for (const Step& step : steps) {
+    QTest::keyClick(window.windowHandle(), step.key);
+    EXPECT_EQ(shell.State().selectionSlot, kLeft) << step.key;
+    EXPECT_EQ(shell.State().selectionPosition, step.position) << step.key;
+    EXPECT_EQ(shell.State().scrollTop[kLeft], step.scrollTop) << step.key;
+  }
+  QTest::keyClick(window.windowHandle(), Qt::Key_Right);
+  QTest::keyClick(window.windowHandle(), Qt::Key_Return);
+  EXPECT_EQ(shell.State().viewState, ViewState::Detail);
+  QTest::keyClick(window.windowHandle(), Qt::Key_Escape);
+  EXPECT_EQ(shell.State().viewState, ViewState::List);
+
+  // Delete asks first; No keeps the save.
+  dialogs.answers = {false, true};
+  for (std::uint32_t left : {13u, 12u}) {
+    QTest::keyClick(window.windowHandle(), Qt::Key_Enter);
+    ASSERT_EQ(shell.State().viewState, ViewState::Detail);
+    QTest::keyClick(window.windowHandle(), Qt::Key_Delete);
+    EXPECT_EQ(Count(kLeft), left);
+  }
+  EXPECT_EQ(dialogs.asked,
+            (std::vector<int>{res::TextId::ConfirmDelete, res::TextId::ConfirmDelete}));
+  EXPECT_EQ(shell.State().viewState, ViewState::List);
+  QTest::keyClick(window.windowHandle(), Qt::Key_Backspace);
+  EXPECT_EQ(shell.State().viewState, ViewState::List);
 }
 
 TEST_F(WindowTest, MenuBarHasEveryItemWithItsMnemonicAndStartState) {
@@ -99,7 +186,7 @@ TEST_F(WindowTest, MenuBarHasEveryItemWithItsMnemonicAndStartState) {
   QList<QAction*> bar = window.menuBar()->actions();
   ASSERT_EQ(bar.size(), 4);
   EXPECT_EQ(bar[0]->text(), "File (&F)");
-  EXPECT_EQ(bar[1]->text(), "Edit (E)");
+  EXPECT_EQ(bar[1]->text(), "Edit (&E)");
   EXPECT_EQ(bar[2]->text(), "Options (&O)");
   EXPECT_EQ(bar[3]->text(), "Help (&H)");
   QList<QAction*> file = bar[0]->menu()->actions();
@@ -114,7 +201,8 @@ TEST_F(WindowTest, MenuBarHasEveryItemWithItsMnemonicAndStartState) {
     texts << (a->isSeparator() ? QString("-") : a->text());
   }
   EXPECT_EQ(texts, (QStringList{"New File (&N)", "Insert, Change (&I)", "Eject (&E)",
-                                "Add SaveDataImage (&A)", "-", "Save (&S)", "SaveAs..."}));
+                                "Add SaveDataImage (&A)", "-", "Save (&S)", "SaveAs...", "-",
+                                "Restore Backup... (&B)"}));
   EXPECT_EQ(window.Action(MenuId::SaveAs + 1), window.SlotMenu(kRight)->actions()[6]);
   for (int id = MenuId::NewFile; id <= MenuId::Info; ++id) {
     bool grey =
@@ -122,6 +210,8 @@ TEST_F(WindowTest, MenuBarHasEveryItemWithItsMnemonicAndStartState) {
     ASSERT_NE(window.Action(id), nullptr) << id;
     EXPECT_EQ(window.Action(id)->isEnabled(), !grey) << id;
   }
+  for (Slot s : {kLeft, kRight})
+    EXPECT_FALSE(window.Action(MenuId::RestoreBackup + s)->isEnabled()) << s;
 }
 
 TEST_F(WindowTest, JapaneseMenuTexts) {
