@@ -11,16 +11,6 @@
 namespace slk {
 namespace {
 
-bool IsPsuLayout(int index) {
-  return index == static_cast<int>(ImageFormat::Psu) || index == static_cast<int>(ImageFormat::Psd);
-}
-
-bool IsFramedBlocksLayout(int index) {
-  return index == static_cast<int>(ImageFormat::Psm) || index == static_cast<int>(ImageFormat::Mc);
-}
-
-constexpr int kFirstSingleFrame = static_cast<int>(ImageFormat::Ps1);
-
 // "dir/BESLES-04095XSMOTO.mcb" -> "BESLES-04095XSMOTO".
 std::string_view FileStem(std::string_view path) {
   auto slash = path.find_last_of('/');
@@ -29,31 +19,55 @@ std::string_view FileStem(std::string_view path) {
   return dot == std::string_view::npos ? path : path.substr(0, dot);
 }
 
-std::uint32_t ReadSaveImage(Workspace& ws, Slot s, platform::File& image, int index,
+std::uint32_t ReadSaveImage(Workspace& ws, Slot s, platform::File& image, const FormatRow& format,
                             std::string_view path) {
-  if (IsPsuLayout(index)) return ReadPsu(ws, s, image);
-  if (IsFramedBlocksLayout(index)) return ReadFramedBlocks(ws, s, image);
-  return ReadSingleFrameImage(ws, s, image, index - kFirstSingleFrame, FileStem(path));
+  switch (format.layout) {
+    case FormatLayout::Psu:
+      return ReadPsu(ws, s, image);
+    case FormatLayout::FramedBlocks:
+      return ReadFramedBlocks(ws, s, image);
+    case FormatLayout::SingleFrame:
+      return ReadSingleFrameImage(ws, s, image, format.variant, FileStem(path));
+    default:
+      return 0;
+  }
 }
 
 }  // namespace
 
-bool SaveImageCarries(int index, const SaveEntry& entry) {
-  if (index < 0 || index > static_cast<int>(ImageFormat::Mc)) return false;
-  return IsPsuLayout(index) || IsWholeBlockPS1Save(entry);
+bool SaveImageCarries(SaveFormat format, const SaveEntry& entry) {
+  const FormatRow& row = RowOf(format);
+  if (!row.writable) return false;
+  switch (row.carries) {
+    case Carries::Any:
+      return true;
+    case Carries::PS1Only:
+      return IsWholeBlockPS1Save(entry);
+    case Carries::PS2Only:
+      return !entry.IsPS1();
+  }
+  return false;
 }
 
 std::uint32_t WriteSaveImage(Workspace& ws, Slot s, const SaveEntry& entry, platform::File& image,
-                             int index) {
-  if (!SaveImageCarries(index, entry)) return 0;
-  if (IsPsuLayout(index)) return WritePsu(ws, s, entry, image);
-  if (IsFramedBlocksLayout(index)) return WriteFramedBlocks(ws, s, entry, image);
-  return WriteSingleFrameImage(ws, s, entry, image, index - kFirstSingleFrame);
+                             SaveFormat format) {
+  if (!SaveImageCarries(format, entry)) return 0;
+  const FormatRow& row = RowOf(format);
+  switch (row.layout) {
+    case FormatLayout::Psu:
+      return WritePsu(ws, s, entry, image);
+    case FormatLayout::FramedBlocks:
+      return WriteFramedBlocks(ws, s, entry, image);
+    case FormatLayout::SingleFrame:
+      return WriteSingleFrameImage(ws, s, entry, image, row.variant);
+    default:
+      return 0;
+  }
 }
 
 std::uint32_t AddSaveImage(Workspace& ws, Slot s, const std::string& path) {
-  int index = ExtensionIndex(path, FormatList::SaveDataImage);
-  if (index < 0) {
+  const FormatRow* format = FormatOfPath(path, FileKind::SaveDataImage);
+  if (!format) {
     ws.Ui().ShowMessage(MessageId::NotSaveDataImage);
     return 0;
   }
@@ -66,7 +80,7 @@ std::uint32_t AddSaveImage(Workspace& ws, Slot s, const std::string& path) {
   }
   SlotRollback rollback(ws, s);
   ws.TakeRefusal();
-  if (!ReadSaveImage(ws, s, image, index, path)) {
+  if (!ReadSaveImage(ws, s, image, *format, path)) {
     ShowReadFailure(ws, s, path);
     return 0;
   }
@@ -91,20 +105,20 @@ std::uint32_t AddSaveImage(Workspace& ws, Slot s, const std::string& path) {
 }
 
 std::uint32_t SaveSaveImage(Workspace& ws, Slot s, std::uint32_t row, const std::string& path) {
-  int index = ExtensionIndex(path, FormatList::SaveDataImage);
-  if (index < 0) {
+  std::optional<SaveFormat> format = SaveFormatOf(path);
+  if (!format) {
     ws.Ui().ShowMessage(MessageId::NotSaveDataImage);
     return 0;
   }
   // A PS2 save has no place in the PS1-only layouts: refuse before the old
   // file is touched rather than write its first file as if it were blocks.
   const SlotData& slot = ws.At(s);
-  if (!slot.open || row >= slot.RowCount() || !SaveImageCarries(index, slot.AtRow(row))) {
+  if (!slot.open || row >= slot.RowCount() || !SaveImageCarries(*format, slot.AtRow(row))) {
     ws.Ui().ShowMessage(MessageId::FileNotPreserved);
     return 0;
   }
   platform::AtomicFile out(path);
-  if (!out.IsOpen() || !WriteSaveImage(ws, s, slot.AtRow(row), out.Stream(), index) ||
+  if (!out.IsOpen() || !WriteSaveImage(ws, s, slot.AtRow(row), out.Stream(), *format) ||
       !out.Commit()) {
     ws.Ui().ShowProblem(MessageId::FileNotPreserved, out.Why());
     return 0;

@@ -71,21 +71,21 @@ bool CheckPS2Card(Console& console, const std::string& path) {
 // Prints the report of one file; false when something is wrong.
 bool CheckFile(Console& console, const std::string& path) {
   if (IsPS2CardPath(path)) return CheckPS2Card(console, path);
-  int cardIndex = ExtensionIndex(path, FormatList::CardImage);
-  if (cardIndex < 0 && ExtensionIndex(path, FormatList::SaveDataImage) < 0) {
+  std::optional<CardFormat> card = CardFormatOf(path);
+  if (!card && !SaveFormatOf(path)) {
     console.err << "slotkeeper-cli: " << path << ": " << MessageText(MessageId::NotCardImage)
                 << '\n';
     return false;
   }
   std::vector<std::string> problems;
-  if (cardIndex >= 0) {
+  if (card) {
     std::optional<std::vector<std::uint8_t>> bytes = ReadWhole(path);
     if (!bytes) {
       console.err << "slotkeeper-cli: " << path << ": " << MessageText(MessageId::FileNotOpened)
                   << '\n';
       return false;
     }
-    for (const CardFinding& finding : CheckCardImage(*bytes, cardIndex))
+    for (const CardFinding& finding : CheckCardImage(*bytes, *card))
       problems.push_back(finding.text);
   }
   std::string refusal = ReaderRefusal(console, path);

@@ -36,11 +36,11 @@ const std::string& TargetOf(const std::string& out, const std::string& card) {
 }  // namespace
 
 int RunNew(Console& console, const NewOptions& options) {
-  int index = ExtensionIndex(options.out, FormatList::CardImage);
+  const FormatRow* format = FormatOfPath(options.out, FileKind::CardImage);
   // A PS2 card exists only as an expanded card image; the other way round a
   // PS1 card may be written as .xmc, which then makes it an expanded card, as
   // the window's Save As does.
-  if (options.kind == CardKind::PS2 && index > static_cast<int>(ImageFormat::Xmc)) {
+  if (options.kind == CardKind::PS2 && format && format->layout == FormatLayout::PS1Card) {
     console.err << "slotkeeper-cli: new: a PS2 card is written as .xmc only (" << options.out
                 << " names a PS1 card image)\n";
     return ExitCode::Usage;
@@ -99,12 +99,12 @@ int RunExport(Console& console, const ExportOptions& options) {
   std::optional<std::uint32_t> row = session.FindRow(kLeft, options.card, options.save);
   if (!row) return ExitCode::Refused;
   session.Sink().SetContext(options.out);
-  int index = ExtensionIndex(options.out, FormatList::SaveDataImage);
+  std::optional<SaveFormat> format = SaveFormatOf(options.out);
   const SaveEntry& save = session.Ws().At(kLeft).AtRow(*row);
-  if (index >= 0 && !SaveImageCarries(index, save))
+  if (format && !SaveImageCarries(*format, save))
     session.Sink().Note(
         std::string(save.IsPS1() ? "the save is not made of whole blocks" : "a PS2 save") +
-        " cannot be written as ." + std::string(kSaveDataImageExtensions[index]) +
+        " cannot be written as ." + std::string(ExtensionOf(RowOf(*format))) +
         " (write .psu or .psd instead)");
   return Result(SaveSaveImage(session.Ws(), kLeft, *row, options.out) != 0);
 }

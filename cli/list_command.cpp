@@ -44,10 +44,10 @@ ListedFile ReadListedFile(Console& console, const std::string& path, bool withDi
     file.error = JoinShown(session.Sink());
     return file;
   }
-  int card = ExtensionIndex(path, FormatList::CardImage);
+  const FormatRow* card = FormatOfPath(path, FileKind::CardImage);
   const SlotData& slot = session.Ws().At(kLeft);
   file.kind = slot.kind;
-  file.saveImage = card < 0 && slot.kind != CardKind::PS2Card;
+  file.saveImage = card == nullptr && slot.kind != CardKind::PS2Card;
   if (slot.ps2Card) {
     file.format = path.substr(path.find_last_of('.') + 1);
     file.freeKB = slot.ps2Card->FreeBytes() / 1024;
@@ -55,9 +55,7 @@ ListedFile ReadListedFile(Console& console, const std::string& path, bool withDi
     for (const ps2::Ps2Save& save : slot.ps2Card->ListSaves())
       if (!ps2::CarriedBySaveModel(save)) ++file.unlisted;
   } else {
-    file.format = card >= 0
-                      ? kCardImageExtensions[card]
-                      : kSaveDataImageExtensions[ExtensionIndex(path, FormatList::SaveDataImage)];
+    file.format = ExtensionOf(card ? *card : *FormatOfPath(path, FileKind::SaveDataImage));
   }
   for (std::uint32_t row = 0; row < slot.RowCount(); ++row) {
     std::optional<SaveSummary> save = SummarizeSave(session.Ws(), kLeft, row, withDigest);

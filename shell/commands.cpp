@@ -115,7 +115,7 @@ void Shell::OpenPathIntoSlot(Slot s, const std::string& given) {
     if (LoadSlotFromFile(s, path) == 0) return;
     SetSlotFile(s, path, NamePart(path));
     SetMenuItems(LoadedOnlyGroup(s), true);
-  } else if (ExtensionIndex(path, FormatList::SaveDataImage) >= 0) {
+  } else if (SaveFormatOf(path)) {
     if (ImportSaveDataImage(s, path) != 0) SetMenuItems(LoadedOnlyGroup(s), true);
   }
 }

@@ -466,8 +466,8 @@ TEST_F(PS1CardTest, RealCardsOpenOrAreRefusedCleanly) {
   if (!fs::exists(corpus)) GTEST_SKIP() << "no corpus at " << corpus;
   int opened = 0;
   for (const auto& item : fs::recursive_directory_iterator(corpus)) {
-    std::string ext = item.path().extension().string();
-    if (!item.is_regular_file() || ExtensionIndex(ext, FormatList::CardImage) < 1) continue;
+    const FormatRow* format = FormatOfPath(item.path().string(), FileKind::CardImage);
+    if (!item.is_regular_file() || !format || format->layout != FormatLayout::PS1Card) continue;
     SCOPED_TRACE(item.path().string());
     ws.CloseSlot(kLeft);
     ws.CreateSlotStore(kLeft, 0);

@@ -60,14 +60,14 @@ TEST(CardFileName, KeepsTwentyCharactersAndNothingAfterTheTerminator) {
   EXPECT_EQ(shorter[3], 0);
 }
 
-TEST(ExtensionIndex, ChoosesByExtensionAloneIgnoringCase) {
-  EXPECT_EQ(ExtensionIndex("/cards/a.MCR", FormatList::CardImage), 2);
-  EXPECT_EQ(ExtensionIndex("a.xmc", FormatList::CardImage), 0);
-  EXPECT_EQ(ExtensionIndex("a.mc", FormatList::SaveDataImage), 6);
-  EXPECT_EQ(ExtensionIndex("a.mc", FormatList::CardImage), -1);
-  EXPECT_EQ(ExtensionIndex("noextension", FormatList::CardImage), -1);
-  EXPECT_EQ(ExtensionIndex("a.bin", FormatList::CardImage), -1);
-  EXPECT_EQ(ExtensionIndex("folder.mcr/card", FormatList::CardImage), -1);
+TEST(FormatOfPath, ChoosesByExtensionAloneIgnoringCase) {
+  EXPECT_EQ(CardFormatOf("/cards/a.MCR"), CardFormat::Mcr);
+  EXPECT_EQ(CardFormatOf("a.xmc"), CardFormat::Xmc);
+  EXPECT_EQ(SaveFormatOf("a.mc"), SaveFormat::Mc);
+  EXPECT_EQ(CardFormatOf("a.mc"), std::nullopt);
+  EXPECT_EQ(CardFormatOf("noextension"), std::nullopt);
+  EXPECT_EQ(CardFormatOf("a.bin"), std::nullopt);
+  EXPECT_EQ(CardFormatOf("folder.mcr/card"), std::nullopt);
 }
 
 TEST(PathParts, StripQuotesAndFileNamePart) {
