@@ -24,6 +24,13 @@ enum class SaveFormat : std::uint8_t {
   Mcb,
   Psm,
   Mc,
+  Mcs,
+  Psv,
+  Max,
+  Cbs,
+  Sps,
+  Xps,
+  RawPs1,
 };
 
 enum class FileKind : std::uint8_t { CardImage, SaveDataImage };
@@ -38,6 +45,13 @@ enum class FormatLayout : std::uint8_t {
   Psu,           // directory and files: PS1 and PS2 saves
   SingleFrame,   // one header, then the blocks (the single-frame variant)
   FramedBlocks,  // .psm, .mc
+  // Save data images of other tools and devices (card/formats).
+  Mcs,        // one directory frame, then the blocks
+  RawPs1,     // the blocks alone, "SC" first
+  Psv,        // PS3 export, signed: a PS1 or a PS2 save
+  Max,        // Action Replay Max
+  Cbs,        // CodeBreaker
+  SharkPort,  // SharkPort and X-Port
 };
 
 // The PS1 card layouts: where the card lies in the file.
@@ -137,6 +151,21 @@ inline constexpr std::array kFormats = {
                  12, -1, 44),
     detail::Save(SaveFormat::Mc, {"mc"}, FormatLayout::FramedBlocks, 0, true, Carries::PS1Only, 13,
                  -1, 45),
+    detail::Save(SaveFormat::Mcs, {"mcs"}, FormatLayout::Mcs, 0, true, Carries::PS1Only, -1, -1,
+                 83),
+    detail::Save(SaveFormat::Psv, {"psv"}, FormatLayout::Psv, 0, true, Carries::Any, -1, -1, 85),
+    detail::Save(SaveFormat::Max, {"max"}, FormatLayout::Max, 0, true, Carries::PS2Only, -1, -1,
+                 86),
+    detail::Save(SaveFormat::Cbs, {"cbs"}, FormatLayout::Cbs, 0, true, Carries::PS2Only, -1, -1,
+                 87),
+    detail::Save(SaveFormat::Sps, {"sps"}, FormatLayout::SharkPort, 0, false, Carries::PS2Only, -1,
+                 -1, 88),
+    detail::Save(SaveFormat::Xps, {"xps"}, FormatLayout::SharkPort, 0, false, Carries::PS2Only, -1,
+                 -1, 89),
+    // Whole blocks, "SC" first: a single save's .srm beside RetroArch's card
+    // .srm, .sav, or a file without an extension.
+    detail::Save(SaveFormat::RawPs1, {"sav", "srm", kNoExtension}, FormatLayout::RawPs1, 0, false,
+                 Carries::PS1Only, -1, -1, 84),
 };
 
 const FormatRow& RowOf(CardFormat format);

@@ -1,6 +1,7 @@
 #include "card/save_data_image.h"
 
 #include "card/card_image.h"
+#include "card/foreign_saves.h"
 #include "card/image_formats.h"
 #include "card/ps2_card_slot.h"
 #include "card/refusal.h"
@@ -29,7 +30,7 @@ std::uint32_t ReadSaveImage(Workspace& ws, Slot s, platform::File& image, const 
     case FormatLayout::SingleFrame:
       return ReadSingleFrameImage(ws, s, image, format.variant, FileStem(path));
     default:
-      return 0;
+      return ReadForeignSave(ws, s, image, format.layout, FileStem(path));
   }
 }
 
@@ -38,15 +39,11 @@ std::uint32_t ReadSaveImage(Workspace& ws, Slot s, platform::File& image, const 
 bool SaveImageCarries(SaveFormat format, const SaveEntry& entry) {
   const FormatRow& row = RowOf(format);
   if (!row.writable) return false;
-  switch (row.carries) {
-    case Carries::Any:
-      return true;
-    case Carries::PS1Only:
-      return IsWholeBlockPS1Save(entry);
-    case Carries::PS2Only:
-      return !entry.IsPS1();
-  }
-  return false;
+  // Only the .psu layout keeps a PS1 save that is not made of whole blocks.
+  if (entry.IsPS1())
+    return row.carries != Carries::PS2Only &&
+           (row.layout == FormatLayout::Psu || IsWholeBlockPS1Save(entry));
+  return row.carries != Carries::PS1Only;
 }
 
 std::uint32_t WriteSaveImage(Workspace& ws, Slot s, const SaveEntry& entry, platform::File& image,
@@ -61,7 +58,7 @@ std::uint32_t WriteSaveImage(Workspace& ws, Slot s, const SaveEntry& entry, plat
     case FormatLayout::SingleFrame:
       return WriteSingleFrameImage(ws, s, entry, image, row.variant);
     default:
-      return 0;
+      return WriteForeignSave(ws, s, entry, image, row.layout);
   }
 }
 

@@ -44,7 +44,8 @@ std::uint32_t WriteFramedBlocks(Workspace& ws, Slot s, const SaveEntry& entry,
                                 platform::File& image);
 
 // True when `format` is written and can carry `entry`: .psu/.psd any save,
-// the PS1-only layouts a PS1 save of one or more whole blocks.
+// the others the kinds of save they carry, a PS1 save only of one or more
+// whole blocks.
 bool SaveImageCarries(SaveFormat format, const SaveEntry& entry);
 // Writes `entry` in `format`.
 std::uint32_t WriteSaveImage(Workspace& ws, Slot s, const SaveEntry& entry, platform::File& image,

@@ -55,7 +55,9 @@ ListedFile ReadListedFile(Console& console, const std::string& path, bool withDi
     for (const ps2::Ps2Save& save : slot.ps2Card->ListSaves())
       if (!ps2::CarriedBySaveModel(save)) ++file.unlisted;
   } else {
-    file.format = ExtensionOf(card ? *card : *FormatOfPath(path, FileKind::SaveDataImage));
+    const FormatRow& format = card ? *card : *FormatOfPath(path, FileKind::SaveDataImage);
+    // A raw save goes by many extensions, or none.
+    file.format = format.layout == FormatLayout::RawPs1 ? "raw" : ExtensionOf(format);
   }
   for (std::uint32_t row = 0; row < slot.RowCount(); ++row) {
     std::optional<SaveSummary> save = SummarizeSave(session.Ws(), kLeft, row, withDigest);

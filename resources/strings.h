@@ -89,6 +89,18 @@ constexpr int SaveDamagedCard = 68;  // a Yes/No question before Save
 // Texts of this program's own, not of the original table.
 constexpr int CardChangedOnDisk = 76;  // a Yes/No question before Save
 constexpr int SettingsFileKept = 77;   // once, when qovan2.ini could not be read whole
+// Names of the formats added to the file dialogs after the two lists above,
+// named by the format table (card/image_formats.h).
+constexpr int FormatSrm = 80;
+constexpr int FormatVm1 = 81;
+constexpr int FormatVmp = 82;
+constexpr int FormatMcs = 83;
+constexpr int FormatRawPs1 = 84;
+constexpr int FormatPsv = 85;
+constexpr int FormatMax = 86;
+constexpr int FormatCbs = 87;
+constexpr int FormatSps = 88;
+constexpr int FormatXps = 89;
 }  // namespace TextId
 
 }  // namespace slk::res

@@ -207,8 +207,10 @@ TEST_F(DialogTest, FileDialogFiltersShowTheTableNamesAndMatchEitherCase) {
       "MemoryCardImage (*.xmc,*.mem,*.mcr,*.gme,*.mcd,*.ps,*.mci) (*.xmc *.XMC *.mem"));
   EXPECT_TRUE(open[8].endsWith("*.ps2 *.PS2 *.mc2 *.MC2 *.vmc *.VMC)"));
   QStringList save = NameFilters(SaveFileRequest(FileGroup::SaveDataImage, CardKind::PS1));
-  ASSERT_EQ(save.size(), 7);
+  // The seven formats of the program's own list, then those added since.
+  ASSERT_EQ(save.size(), 9);
   EXPECT_EQ(save[6], "MCC-Sakura SaveData (*.mc) (*.mc *.MC)");
+  EXPECT_EQ(save[8], "PS3 SaveData (*.psv) (*.psv *.PSV)");
 }
 
 TEST_F(DialogTest, ABareNameGetsTheExtensionOfTheChosenFormat) {
