@@ -1,6 +1,7 @@
 #include "card/card_image.h"
 
 #include <cerrno>
+#include <filesystem>
 
 #include "card/expanded_card.h"
 #include "card/image_formats.h"
@@ -92,6 +93,25 @@ bool ReadCard(Workspace& ws, Slot s, platform::File& image, const FormatRow& for
 }
 
 }  // namespace
+
+PathKind KindOfPath(const std::string& path) {
+  namespace fs = std::filesystem;
+  std::error_code error;
+  fs::file_status status = fs::status(path, error);
+  const FormatRow* card = FormatOfPath(path, FileKind::CardImage);
+  const FormatRow* save = FormatOfPath(path, FileKind::SaveDataImage);
+  if (card) {
+    // A file that is not there, or cannot be sized, goes to the card reader,
+    // which says why.
+    if (card->onlyOfSize == 0 || !save || !fs::is_regular_file(status)) return PathKind::CardImage;
+    std::uintmax_t size = fs::file_size(path, error);
+    return error || size == card->onlyOfSize ? PathKind::CardImage : PathKind::SaveDataImage;
+  }
+  if (!save) return PathKind::Neither;
+  std::size_t name = path.find_last_of('/');
+  bool extension = path.find('.', name == std::string::npos ? 0 : name + 1) != std::string::npos;
+  return !extension && fs::is_directory(status) ? PathKind::Neither : PathKind::SaveDataImage;
+}
 
 void ShowReadFailure(Workspace& ws, Slot s, const std::string& path) {
   // Every save read is copied into the slot's temporary file; when that

@@ -14,7 +14,21 @@
 
 namespace slk {
 
-enum class CardFormat : std::uint8_t { Xmc, Mem, Mcr, Gme, Mcd, Ps, Mci, Ps2, Mc2, Vmc };
+enum class CardFormat : std::uint8_t {
+  Xmc,
+  Mem,
+  Mcr,
+  Gme,
+  Mcd,
+  Ps,
+  Mci,
+  Ps2,
+  Mc2,
+  Vmc,
+  Srm,
+  Vm1,
+  Vmp
+};
 
 enum class SaveFormat : std::uint8_t {
   Psu,
@@ -62,6 +76,7 @@ constexpr int Gme = 2;  // behind the DexDrive header, or bare
 constexpr int Mcd = 3;
 constexpr int Ps = 4;
 constexpr int Mci = 5;
+constexpr int Vmp = 6;  // behind the PSP/Vita signed header
 }  // namespace PS1Variant
 
 // The single-frame layouts.
@@ -130,15 +145,22 @@ constexpr FormatRow Save(SaveFormat f, std::array<std::string_view, 3> ext, Form
 // had; formats added later follow.
 inline constexpr std::array kFormats = {
     detail::Card(CardFormat::Xmc, {"xmc"}, FormatLayout::ExpandedCard, 0, 0, 0, 32),
-    detail::Card(CardFormat::Mem, {"mem"}, FormatLayout::PS1Card, PS1Variant::Mem, 1, -1, 33),
+    detail::Card(CardFormat::Mem, {"mem", "vgs"}, FormatLayout::PS1Card, PS1Variant::Mem, 1, -1,
+                 33),
     detail::Card(CardFormat::Mcr, {"mcr"}, FormatLayout::PS1Card, PS1Variant::Mcr, 2, -1, 34),
-    detail::Card(CardFormat::Gme, {"gme"}, FormatLayout::PS1Card, PS1Variant::Gme, 3, -1, 35),
+    detail::Card(CardFormat::Gme, {"gme", "ddf"}, FormatLayout::PS1Card, PS1Variant::Gme, 3, -1,
+                 35),
     detail::Card(CardFormat::Mcd, {"mcd"}, FormatLayout::PS1Card, PS1Variant::Mcd, 4, -1, 36),
     detail::Card(CardFormat::Ps, {"ps"}, FormatLayout::PS1Card, PS1Variant::Ps, 5, -1, 37),
     detail::Card(CardFormat::Mci, {"mci"}, FormatLayout::PS1Card, PS1Variant::Mci, 6, -1, 38),
     detail::Card(CardFormat::Ps2, {"ps2"}, FormatLayout::PS2Card, 0, -1, -1, 30),
     detail::Card(CardFormat::Mc2, {"mc2"}, FormatLayout::PS2Card, 0, -1, -1, 30),
     detail::Card(CardFormat::Vmc, {"vmc"}, FormatLayout::PS2Card, 0, -1, -1, 30),
+    // RetroArch's card; a smaller .srm is a raw save.
+    detail::Card(CardFormat::Srm, {"srm"}, FormatLayout::PS1Card, PS1Variant::Mcr, -1, -1, 80,
+                 131072),
+    detail::Card(CardFormat::Vm1, {"vm1"}, FormatLayout::PS1Card, PS1Variant::Mcr, -1, -1, 81),
+    detail::Card(CardFormat::Vmp, {"vmp"}, FormatLayout::PS1Card, PS1Variant::Vmp, -1, -1, 82),
     detail::Save(SaveFormat::Psu, {"psu"}, FormatLayout::Psu, 0, true, Carries::Any, 7, 1, 39),
     detail::Save(SaveFormat::Psd, {"psd"}, FormatLayout::Psu, 0, true, Carries::Any, 8, 2, 40),
     detail::Save(SaveFormat::Ps1, {"ps1"}, FormatLayout::SingleFrame, SingleFrameVariant::Ps1, true,

@@ -58,6 +58,7 @@ using Findings = std::vector<CardFinding>;
 // Where the card starts in a file of this format, as the reader takes it.
 std::size_t CardStart(ByteSpan file, int variant) {
   if (variant == PS1Variant::Mem) return MemHeader::kBytes;
+  if (variant == PS1Variant::Vmp) return VmpHeader::kBytes;
   if (variant == PS1Variant::Gme && file.size() >= GmeHeader::kBytes + kCardSize) {
     bool signed_ =
         std::equal(GmeHeader::kSignature.begin(), GmeHeader::kSignature.end(), file.begin());

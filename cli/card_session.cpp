@@ -52,7 +52,7 @@ CardSession::CardSession(Console& console) : sink_(console), ws_(sink_, settings
 
 bool CardSession::LoadCard(Slot s, const std::string& path, bool acceptSaveImage) {
   sink_.SetContext(path);
-  bool saveImage = acceptSaveImage && !IsCardImagePath(path) && SaveFormatOf(path);
+  bool saveImage = acceptSaveImage && KindOfPath(path) == PathKind::SaveDataImage;
   if (!ws_.CreateSlotStore(s, 0)) {
     sink_.ShowMessage(MessageId::FileNotOpened);
     return false;

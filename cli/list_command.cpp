@@ -4,6 +4,7 @@
 #include <nlohmann/json.hpp>
 #include <ostream>
 
+#include "card/card_image.h"
 #include "card/image_formats.h"
 #include "card/ps1_card.h"
 #include "card/ps2/ps2_save_mapping.h"
@@ -44,7 +45,8 @@ ListedFile ReadListedFile(Console& console, const std::string& path, bool withDi
     file.error = JoinShown(session.Sink());
     return file;
   }
-  const FormatRow* card = FormatOfPath(path, FileKind::CardImage);
+  const FormatRow* card =
+      KindOfPath(path) == PathKind::CardImage ? FormatOfPath(path, FileKind::CardImage) : nullptr;
   const SlotData& slot = session.Ws().At(kLeft);
   file.kind = slot.kind;
   file.saveImage = card == nullptr && slot.kind != CardKind::PS2Card;
