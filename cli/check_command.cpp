@@ -4,6 +4,7 @@
 #include <ostream>
 #include <sstream>
 
+#include "card/card_image.h"
 #include "card/image_formats.h"
 #include "card/ps2/ps2_card_image.h"
 #include "card/ps2_card_slot.h"
@@ -71,7 +72,9 @@ bool CheckPS2Card(Console& console, const std::string& path) {
 // Prints the report of one file; false when something is wrong.
 bool CheckFile(Console& console, const std::string& path) {
   if (IsPS2CardPath(path)) return CheckPS2Card(console, path);
-  std::optional<CardFormat> card = CardFormatOf(path);
+  // A .srm smaller than a card is a raw save: no card checks for it.
+  std::optional<CardFormat> card =
+      KindOfPath(path) == PathKind::CardImage ? CardFormatOf(path) : std::nullopt;
   if (!card && !SaveFormatOf(path)) {
     console.err << "slotkeeper-cli: " << path << ": " << MessageText(MessageId::NotCardImage)
                 << '\n';

@@ -29,6 +29,17 @@ bool FormFitsTarget(Console& console, const char* command, const std::optional<p
   return false;
 }
 
+// Why a save cannot be written in a save format, and what to write instead.
+std::string WhyNotExported(const FormatRow& format, const SaveEntry& save) {
+  std::string as(".");
+  as += ExtensionOf(format);
+  if (!format.writable) return as + " is read but never written (write .psu or .psd instead)";
+  std::string what = !save.IsPS1()                        ? "a PS2 save"
+                     : format.carries == Carries::PS2Only ? "a PS1 save"
+                                                          : "the save is not made of whole blocks";
+  return what + " cannot be written as " + as + " (write .psu or .psd instead)";
+}
+
 const std::string& TargetOf(const std::string& out, const std::string& card) {
   return out.empty() ? card : out;
 }
@@ -102,10 +113,7 @@ int RunExport(Console& console, const ExportOptions& options) {
   std::optional<SaveFormat> format = SaveFormatOf(options.out);
   const SaveEntry& save = session.Ws().At(kLeft).AtRow(*row);
   if (format && !SaveImageCarries(*format, save))
-    session.Sink().Note(
-        std::string(save.IsPS1() ? "the save is not made of whole blocks" : "a PS2 save") +
-        " cannot be written as ." + std::string(ExtensionOf(RowOf(*format))) +
-        " (write .psu or .psd instead)");
+    session.Sink().Note(WhyNotExported(RowOf(*format), save));
   return Result(SaveSaveImage(session.Ws(), kLeft, *row, options.out) != 0);
 }
 
