@@ -13,6 +13,7 @@
 
 #include "card/card_image.h"
 #include "card/save_data_image.h"
+#include "support/corpus.h"
 #include "support/recording_sink.h"
 
 namespace slk {
@@ -122,8 +123,7 @@ void Read(const std::string& path, Result& result) {
 }
 
 TEST(CorpusSweep, EveryFileOpensOrIsRefusedForItsNamedReason) {
-  const char* env = std::getenv("SLOTKEEPER_CORPUS");
-  fs::path corpus = env ? env : SLOTKEEPER_CORPUS_DIR;
+  fs::path corpus = testing::CorpusDir();
   if (!fs::exists(corpus / "MANIFEST.md")) GTEST_SKIP() << "no corpus at " << corpus;
   std::map<const Rule*, int> used;
   int opened = 0;

@@ -13,6 +13,7 @@
 #include "card/image_formats.h"
 #include "platform/io_faults.h"
 #include "ps1_card_builder.h"
+#include "support/corpus.h"
 #include "support/recording_sink.h"
 #include "support/temp_dir.h"
 
@@ -483,7 +484,7 @@ TEST_F(PS1CardTest, AFullTemporaryFolderIsNamedAsTheReasonACardDidNotOpen) {
 // one opens or is refused cleanly; the well-formed ones open.
 TEST_F(PS1CardTest, RealCardsOpenOrAreRefusedCleanly) {
   namespace fs = std::filesystem;
-  fs::path corpus = SLOTKEEPER_CORPUS_DIR;
+  fs::path corpus = testing::CorpusDir();
   if (!fs::exists(corpus)) GTEST_SKIP() << "no corpus at " << corpus;
   int opened = 0;
   for (const auto& item : fs::recursive_directory_iterator(corpus)) {

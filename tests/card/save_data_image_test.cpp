@@ -11,6 +11,7 @@
 #include "platform/io_faults.h"
 #include "ps1_card_builder.h"
 #include "save_test_fixture.h"
+#include "support/corpus.h"
 
 namespace slk {
 namespace {
@@ -503,7 +504,7 @@ TEST_F(SaveDataImageTest, RawPS1SavesImportByContentNamedByTheirFile) {
 // Real single saves from other tools: .mcs files (a directory frame and the
 // blocks, the .ps1 layout) and PS2 .psu exports.
 TEST_F(SaveDataImageTest, RealSavesFromOtherToolsImport) {
-  std::filesystem::path corpus = SLOTKEEPER_CORPUS_DIR;
+  std::filesystem::path corpus = testing::CorpusDir();
   if (!std::filesystem::exists(corpus / "MANIFEST.md")) GTEST_SKIP() << "no corpus";
   int imported = 0;
   for (const auto& item : std::filesystem::recursive_directory_iterator(corpus)) {

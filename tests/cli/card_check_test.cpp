@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "cli_fixture.h"
+#include "support/corpus.h"
 
 namespace slk::testing {
 namespace {
@@ -176,7 +177,7 @@ TEST_F(CardCheckTest, CheckCommandReportsAndSetsTheExitCode) {
 }
 
 TEST_F(CardCheckTest, RealCardsFromTheCorpusCheckClean) {
-  std::string root = SLOTKEEPER_CORPUS_DIR;
+  std::string root = testing::CorpusDir().string();
   std::vector<std::string> cards = {
       root + "/memcardpro/MemoryCard2-1.mcd", root + "/go-psx-memcard/epsxe000.mcr",
       root + "/save-file-converter/ps1-dexdrive/gran-turismo.26535.gme"};
