@@ -1,5 +1,6 @@
 #include "card/card_image.h"
 
+#include <array>
 #include <cerrno>
 #include <filesystem>
 
@@ -94,6 +95,14 @@ bool ReadCard(Workspace& ws, Slot s, platform::File& image, const FormatRow& for
 
 }  // namespace
 
+bool IsRawPS1Save(const std::string& path) {
+  platform::File file = platform::File::OpenForReading(path);
+  std::uint64_t size = file.Size();
+  std::array<std::uint8_t, 2> magic{};
+  return file.IsOpen() && size >= kBlockSize && size <= kCardCapacity && size % kBlockSize == 0 &&
+         file.ReadExact(magic.data(), magic.size()) && magic[0] == 'S' && magic[1] == 'C';
+}
+
 PathKind KindOfPath(const std::string& path) {
   namespace fs = std::filesystem;
   std::error_code error;
@@ -101,11 +110,11 @@ PathKind KindOfPath(const std::string& path) {
   const FormatRow* card = FormatOfPath(path, FileKind::CardImage);
   const FormatRow* save = FormatOfPath(path, FileKind::SaveDataImage);
   if (card) {
-    // A file that is not there, or cannot be sized, goes to the card reader,
+    // A file that is not there, or cannot be read, goes to the card reader,
     // which says why.
-    if (card->onlyOfSize == 0 || !save || !fs::is_regular_file(status)) return PathKind::CardImage;
-    std::uintmax_t size = fs::file_size(path, error);
-    return error || size == card->onlyOfSize ? PathKind::CardImage : PathKind::SaveDataImage;
+    bool rawSave =
+        card->layout == FormatLayout::PS1Card && fs::is_regular_file(status) && IsRawPS1Save(path);
+    return rawSave ? PathKind::SaveDataImage : PathKind::CardImage;
   }
   if (!save) return PathKind::Neither;
   std::size_t name = path.find_last_of('/');

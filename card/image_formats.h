@@ -110,17 +110,13 @@ struct FormatRow {
   // Text id of the dialog filter's name. A name that does not list the
   // extensions itself is shown followed by them.
   int filterText;
-  // A format that shares its extension with a save data image: the file is
-  // this card only when it has exactly this size (0: any size).
-  std::uint32_t onlyOfSize;
 };
 
 namespace detail {
 constexpr FormatRow Card(CardFormat f, std::array<std::string_view, 3> ext, FormatLayout layout,
-                         int variant, int lockPS1, int lockPS2, int text,
-                         std::uint32_t onlyOfSize = 0) {
-  return {FileKind::CardImage, f,       {},      ext,  layout,    variant, true,
-          Carries::Any,        lockPS1, lockPS2, text, onlyOfSize};
+                         int variant, int lockPS1, int lockPS2, int text) {
+  return {FileKind::CardImage, f,       {},      ext, layout, variant, true,
+          Carries::Any,        lockPS1, lockPS2, text};
 }
 constexpr FormatRow Save(SaveFormat f, std::array<std::string_view, 3> ext, FormatLayout layout,
                          int variant, bool writable, Carries carries, int lockPS1, int lockPS2,
@@ -135,8 +131,7 @@ constexpr FormatRow Save(SaveFormat f, std::array<std::string_view, 3> ext, Form
           carries,
           lockPS1,
           lockPS2,
-          text,
-          0};
+          text};
 }
 }  // namespace detail
 
@@ -156,9 +151,8 @@ inline constexpr std::array kFormats = {
     detail::Card(CardFormat::Ps2, {"ps2"}, FormatLayout::PS2Card, 0, -1, -1, 30),
     detail::Card(CardFormat::Mc2, {"mc2"}, FormatLayout::PS2Card, 0, -1, -1, 30),
     detail::Card(CardFormat::Vmc, {"vmc"}, FormatLayout::PS2Card, 0, -1, -1, 30),
-    // RetroArch's card; a smaller .srm is a raw save.
-    detail::Card(CardFormat::Srm, {"srm"}, FormatLayout::PS1Card, PS1Variant::Mcr, -1, -1, 80,
-                 131072),
+    // RetroArch's card; a raw save under its name is read as such.
+    detail::Card(CardFormat::Srm, {"srm"}, FormatLayout::PS1Card, PS1Variant::Mcr, -1, -1, 80),
     detail::Card(CardFormat::Vm1, {"vm1"}, FormatLayout::PS1Card, PS1Variant::Mcr, -1, -1, 81),
     detail::Card(CardFormat::Vmp, {"vmp"}, FormatLayout::PS1Card, PS1Variant::Vmp, -1, -1, 82),
     detail::Save(SaveFormat::Psu, {"psu"}, FormatLayout::Psu, 0, true, Carries::Any, 7, 1, 39),

@@ -36,6 +36,13 @@ std::uint32_t ReadSaveImage(Workspace& ws, Slot s, platform::File& image, const 
 
 }  // namespace
 
+const FormatRow* SaveImageFormat(const std::string& path) {
+  if (const FormatRow* format = FormatOfPath(path, FileKind::SaveDataImage)) return format;
+  // A single save under a PS1 card's extension.
+  if (IsCardImagePath(path) && IsRawPS1Save(path)) return &RowOf(SaveFormat::RawPs1);
+  return nullptr;
+}
+
 bool SaveImageCarries(SaveFormat format, const SaveEntry& entry) {
   const FormatRow& row = RowOf(format);
   if (!row.writable) return false;
@@ -63,7 +70,7 @@ std::uint32_t WriteSaveImage(Workspace& ws, Slot s, const SaveEntry& entry, plat
 }
 
 std::uint32_t AddSaveImage(Workspace& ws, Slot s, const std::string& path) {
-  const FormatRow* format = FormatOfPath(path, FileKind::SaveDataImage);
+  const FormatRow* format = SaveImageFormat(path);
   if (!format) {
     ws.Ui().ShowMessage(MessageId::NotSaveDataImage);
     return 0;

@@ -14,6 +14,10 @@
 
 namespace slk {
 
+// The format a save data image is read in: by its extension, or a raw PS1
+// save under a PS1 card's extension. Nothing for any other file.
+const FormatRow* SaveImageFormat(const std::string& path);
+
 // Imports the file at `path` into the open slot as a new entry and a new last
 // row. Into a PS1 card only what Copy would let in (a PS1 save, a new name,
 // at most 15 blocks in all), with Copy's messages. Shows one message and

@@ -8,6 +8,7 @@
 #include "card/image_formats.h"
 #include "card/ps2/ps2_card_image.h"
 #include "card/ps2_card_slot.h"
+#include "card/save_data_image.h"
 #include "cli/card_check.h"
 #include "cli/card_session.h"
 #include "cli/commands.h"
@@ -75,7 +76,7 @@ bool CheckFile(Console& console, const std::string& path) {
   // A .srm smaller than a card is a raw save: no card checks for it.
   std::optional<CardFormat> card =
       KindOfPath(path) == PathKind::CardImage ? CardFormatOf(path) : std::nullopt;
-  if (!card && !SaveFormatOf(path)) {
+  if (!card && !SaveImageFormat(path)) {
     console.err << "slotkeeper-cli: " << path << ": " << MessageText(MessageId::NotCardImage)
                 << '\n';
     return false;

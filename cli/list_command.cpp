@@ -8,6 +8,7 @@
 #include "card/image_formats.h"
 #include "card/ps1_card.h"
 #include "card/ps2/ps2_save_mapping.h"
+#include "card/save_data_image.h"
 #include "cli/card_session.h"
 #include "cli/commands.h"
 #include "cli/printable.h"
@@ -57,7 +58,7 @@ ListedFile ReadListedFile(Console& console, const std::string& path, bool withDi
     for (const ps2::Ps2Save& save : slot.ps2Card->ListSaves())
       if (!ps2::CarriedBySaveModel(save)) ++file.unlisted;
   } else {
-    const FormatRow& format = card ? *card : *FormatOfPath(path, FileKind::SaveDataImage);
+    const FormatRow& format = card ? *card : *SaveImageFormat(path);
     // A raw save goes by many extensions, or none.
     file.format = format.layout == FormatLayout::RawPs1 ? "raw" : ExtensionOf(format);
   }

@@ -142,10 +142,14 @@ TEST_F(CliTest, OtherToolsFormatsThroughExportListAndCheck) {
   ASSERT_EQ(cli_.Run({"export", card, "1", Path("beta.mcs")}).exit, 0);
   Buffer mcs = ReadFileBytes(Path("beta.mcs"));
   WriteFileBytes(Path("beta.srm"), Buffer(mcs.begin() + 128, mcs.end()));
-  Json raw = ListJson(cli_, {Path("beta.srm")})["files"][0];
-  EXPECT_EQ(raw["format"], "raw");
-  EXPECT_EQ(Digests(raw), std::vector<std::string>{ThreeSaveDigests()[1]});
-  CliResult check = cli_.Run({"check", Path("beta.srm")});
+  // Other tools name single saves like cards, too.
+  WriteFileBytes(Path("beta.mcd"), Buffer(mcs.begin() + 128, mcs.end()));
+  for (const char* name : {"beta.srm", "beta.mcd"}) {
+    Json raw = ListJson(cli_, {Path(name)})["files"][0];
+    EXPECT_EQ(raw["format"], "raw") << name;
+    EXPECT_EQ(Digests(raw), std::vector<std::string>{ThreeSaveDigests()[1]}) << name;
+  }
+  CliResult check = cli_.Run({"check", Path("beta.srm"), Path("beta.mcd")});
   EXPECT_EQ(check.exit, 0) << check.out;
   CliResult max = cli_.Run({"export", card, "1", Path("beta.max")});
   EXPECT_EQ(max.exit, 1);
