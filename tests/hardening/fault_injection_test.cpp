@@ -122,7 +122,8 @@ class FaultInjectionTest : public ::testing::Test {
 std::vector<const FormatRow*> WrittenFormats(FileKind kind) {
   std::vector<const FormatRow*> rows;
   for (const FormatRow& row : kFormats)
-    if (row.kind == kind && row.writable && row.layout != FormatLayout::PS2Card) rows.push_back(&row);
+    if (row.kind == kind && row.writable && row.layout != FormatLayout::PS2Card)
+      rows.push_back(&row);
   return rows;
 }
 
