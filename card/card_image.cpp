@@ -1,6 +1,8 @@
 #include "card/card_image.h"
 
+#include <array>
 #include <cerrno>
+#include <filesystem>
 
 #include "card/card_backups.h"
 #include "card/expanded_card.h"
@@ -71,7 +73,56 @@ std::uint32_t SavePS2CardImage(Workspace& ws, Slot s, const std::string& path) {
   return 1;
 }
 
+CardKind KindOf(const FormatRow& format) {
+  switch (format.layout) {
+    case FormatLayout::PS2Card:
+      return CardKind::PS2Card;
+    case FormatLayout::ExpandedCard:
+      return CardKind::PS2;
+    default:
+      return CardKind::PS1;
+  }
+}
+
+bool ReadCard(Workspace& ws, Slot s, platform::File& image, const FormatRow& format) {
+  switch (format.layout) {
+    case FormatLayout::PS2Card:
+      return ReadPS2CardImage(ws, s, image);
+    case FormatLayout::ExpandedCard:
+      return ReadExpandedCard(ws, s, image) != 0;
+    default:
+      return ReadPS1Card(ws, s, image, format.variant) != 0;
+  }
+}
+
 }  // namespace
+
+bool IsRawPS1Save(const std::string& path) {
+  platform::File file = platform::File::OpenForReading(path);
+  std::uint64_t size = file.Size();
+  std::array<std::uint8_t, 2> magic{};
+  return file.IsOpen() && size >= kBlockSize && size <= kCardCapacity && size % kBlockSize == 0 &&
+         file.ReadExact(magic.data(), magic.size()) && magic[0] == 'S' && magic[1] == 'C';
+}
+
+PathKind KindOfPath(const std::string& path) {
+  namespace fs = std::filesystem;
+  std::error_code error;
+  fs::file_status status = fs::status(path, error);
+  const FormatRow* card = FormatOfPath(path, FileKind::CardImage);
+  const FormatRow* save = FormatOfPath(path, FileKind::SaveDataImage);
+  if (card) {
+    // A file that is not there, or cannot be read, goes to the card reader,
+    // which says why.
+    bool rawSave =
+        card->layout == FormatLayout::PS1Card && fs::is_regular_file(status) && IsRawPS1Save(path);
+    return rawSave ? PathKind::SaveDataImage : PathKind::CardImage;
+  }
+  if (!save) return PathKind::Neither;
+  std::size_t name = path.find_last_of('/');
+  bool extension = path.find('.', name == std::string::npos ? 0 : name + 1) != std::string::npos;
+  return !extension && fs::is_directory(status) ? PathKind::Neither : PathKind::SaveDataImage;
+}
 
 void ShowReadFailure(Workspace& ws, Slot s, const std::string& path) {
   // Every save read is copied into the slot's temporary file; when that
@@ -88,9 +139,8 @@ void ShowReadFailure(Workspace& ws, Slot s, const std::string& path) {
 
 std::uint32_t OpenCardImage(Workspace& ws, Slot s, const std::string& path) {
   if (!ws.At(s).open) return 0;
-  int index = ExtensionIndex(path, FormatList::CardImage);
-  bool ps2Card = IsPS2CardPath(path);
-  if (index < 0 && !ps2Card) {
+  const FormatRow* format = FormatOfPath(path, FileKind::CardImage);
+  if (!format) {
     ws.Ui().ShowMessage(MessageId::NotCardImage);
     return 0;
   }
@@ -102,19 +152,13 @@ std::uint32_t OpenCardImage(Workspace& ws, Slot s, const std::string& path) {
   }
   std::uint32_t before = ws.At(s).EntryCount();
   ws.TakeRefusal();
-  std::uint32_t ok = ps2Card ? ReadPS2CardImage(ws, s, image)
-                     : index == static_cast<int>(ImageFormat::Xmc)
-                         ? ReadExpandedCard(ws, s, image)
-                         : ReadPS1Card(ws, s, image, index - 1);
-  if (!ok) {
+  if (!ReadCard(ws, s, image, *format)) {
     DropEntriesAfter(ws, s, before);
     ShowReadFailure(ws, s, path);
     return 0;
   }
-  ws.At(s).kind = ps2Card                                       ? CardKind::PS2Card
-                  : index == static_cast<int>(ImageFormat::Xmc) ? CardKind::PS2
-                                                                : CardKind::PS1;
-  if (ps2Card && ws.At(s).ps2Card->Damaged()) {
+  ws.At(s).kind = KindOf(*format);
+  if (format->layout == FormatLayout::PS2Card && ws.At(s).ps2Card->Damaged()) {
     platform::Problem why = DamageProblem(*ws.At(s).ps2Card);
     why.path = path;
     ws.Ui().ShowProblem(MessageId::PS2CardDamaged, why);
@@ -123,13 +167,13 @@ std::uint32_t OpenCardImage(Workspace& ws, Slot s, const std::string& path) {
 }
 
 std::uint32_t SaveCardImage(Workspace& ws, Slot s, const std::string& path) {
-  if (IsPS2CardPath(path)) return SavePS2CardImage(ws, s, path);
-  int index = ExtensionIndex(path, FormatList::CardImage);
-  if (index < 0) {
+  const FormatRow* format = FormatOfPath(path, FileKind::CardImage);
+  if (!format) {
     ws.Ui().ShowMessage(MessageId::NotCardImage);
     return 0;
   }
-  bool expanded = index == static_cast<int>(ImageFormat::Xmc);
+  if (format->layout == FormatLayout::PS2Card) return SavePS2CardImage(ws, s, path);
+  bool expanded = format->layout == FormatLayout::ExpandedCard;
   // A PS1 card cannot carry PS2 saves or more than 15 blocks: refuse before
   // the old file is touched rather than write a card other tools misread.
   if (!expanded && !RowsFitPS1Card(ws, s)) {
@@ -144,7 +188,7 @@ std::uint32_t SaveCardImage(Workspace& ws, Slot s, const std::string& path) {
   }
   if (!KeepCardBackup(ws, path)) return 0;
   bool written = expanded ? WriteExpandedCard(ws, s, out.Stream(), false, nullptr) != 0
-                          : WritePS1Card(ws, s, out.Stream(), index - 1);
+                          : WritePS1Card(ws, s, out.Stream(), format->variant);
   if (!written || !out.Commit()) {
     ws.Ui().ShowProblem(MessageId::FileNotPreserved, out.Why());
     return 0;

@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <array>
+#include <new>
 #include <optional>
 #include <string_view>
 #include <vector>
 
+#include "card/formats/save_formats.h"
 #include "card/ps1_chain.h"
 #include "card/refusal.h"
 #include "card/utility.h"
@@ -30,6 +32,10 @@ std::optional<CardPlace> FindCard(int variant, platform::File& image) {
     if (size < MemHeader::kBytes + kCardSize) return std::nullopt;
     return CardPlace{MemHeader::kBytes, kCardSize};
   }
+  if (variant == PS1Variant::Vmp) {
+    if (size < VmpHeader::kBytes + kCardSize) return std::nullopt;
+    return CardPlace{VmpHeader::kBytes, kCardSize};
+  }
   if (variant == PS1Variant::Gme && size > GmeHeader::kBytes) {
     std::array<std::uint8_t, GmeHeader::kSignature.size()> signature{};
     if (!image.Seek(0) || !image.ReadExact(signature.data(), signature.size())) return std::nullopt;
@@ -44,6 +50,31 @@ std::optional<CardPlace> FindCard(int variant, platform::File& image) {
   }
   if (size < kCardSize) return std::nullopt;
   return CardPlace{0, kCardSize};
+}
+
+std::size_t HeaderBytes(int variant) {
+  if (variant == PS1Variant::Mem) return MemHeader::kBytes;
+  if (variant == PS1Variant::Vmp) return VmpHeader::kBytes;
+  return 0;
+}
+
+// The .vmp header, checked by the format library: its magic, and a size of
+// exactly header and card. The signature need not match: other tools
+// re-sign or leave it.
+bool CheckVmpHeader(Workspace& ws, platform::File& image) {
+  std::uint64_t size = image.Size();
+  if (size < VmpHeader::kBytes + kCardSize)
+    return RefuseShort(ws, image, VmpHeader::kBytes + kCardSize);
+  if (size > VmpHeader::kBytes + kCardSize)
+    return RefuseField(ws, platform::Reason::TooLarge, {}, size, VmpHeader::kBytes + kCardSize);
+  formats::Bytes file(size);
+  if (!image.Seek(0) || !ReadOrRefuse(ws, image, file.data(), file.size())) return false;
+  platform::Problem why;
+  if (!formats::ReadVmpCard(file, why)) {
+    ws.Refuse(std::move(why));
+    return false;
+  }
+  return true;
 }
 
 std::uint32_t StateOf(const std::vector<std::uint8_t>& card, std::uint32_t block) {
@@ -150,8 +181,32 @@ void WriteGmeHeader(platform::File& image, const std::vector<Frame>& directory) 
   image.WriteExact(header.data(), header.size());
 }
 
+// The header of a .vmp is signed over the whole card: the card is made in
+// memory first.
+bool WriteVmpFile(Workspace& ws, Slot s, const std::vector<const SaveEntry*>& saves,
+                  platform::File& image) {
+  std::vector<std::uint8_t> card;
+  try {
+    card.reserve(kCardSize);
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  for (const Frame& frame : DirectoryBlock(saves))
+    card.insert(card.end(), frame.begin(), frame.end());
+  for (const SaveEntry* e : saves) {
+    std::uint32_t size = e->files.front().size;
+    std::size_t at = card.size();
+    card.resize(at + size);
+    if (!ws.ReadSlotBytes(s, e->offset, card.data() + at, size)) return false;
+  }
+  card.resize(kCardSize, 0);
+  formats::Bytes file = formats::WriteVmpCard(card);
+  return image.WriteExact(file.data(), file.size());
+}
+
 bool WriteCard(Workspace& ws, Slot s, const std::vector<const SaveEntry*>& saves,
                platform::File& image, int variant) {
+  if (variant == PS1Variant::Vmp) return WriteVmpFile(ws, s, saves, image);
   if (variant == PS1Variant::Mem) {
     std::array<std::uint8_t, MemHeader::kBytes> header{};
     std::copy(MemHeader::kSignature.begin(), MemHeader::kSignature.end(), header.begin());
@@ -180,9 +235,9 @@ bool WriteCard(Workspace& ws, Slot s, const std::vector<const SaveEntry*>& saves
 
 std::uint32_t ReadPS1Card(Workspace& ws, Slot s, platform::File& image, int variant) {
   TimeStamp now = ws.Now();
+  if (variant == PS1Variant::Vmp && !CheckVmpHeader(ws, image)) return 0;
   std::optional<CardPlace> place = FindCard(variant, image);
-  if (!place)
-    return RefuseShort(ws, image, (variant == PS1Variant::Mem ? MemHeader::kBytes : 0) + kCardSize);
+  if (!place) return RefuseShort(ws, image, HeaderBytes(variant) + kCardSize);
   if (!image.Seek(place->start)) return 0;
   std::vector<std::uint8_t> card(kCardSize);
   if (!ReadOrRefuse(ws, image, card.data(), place->bytes)) return 0;

@@ -6,24 +6,15 @@
 #include <cstdint>
 #include <span>
 
+#include "card/image_formats.h"
 #include "card/ps1_layout.h"
 #include "card/workspace.h"
 #include "platform/file.h"
 
 namespace slk {
 
-// Variant 0 = .mem, 1-5 = .mcr, .gme, .mcd, .ps, .mci (card list index - 1).
-namespace PS1Variant {
-constexpr int Mem = 0;
-constexpr int Mcr = 1;
-constexpr int Gme = 2;
-constexpr int Mcd = 3;
-constexpr int Ps = 4;
-constexpr int Mci = 5;
-}  // namespace PS1Variant
-
 // Reads the card's saves into the open, empty slot. 0 (no message of its own)
-// for a file that is not a whole PS1 card of this variant.
+// for a file that is not a whole PS1 card of this variant (PS1Variant).
 std::uint32_t ReadPS1Card(Workspace& ws, Slot s, platform::File& image, int variant);
 
 // A DexDrive file that another tool cut after its last save: the header,

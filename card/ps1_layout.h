@@ -75,6 +75,12 @@ constexpr std::size_t kBlockField = 0x10;
 constexpr std::uint32_t kBlockValue = 0x200;
 }  // namespace MemHeader
 
+// .vmp (PSP, PS Vita): a signed 128-byte header in front of the card; its
+// fields are the format library's (card/formats).
+namespace VmpHeader {
+constexpr std::size_t kBytes = 0x80;
+}  // namespace VmpHeader
+
 // .gme (DexDrive): a 3,904-byte header in front of the card.
 namespace GmeHeader {
 constexpr std::size_t kBytes = 3904;

@@ -1,6 +1,7 @@
 #include "card/save_data_image.h"
 
 #include "card/card_image.h"
+#include "card/foreign_saves.h"
 #include "card/image_formats.h"
 #include "card/ps2_card_slot.h"
 #include "card/refusal.h"
@@ -11,16 +12,6 @@
 namespace slk {
 namespace {
 
-bool IsPsuLayout(int index) {
-  return index == static_cast<int>(ImageFormat::Psu) || index == static_cast<int>(ImageFormat::Psd);
-}
-
-bool IsFramedBlocksLayout(int index) {
-  return index == static_cast<int>(ImageFormat::Psm) || index == static_cast<int>(ImageFormat::Mc);
-}
-
-constexpr int kFirstSingleFrame = static_cast<int>(ImageFormat::Ps1);
-
 // "dir/BESLES-04095XSMOTO.mcb" -> "BESLES-04095XSMOTO".
 std::string_view FileStem(std::string_view path) {
   auto slash = path.find_last_of('/');
@@ -29,31 +20,58 @@ std::string_view FileStem(std::string_view path) {
   return dot == std::string_view::npos ? path : path.substr(0, dot);
 }
 
-std::uint32_t ReadSaveImage(Workspace& ws, Slot s, platform::File& image, int index,
+std::uint32_t ReadSaveImage(Workspace& ws, Slot s, platform::File& image, const FormatRow& format,
                             std::string_view path) {
-  if (IsPsuLayout(index)) return ReadPsu(ws, s, image);
-  if (IsFramedBlocksLayout(index)) return ReadFramedBlocks(ws, s, image);
-  return ReadSingleFrameImage(ws, s, image, index - kFirstSingleFrame, FileStem(path));
+  switch (format.layout) {
+    case FormatLayout::Psu:
+      return ReadPsu(ws, s, image);
+    case FormatLayout::FramedBlocks:
+      return ReadFramedBlocks(ws, s, image);
+    case FormatLayout::SingleFrame:
+      return ReadSingleFrameImage(ws, s, image, format.variant, FileStem(path));
+    default:
+      return ReadForeignSave(ws, s, image, format.layout, FileStem(path));
+  }
 }
 
 }  // namespace
 
-bool SaveImageCarries(int index, const SaveEntry& entry) {
-  if (index < 0 || index > static_cast<int>(ImageFormat::Mc)) return false;
-  return IsPsuLayout(index) || IsWholeBlockPS1Save(entry);
+const FormatRow* SaveImageFormat(const std::string& path) {
+  if (const FormatRow* format = FormatOfPath(path, FileKind::SaveDataImage)) return format;
+  // A single save under a PS1 card's extension.
+  if (IsCardImagePath(path) && IsRawPS1Save(path)) return &RowOf(SaveFormat::RawPs1);
+  return nullptr;
+}
+
+bool SaveImageCarries(SaveFormat format, const SaveEntry& entry) {
+  const FormatRow& row = RowOf(format);
+  if (!row.writable) return false;
+  // Only the .psu layout keeps a PS1 save that is not made of whole blocks.
+  if (entry.IsPS1())
+    return row.carries != Carries::PS2Only &&
+           (row.layout == FormatLayout::Psu || IsWholeBlockPS1Save(entry));
+  return row.carries != Carries::PS1Only;
 }
 
 std::uint32_t WriteSaveImage(Workspace& ws, Slot s, const SaveEntry& entry, platform::File& image,
-                             int index) {
-  if (!SaveImageCarries(index, entry)) return 0;
-  if (IsPsuLayout(index)) return WritePsu(ws, s, entry, image);
-  if (IsFramedBlocksLayout(index)) return WriteFramedBlocks(ws, s, entry, image);
-  return WriteSingleFrameImage(ws, s, entry, image, index - kFirstSingleFrame);
+                             SaveFormat format) {
+  if (!SaveImageCarries(format, entry)) return 0;
+  const FormatRow& row = RowOf(format);
+  switch (row.layout) {
+    case FormatLayout::Psu:
+      return WritePsu(ws, s, entry, image);
+    case FormatLayout::FramedBlocks:
+      return WriteFramedBlocks(ws, s, entry, image);
+    case FormatLayout::SingleFrame:
+      return WriteSingleFrameImage(ws, s, entry, image, row.variant);
+    default:
+      return WriteForeignSave(ws, s, entry, image, row.layout);
+  }
 }
 
 std::uint32_t AddSaveImage(Workspace& ws, Slot s, const std::string& path) {
-  int index = ExtensionIndex(path, FormatList::SaveDataImage);
-  if (index < 0) {
+  const FormatRow* format = SaveImageFormat(path);
+  if (!format) {
     ws.Ui().ShowMessage(MessageId::NotSaveDataImage);
     return 0;
   }
@@ -66,7 +84,7 @@ std::uint32_t AddSaveImage(Workspace& ws, Slot s, const std::string& path) {
   }
   SlotRollback rollback(ws, s);
   ws.TakeRefusal();
-  if (!ReadSaveImage(ws, s, image, index, path)) {
+  if (!ReadSaveImage(ws, s, image, *format, path)) {
     ShowReadFailure(ws, s, path);
     return 0;
   }
@@ -91,20 +109,20 @@ std::uint32_t AddSaveImage(Workspace& ws, Slot s, const std::string& path) {
 }
 
 std::uint32_t SaveSaveImage(Workspace& ws, Slot s, std::uint32_t row, const std::string& path) {
-  int index = ExtensionIndex(path, FormatList::SaveDataImage);
-  if (index < 0) {
+  std::optional<SaveFormat> format = SaveFormatOf(path);
+  if (!format) {
     ws.Ui().ShowMessage(MessageId::NotSaveDataImage);
     return 0;
   }
   // A PS2 save has no place in the PS1-only layouts: refuse before the old
   // file is touched rather than write its first file as if it were blocks.
   const SlotData& slot = ws.At(s);
-  if (!slot.open || row >= slot.RowCount() || !SaveImageCarries(index, slot.AtRow(row))) {
+  if (!slot.open || row >= slot.RowCount() || !SaveImageCarries(*format, slot.AtRow(row))) {
     ws.Ui().ShowMessage(MessageId::FileNotPreserved);
     return 0;
   }
   platform::AtomicFile out(path);
-  if (!out.IsOpen() || !WriteSaveImage(ws, s, slot.AtRow(row), out.Stream(), index) ||
+  if (!out.IsOpen() || !WriteSaveImage(ws, s, slot.AtRow(row), out.Stream(), *format) ||
       !out.Commit()) {
     ws.Ui().ShowProblem(MessageId::FileNotPreserved, out.Why());
     return 0;

@@ -1,24 +1,22 @@
 #pragma once
-// Save data image files: one save per file. Seven extensions share three
-// layouts: the directory-with-files layout of .psu and .psd (PS1 and PS2
-// saves), the single-frame layouts of .ps1, .mcx and .mcb, and the
-// framed-block layout of .psm and .mc (PS1 saves only).
+// Save data image files: one save per file, in the layouts of the format
+// table (card/image_formats.h): the directory-with-files layout of .psu and
+// .psd (PS1 and PS2 saves), the single-frame layouts of .ps1, .mcx and .mcb,
+// and the framed-block layout of .psm and .mc (PS1 saves only).
 
 #include <cstdint>
 #include <string>
 #include <string_view>
 
+#include "card/image_formats.h"
 #include "card/workspace.h"
 #include "platform/file.h"
 
 namespace slk {
 
-// Variants of the single-frame layout: save data list index - 2.
-namespace SingleFrameVariant {
-constexpr int Ps1 = 0;
-constexpr int Mcx = 1;
-constexpr int Mcb = 2;
-}  // namespace SingleFrameVariant
+// The format a save data image is read in: by its extension, or a raw PS1
+// save under a PS1 card's extension. Nothing for any other file.
+const FormatRow* SaveImageFormat(const std::string& path);
 
 // Imports the file at `path` into the open slot as a new entry and a new last
 // row. Into a PS1 card only what Copy would let in (a PS1 save, a new name,
@@ -49,11 +47,12 @@ std::uint32_t WriteSingleFrameImage(Workspace& ws, Slot s, const SaveEntry& entr
 std::uint32_t WriteFramedBlocks(Workspace& ws, Slot s, const SaveEntry& entry,
                                 platform::File& image);
 
-// True when the layout of save data list index `index` can carry `entry`:
-// .psu/.psd any save, the others a PS1 save of one or more whole blocks.
-bool SaveImageCarries(int index, const SaveEntry& entry);
-// Writes `entry` with the writer of save data list index `index`.
+// True when `format` is written and can carry `entry`: .psu/.psd any save,
+// the others the kinds of save they carry, a PS1 save only of one or more
+// whole blocks.
+bool SaveImageCarries(SaveFormat format, const SaveEntry& entry);
+// Writes `entry` in `format`.
 std::uint32_t WriteSaveImage(Workspace& ws, Slot s, const SaveEntry& entry, platform::File& image,
-                             int index);
+                             SaveFormat format);
 
 }  // namespace slk

@@ -1,8 +1,6 @@
 #include "card/save_operations.h"
 
-#include <array>
 #include <new>
-#include <string_view>
 
 #include "card/expanded_card.h"
 #include "card/image_formats.h"
@@ -17,73 +15,23 @@
 namespace slk {
 namespace {
 
-enum class LockWriter { ExpandedCard, PS1Card, SaveImage };
-
-struct LockFormat {
-  std::string_view extension;
-  LockWriter writer;
-  int variant;  // PS1 card variant, or save data list index
-};
-
-// Indexed by the settings value: the card image list, then the save data
-// image list.
-constexpr std::array<LockFormat, 14> kPS1LockFormats = {{
-    {"xmc", LockWriter::ExpandedCard, 0},
-    {"mem", LockWriter::PS1Card, PS1Variant::Mem},
-    {"mcr", LockWriter::PS1Card, PS1Variant::Mcr},
-    {"gme", LockWriter::PS1Card, PS1Variant::Gme},
-    {"mcd", LockWriter::PS1Card, PS1Variant::Mcd},
-    {"ps", LockWriter::PS1Card, PS1Variant::Ps},
-    {"mci", LockWriter::PS1Card, PS1Variant::Mci},
-    {"psu", LockWriter::SaveImage, static_cast<int>(ImageFormat::Psu)},
-    {"psd", LockWriter::SaveImage, static_cast<int>(ImageFormat::Psd)},
-    {"ps1", LockWriter::SaveImage, static_cast<int>(ImageFormat::Ps1)},
-    {"mcx", LockWriter::SaveImage, static_cast<int>(ImageFormat::Mcx)},
-    {"mcb", LockWriter::SaveImage, static_cast<int>(ImageFormat::Mcb)},
-    {"psm", LockWriter::SaveImage, static_cast<int>(ImageFormat::Psm)},
-    {"mc", LockWriter::SaveImage, static_cast<int>(ImageFormat::Mc)},
-}};
-
-constexpr std::array<LockFormat, 3> kPS2LockFormats = {{
-    {"xmc", LockWriter::ExpandedCard, 0},
-    {"psu", LockWriter::SaveImage, static_cast<int>(ImageFormat::Psu)},
-    {"psd", LockWriter::SaveImage, static_cast<int>(ImageFormat::Psd)},
-}};
-
-const LockFormat* LockFormatFor(const Settings& settings, const SaveEntry& entry) {
-  if (entry.IsPS1()) {
-    std::int32_t value = settings.LockImagePS1;
-    if (value < 0 || static_cast<std::size_t>(value) >= kPS1LockFormats.size()) return nullptr;
-    return &kPS1LockFormats[static_cast<std::size_t>(value)];
-  }
-  std::int32_t value = settings.LockImagePS2;
-  if (value < 0 || static_cast<std::size_t>(value) >= kPS2LockFormats.size()) return nullptr;
-  return &kPS2LockFormats[static_cast<std::size_t>(value)];
+const FormatRow* LockFormatFor(const Settings& settings, const SaveEntry& entry) {
+  return entry.IsPS1() ? LockFormat(LockList::PS1, settings.LockImagePS1)
+                       : LockFormat(LockList::PS2, settings.LockImagePS2);
 }
 
-bool LockFormatCarries(const LockFormat& format, const SaveEntry& entry) {
-  switch (format.writer) {
-    case LockWriter::ExpandedCard:
-      return true;
-    case LockWriter::PS1Card:
-      return SaveFitsPS1Card(entry);
-    case LockWriter::SaveImage:
-      return SaveImageCarries(format.variant, entry);
-  }
-  return false;
+bool LockFormatCarries(const FormatRow& format, const SaveEntry& entry) {
+  if (format.kind == FileKind::SaveDataImage) return SaveImageCarries(format.save, entry);
+  return format.layout == FormatLayout::ExpandedCard || SaveFitsPS1Card(entry);
 }
 
-bool WriteLockFile(Workspace& ws, Slot s, const SaveEntry& entry, const LockFormat& format,
+bool WriteLockFile(Workspace& ws, Slot s, const SaveEntry& entry, const FormatRow& format,
                    platform::File& out) {
-  switch (format.writer) {
-    case LockWriter::ExpandedCard:
-      return WriteExpandedCard(ws, s, out, true, &entry) != 0;
-    case LockWriter::PS1Card:
-      return WritePS1CardSingle(ws, s, entry, out, format.variant);
-    case LockWriter::SaveImage:
-      return WriteSaveImage(ws, s, entry, out, format.variant) != 0;
-  }
-  return false;
+  if (format.kind == FileKind::SaveDataImage)
+    return WriteSaveImage(ws, s, entry, out, format.save) != 0;
+  if (format.layout == FormatLayout::ExpandedCard)
+    return WriteExpandedCard(ws, s, out, true, &entry) != 0;
+  return WritePS1CardSingle(ws, s, entry, out, format.variant);
 }
 
 // Names on a PS2 card image are told apart by every byte, as the console
@@ -208,12 +156,12 @@ void DeleteSave(Workspace& ws, Slot s, std::uint32_t row) {
 }
 
 std::optional<std::string> LockFilePath(const Settings& settings, const SaveEntry& entry) {
-  const LockFormat* format = LockFormatFor(settings, entry);
+  const FormatRow* format = LockFormatFor(settings, entry);
   if (format == nullptr || settings.LockPath.empty()) return std::nullopt;
   std::string path = settings.LockPath;
   if (path.back() != '/') path += '/';
   path += "qovan.";
-  path += format->extension;
+  path += ExtensionOf(*format);
   return path;
 }
 
@@ -222,7 +170,7 @@ std::uint32_t LockSave(Workspace& ws, Slot s, std::uint32_t row) {
   const SlotData& slot = ws.At(s);
   if (!slot.open || row >= slot.RowCount()) return 0;
   const SaveEntry& entry = slot.AtRow(row);
-  const LockFormat* format = LockFormatFor(ws.CurrentSettings(), entry);
+  const FormatRow* format = LockFormatFor(ws.CurrentSettings(), entry);
   std::optional<std::string> path = LockFilePath(ws.CurrentSettings(), entry);
   // A save the format cannot carry is refused before anything is written,
   // rather than locked as a file that other tools misread.

@@ -56,10 +56,10 @@ class PS1Card {
 using Findings = std::vector<CardFinding>;
 
 // Where the card starts in a file of this format, as the reader takes it.
-std::size_t CardStart(ByteSpan file, int cardIndex) {
-  if (cardIndex == static_cast<int>(ImageFormat::Mem)) return MemHeader::kBytes;
-  if (cardIndex == static_cast<int>(ImageFormat::Gme) &&
-      file.size() >= GmeHeader::kBytes + kCardSize) {
+std::size_t CardStart(ByteSpan file, int variant) {
+  if (variant == PS1Variant::Mem) return MemHeader::kBytes;
+  if (variant == PS1Variant::Vmp) return VmpHeader::kBytes;
+  if (variant == PS1Variant::Gme && file.size() >= GmeHeader::kBytes + kCardSize) {
     bool signed_ =
         std::equal(GmeHeader::kSignature.begin(), GmeHeader::kSignature.end(), file.begin());
     if (file.size() == GmeHeader::kBytes + kCardSize || signed_) return GmeHeader::kBytes;
@@ -175,9 +175,9 @@ void CheckCard(const PS1Card& card, Findings& found) {
 
 }  // namespace
 
-std::vector<CardFinding> CheckPS1CardImage(std::span<const std::uint8_t> file, int cardIndex) {
+std::vector<CardFinding> CheckPS1CardImage(std::span<const std::uint8_t> file, int variant) {
   Findings found;
-  bool gme = cardIndex == static_cast<int>(ImageFormat::Gme);
+  bool gme = variant == PS1Variant::Gme;
   bool signed_ =
       file.size() >= GmeHeader::kSignature.size() &&
       std::equal(GmeHeader::kSignature.begin(), GmeHeader::kSignature.end(), file.begin());
@@ -189,7 +189,7 @@ std::vector<CardFinding> CheckPS1CardImage(std::span<const std::uint8_t> file, i
     CheckCard(PS1Card(card), found);
     return found;
   }
-  std::size_t start = CardStart(file, cardIndex);
+  std::size_t start = CardStart(file, variant);
   std::size_t expected = start + kCardSize;
   // A DexDrive file cut short still shows its header by its signature.
   if (gme && start == 0 && signed_) expected = GmeHeader::kBytes + kCardSize;
@@ -206,9 +206,11 @@ std::vector<CardFinding> CheckPS1CardImage(std::span<const std::uint8_t> file, i
   return found;
 }
 
-std::vector<CardFinding> CheckCardImage(std::span<const std::uint8_t> file, int cardIndex) {
-  if (cardIndex == static_cast<int>(ImageFormat::Xmc)) return CheckExpandedCardImage(file);
-  return CheckPS1CardImage(file, cardIndex);
+std::vector<CardFinding> CheckCardImage(std::span<const std::uint8_t> file, CardFormat format) {
+  const FormatRow& row = RowOf(format);
+  if (row.layout == FormatLayout::ExpandedCard) return CheckExpandedCardImage(file);
+  if (row.layout == FormatLayout::PS1Card) return CheckPS1CardImage(file, row.variant);
+  return {};
 }
 
 }  // namespace slk

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "card/image_formats.h"
+
 namespace slk {
 
 enum class CardFault {
@@ -39,14 +41,15 @@ struct CardFinding {
   std::string text;
 };
 
-// Checks a PS1 card image of card list index 1-6 (.mem, .mcr, .gme, .mcd,
-// .ps, .mci).
-std::vector<CardFinding> CheckPS1CardImage(std::span<const std::uint8_t> file, int cardIndex);
+// Checks a PS1 card image of its format's PS1 variant (.mem, .mcr, .gme, .mcd,
+// .ps, .mci, ...).
+std::vector<CardFinding> CheckPS1CardImage(std::span<const std::uint8_t> file, int variant);
 
 // Checks an expanded card image (.xmc).
 std::vector<CardFinding> CheckExpandedCardImage(std::span<const std::uint8_t> file);
 
-// Either of the above by card list index (0 = .xmc).
-std::vector<CardFinding> CheckCardImage(std::span<const std::uint8_t> file, int cardIndex);
+// Either of the above by the format's layout (a PS2 card image has its own
+// check and gets no findings here).
+std::vector<CardFinding> CheckCardImage(std::span<const std::uint8_t> file, CardFormat format);
 
 }  // namespace slk

@@ -63,8 +63,7 @@ CardSession::CardSession(Console& console) : sink_(console), ws_(sink_, settings
 
 bool CardSession::LoadCard(Slot s, const std::string& path, bool acceptSaveImage) {
   sink_.SetContext(path);
-  bool saveImage = acceptSaveImage && !IsCardImagePath(path) &&
-                   ExtensionIndex(path, FormatList::SaveDataImage) >= 0;
+  bool saveImage = acceptSaveImage && KindOfPath(path) == PathKind::SaveDataImage;
   if (!ws_.CreateSlotStore(s, 0)) {
     sink_.ShowMessage(MessageId::FileNotOpened);
     return false;
@@ -98,8 +97,8 @@ bool CardSession::LockCard(const std::string& path) {
 bool CardSession::SaveCard(Slot s, const std::string& path) {
   if (!LockCard(path)) return false;
   sink_.SetContext(path);
-  int index = ExtensionIndex(path, FormatList::CardImage);
-  if (index > static_cast<int>(ImageFormat::Xmc)) {
+  const FormatRow* format = FormatOfPath(path, FileKind::CardImage);
+  if (format && format->layout == FormatLayout::PS1Card) {
     if (std::optional<std::string> why = WhyNotPS1Card(ws_, s)) sink_.Note(*why);
   }
   if (const ps2::Ps2CardImage* card = ws_.At(s).ps2Card.get(); card && !IsPS2CardPath(path)) {

@@ -4,9 +4,11 @@
 #include <ostream>
 #include <sstream>
 
+#include "card/card_image.h"
 #include "card/image_formats.h"
 #include "card/ps2/ps2_card_image.h"
 #include "card/ps2_card_slot.h"
+#include "card/save_data_image.h"
 #include "cli/card_check.h"
 #include "cli/card_session.h"
 #include "cli/commands.h"
@@ -71,21 +73,23 @@ bool CheckPS2Card(Console& console, const std::string& path) {
 // Prints the report of one file; false when something is wrong.
 bool CheckFile(Console& console, const std::string& path) {
   if (IsPS2CardPath(path)) return CheckPS2Card(console, path);
-  int cardIndex = ExtensionIndex(path, FormatList::CardImage);
-  if (cardIndex < 0 && ExtensionIndex(path, FormatList::SaveDataImage) < 0) {
+  // A .srm smaller than a card is a raw save: no card checks for it.
+  std::optional<CardFormat> card =
+      KindOfPath(path) == PathKind::CardImage ? CardFormatOf(path) : std::nullopt;
+  if (!card && !SaveImageFormat(path)) {
     console.err << "slotkeeper-cli: " << path << ": " << MessageText(MessageId::NotCardImage)
                 << '\n';
     return false;
   }
   std::vector<std::string> problems;
-  if (cardIndex >= 0) {
+  if (card) {
     std::optional<std::vector<std::uint8_t>> bytes = ReadWhole(path);
     if (!bytes) {
       console.err << "slotkeeper-cli: " << path << ": " << MessageText(MessageId::FileNotOpened)
                   << '\n';
       return false;
     }
-    for (const CardFinding& finding : CheckCardImage(*bytes, cardIndex))
+    for (const CardFinding& finding : CheckCardImage(*bytes, *card))
       problems.push_back(finding.text);
   }
   std::string refusal = ReaderRefusal(console, path);

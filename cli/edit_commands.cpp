@@ -31,6 +31,17 @@ bool FormFitsTarget(Console& console, const char* command, const std::optional<p
   return false;
 }
 
+// Why a save cannot be written in a save format, and what to write instead.
+std::string WhyNotExported(const FormatRow& format, const SaveEntry& save) {
+  std::string as(".");
+  as += ExtensionOf(format);
+  if (!format.writable) return as + " is read but never written (write .psu or .psd instead)";
+  std::string what = !save.IsPS1()                        ? "a PS2 save"
+                     : format.carries == Carries::PS2Only ? "a PS1 save"
+                                                          : "the save is not made of whole blocks";
+  return what + " cannot be written as " + as + " (write .psu or .psd instead)";
+}
+
 const std::string& TargetOf(const std::string& out, const std::string& card) {
   return out.empty() ? card : out;
 }
@@ -38,11 +49,11 @@ const std::string& TargetOf(const std::string& out, const std::string& card) {
 }  // namespace
 
 int RunNew(Console& console, const NewOptions& options) {
-  int index = ExtensionIndex(options.out, FormatList::CardImage);
+  const FormatRow* format = FormatOfPath(options.out, FileKind::CardImage);
   // A PS2 card exists only as an expanded card image; the other way round a
   // PS1 card may be written as .xmc, which then makes it an expanded card, as
   // the window's Save As does.
-  if (options.kind == CardKind::PS2 && index > static_cast<int>(ImageFormat::Xmc)) {
+  if (options.kind == CardKind::PS2 && format && format->layout == FormatLayout::PS1Card) {
     console.err << "slotkeeper-cli: new: a PS2 card is written as .xmc only (" << options.out
                 << " names a PS1 card image)\n";
     return ExitCode::Usage;
@@ -101,13 +112,10 @@ int RunExport(Console& console, const ExportOptions& options) {
   std::optional<std::uint32_t> row = session.FindRow(kLeft, options.card, options.save);
   if (!row) return ExitCode::Refused;
   session.Sink().SetContext(options.out);
-  int index = ExtensionIndex(options.out, FormatList::SaveDataImage);
+  std::optional<SaveFormat> format = SaveFormatOf(options.out);
   const SaveEntry& save = session.Ws().At(kLeft).AtRow(*row);
-  if (index >= 0 && !SaveImageCarries(index, save))
-    session.Sink().Note(
-        std::string(save.IsPS1() ? "the save is not made of whole blocks" : "a PS2 save") +
-        " cannot be written as ." + std::string(kSaveDataImageExtensions[index]) +
-        " (write .psu or .psd instead)");
+  if (format && !SaveImageCarries(*format, save))
+    session.Sink().Note(WhyNotExported(RowOf(*format), save));
   return Result(SaveSaveImage(session.Ws(), kLeft, *row, options.out) != 0);
 }
 

@@ -4,9 +4,11 @@
 #include <nlohmann/json.hpp>
 #include <ostream>
 
+#include "card/card_image.h"
 #include "card/image_formats.h"
 #include "card/ps1_card.h"
 #include "card/ps2/ps2_save_mapping.h"
+#include "card/save_data_image.h"
 #include "cli/card_session.h"
 #include "cli/commands.h"
 #include "cli/printable.h"
@@ -44,10 +46,11 @@ ListedFile ReadListedFile(Console& console, const std::string& path, bool withDi
     file.error = JoinShown(session.Sink());
     return file;
   }
-  int card = ExtensionIndex(path, FormatList::CardImage);
+  const FormatRow* card =
+      KindOfPath(path) == PathKind::CardImage ? FormatOfPath(path, FileKind::CardImage) : nullptr;
   const SlotData& slot = session.Ws().At(kLeft);
   file.kind = slot.kind;
-  file.saveImage = card < 0 && slot.kind != CardKind::PS2Card;
+  file.saveImage = card == nullptr && slot.kind != CardKind::PS2Card;
   if (slot.ps2Card) {
     file.format = path.substr(path.find_last_of('.') + 1);
     file.freeKB = slot.ps2Card->FreeBytes() / 1024;
@@ -55,9 +58,9 @@ ListedFile ReadListedFile(Console& console, const std::string& path, bool withDi
     for (const ps2::Ps2Save& save : slot.ps2Card->ListSaves())
       if (!ps2::CarriedBySaveModel(save)) ++file.unlisted;
   } else {
-    file.format = card >= 0
-                      ? kCardImageExtensions[card]
-                      : kSaveDataImageExtensions[ExtensionIndex(path, FormatList::SaveDataImage)];
+    const FormatRow& format = card ? *card : *SaveImageFormat(path);
+    // A raw save goes by many extensions, or none.
+    file.format = format.layout == FormatLayout::RawPs1 ? "raw" : ExtensionOf(format);
   }
   for (std::uint32_t row = 0; row < slot.RowCount(); ++row) {
     std::optional<SaveSummary> save = SummarizeSave(session.Ws(), kLeft, row, withDigest);

@@ -97,6 +97,17 @@ constexpr std::array kTexts{
           "The setting file could not be read. The program runs with the default settings "
           "and keeps the file as it is.",
           "設定ファイルを読み込めませんでした。標準の設定で起動し、ファイルはそのまま残します。"},
+    // Names of the formats added to the file dialogs.
+    Entry{80, "RetroArch MemoryCard (*.srm)", "RetroArchメモリーカード (*.srm)"},
+    Entry{81, "PS3 MemoryCard (*.vm1)", "PS3メモリーカード (*.vm1)"},
+    Entry{82, "PSP/PS Vita MemoryCard (*.vmp)", "PSP/PS Vitaメモリーカード (*.vmp)"},
+    Entry{83, "PSXGameEdit SaveData (*.mcs)", "PSXGameEditセーブデータ (*.mcs)"},
+    Entry{84, "Raw PS1 SaveData (*.sav,*.srm)", "PS1生セーブデータ (*.sav,*.srm)"},
+    Entry{85, "PS3 SaveData (*.psv)", "PS3セーブデータ (*.psv)"},
+    Entry{86, "ActionReplayMax SaveData (*.max)", "アクションリプレイMAXセーブデータ (*.max)"},
+    Entry{87, "CodeBreaker SaveData (*.cbs)", "コードブレイカーセーブデータ (*.cbs)"},
+    Entry{88, "SharkPort SaveData (*.sps)", "SharkPortセーブデータ (*.sps)"},
+    Entry{89, "X-Port SaveData (*.xps)", "X-Portセーブデータ (*.xps)"},
     Entry{90, "The SaveData was not renamed.", "セーブデータの名前を変更できませんでした。"},
     Entry{91, "New name of the SaveData:", "セーブデータの新しい名前："},
     Entry{92, "Rename", "名前の変更"},

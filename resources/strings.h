@@ -89,12 +89,24 @@ constexpr int SaveDamagedCard = 68;  // a Yes/No question before Save
 // Texts of this program's own, not of the original table.
 constexpr int CardChangedOnDisk = 76;  // a Yes/No question before Save
 constexpr int SettingsFileKept = 77;   // once, when qovan2.ini could not be read whole
-constexpr int SaveNotRenamed = 90;     // with the reason as its second line
-constexpr int RenamePrompt = 91;       // the label of the Rename dialog
-constexpr int RenameCaption = 92;      // its caption
-constexpr int NoRegionCode = 93;       // a PS1 save renamed without its region code
-constexpr int BackupNotMade = 100;     // a save stopped because its backup failed
-constexpr int NoBackups = 101;         // Restore Backup on a card without backups
+// Names of the formats added to the file dialogs after the two lists above,
+// named by the format table (card/image_formats.h).
+constexpr int FormatSrm = 80;
+constexpr int FormatVm1 = 81;
+constexpr int FormatVmp = 82;
+constexpr int FormatMcs = 83;
+constexpr int FormatRawPs1 = 84;
+constexpr int FormatPsv = 85;
+constexpr int FormatMax = 86;
+constexpr int FormatCbs = 87;
+constexpr int FormatSps = 88;
+constexpr int FormatXps = 89;
+constexpr int SaveNotRenamed = 90;  // with the reason as its second line
+constexpr int RenamePrompt = 91;    // the label of the Rename dialog
+constexpr int RenameCaption = 92;   // its caption
+constexpr int NoRegionCode = 93;    // a PS1 save renamed without its region code
+constexpr int BackupNotMade = 100;  // a save stopped because its backup failed
+constexpr int NoBackups = 101;      // Restore Backup on a card without backups
 constexpr int RestoreBackupTitle = 102;
 constexpr int BackupTimeColumn = 103;
 constexpr int BackupSizeColumn = 104;

@@ -130,11 +130,12 @@ std::uint32_t Shell::ImportSaveDataImage(Slot s, const std::string& path) {
 
 void Shell::OpenPathIntoSlot(Slot s, const std::string& given) {
   std::string path = AbsolutePath(StripQuotes(given));
-  if (IsCardImagePath(path)) {
+  PathKind kind = KindOfPath(path);
+  if (kind == PathKind::CardImage) {
     if (LoadSlotFromFile(s, path) == 0) return;
     SetSlotFile(s, path, NamePart(path));
     SetMenuItems(LoadedOnlyGroup(s), true);
-  } else if (ExtensionIndex(path, FormatList::SaveDataImage) >= 0) {
+  } else if (kind == PathKind::SaveDataImage) {
     if (ImportSaveDataImage(s, path) != 0) SetMenuItems(LoadedOnlyGroup(s), true);
   }
 }

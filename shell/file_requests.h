@@ -34,10 +34,14 @@ struct ChosenFile {
   std::string name;  // the name part of the path
 };
 
-// Every format of the group, then the combined entry, which is selected.
+// Every format of the group in the order of the format table (the PS2 card
+// images as one entry), then the combined entry, which is selected.
 FileRequest OpenFileRequest(FileGroup group);
-// Only the formats that can carry a card (or a save) of `kind`: the expanded
-// card alone for a PS2 card, .psu and .psd for a PS2 save, all seven for PS1.
+// Only the formats that are written and can carry a card (or a save) of
+// `kind`: the expanded card alone for an expanded card, a PS2 card image's
+// own three forms and .xmc for a PS2 card image, the save data images that
+// carry PS2 saves for a PS2 save, every card or save format of PS1 saves for
+// PS1.
 FileRequest SaveFileRequest(FileGroup group, CardKind kind);
 
 }  // namespace slk

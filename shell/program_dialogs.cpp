@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "card/image_formats.h"
 #include "resources/strings.h"
 
 namespace slk {
@@ -20,16 +21,12 @@ namespace {
 
 namespace Id = res::ControlId;
 
-// The lock formats in the order of their lists: the PS1 list is every card
-// image format then every save data image format; the PS2 list the expanded
-// card and the two formats that carry PS2 saves.
-std::vector<int> PS1LockFormats() {
+// The names of the lock formats in the order of their stored values.
+std::vector<int> LockFormatNames(LockList list) {
   std::vector<int> ids;
-  for (int id = res::TextId::FormatXmc; id <= res::TextId::FormatMc; ++id) ids.push_back(id);
+  for (const FormatRow* row : LockFormats(list)) ids.push_back(row->filterText);
   return ids;
 }
-const std::vector<int> kPS2LockFormats = {res::TextId::FormatXmc, res::TextId::FormatPsu,
-                                          res::TextId::FormatPsd};
 
 void FillFormats(QComboBox* list, const std::vector<int>& ids, int selected) {
   for (int id : ids) list->addItem(QString::fromUtf8(res::Text(id)));
@@ -62,8 +59,10 @@ SettingDialog::SettingDialog(QWidget* parent, Settings& settings, FolderBrowser 
   auto* folder = ControlAs<QLineEdit>(Id::LockFolder);
   folder->setMaxLength(260);
   folder->setText(QFile::decodeName(QByteArray::fromStdString(settings.LockPath)));
-  FillFormats(ControlAs<QComboBox>(Id::LockFormatPS1), PS1LockFormats(), settings.LockImagePS1);
-  FillFormats(ControlAs<QComboBox>(Id::LockFormatPS2), kPS2LockFormats, settings.LockImagePS2);
+  FillFormats(ControlAs<QComboBox>(Id::LockFormatPS1), LockFormatNames(LockList::PS1),
+              settings.LockImagePS1);
+  FillFormats(ControlAs<QComboBox>(Id::LockFormatPS2), LockFormatNames(LockList::PS2),
+              settings.LockImagePS2);
   Check(Control(Id::LockAutoIconic), settings.LockAutoIconic);
   Check(Control(Id::HalPriority), settings.HALpriority);
   Check(Control(Id::AnimationCut), settings.AnimationCut);

@@ -107,7 +107,10 @@ std::optional<ChosenFile> QtDialogs::ChooseFile(const FileRequest& request) {
                        const FileFilter& filter = request.filters[i];
                        bool match =
                            chosen == filters[i] || chosen == QString::fromUtf8(filter.name);
-                       if (match && filter.extensions.size() == 1) {
+                       // A save dialog's filters each name one format, its
+                       // written extension first.
+                       bool oneFormat = filter.extensions.size() == 1 || request.save;
+                       if (match && oneFormat && !filter.extensions.empty()) {
                          suffix = filter.extensions.front();
                        }
                      }

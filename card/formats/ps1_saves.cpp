@@ -61,14 +61,11 @@ std::optional<Ps1SaveData> ReadRawPs1Save(ByteView file, std::string name, platf
     Refuse(why, Reason::BadMagic, "SC");
     return std::nullopt;
   }
+  // The title frame's block count is the game's own and can be wrong (cards
+  // exist whose 1-block saves claim 7). As for the headerless .mcx it would
+  // be held against a file that does not end on a block; a raw save must,
+  // so the blocks the file holds are the save.
   if (!CheckBlocks(file, why)) return std::nullopt;
-  // Without a header only the title frame's block count can tell a save cut
-  // at a block boundary.
-  std::size_t claimed = file[3];
-  if (claimed >= 1 && claimed <= 15 && file.size() < claimed * kPs1BlockSize) {
-    Refuse(why, Reason::SizeMismatch, "blocks", file.size(), claimed * kPs1BlockSize);
-    return std::nullopt;
-  }
   if (name.size() > 20) name.resize(20);
   return Ps1SaveData{std::move(name), Bytes(file.begin(), file.end())};
 }

@@ -9,9 +9,11 @@
 #include <vector>
 
 #include "card/card_image.h"
+#include "card/formats/save_formats.h"
 #include "card/image_formats.h"
 #include "platform/io_faults.h"
 #include "ps1_card_builder.h"
+#include "support/corpus.h"
 #include "support/recording_sink.h"
 #include "support/temp_dir.h"
 
@@ -105,19 +107,37 @@ TEST_F(PS1CardTest, EveryVariantReadsTheSameSavesAndWritesThemBack) {
     ASSERT_EQ(Open(card.Bytes(), std::string("a.") + ext), 1u);
     ExpectTwoSaves(card);
   }
-  for (const char* ext : {"mem", "mcr", "gme", "mcd", "ps", "mci"}) {
-    SCOPED_TRACE(ext);
-    std::string out = dir.File(std::string("out.") + ext);
-    ASSERT_EQ(SaveCardImage(ws, kLeft, out), 1u);
-    Buffer written = ReadFileBytes(out);
-    std::size_t header = std::string(ext) == "mem" ? 64 : std::string(ext) == "gme" ? 3904 : 0;
-    EXPECT_EQ(written.size(), header + 131072);
-    ASSERT_EQ(Open(written, std::string("back.") + ext), 1u);
-    ExpectTwoSaves(card);
-    // Data blocks come out exactly where the builder put them.
-    EXPECT_TRUE(std::equal(card.Bytes().begin() + 8192, card.Bytes().begin() + 5 * 8192,
-                           written.begin() + header + 8192));
+  // Every PS1 card format of the table, under each of its extensions.
+  int written = 0;
+  for (const FormatRow& row : kFormats) {
+    if (row.kind != FileKind::CardImage || row.layout != FormatLayout::PS1Card) continue;
+    std::size_t header = row.variant == PS1Variant::Mem   ? 64
+                         : row.variant == PS1Variant::Gme ? 3904
+                         : row.variant == PS1Variant::Vmp ? 128
+                                                          : 0;
+    for (std::string_view ext : row.extensions) {
+      if (ext.empty()) continue;
+      SCOPED_TRACE(ext);
+      std::string out = dir.File("out." + std::string(ext));
+      ASSERT_EQ(SaveCardImage(ws, kLeft, out), 1u);
+      Buffer bytes = ReadFileBytes(out);
+      EXPECT_EQ(bytes.size(), header + 131072);
+      ASSERT_EQ(Open(bytes, "back." + std::string(ext)), 1u);
+      ExpectTwoSaves(card);
+      // Data blocks come out exactly where the builder put them.
+      EXPECT_TRUE(std::equal(card.Bytes().begin() + 8192, card.Bytes().begin() + 5 * 8192,
+                             bytes.begin() + static_cast<std::ptrdiff_t>(header) + 8192));
+      // The PSP and Vita check the header's signature over the card.
+      if (row.variant == PS1Variant::Vmp) {
+        platform::Problem why;
+        std::optional<formats::VmpCard> vmp = formats::ReadVmpCard(bytes, why);
+        ASSERT_TRUE(vmp);
+        EXPECT_TRUE(vmp->signatureValid);
+      }
+      ++written;
+    }
   }
+  EXPECT_EQ(written, 11);  // 6 + .vgs, .ddf, .srm, .vm1, .vmp
   EXPECT_TRUE(sink.shown.empty());
 }
 
@@ -343,6 +363,8 @@ TEST_F(PS1CardTest, MalformedOrTruncatedImagesAreRefusedWithTheirReason) {
       {"unsigned gme cut after a block",
        WithHeader(Buffer(good.begin(), good.begin() + 16384), 3904, ""), "a.gme", Reason::TooShort},
       {"empty file", Buffer{}, "a.mcd", Reason::TooShort, 0, 131072},
+      {"vmp without its header", good, "a.vmp", Reason::TooShort, 131072, 131200},
+      {"vmp of another magic", WithHeader(good, 128, "\x01PMV"), "a.vmp", Reason::BadMagic},
       {"text", text, "notes.mcr", Reason::BadMagic},
   };
   for (const Case& c : cases) {
@@ -466,12 +488,12 @@ TEST_F(PS1CardTest, AFullTemporaryFolderIsNamedAsTheReasonACardDidNotOpen) {
 // one opens or is refused cleanly; the well-formed ones open.
 TEST_F(PS1CardTest, RealCardsOpenOrAreRefusedCleanly) {
   namespace fs = std::filesystem;
-  fs::path corpus = SLOTKEEPER_CORPUS_DIR;
+  fs::path corpus = testing::CorpusDir();
   if (!fs::exists(corpus)) GTEST_SKIP() << "no corpus at " << corpus;
   int opened = 0;
   for (const auto& item : fs::recursive_directory_iterator(corpus)) {
-    std::string ext = item.path().extension().string();
-    if (!item.is_regular_file() || ExtensionIndex(ext, FormatList::CardImage) < 1) continue;
+    const FormatRow* format = FormatOfPath(item.path().string(), FileKind::CardImage);
+    if (!item.is_regular_file() || !format || format->layout != FormatLayout::PS1Card) continue;
     SCOPED_TRACE(item.path().string());
     ws.CloseSlot(kLeft);
     ws.CreateSlotStore(kLeft, 0);

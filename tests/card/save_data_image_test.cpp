@@ -6,10 +6,12 @@
 #include <filesystem>
 
 #include "card/card_image.h"
+#include "card/image_formats.h"
 #include "card/utility.h"
 #include "platform/io_faults.h"
 #include "ps1_card_builder.h"
 #include "save_test_fixture.h"
+#include "support/corpus.h"
 
 namespace slk {
 namespace {
@@ -436,10 +438,73 @@ TEST_F(SaveDataImageTest, TruncatedPsuIsRefusedOrReadWhole) {
   }
 }
 
+// The formats other tools write carry a save there and back through the
+// slot: every file with its name, mode and bytes, and the title read again.
+TEST_F(SaveDataImageTest, OtherToolsFormatsCarryASaveThereAndBack) {
+  ASSERT_EQ(Import(kRight, "p.psu", testing::Psu(PS2Save("BESCES-50501P2"))), 1u);
+  ASSERT_EQ(Import(kLeft, "one.ps1",
+                   testing::FramedSingle("BASLUS-1", 16384, testing::PS1Blocks(2, "One"))),
+            1u);
+  int carried = 0;
+  for (const FormatRow& row : kFormats) {
+    if (row.kind != FileKind::SaveDataImage || !row.writable ||
+        row.layout <= FormatLayout::FramedBlocks)
+      continue;
+    for (Slot s : {kLeft, kRight}) {
+      SaveEntry save = ws.At(s).AtRow(0);
+      if (!SaveImageCarries(row.save, save)) continue;
+      std::string name = "x." + std::string(ExtensionOf(row));
+      SCOPED_TRACE(name);
+      Buffer bytes = SaveBytes(s, 0);
+      ASSERT_EQ(Import(kRight, name, Export(s, 0, name)), 1u);
+      std::uint32_t last = ws.At(kRight).RowCount() - 1;
+      const SaveEntry& back = ws.At(kRight).AtRow(last);
+      EXPECT_EQ(Text(back.name), Text(save.name));
+      EXPECT_EQ(back.mode, save.mode);
+      EXPECT_EQ(Text(back.title), Text(save.title));
+      ASSERT_EQ(back.files.size(), save.files.size());
+      for (std::size_t k = 0; k < save.files.size(); ++k) {
+        EXPECT_EQ(Text(back.files[k].name), Text(save.files[k].name));
+        EXPECT_EQ(back.files[k].size, save.files[k].size);
+      }
+      EXPECT_EQ(SaveBytes(kRight, last), bytes);
+      ++carried;
+    }
+  }
+  EXPECT_EQ(carried, 5) << ".mcs, .psv twice, .max, .cbs";
+  // No PS2 save goes into a PS1 card, nor a PS1 save into a PS2-only format.
+  std::string max = Write("p.max", Export(kRight, 0, "p2.max"));
+  sink.shown.clear();
+  EXPECT_EQ(AddSaveImage(ws, kLeft, max), 0u);
+  EXPECT_EQ(sink.shown, std::vector<int>{MessageId::PS2IntoPS1Card});
+  EXPECT_EQ(SaveSaveImage(ws, kLeft, 0, dir.File("one.cbs")), 0u);
+  // A cut file is refused with its reason and leaves the card as it was.
+  Buffer whole = testing::ReadFileBytes(max);
+  for (std::size_t length : {std::size_t{0}, std::size_t{11}, whole.size() / 2, whole.size() - 1})
+    ExpectRefused(kRight, "cut.max", Buffer(whole.begin(), whole.begin() + length),
+                  platform::Reason::TooShort);
+}
+
+// A raw PS1 save is its blocks alone: it is known by its content, whatever
+// its extension, and named after its file. Refusals name their reason.
+TEST_F(SaveDataImageTest, RawPS1SavesImportByContentNamedByTheirFile) {
+  Buffer blocks = testing::PS1Blocks(2, "Raw");
+  for (const char* name : {"BASLUS-00067DRAX00", "BASLUS-00067DRAX01.srm", "game.sav"}) {
+    ASSERT_EQ(Import(kRight, name, blocks), 1u) << name;
+    const SaveEntry& e = ws.At(kRight).AtRow(ws.At(kRight).RowCount() - 1);
+    EXPECT_EQ(Text(e.name), std::string(name).substr(0, std::string(name).find('.'))) << name;
+    EXPECT_EQ(Text(e.title), "Raw");
+    EXPECT_EQ(e.size, blocks.size());
+  }
+  ExpectRefused(kRight, "notes", Buffer(8192, 'x'), platform::Reason::BadMagic);
+  ExpectRefused(kRight, "half.sav", Buffer(blocks.begin(), blocks.begin() + 12000),
+                platform::Reason::SizeMismatch);
+}
+
 // Real single saves from other tools: .mcs files (a directory frame and the
 // blocks, the .ps1 layout) and PS2 .psu exports.
 TEST_F(SaveDataImageTest, RealSavesFromOtherToolsImport) {
-  std::filesystem::path corpus = SLOTKEEPER_CORPUS_DIR;
+  std::filesystem::path corpus = testing::CorpusDir();
   if (!std::filesystem::exists(corpus / "MANIFEST.md")) GTEST_SKIP() << "no corpus";
   int imported = 0;
   for (const auto& item : std::filesystem::recursive_directory_iterator(corpus)) {

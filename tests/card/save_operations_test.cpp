@@ -174,7 +174,7 @@ class LockTest : public SaveOperationsTest {
     testing::RecordingSink otherSink;
     Workspace other(otherSink, settings);
     ASSERT_EQ(other.CreateSlotStore(kLeft, 0), 1u);
-    bool card = ExtensionIndex(path, FormatList::CardImage) >= 0;
+    bool card = IsCardImagePath(path);
     ASSERT_EQ(card ? OpenCardImage(other, kLeft, path) : AddSaveImage(other, kLeft, path), 1u);
     ASSERT_EQ(other.At(kLeft).RowCount(), 1u);
     const SaveEntry& read = other.At(kLeft).AtRow(0);

@@ -2,6 +2,9 @@
 
 #include <array>
 #include <ctime>
+#include <fstream>
+#include <iterator>
+#include <string>
 
 #include "card/image_formats.h"
 #include "card/utility.h"
@@ -60,14 +63,42 @@ TEST(CardFileName, KeepsTwentyCharactersAndNothingAfterTheTerminator) {
   EXPECT_EQ(shorter[3], 0);
 }
 
-TEST(ExtensionIndex, ChoosesByExtensionAloneIgnoringCase) {
-  EXPECT_EQ(ExtensionIndex("/cards/a.MCR", FormatList::CardImage), 2);
-  EXPECT_EQ(ExtensionIndex("a.xmc", FormatList::CardImage), 0);
-  EXPECT_EQ(ExtensionIndex("a.mc", FormatList::SaveDataImage), 6);
-  EXPECT_EQ(ExtensionIndex("a.mc", FormatList::CardImage), -1);
-  EXPECT_EQ(ExtensionIndex("noextension", FormatList::CardImage), -1);
-  EXPECT_EQ(ExtensionIndex("a.bin", FormatList::CardImage), -1);
-  EXPECT_EQ(ExtensionIndex("folder.mcr/card", FormatList::CardImage), -1);
+TEST(FormatOfPath, ChoosesByExtensionAloneIgnoringCase) {
+  EXPECT_EQ(CardFormatOf("/cards/a.MCR"), CardFormat::Mcr);
+  EXPECT_EQ(CardFormatOf("a.xmc"), CardFormat::Xmc);
+  EXPECT_EQ(SaveFormatOf("a.mc"), SaveFormat::Mc);
+  EXPECT_EQ(CardFormatOf("a.mc"), std::nullopt);
+  EXPECT_EQ(CardFormatOf("noextension"), std::nullopt);
+  EXPECT_EQ(CardFormatOf("a.bin"), std::nullopt);
+  EXPECT_EQ(CardFormatOf("folder.mcr/card"), std::nullopt);
+}
+
+TEST(FormatOfPath, AliasesSharedExtensionsAndNamesWithoutOne) {
+  EXPECT_EQ(CardFormatOf("a.VGS"), CardFormat::Mem);
+  EXPECT_EQ(CardFormatOf("a.ddf"), CardFormat::Gme);
+  EXPECT_EQ(CardFormatOf("a.srm"), CardFormat::Srm);
+  EXPECT_EQ(SaveFormatOf("a.srm"), SaveFormat::RawPs1);
+  EXPECT_EQ(SaveFormatOf("cards.d/BASLUS-00067DRAX00"), SaveFormat::RawPs1);
+  EXPECT_EQ(SaveFormatOf("a."), std::nullopt);
+  EXPECT_EQ(&RowOf(SaveFormat::Xps), FormatOfPath("a.xps", FileKind::SaveDataImage));
+  // The stored lock values keep the formats they always named.
+  EXPECT_EQ(ExtensionOf(*LockFormat(LockList::PS1, 12)), "psm");
+  EXPECT_EQ(ExtensionOf(*LockFormat(LockList::PS2, 2)), "psd");
+  EXPECT_EQ(LockFormat(LockList::PS1, 14), nullptr);
+}
+
+// The desktop's MIME types claim every extension the program opens.
+TEST(FormatTable, TheMimeFileListsEveryExtension) {
+  std::ifstream in(std::string(SLOTKEEPER_SOURCE_DIR) + "/desktop/slotkeeper2-mime.xml");
+  std::string mime((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  ASSERT_FALSE(mime.empty());
+  for (const FormatRow& row : kFormats) {
+    for (std::string_view ext : row.extensions) {
+      if (ext.empty() || ext == kNoExtension) continue;
+      EXPECT_NE(mime.find("<glob pattern=\"*." + std::string(ext) + "\""), std::string::npos)
+          << ext;
+    }
+  }
 }
 
 TEST(PathParts, StripQuotesAndFileNamePart) {

@@ -6,17 +6,19 @@
 #include <algorithm>
 
 #include "cli_fixture.h"
+#include "support/corpus.h"
 
 namespace slk::testing {
 namespace {
 
-constexpr int kMcr = 2;
-constexpr int kMem = 1;
-constexpr int kGme = 3;
+constexpr CardFormat kMcr = CardFormat::Mcr;
+constexpr CardFormat kMem = CardFormat::Mem;
+constexpr CardFormat kGme = CardFormat::Gme;
+constexpr CardFormat kXmc = CardFormat::Xmc;
 
-std::vector<CardFault> FaultsOf(const std::vector<std::uint8_t>& bytes, int index = kMcr) {
+std::vector<CardFault> FaultsOf(const std::vector<std::uint8_t>& bytes, CardFormat format = kMcr) {
   std::vector<CardFault> faults;
-  for (const CardFinding& f : CheckCardImage(bytes, index)) faults.push_back(f.fault);
+  for (const CardFinding& f : CheckCardImage(bytes, format)) faults.push_back(f.fault);
   return faults;
 }
 
@@ -113,32 +115,32 @@ TEST_F(CardCheckTest, SizesOfEachFormat) {
 TEST_F(CardCheckTest, FindsExpandedCardFaults) {
   SaveSpec ps1 = PS1Save("BESLES-00001ALPHA", 2, "ALPHA");
   Buffer good = Xmc({ps1, PS2Save()});
-  EXPECT_TRUE(FaultsOf(good, 0).empty());
-  EXPECT_TRUE(FaultsOf(Xmc({}), 0).empty());
+  EXPECT_TRUE(FaultsOf(good, kXmc).empty());
+  EXPECT_TRUE(FaultsOf(Xmc({}), kXmc).empty());
 
-  EXPECT_EQ(FaultsOf(Buffer(good.begin(), good.end() - 700), 0),
+  EXPECT_EQ(FaultsOf(Buffer(good.begin(), good.end() - 700), kXmc),
             std::vector<CardFault>{CardFault::Truncated});
   Buffer trailing = good;
   trailing.resize(good.size() + 10, 0);
-  EXPECT_EQ(FaultsOf(trailing, 0), std::vector<CardFault>{CardFault::TrailingBytes});
+  EXPECT_EQ(FaultsOf(trailing, kXmc), std::vector<CardFault>{CardFault::TrailingBytes});
   Buffer more = good;
   Put32(more, 4, 3);
-  EXPECT_EQ(FaultsOf(more, 0), std::vector<CardFault>{CardFault::Truncated});
+  EXPECT_EQ(FaultsOf(more, kXmc), std::vector<CardFault>{CardFault::Truncated});
   Buffer magic = good;
   magic[0] = 'X';
-  EXPECT_EQ(FaultsOf(magic, 0), std::vector<CardFault>{CardFault::BadMagic});
-  EXPECT_EQ(FaultsOf(Xmc({ps1}, 2), 0), std::vector<CardFault>{CardFault::BadVersion});
+  EXPECT_EQ(FaultsOf(magic, kXmc), std::vector<CardFault>{CardFault::BadMagic});
+  EXPECT_EQ(FaultsOf(Xmc({ps1}, 2), kXmc), std::vector<CardFault>{CardFault::BadVersion});
 
   SaveSpec noDots = PS2Save();
   noDots.files.clear();
   noDots.entryCountOverride = 1;
-  EXPECT_EQ(FaultsOf(Xmc({noDots}), 0), std::vector<CardFault>{CardFault::BadEntryCount});
+  EXPECT_EQ(FaultsOf(Xmc({noDots}), kXmc), std::vector<CardFault>{CardFault::BadEntryCount});
   Buffer tag = XmcHeader(1);
   Append(tag, XmcSave(ps1, "PS2D"));
-  EXPECT_EQ(FaultsOf(tag, 0), std::vector<CardFault>{CardFault::BadSaveHeader});
+  EXPECT_EQ(FaultsOf(tag, kXmc), std::vector<CardFault>{CardFault::BadSaveHeader});
   SaveSpec ragged = ps1;
   ragged.files[0].bytes.resize(5000);
-  EXPECT_EQ(FaultsOf(Xmc({ragged}), 0), std::vector<CardFault>{CardFault::BadPS1Save});
+  EXPECT_EQ(FaultsOf(Xmc({ragged}), kXmc), std::vector<CardFault>{CardFault::BadPS1Save});
 }
 
 TEST_F(CardCheckTest, CheckCommandReportsAndSetsTheExitCode) {
@@ -175,7 +177,7 @@ TEST_F(CardCheckTest, CheckCommandReportsAndSetsTheExitCode) {
 }
 
 TEST_F(CardCheckTest, RealCardsFromTheCorpusCheckClean) {
-  std::string root = SLOTKEEPER_CORPUS_DIR;
+  std::string root = testing::CorpusDir().string();
   std::vector<std::string> cards = {
       root + "/memcardpro/MemoryCard2-1.mcd", root + "/go-psx-memcard/epsxe000.mcr",
       root + "/save-file-converter/ps1-dexdrive/gran-turismo.26535.gme"};

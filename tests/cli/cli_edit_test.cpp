@@ -126,6 +126,37 @@ TEST_F(CliTest, ImportAddsSaveImagesAndWritesBack) {
   EXPECT_EQ(Digests(ps2), (std::vector<std::string>{ThreeSaveDigests()[1], PS2SaveDigest()}));
 }
 
+// The formats of other tools through the commands: a PS2 save exported as
+// .cbs, .max and .psv lists with the same bytes; a raw .srm of one save is a
+// save to `list` and `check`; a PS1 save is not written as .max, and the
+// note says why.
+TEST_F(CliTest, OtherToolsFormatsThroughExportListAndCheck) {
+  ASSERT_EQ(cli_.Run({"new", "--ps2", Path("ps2.xmc")}).exit, 0);
+  ASSERT_EQ(cli_.Run({"import", Path("ps2.xmc"), WritePS2Psu()}).exit, 0);
+  for (const char* ext : {"cbs", "max", "psv"}) {
+    std::string out = Path(std::string("space.") + ext);
+    ASSERT_EQ(cli_.Run({"export", Path("ps2.xmc"), "0", out}).exit, 0) << ext;
+    Json file = ListJson(cli_, {out})["files"][0];
+    EXPECT_EQ(Digests(file), std::vector<std::string>{PS2SaveDigest()}) << ext;
+  }
+  std::string card = WriteThreeSaveCard();
+  ASSERT_EQ(cli_.Run({"export", card, "1", Path("beta.mcs")}).exit, 0);
+  Buffer mcs = ReadFileBytes(Path("beta.mcs"));
+  WriteFileBytes(Path("beta.srm"), Buffer(mcs.begin() + 128, mcs.end()));
+  // Other tools name single saves like cards, too.
+  WriteFileBytes(Path("beta.mcd"), Buffer(mcs.begin() + 128, mcs.end()));
+  for (const char* name : {"beta.srm", "beta.mcd"}) {
+    Json raw = ListJson(cli_, {Path(name)})["files"][0];
+    EXPECT_EQ(raw["format"], "raw") << name;
+    EXPECT_EQ(Digests(raw), std::vector<std::string>{ThreeSaveDigests()[1]}) << name;
+  }
+  CliResult check = cli_.Run({"check", Path("beta.srm"), Path("beta.mcd")});
+  EXPECT_EQ(check.exit, 0) << check.out;
+  CliResult max = cli_.Run({"export", card, "1", Path("beta.max")});
+  EXPECT_EQ(max.exit, 1);
+  EXPECT_TRUE(Has(max.err, "a PS1 save cannot be written as .max")) << max.err;
+}
+
 TEST_F(CliTest, ImportRefusalsLeaveTheCardAlone) {
   std::string card = WriteThreeSaveCard();
   auto before = ReadFileBytes(card);

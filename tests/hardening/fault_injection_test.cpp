@@ -120,6 +120,16 @@ class FaultInjectionTest : public ::testing::Test {
   std::uint64_t runs = 0;
 };
 
+// The formats written whole through AtomicFile: every card image but the PS2
+// card images (written in place, tested with them), every written save format.
+std::vector<const FormatRow*> WrittenFormats(FileKind kind) {
+  std::vector<const FormatRow*> rows;
+  for (const FormatRow& row : kFormats)
+    if (row.kind == kind && row.writable && row.layout != FormatLayout::PS2Card)
+      rows.push_back(&row);
+  return rows;
+}
+
 // Something that is not any card: the test only needs to see it unchanged.
 Buffer OldFile() {
   Buffer old(5000);
@@ -153,8 +163,8 @@ TEST_F(FaultInjectionTest, SavingEveryCardFormat) {
     std::optional<ps2::Form> ps2Card;  // the left slot holds such a card first
   };
   std::vector<Case> cases;
-  for (std::string_view extension : kCardImageExtensions)
-    cases.push_back({kLeft, std::string(extension), {}});
+  for (const FormatRow* row : WrittenFormats(FileKind::CardImage))
+    cases.push_back({kLeft, std::string(ExtensionOf(*row)), {}});
   cases.push_back({kRight, "xmc", {}});
   for (ps2::Form form : {ps2::Form::WithEcc, ps2::Form::WithoutEcc})
     cases.push_back({kLeft, "ps2", form});
@@ -191,10 +201,11 @@ TEST_F(FaultInjectionTest, SavingEveryCardFormat) {
 }
 
 TEST_F(FaultInjectionTest, ExportingEverySaveDataFormat) {
-  for (std::size_t index = 0; index < kSaveDataImageExtensions.size(); ++index) {
-    std::string extension(kSaveDataImageExtensions[index]);
-    // .psu and .psd carry the PS2 save; the PS1 layouts the 3-block PS1 save.
-    bool psu = index <= static_cast<std::size_t>(ImageFormat::Psd);
+  for (const FormatRow* format : WrittenFormats(FileKind::SaveDataImage)) {
+    std::string extension(ExtensionOf(*format));
+    // The formats of PS2 saves carry the PS2 save; the PS1 layouts the
+    // 3-block PS1 save.
+    bool psu = format->carries != Carries::PS1Only;
     Slot slot = psu ? kRight : kLeft;
     std::uint32_t row = psu ? 1 : 2;
     for (const Buffer& old : {OldFile(), Buffer{}}) {
@@ -277,7 +288,8 @@ TEST_F(FaultInjectionTest, UnreadableSlotStoreFailsEveryWriter) {
     EXPECT_EQ(sink.shown, std::vector<int>{message});
     ExpectUntouched(path, old, listing);
   };
-  for (std::string_view extension : kCardImageExtensions) {
+  for (const FormatRow* format : WrittenFormats(FileKind::CardImage)) {
+    std::string_view extension = ExtensionOf(*format);
     std::string target = dir.File("card." + std::string(extension));
     Reset(target, old);
     listing = testing::Listing(dir.Path());
@@ -285,8 +297,8 @@ TEST_F(FaultInjectionTest, UnreadableSlotStoreFailsEveryWriter) {
                   MessageId::FileNotPreserved);
     std::filesystem::remove(target);
   }
-  for (std::size_t index = 0; index < kSaveDataImageExtensions.size(); ++index) {
-    std::string target = dir.File("save." + std::string(kSaveDataImageExtensions[index]));
+  for (const FormatRow* format : WrittenFormats(FileKind::SaveDataImage)) {
+    std::string target = dir.File("save." + std::string(ExtensionOf(*format)));
     Reset(target, old);
     listing = testing::Listing(dir.Path());
     expectRefused("exporting as " + target, SaveSaveImage(ws, kLeft, 2, target), target,

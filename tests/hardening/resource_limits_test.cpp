@@ -155,7 +155,7 @@ std::uint32_t ReadIntoSlot(const std::string& path, CardKind kind, std::uint64_t
   Workspace ws(sink, settings);
   if (ws.CreateSlotStore(kLeft, 0) != 1) return 2;
   ws.At(kLeft).kind = kind;
-  bool card = ExtensionIndex(path, FormatList::CardImage) >= 0;
+  bool card = IsCardImagePath(path);
   std::uint32_t result = card ? OpenCardImage(ws, kLeft, path) : AddSaveImage(ws, kLeft, path);
   if (ws.At(kLeft).dataFile.Size() > length) return 3;
   if (result == 0 && ws.At(kLeft).EntryCount() != 0) return 4;

@@ -10,6 +10,7 @@
 #include <set>
 
 #include "icons/icon_model.h"
+#include "support/corpus.h"
 #include "support/temp_dir.h"
 
 namespace slk::testing {
@@ -19,7 +20,7 @@ namespace fs = std::filesystem;
 
 std::vector<fs::path> CorpusIcons() {
   std::vector<fs::path> out;
-  const fs::path root = SLOTKEEPER_CORPUS_DIR;
+  const fs::path root = testing::CorpusDir();
   std::error_code ec;
   if (!fs::is_directory(root, ec)) return out;
   for (const auto& e : fs::recursive_directory_iterator(root, ec)) {
@@ -34,7 +35,7 @@ std::vector<fs::path> CorpusIcons() {
 
 TEST(CorpusIcons, RealModelsDecodeIntoPlausibleShapesAndPictures) {
   const std::vector<fs::path> files = CorpusIcons();
-  if (files.empty()) GTEST_SKIP() << "no corpus at " << SLOTKEEPER_CORPUS_DIR;
+  if (files.empty()) GTEST_SKIP() << "no corpus at " << testing::CorpusDir();
   int decoded = 0;
   for (const fs::path& path : files) {
     SCOPED_TRACE(path.string());

@@ -406,8 +406,8 @@ TEST_F(ShellTest, InsertChangeOnAModifiedSlotAnsweredNoKeepsTheSlot) {
   EXPECT_EQ(shell.State().modified[kLeft], 1);
   const FileRequest& request = dialogs.requests.at(0);
   EXPECT_FALSE(request.save);
-  EXPECT_EQ(request.filters.size(), 9u);
-  EXPECT_EQ(request.selectedFilter, 8);
+  EXPECT_EQ(request.filters.size(), 12u);  // every card format, the PS2 ones in one entry
+  EXPECT_EQ(request.selectedFilter, 11);   // and last the combined entry
   EXPECT_EQ(request.defaultSuffix, "xmc");
 }
 
@@ -572,16 +572,18 @@ TEST_F(ShellTest, FailedSaveAsKeepsPathAndModified) {
   EXPECT_EQ(shell.State().modified[kLeft], 1);
 }
 
-TEST_F(ShellTest, SaveSdiOfAPS2SaveOffersTheTwoMemoryJugglerFormats) {
+TEST_F(ShellTest, SaveSdiOfAPS2SaveOffersTheFormatsOfPS2Saves) {
   Start(WriteExpandedCard(dir, "card.xmc", 1));
   ClickSave(kLeft, 0);
   std::string target = dir.File("export.psu");
   dialogs.files = {ChosenFile{target, "export.psu"}};
   shell.ButtonClicked(2);  // SaveSDI
   const FileRequest& request = dialogs.requests.at(0);
-  ASSERT_EQ(request.filters.size(), 2u);
+  // The two MemoryJuggler formats first, then .psv, .max and .cbs.
+  ASSERT_EQ(request.filters.size(), 5u);
   EXPECT_EQ(request.filters[0].name, res::Text(res::TextId::FormatPsu));
   EXPECT_EQ(request.filters[1].name, res::Text(res::TextId::FormatPsd));
+  EXPECT_EQ(request.filters[4].name, res::Text(res::TextId::FormatCbs));
   EXPECT_EQ(request.defaultSuffix, "psu");
   EXPECT_TRUE(std::filesystem::exists(target));
   EXPECT_EQ(shell.State().modified[kLeft], 0);

@@ -206,16 +206,20 @@ TEST_F(DialogTest, InfoShowsTheVersion) {
 
 TEST_F(DialogTest, FileDialogFiltersShowTheTableNamesAndMatchEitherCase) {
   QStringList open = NameFilters(OpenFileRequest(FileGroup::CardImage));
-  ASSERT_EQ(open.size(), 9);
+  ASSERT_EQ(open.size(), 12);
   EXPECT_EQ(open[2], "PSEmuPro MemoryCard (*.mcr) (*.mcr *.MCR)");
   EXPECT_EQ(open[7],
             "PS2 MemoryCard Image (*.ps2 *.mc2 *.vmc) (*.ps2 *.PS2 *.mc2 *.MC2 *.vmc *.VMC)");
-  EXPECT_TRUE(open[8].startsWith(
+  // Formats added since follow the PS2 card images; the combined entry is last.
+  EXPECT_EQ(open[10], "PSP/PS Vita MemoryCard (*.vmp) (*.vmp *.VMP)");
+  EXPECT_TRUE(open[11].startsWith(
       "MemoryCardImage (*.xmc,*.mem,*.mcr,*.gme,*.mcd,*.ps,*.mci) (*.xmc *.XMC *.mem"));
-  EXPECT_TRUE(open[8].endsWith("*.ps2 *.PS2 *.mc2 *.MC2 *.vmc *.VMC)"));
+  EXPECT_TRUE(open[11].contains("*.ps2 *.PS2 *.mc2 *.MC2 *.vmc *.VMC"));
   QStringList save = NameFilters(SaveFileRequest(FileGroup::SaveDataImage, CardKind::PS1));
-  ASSERT_EQ(save.size(), 7);
+  // The seven formats of the program's own list, then those added since.
+  ASSERT_EQ(save.size(), 9);
   EXPECT_EQ(save[6], "MCC-Sakura SaveData (*.mc) (*.mc *.MC)");
+  EXPECT_EQ(save[8], "PS3 SaveData (*.psv) (*.psv *.PSV)");
 }
 
 TEST_F(DialogTest, ABareNameGetsTheExtensionOfTheChosenFormat) {
