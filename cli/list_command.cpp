@@ -10,6 +10,7 @@
 #include "cli/card_session.h"
 #include "cli/commands.h"
 #include "cli/printable.h"
+#include "cli/save_folders.h"
 #include "cli/save_summary.h"
 #include "cli/text_table.h"
 
@@ -47,13 +48,16 @@ ListedFile ReadListedFile(Console& console, const std::string& path, bool withDi
   int card = ExtensionIndex(path, FormatList::CardImage);
   const SlotData& slot = session.Ws().At(kLeft);
   file.kind = slot.kind;
-  file.saveImage = card < 0 && slot.kind != CardKind::PS2Card;
+  bool folder = IsFolderArgument(path);
+  file.saveImage = (folder || card < 0) && slot.kind != CardKind::PS2Card;
   if (slot.ps2Card) {
     file.format = path.substr(path.find_last_of('.') + 1);
     file.freeKB = slot.ps2Card->FreeBytes() / 1024;
     file.damaged = slot.ps2Card->Damaged();
     for (const ps2::Ps2Save& save : slot.ps2Card->ListSaves())
       if (!ps2::CarriedBySaveModel(save)) ++file.unlisted;
+  } else if (folder) {
+    file.format = "folder";
   } else {
     file.format = card >= 0
                       ? kCardImageExtensions[card]
@@ -136,6 +140,7 @@ std::string TitleCell(const std::string& title) {
 std::string HeadingOf(const ListedFile& file) {
   std::string count =
       std::to_string(file.saves.size()) + (file.saves.size() == 1 ? " save" : " saves");
+  if (file.saveImage && file.format == "folder") return file.path + ": save folder, " + count;
   if (file.saveImage) return file.path + ": save data image (." + file.format + "), " + count;
   if (file.kind == CardKind::PS2)
     return file.path + ": expanded card (." + file.format + "), " + count;

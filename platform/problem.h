@@ -45,6 +45,12 @@ enum class Reason {
   PS1Save,      // `field` names a PS1 save, which a PS2 card cannot take
   NoCardSpace,  // the save needs `need` KB, the card has `have` KB free
   CardDamaged,  // `field` says what the card's check found
+  // A save as a folder of files.
+  AlreadyExists,  // a file or folder of that name is in the way
+  FolderInSave,   // `field` names a folder inside a save's folder
+  LinkInSave,     // `field` names a symbolic link inside a save's folder
+  BadFileName,    // `field` (a name from a card) cannot name a file
+  TooManyFiles,   // `have` files, at most `need`
 };
 
 struct Problem {

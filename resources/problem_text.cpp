@@ -95,6 +95,16 @@ std::string English(const platform::Problem& p) {
       return "\"" + p.field + "\" needs " + need + " KB, the card has " + have + " KB free";
     case Reason::CardDamaged:
       return p.field;
+    case Reason::AlreadyExists:
+      return "a file or folder of this name already exists";
+    case Reason::FolderInSave:
+      return "\"" + p.field + "\" is a folder; a save's folder holds files only";
+    case Reason::LinkInSave:
+      return "\"" + p.field + "\" is a symbolic link; a save's folder holds files only";
+    case Reason::BadFileName:
+      return "\"" + p.field + "\" cannot be the name of a file";
+    case Reason::TooManyFiles:
+      return have + " files, at most " + need;
   }
   return {};
 }
@@ -164,6 +174,17 @@ std::string Japanese(const platform::Problem& p) {
       return "「" + p.field + "」には " + need + " KB 必要です (空き " + have + " KB)";
     case Reason::CardDamaged:
       return p.field;
+    case Reason::AlreadyExists:
+      return "同じ名前のファイルまたはフォルダが既にあります";
+    case Reason::FolderInSave:
+      return "「" + p.field + "」はフォルダです。セーブデータのフォルダにはファイルしか置けません";
+    case Reason::LinkInSave:
+      return "「" + p.field +
+             "」はシンボリックリンクです。セーブデータのフォルダにはファイルしか置けません";
+    case Reason::BadFileName:
+      return "「" + p.field + "」はファイル名にできません";
+    case Reason::TooManyFiles:
+      return "ファイルが " + have + " 個あります (最大 " + need + " 個)";
   }
   return {};
 }
