@@ -1,11 +1,14 @@
 #include "card/save_folder_slot.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 
 #include "card/card_image.h"
 #include "card/formats/save_folder.h"
 #include "card/ps2/ps2_layout.h"
 #include "card/refusal.h"
+#include "card/save_data_image.h"
 #include "card/save_records.h"
 #include "card/utility.h"
 
@@ -114,6 +117,15 @@ std::uint32_t AddSaveFolder(Workspace& ws, Slot s, const std::string& path) {
   if (!ListAddedSave(ws, s, path)) return 0;
   rollback.Keep();
   return 1;
+}
+
+bool IsSaveFolder(const std::string& path) {
+  struct stat info {};
+  return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+std::uint32_t AddSaveImageOrFolder(Workspace& ws, Slot s, const std::string& path) {
+  return IsSaveFolder(path) ? AddSaveFolder(ws, s, path) : AddSaveImage(ws, s, path);
 }
 
 std::uint32_t SaveSaveFolder(Workspace& ws, Slot s, std::uint32_t row, const std::string& path) {

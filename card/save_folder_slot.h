@@ -16,6 +16,13 @@ namespace slk {
 // returns 0 on refusal, leaving the slot as it was.
 std::uint32_t AddSaveFolder(Workspace& ws, Slot s, const std::string& path);
 
+// Whether `path` names a folder, which is then taken as a PS2 save (a link
+// the user named is followed; links inside the folder never are).
+bool IsSaveFolder(const std::string& path);
+
+// AddSaveFolder for a folder, AddSaveImage for anything else.
+std::uint32_t AddSaveImageOrFolder(Workspace& ws, Slot s, const std::string& path);
+
 // Writes the save of row `row` as the new folder `path` (which must not
 // exist). A PS1 save is refused: read back, a folder is a PS2 save. Shows
 // "The File wasn't preserved." with the reason and returns 0 on refusal;

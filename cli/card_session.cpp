@@ -8,8 +8,8 @@
 #include "card/ps1_card.h"
 #include "card/ps2/ps2_save_mapping.h"
 #include "card/save_data_image.h"
+#include "card/save_folder_slot.h"
 #include "card/utility.h"
-#include "cli/save_folders.h"
 #include "platform/sjis.h"
 
 namespace slk {
@@ -53,10 +53,9 @@ CardSession::CardSession(Console& console) : sink_(console), ws_(sink_, settings
 
 bool CardSession::LoadCard(Slot s, const std::string& path, bool acceptSaveImage) {
   sink_.SetContext(path);
-  bool saveImage =
-      acceptSaveImage &&
-      (IsFolderArgument(path) ||
-       (!IsCardImagePath(path) && ExtensionIndex(path, FormatList::SaveDataImage) >= 0));
+  bool saveImage = acceptSaveImage &&
+                   (IsSaveFolder(path) || (!IsCardImagePath(path) &&
+                                           ExtensionIndex(path, FormatList::SaveDataImage) >= 0));
   if (!ws_.CreateSlotStore(s, 0)) {
     sink_.ShowMessage(MessageId::FileNotOpened);
     return false;
@@ -65,7 +64,7 @@ bool CardSession::LoadCard(Slot s, const std::string& path, bool acceptSaveImage
   if (saveImage) {
     // The one card that takes any save: PS1 and PS2 alike.
     ws_.At(s).kind = CardKind::PS2;
-    loaded = AddSaveFileOrFolder(ws_, s, path) != 0;
+    loaded = AddSaveImageOrFolder(ws_, s, path) != 0;
   } else {
     loaded = OpenCardImage(ws_, s, path) != 0;
   }

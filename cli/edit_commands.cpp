@@ -90,7 +90,7 @@ int RunImport(Console& console, const ImportOptions& options) {
     return ExitCode::Refused;
   for (const std::string& path : options.saveFiles) {
     session.Sink().SetContext(path);
-    if (!AddSaveFileOrFolder(session.Ws(), kLeft, path)) return ExitCode::Refused;
+    if (!AddSaveImageOrFolder(session.Ws(), kLeft, path)) return ExitCode::Refused;
   }
   return Result(session.SaveCard(kLeft, TargetOf(options.out, options.card)));
 }

@@ -7,10 +7,10 @@
 #include "card/image_formats.h"
 #include "card/ps1_card.h"
 #include "card/ps2/ps2_save_mapping.h"
+#include "card/save_folder_slot.h"
 #include "cli/card_session.h"
 #include "cli/commands.h"
 #include "cli/printable.h"
-#include "cli/save_folders.h"
 #include "cli/save_summary.h"
 #include "cli/text_table.h"
 
@@ -48,7 +48,7 @@ ListedFile ReadListedFile(Console& console, const std::string& path, bool withDi
   int card = ExtensionIndex(path, FormatList::CardImage);
   const SlotData& slot = session.Ws().At(kLeft);
   file.kind = slot.kind;
-  bool folder = IsFolderArgument(path);
+  bool folder = IsSaveFolder(path);
   file.saveImage = (folder || card < 0) && slot.kind != CardKind::PS2Card;
   if (slot.ps2Card) {
     file.format = path.substr(path.find_last_of('.') + 1);

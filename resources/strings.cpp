@@ -97,6 +97,9 @@ constexpr std::array kTexts{
           "The setting file could not be read. The program runs with the default settings "
           "and keeps the file as it is.",
           "設定ファイルを読み込めませんでした。標準の設定で起動し、ファイルはそのまま残します。"},
+    Entry{110, "PS2 save folder (a new folder named after the save)",
+          "ＰＳ２セーブデータのフォルダ (セーブデータ名の新しいフォルダ)"},
+    Entry{111, "Choose where the save's folder is made", "セーブデータのフォルダを作る場所を選択"},
 };
 
 constexpr auto kIds = [] {

@@ -89,6 +89,10 @@ constexpr int SaveDamagedCard = 68;  // a Yes/No question before Save
 // Texts of this program's own, not of the original table.
 constexpr int CardChangedOnDisk = 76;  // a Yes/No question before Save
 constexpr int SettingsFileKept = 77;   // once, when qovan2.ini could not be read whole
+// SaveSDI of a PS2 save: the entry of the file dialog that leads to a folder
+// chooser, and that chooser's caption.
+constexpr int SaveFolderChoice = 110;
+constexpr int SaveFolderCaption = 111;
 }  // namespace TextId
 
 }  // namespace slk::res

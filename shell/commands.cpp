@@ -8,6 +8,7 @@
 #include "card/card_image.h"
 #include "card/image_formats.h"
 #include "card/save_data_image.h"
+#include "card/save_folder_slot.h"
 #include "card/save_operations.h"
 #include "platform/file_lock.h"
 #include "resources/strings.h"
@@ -91,7 +92,7 @@ std::uint32_t Shell::ImportSaveDataImage(Slot s, const std::string& path) {
     SetSlotTitleText(s, res::TextId::NewFile);
   }
   state_.modified[s] = 1;
-  if (AddSaveImage(*workspace_, s, path) == 0) {
+  if (AddSaveImageOrFolder(*workspace_, s, path) == 0) {
     // A card made only to take this save goes again: the slot is as empty
     // as it was, not a changed card that holds nothing.
     if (newCard) {
@@ -111,7 +112,9 @@ std::uint32_t Shell::ImportSaveDataImage(Slot s, const std::string& path) {
 
 void Shell::OpenPathIntoSlot(Slot s, const std::string& given) {
   std::string path = AbsolutePath(StripQuotes(given));
-  if (IsCardImagePath(path)) {
+  if (IsSaveFolder(path)) {
+    if (ImportSaveDataImage(s, path) != 0) SetMenuItems(LoadedOnlyGroup(s), true);
+  } else if (IsCardImagePath(path)) {
     if (LoadSlotFromFile(s, path) == 0) return;
     SetSlotFile(s, path, NamePart(path));
     SetMenuItems(LoadedOnlyGroup(s), true);
@@ -183,9 +186,15 @@ void Shell::SaveAs(Slot s) {
 void Shell::SaveSdi(Slot s, std::uint32_t position) {
   if (position >= RowCount(s)) return;
   CardKind kind = workspace_->At(s).AtRow(position).IsPS1() ? CardKind::PS1 : CardKind::PS2;
-  std::optional<ChosenFile> file =
-      Modal().ChooseFile(SaveFileRequest(FileGroup::SaveDataImage, kind));
+  FileRequest request = SaveFileRequest(FileGroup::SaveDataImage, kind);
+  // A PS2 save may also go out as a folder of its files, named after it.
+  if (kind == CardKind::PS2) request.folderChoice = res::Text(res::TextId::SaveFolderChoice);
+  std::optional<ChosenFile> file = Modal().ChooseFile(request);
   if (!file) return;
+  if (file->folder) {
+    SaveSaveFolder(*workspace_, s, position, SaveFolderPath(*workspace_, s, position, file->path));
+    return;
+  }
   SaveSaveImage(*workspace_, s, position, file->path);
 }
 

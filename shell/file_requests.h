@@ -24,11 +24,15 @@ struct FileRequest {
   std::vector<FileFilter> filters;
   int selectedFilter = 0;
   std::string defaultSuffix;
+  // When set, a last entry of this name: choosing it closes the file dialog
+  // and asks for a folder instead (ChosenFile::folder).
+  std::optional<std::string> folderChoice;
 };
 
 struct ChosenFile {
-  std::string path;  // full path, as the file system spells it
-  std::string name;  // the name part of the path
+  std::string path;     // full path, as the file system spells it
+  std::string name;     // the name part of the path
+  bool folder = false;  // `path` is a folder, chosen through folderChoice
 };
 
 // Every format of the group, then the combined entry, which is selected.

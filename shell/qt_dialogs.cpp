@@ -68,6 +68,7 @@ QStringList NameFilters(const FileRequest& request) {
     }
     filters << QString::fromUtf8(filter.name) + " (" + patterns.join(' ') + ")";
   }
+  if (request.folderChoice) filters << QString::fromStdString(*request.folderChoice) + " (*)";
   return filters;
 }
 
@@ -100,7 +101,27 @@ std::optional<ChosenFile> QtDialogs::ChooseFile(const FileRequest& request) {
                      }
                      dialog.setDefaultSuffix(QString::fromStdString(suffix));
                    });
-  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+  // The folder entry is no format: choosing it leaves for the folder chooser.
+  constexpr int kFolderChosen = 2;
+  if (request.folderChoice) {
+    QString folderFilter = filters.back();
+    QString folderName = QString::fromStdString(*request.folderChoice);
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog,
+                     [&dialog, folderFilter, folderName](const QString& chosen) {
+                       if (chosen == folderFilter || chosen == folderName)
+                         dialog.done(kFolderChosen);
+                     });
+  }
+  int answer = dialog.exec();
+  if (answer == kFolderChosen) {
+    QString folder = QFileDialog::getExistingDirectory(
+        owner_, QString::fromUtf8(res::Text(res::TextId::SaveFolderCaption)),
+        dialog.directory().absolutePath());
+    if (folder.isEmpty()) return std::nullopt;
+    return ChosenFile{QFile::encodeName(folder).toStdString(),
+                      QFile::encodeName(QFileInfo(folder).fileName()).toStdString(), true};
+  }
+  if (answer != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
   QString path = dialog.selectedFiles().first();
   return ChosenFile{QFile::encodeName(path).toStdString(),
                     QFile::encodeName(QFileInfo(path).fileName()).toStdString()};

@@ -18,7 +18,7 @@ TEST(Strings, EveryIdOfTheTableHasBothTexts) {
   for (int id = 32; id <= 45; ++id) expected.push_back(id);
   for (int id = 48; id <= 58; ++id) expected.push_back(id);
   for (int id = 60; id <= 68; ++id) expected.push_back(id);
-  expected.insert(expected.end(), {76, 77});
+  expected.insert(expected.end(), {76, 77, 110, 111});
   EXPECT_EQ(std::vector<int>(TextIds().begin(), TextIds().end()), expected);
   for (int id : expected) {
     for (Language lang : kBoth) EXPECT_FALSE(Text(id, lang).empty()) << id;
