@@ -91,10 +91,11 @@ std::optional<ChosenFile> QtDialogs::ChooseFile(const FileRequest& request) {
   QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog,
                    [&dialog, &request, filters](const QString& chosen) {
                      std::string suffix = request.defaultSuffix;
-                     for (qsizetype i = 0; i < filters.size(); ++i) {
+                     // The folder entry, when there is one, comes after the formats.
+                     for (std::size_t i = 0; i < request.filters.size(); ++i) {
                        const FileFilter& filter = request.filters[i];
-                       bool match =
-                           chosen == filters[i] || chosen == QString::fromUtf8(filter.name);
+                       bool match = chosen == filters[static_cast<qsizetype>(i)] ||
+                                    chosen == QString::fromUtf8(filter.name);
                        if (match && filter.extensions.size() == 1) {
                          suffix = filter.extensions.front();
                        }
@@ -109,7 +110,7 @@ std::optional<ChosenFile> QtDialogs::ChooseFile(const FileRequest& request) {
     QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog,
                      [&dialog, folderFilter, folderName](const QString& chosen) {
                        if (chosen == folderFilter || chosen == folderName)
-                         dialog.done(kFolderChosen);
+                         static_cast<QDialog&>(dialog).done(kFolderChosen);
                      });
   }
   int answer = dialog.exec();
