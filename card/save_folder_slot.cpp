@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <limits>
 
 #include "card/card_image.h"
 #include "card/formats/save_folder.h"
@@ -46,7 +47,8 @@ bool PutIntoSlot(Workspace& ws, Slot s, const Ps2SaveData& save) {
   std::uint64_t total = 0;
   for (const Ps2SaveFile& file : save.files) total += file.bytes.size();
   if (!ws.AddEntry(s, total))
-    return RefuseField(ws, platform::Reason::TooLarge, "the slot", total, ws.NextOffset(s));
+    return RefuseField(ws, platform::Reason::TooLarge, "the slot", ws.NextOffset(s) + total,
+                       std::numeric_limits<std::uint32_t>::max());
   SaveEntry& entry = ws.At(s).entries.back();
   entry.mode = save.mode;
   entry.entryCount = static_cast<std::uint32_t>(save.files.size() + 2);

@@ -210,8 +210,9 @@ namespace {
 std::optional<Ps2SaveData> ReadFolder(const std::string& path, Problem& why) {
   int fd = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) {
-    FailErrno(why, path, errno == ENOTDIR ? Reason::NotASave : Reason::ReadFailed);
-    if (errno == ENOTDIR) why.field = "not a folder";
+    int error = errno;
+    why = platform::ProblemFromErrno(error, path, Reason::ReadFailed);
+    if (error == ENOTDIR) why = platform::FileProblem(Reason::NotRegularFile, path);
     return std::nullopt;
   }
   DirHandle folder(fdopendir(fd));
