@@ -110,9 +110,9 @@ std::uint32_t Shell::ImportSaveDataImage(Slot s, const std::string& path) {
   return 1;
 }
 
-void Shell::OpenPathIntoSlot(Slot s, const std::string& given) {
+void Shell::OpenPathIntoSlot(Slot s, const std::string& given, bool dropped) {
   std::string path = AbsolutePath(StripQuotes(given));
-  if (IsSaveFolder(path)) {
+  if (dropped && IsSaveFolder(path)) {
     if (ImportSaveDataImage(s, path) != 0) SetMenuItems(LoadedOnlyGroup(s), true);
   } else if (IsCardImagePath(path)) {
     if (LoadSlotFromFile(s, path) == 0) return;
