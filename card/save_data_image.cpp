@@ -88,24 +88,29 @@ std::uint32_t AddSaveImage(Workspace& ws, Slot s, const std::string& path) {
     ShowReadFailure(ws, s, path);
     return 0;
   }
+  if (!ListAddedSave(ws, s, path)) return 0;
+  rollback.Keep();
+  return 1;
+}
+
+bool ListAddedSave(Workspace& ws, Slot s, const std::string& path) {
   // A PS1 card takes a save on Copy's terms, or it could no longer be saved.
   if (ws.At(s).kind == CardKind::PS1) {
     Refusal refusal = PS1CardRefusal(ws.At(s), ws.At(s).entries.back());
     if (refusal.message != 0) {
       ws.Refuse(refusal.why, refusal.message);
       ShowRefusal(ws, path);
-      return 0;
+      return false;
     }
   }
   if (ws.At(s).kind == CardKind::PS2Card) {
     const SaveEntry& save = ws.At(s).entries.back();
-    if (!PS2CardTakes(ws, save)) return 0;
-    if (ListsSaveNamed(ws.At(s), save.name) && !ws.Ui().AskYesNo(MessageId::AskAddIt)) return 0;
-    if (!PutOnPS2Card(ws, s, s, save)) return 0;
+    if (!PS2CardTakes(ws, save)) return false;
+    if (ListsSaveNamed(ws.At(s), save.name) && !ws.Ui().AskYesNo(MessageId::AskAddIt)) return false;
+    if (!PutOnPS2Card(ws, s, s, save)) return false;
   }
   ws.ListLastEntry(s);
-  rollback.Keep();
-  return 1;
+  return true;
 }
 
 std::uint32_t SaveSaveImage(Workspace& ws, Slot s, std::uint32_t row, const std::string& path) {

@@ -86,4 +86,10 @@ struct FileRecordLayout {
 bool ReadSaveFiles(Workspace& ws, Slot s, platform::File& image, SaveEntry& entry,
                    const FileRecordLayout& layout);
 
+// Lists the save a reader added last to the open slot `s`, on the terms of
+// the slot's card (Copy's rules for a PS1 card; a PS2 card image must have
+// room and may ask before a second save of a name). Shows the refusal
+// naming `path` and returns false; the caller's SlotRollback drops the entry.
+bool ListAddedSave(Workspace& ws, Slot s, const std::string& path);
+
 }  // namespace slk

@@ -8,6 +8,7 @@
 #include "card/ps1_card.h"
 #include "card/ps2/ps2_save_mapping.h"
 #include "card/save_data_image.h"
+#include "card/save_folder_slot.h"
 #include "card/utility.h"
 #include "platform/backups.h"
 #include "platform/ini_file.h"
@@ -63,7 +64,8 @@ CardSession::CardSession(Console& console) : sink_(console), ws_(sink_, settings
 
 bool CardSession::LoadCard(Slot s, const std::string& path, bool acceptSaveImage) {
   sink_.SetContext(path);
-  bool saveImage = acceptSaveImage && KindOfPath(path) == PathKind::SaveDataImage;
+  bool saveImage =
+      acceptSaveImage && (IsSaveFolder(path) || KindOfPath(path) == PathKind::SaveDataImage);
   if (!ws_.CreateSlotStore(s, 0)) {
     sink_.ShowMessage(MessageId::FileNotOpened);
     return false;
@@ -72,7 +74,7 @@ bool CardSession::LoadCard(Slot s, const std::string& path, bool acceptSaveImage
   if (saveImage) {
     // The one card that takes any save: PS1 and PS2 alike.
     ws_.At(s).kind = CardKind::PS2;
-    loaded = AddSaveImage(ws_, s, path) != 0;
+    loaded = AddSaveImageOrFolder(ws_, s, path) != 0;
   } else {
     loaded = OpenCardImage(ws_, s, path) != 0;
   }

@@ -86,7 +86,9 @@ void AddImport(CLI::App& app, ImportOptions& o, Command& run, Console& c) {
   CLI::App* sub = app.add_subcommand(
       "import", "Add save data images to a card and write it back (to CARD, or to OUT)");
   sub->add_option("CARD", o.card, "the card image")->required();
-  sub->add_option("SAVEFILE", o.saveFiles, "save data images, added in this order")->required();
+  sub->add_option("SAVEFILE", o.saveFiles,
+                  "save data images or PS2 save folders, added in this order")
+      ->required();
   sub->add_option("-o,--output", o.out, "write the card here instead of over CARD");
   sub->add_flag("--force", o.force, kForceHelp);
   sub->callback([&] { run = [&] { return RunImport(c, o); }; });
@@ -97,7 +99,9 @@ void AddExport(CLI::App& app, ExportOptions& o, Command& run, Console& c) {
       "export", "Write one save as a save data image (format by OUT's extension)");
   sub->add_option("CARD", o.card, "a card image or save data image")->required();
   sub->add_option("SAVE", o.save, kSaveHelp)->required();
-  sub->add_option("OUT", o.out, "the save data image to write")->required();
+  sub->add_option("OUT", o.out, "the save data image to write (ending in '/': a folder in it)")
+      ->required();
+  sub->add_flag("--folder", o.folder, "write the save as the new folder OUT (PS2 saves)");
   sub->callback([&] { run = [&] { return RunExport(c, o); }; });
 }
 

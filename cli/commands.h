@@ -44,6 +44,7 @@ struct ExportOptions {
   std::string card;
   std::string save;
   std::string out;
+  bool folder = false;  // write the save as the folder `out`
 };
 
 struct CopyOptions {

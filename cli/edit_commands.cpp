@@ -10,10 +10,12 @@
 #include "card/image_formats.h"
 #include "card/ps2_card_slot.h"
 #include "card/save_data_image.h"
+#include "card/save_folder_slot.h"
 #include "card/save_operations.h"
 #include "card/save_rename.h"
 #include "cli/card_session.h"
 #include "cli/commands.h"
+#include "cli/save_folders.h"
 
 namespace slk {
 namespace {
@@ -101,7 +103,7 @@ int RunImport(Console& console, const ImportOptions& options) {
     return ExitCode::Refused;
   for (const std::string& path : options.saveFiles) {
     session.Sink().SetContext(path);
-    if (!AddSaveImage(session.Ws(), kLeft, path)) return ExitCode::Refused;
+    if (!AddSaveImageOrFolder(session.Ws(), kLeft, path)) return ExitCode::Refused;
   }
   return Result(session.SaveCard(kLeft, TargetOf(options.out, options.card)));
 }
@@ -112,6 +114,8 @@ int RunExport(Console& console, const ExportOptions& options) {
   std::optional<std::uint32_t> row = session.FindRow(kLeft, options.card, options.save);
   if (!row) return ExitCode::Refused;
   session.Sink().SetContext(options.out);
+  std::string folder = ExportFolderPath(session.Ws(), kLeft, *row, options.out, options.folder);
+  if (!folder.empty()) return Result(SaveSaveFolder(session.Ws(), kLeft, *row, folder) != 0);
   std::optional<SaveFormat> format = SaveFormatOf(options.out);
   const SaveEntry& save = session.Ws().At(kLeft).AtRow(*row);
   if (format && !SaveImageCarries(*format, save))

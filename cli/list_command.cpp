@@ -9,6 +9,7 @@
 #include "card/ps1_card.h"
 #include "card/ps2/ps2_save_mapping.h"
 #include "card/save_data_image.h"
+#include "card/save_folder_slot.h"
 #include "cli/card_session.h"
 #include "cli/commands.h"
 #include "cli/printable.h"
@@ -46,17 +47,21 @@ ListedFile ReadListedFile(Console& console, const std::string& path, bool withDi
     file.error = JoinShown(session.Sink());
     return file;
   }
-  const FormatRow* card =
-      KindOfPath(path) == PathKind::CardImage ? FormatOfPath(path, FileKind::CardImage) : nullptr;
+  const FormatRow* card = !IsSaveFolder(path) && KindOfPath(path) == PathKind::CardImage
+                              ? FormatOfPath(path, FileKind::CardImage)
+                              : nullptr;
   const SlotData& slot = session.Ws().At(kLeft);
   file.kind = slot.kind;
-  file.saveImage = card == nullptr && slot.kind != CardKind::PS2Card;
+  bool folder = IsSaveFolder(path);
+  file.saveImage = (folder || card == nullptr) && slot.kind != CardKind::PS2Card;
   if (slot.ps2Card) {
     file.format = path.substr(path.find_last_of('.') + 1);
     file.freeKB = slot.ps2Card->FreeBytes() / 1024;
     file.damaged = slot.ps2Card->Damaged();
     for (const ps2::Ps2Save& save : slot.ps2Card->ListSaves())
       if (!ps2::CarriedBySaveModel(save)) ++file.unlisted;
+  } else if (folder) {
+    file.format = "folder";
   } else {
     const FormatRow& format = card ? *card : *SaveImageFormat(path);
     // A raw save goes by many extensions, or none.
@@ -139,6 +144,7 @@ std::string TitleCell(const std::string& title) {
 std::string HeadingOf(const ListedFile& file) {
   std::string count =
       std::to_string(file.saves.size()) + (file.saves.size() == 1 ? " save" : " saves");
+  if (file.saveImage && file.format == "folder") return file.path + ": save folder, " + count;
   if (file.saveImage) return file.path + ": save data image (." + file.format + "), " + count;
   if (file.kind == CardKind::PS2)
     return file.path + ": expanded card (." + file.format + "), " + count;

@@ -1,98 +1,46 @@
 #include "cli/sha256.h"
 
-#include <algorithm>
+#include <openssl/evp.h>
+
+#include <new>
 
 namespace slk {
-namespace {
 
-constexpr std::array<std::uint32_t, 64> kRoundConstants = {
-    0x428a2f98, 0x71374491, 0xb5c0fbcf, 0xe9b5dba5, 0x3956c25b, 0x59f111f1, 0x923f82a4, 0xab1c5ed5,
-    0xd807aa98, 0x12835b01, 0x243185be, 0x550c7dc3, 0x72be5d74, 0x80deb1fe, 0x9bdc06a7, 0xc19bf174,
-    0xe49b69c1, 0xefbe4786, 0x0fc19dc6, 0x240ca1cc, 0x2de92c6f, 0x4a7484aa, 0x5cb0a9dc, 0x76f988da,
-    0x983e5152, 0xa831c66d, 0xb00327c8, 0xbf597fc7, 0xc6e00bf3, 0xd5a79147, 0x06ca6351, 0x14292967,
-    0x27b70a85, 0x2e1b2138, 0x4d2c6dfc, 0x53380d13, 0x650a7354, 0x766a0abb, 0x81c2c92e, 0x92722c85,
-    0xa2bfe8a1, 0xa81a664b, 0xc24b8b70, 0xc76c51a3, 0xd192e819, 0xd6990624, 0xf40e3585, 0x106aa070,
-    0x19a4c116, 0x1e376c08, 0x2748774c, 0x34b0bcb5, 0x391c0cb3, 0x4ed8aa4a, 0x5b9cca4f, 0x682e6ff3,
-    0x748f82ee, 0x78a5636f, 0x84c87814, 0x8cc70208, 0x90befffa, 0xa4506ceb, 0xbef9a3f7, 0xc67178f2};
+struct Sha256::Context {
+  struct Free {
+    void operator()(EVP_MD_CTX* context) const { EVP_MD_CTX_free(context); }
+  };
+  std::unique_ptr<EVP_MD_CTX, Free> md{EVP_MD_CTX_new()};
+};
 
-constexpr std::array<std::uint32_t, 8> kInitialState = {
-    0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a, 0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19};
-
-constexpr std::uint32_t Rotr(std::uint32_t x, int n) {
-  return (x >> n) | (x << (32 - n));
+Sha256::Sha256() : context_(std::make_unique<Context>()) {
+  // Only running out of memory makes these fail; a digest of nothing would
+  // pass for a real one, so that is treated as such.
+  if (!context_->md || EVP_DigestInit_ex(context_->md.get(), EVP_sha256(), nullptr) != 1)
+    throw std::bad_alloc();
 }
 
-std::uint32_t LoadBE32(const std::uint8_t* p) {
-  return (static_cast<std::uint32_t>(p[0]) << 24) | (static_cast<std::uint32_t>(p[1]) << 16) |
-         (static_cast<std::uint32_t>(p[2]) << 8) | static_cast<std::uint32_t>(p[3]);
-}
-
-}  // namespace
-
-Sha256::Sha256() : state_(kInitialState) {}
-
-void Sha256::Compress(const std::uint8_t* block) {
-  std::array<std::uint32_t, 64> w{};
-  for (int i = 0; i < 16; ++i) w[i] = LoadBE32(block + 4 * i);
-  for (int i = 16; i < 64; ++i) {
-    std::uint32_t s0 = Rotr(w[i - 15], 7) ^ Rotr(w[i - 15], 18) ^ (w[i - 15] >> 3);
-    std::uint32_t s1 = Rotr(w[i - 2], 17) ^ Rotr(w[i - 2], 19) ^ (w[i - 2] >> 10);
-    w[i] = w[i - 16] + s0 + w[i - 7] + s1;
-  }
-  auto [a, b, c, d, e, f, g, h] = state_;
-  for (int i = 0; i < 64; ++i) {
-    std::uint32_t t1 = h + (Rotr(e, 6) ^ Rotr(e, 11) ^ Rotr(e, 25)) + ((e & f) ^ (~e & g)) +
-                       kRoundConstants[i] + w[i];
-    std::uint32_t t2 = (Rotr(a, 2) ^ Rotr(a, 13) ^ Rotr(a, 22)) + ((a & b) ^ (a & c) ^ (b & c));
-    h = g;
-    g = f;
-    f = e;
-    e = d + t1;
-    d = c;
-    c = b;
-    b = a;
-    a = t1 + t2;
-  }
-  std::array<std::uint32_t, 8> add = {a, b, c, d, e, f, g, h};
-  for (int i = 0; i < 8; ++i) state_[i] += add[i];
-}
+Sha256::~Sha256() = default;
 
 void Sha256::Update(std::span<const std::uint8_t> data) {
-  totalBytes_ += data.size();
-  while (!data.empty()) {
-    std::size_t take = std::min(data.size(), buffer_.size() - buffered_);
-    std::copy_n(data.begin(), take, buffer_.begin() + static_cast<std::ptrdiff_t>(buffered_));
-    buffered_ += take;
-    data = data.subspan(take);
-    if (buffered_ == buffer_.size()) {
-      Compress(buffer_.data());
-      buffered_ = 0;
-    }
-  }
+  if (!data.empty()) EVP_DigestUpdate(context_->md.get(), data.data(), data.size());
 }
 
 std::array<std::uint8_t, 32> Sha256::Finish() {
-  std::uint64_t bits = totalBytes_ * 8;
-  // A single 1 bit, zeros up to 8 bytes short of a block, the bit length.
-  std::array<std::uint8_t, 72> pad{0x80};
-  std::size_t padLength = (buffered_ < 56 ? 56 : 120) - buffered_;
-  for (int i = 0; i < 8; ++i) pad[padLength + i] = static_cast<std::uint8_t>(bits >> (56 - 8 * i));
-  Update(std::span<const std::uint8_t>(pad.data(), padLength + 8));
   std::array<std::uint8_t, 32> digest{};
-  for (int i = 0; i < 8; ++i)
-    for (int j = 0; j < 4; ++j)
-      digest[4 * i + j] = static_cast<std::uint8_t>(state_[i] >> (24 - 8 * j));
+  unsigned int length = 0;
+  EVP_DigestFinal_ex(context_->md.get(), digest.data(), &length);
   return digest;
 }
 
 std::string Sha256::FinishHex() {
   static constexpr char kHex[] = "0123456789abcdef";
-  std::string hex;
+  std::string text;
   for (std::uint8_t byte : Finish()) {
-    hex += kHex[byte >> 4];
-    hex += kHex[byte & 0x0F];
+    text += kHex[byte >> 4];
+    text += kHex[byte & 0x0F];
   }
-  return hex;
+  return text;
 }
 
 std::string Sha256Hex(std::span<const std::uint8_t> data) {

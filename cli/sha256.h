@@ -1,10 +1,11 @@
 #pragma once
-// SHA-256 (FIPS 180-4), enough to fingerprint a save's bytes in `list --json`
-// so that scripts can tell whether a conversion kept a save unchanged.
+// SHA-256 through OpenSSL's libcrypto, enough to fingerprint a save's bytes
+// in `list --json` so that scripts can tell whether a conversion kept a save
+// unchanged.
 
 #include <array>
-#include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
 
@@ -13,6 +14,10 @@ namespace slk {
 class Sha256 {
  public:
   Sha256();
+  ~Sha256();
+  Sha256(const Sha256&) = delete;
+  Sha256& operator=(const Sha256&) = delete;
+
   void Update(std::span<const std::uint8_t> data);
   // Finishes the digest; the object must not be updated afterwards.
   std::array<std::uint8_t, 32> Finish();
@@ -20,12 +25,8 @@ class Sha256 {
   std::string FinishHex();
 
  private:
-  void Compress(const std::uint8_t* block);
-
-  std::array<std::uint32_t, 8> state_;
-  std::array<std::uint8_t, 64> buffer_{};
-  std::size_t buffered_ = 0;
-  std::uint64_t totalBytes_ = 0;
+  struct Context;
+  std::unique_ptr<Context> context_;
 };
 
 std::string Sha256Hex(std::span<const std::uint8_t> data);

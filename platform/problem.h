@@ -51,6 +51,12 @@ enum class Reason {
   LongName,        // `field` has `have` bytes, the card keeps at most `need`
   ReservedName,    // `field` is "." or "..", which every PS2 folder holds
   NameCharacters,  // `field` holds a byte outside printable ASCII
+  // A save as a folder of files.
+  AlreadyExists,  // a file or folder of that name is in the way
+  FolderInSave,   // `field` names a folder inside a save's folder
+  LinkInSave,     // `field` names a symbolic link inside a save's folder
+  BadFileName,    // `field` (a name from a card) cannot name a file
+  TooManyFiles,   // `have` files, at most `need`
 };
 
 struct Problem {

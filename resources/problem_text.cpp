@@ -105,6 +105,16 @@ std::string English(const platform::Problem& p) {
       return "\"" + p.field + "\" is reserved on a PS2 card";
     case Reason::NameCharacters:
       return "\"" + p.field + "\" holds characters other than ASCII letters, digits and signs";
+    case Reason::AlreadyExists:
+      return "a file or folder of this name already exists";
+    case Reason::FolderInSave:
+      return "\"" + p.field + "\" is a folder; a save's folder holds files only";
+    case Reason::LinkInSave:
+      return "\"" + p.field + "\" is a symbolic link; a save's folder holds files only";
+    case Reason::BadFileName:
+      return "\"" + p.field + "\" cannot be the name of a file";
+    case Reason::TooManyFiles:
+      return have + " files, at most " + need;
   }
   return {};
 }
@@ -184,6 +194,17 @@ std::string Japanese(const platform::Problem& p) {
       return "「" + p.field + "」は PS2 カードでは使えない名前です";
     case Reason::NameCharacters:
       return "「" + p.field + "」に英数字と記号 (ASCII) 以外の文字が含まれています";
+    case Reason::AlreadyExists:
+      return "同じ名前のファイルまたはフォルダが既にあります";
+    case Reason::FolderInSave:
+      return "「" + p.field + "」はフォルダです。セーブデータのフォルダにはファイルしか置けません";
+    case Reason::LinkInSave:
+      return "「" + p.field +
+             "」はシンボリックリンクです。セーブデータのフォルダにはファイルしか置けません";
+    case Reason::BadFileName:
+      return "「" + p.field + "」はファイル名にできません";
+    case Reason::TooManyFiles:
+      return "ファイルが " + have + " 個あります (最大 " + need + " 個)";
   }
   return {};
 }

@@ -110,6 +110,10 @@ constexpr int NoBackups = 101;      // Restore Backup on a card without backups
 constexpr int RestoreBackupTitle = 102;
 constexpr int BackupTimeColumn = 103;
 constexpr int BackupSizeColumn = 104;
+// SaveSDI of a PS2 save: the entry of the file dialog that leads to a folder
+// chooser, and that chooser's caption.
+constexpr int SaveFolderChoice = 110;
+constexpr int SaveFolderCaption = 111;
 constexpr int BackupSavesColumn = 115;
 constexpr int EmptySlotHint = 116;  // drawn over an empty slot's panel
 constexpr int WindowScaleAutomatic = 117;

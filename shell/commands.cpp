@@ -10,6 +10,7 @@
 #include "card/card_image.h"
 #include "card/image_formats.h"
 #include "card/save_data_image.h"
+#include "card/save_folder_slot.h"
 #include "card/save_operations.h"
 #include "card/save_rename.h"
 #include "card/slot_edit.h"
@@ -101,7 +102,7 @@ std::uint32_t Shell::ImportSaveDataImage(Slot s, const std::string& path) {
   }
   state_.modified[s] = 1;
   SlotEdit edit(*workspace_, s);
-  if (AddSaveImage(*workspace_, s, path) == 0) {
+  if (AddSaveImageOrFolder(*workspace_, s, path) == 0) {
     edit.Abandon(*workspace_);
     // A card made only to take this save goes again: the slot is as empty
     // as it was, not a changed card that holds nothing.
@@ -128,10 +129,12 @@ std::uint32_t Shell::ImportSaveDataImage(Slot s, const std::string& path) {
   return 1;
 }
 
-void Shell::OpenPathIntoSlot(Slot s, const std::string& given) {
+void Shell::OpenPathIntoSlot(Slot s, const std::string& given, bool dropped) {
   std::string path = AbsolutePath(StripQuotes(given));
   PathKind kind = KindOfPath(path);
-  if (kind == PathKind::CardImage) {
+  if (dropped && IsSaveFolder(path)) {
+    if (ImportSaveDataImage(s, path) != 0) SetMenuItems(LoadedOnlyGroup(s), true);
+  } else if (kind == PathKind::CardImage) {
     if (LoadSlotFromFile(s, path) == 0) return;
     SetSlotFile(s, path, NamePart(path));
     SetMenuItems(LoadedOnlyGroup(s), true);
@@ -208,9 +211,15 @@ void Shell::SaveAs(Slot s) {
 void Shell::SaveSdi(Slot s, std::uint32_t position) {
   if (position >= RowCount(s)) return;
   CardKind kind = workspace_->At(s).AtRow(position).IsPS1() ? CardKind::PS1 : CardKind::PS2;
-  std::optional<ChosenFile> file =
-      ChooseFileIn(FileGroup::SaveDataImage, SaveFileRequest(FileGroup::SaveDataImage, kind));
+  FileRequest request = SaveFileRequest(FileGroup::SaveDataImage, kind);
+  // A PS2 save may also go out as a folder of its files, named after it.
+  if (kind == CardKind::PS2) request.folderChoice = res::Text(res::TextId::SaveFolderChoice);
+  std::optional<ChosenFile> file = ChooseFileIn(FileGroup::SaveDataImage, request);
   if (!file) return;
+  if (file->folder) {
+    SaveSaveFolder(*workspace_, s, position, SaveFolderPath(*workspace_, s, position, file->path));
+    return;
+  }
   SaveSaveImage(*workspace_, s, position, file->path);
 }
 

@@ -27,11 +27,15 @@ struct FileRequest {
   // The folder the dialog opens in (the one last used for the group); empty
   // for the dialog's own choice.
   std::string folder;
+  // When set, a last entry of this name: choosing it closes the file dialog
+  // and asks for a folder instead (ChosenFile::folder).
+  std::optional<std::string> folderChoice;
 };
 
 struct ChosenFile {
-  std::string path;  // full path, as the file system spells it
-  std::string name;  // the name part of the path
+  std::string path;     // full path, as the file system spells it
+  std::string name;     // the name part of the path
+  bool folder = false;  // `path` is a folder, chosen through folderChoice
 };
 
 // Every format of the group in the order of the format table (the PS2 card

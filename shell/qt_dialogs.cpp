@@ -79,6 +79,7 @@ QStringList NameFilters(const FileRequest& request) {
     }
     filters << QString::fromUtf8(filter.name) + " (" + patterns.join(' ') + ")";
   }
+  if (request.folderChoice) filters << QString::fromStdString(*request.folderChoice) + " (*)";
   return filters;
 }
 
@@ -103,10 +104,11 @@ std::optional<ChosenFile> QtDialogs::ChooseFile(const FileRequest& request) {
   QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog,
                    [&dialog, &request, filters](const QString& chosen) {
                      std::string suffix = request.defaultSuffix;
-                     for (qsizetype i = 0; i < filters.size(); ++i) {
+                     // The folder entry, when there is one, comes after the formats.
+                     for (std::size_t i = 0; i < request.filters.size(); ++i) {
                        const FileFilter& filter = request.filters[i];
-                       bool match =
-                           chosen == filters[i] || chosen == QString::fromUtf8(filter.name);
+                       bool match = chosen == filters[static_cast<qsizetype>(i)] ||
+                                    chosen == QString::fromUtf8(filter.name);
                        // A save dialog's filters each name one format, its
                        // written extension first.
                        bool oneFormat = filter.extensions.size() == 1 || request.save;
@@ -116,7 +118,27 @@ std::optional<ChosenFile> QtDialogs::ChooseFile(const FileRequest& request) {
                      }
                      dialog.setDefaultSuffix(QString::fromStdString(suffix));
                    });
-  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+  // The folder entry is no format: choosing it leaves for the folder chooser.
+  constexpr int kFolderChosen = 2;
+  if (request.folderChoice) {
+    QString folderFilter = filters.back();
+    QString folderName = QString::fromStdString(*request.folderChoice);
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog,
+                     [&dialog, folderFilter, folderName](const QString& chosen) {
+                       if (chosen == folderFilter || chosen == folderName)
+                         static_cast<QDialog&>(dialog).done(kFolderChosen);
+                     });
+  }
+  int answer = dialog.exec();
+  if (answer == kFolderChosen) {
+    QString folder = QFileDialog::getExistingDirectory(
+        owner_, QString::fromUtf8(res::Text(res::TextId::SaveFolderCaption)),
+        dialog.directory().absolutePath());
+    if (folder.isEmpty()) return std::nullopt;
+    return ChosenFile{QFile::encodeName(folder).toStdString(),
+                      QFile::encodeName(QFileInfo(folder).fileName()).toStdString(), true};
+  }
+  if (answer != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
   QString path = dialog.selectedFiles().first();
   return ChosenFile{QFile::encodeName(path).toStdString(),
                     QFile::encodeName(QFileInfo(path).fileName()).toStdString()};

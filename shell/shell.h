@@ -124,7 +124,9 @@ class Shell : private MessageSink {
   std::uint32_t LoadSlotFromFile(Slot s, const std::string& path);
   std::uint32_t SaveSlotToFile(Slot s, const std::string& path);
   std::uint32_t ImportSaveDataImage(Slot s, const std::string& path);
-  void OpenPathIntoSlot(Slot s, const std::string& path);
+  // A folder is imported as a PS2 save only when dropped: a remembered
+  // slot path that names a folder (its default is ".") is no save.
+  void OpenPathIntoSlot(Slot s, const std::string& path, bool dropped = false);
   void SetSlotFile(Slot s, const std::string& path, const std::string& name);
   void NewFile(Slot s);
   void InsertChange(Slot s);

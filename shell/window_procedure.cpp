@@ -162,7 +162,7 @@ void Shell::FilesDropped(int x, int y, const std::vector<std::string>& paths) {
   BusyScope busy(*this);
   for (Slot s : {kLeft, kRight}) {
     if (!kPanelRects[s].Contains(x, y)) continue;
-    for (const std::string& path : paths) OpenPathIntoSlot(s, path);
+    for (const std::string& path : paths) OpenPathIntoSlot(s, path, true);
     return;
   }
 }

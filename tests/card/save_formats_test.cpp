@@ -13,8 +13,15 @@
 
 #include "card/formats/codecs.h"
 #include "card/formats/ps2_card_bridge.h"
+#include "card/formats/save_folder.h"
 #include "card/ps2/ps2_card_format.h"
 #include "platform/bytes.h"
+#include "support/temp_dir.h"
+
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace slk::formats {
 namespace {
@@ -361,6 +368,139 @@ TEST(SaveFormatsTest, LzariRoundTripsAndRefusesAShortStream) {
   EXPECT_EQ(LzariDecode(ones, data.size()), data);
   packed.resize(packed.size() / 2);
   EXPECT_FALSE(LzariDecode(packed, data.size()));
+}
+
+// A save written as a folder reads back with its names, bytes, times and the
+// write bit of each file's mode; nothing else lies beside the folder.
+TEST(SaveFolderTest, WrittenFolderReadsBack) {
+  testing::TempDir dir;
+  Ps2SaveData save = MadeSave();
+  save.files[3].mode = 0x8495;  // "data" may not be written
+  std::string path = dir.File(save.name);
+  platform::Problem why;
+  ASSERT_TRUE(WriteSaveFolder(save, path, why)) << static_cast<int>(why.reason);
+  EXPECT_EQ(dir.EntryCount(), 1u);
+  auto back = ReadSaveFolder(path + "/", why);
+  ASSERT_TRUE(back) << static_cast<int>(why.reason) << " " << why.field;
+  // A folder keeps no order: files come sorted by name.
+  Ps2SaveData want = save;
+  std::sort(want.files.begin(), want.files.end(),
+            [](const Ps2SaveFile& a, const Ps2SaveFile& b) { return a.name < b.name; });
+  for (Ps2SaveFile& f : want.files) f.created = f.modified;
+  ExpectSameSave(*back, want, {"folder", {}, {}, false, true});
+  EXPECT_EQ(back->modified, save.modified);
+  EXPECT_EQ(back->files[0].mode, 0x8495);  // "data"
+  EXPECT_EQ(back->files[1].mode, 0x8497);
+}
+
+// Every name from a card that cannot name one file in the folder, and a name
+// that is taken, is refused before anything is made.
+TEST(SaveFolderTest, WritingRefusesBadNamesAndTakenPlaces) {
+  testing::TempDir dir;
+  using platform::Reason;
+  const struct {
+    std::string name;
+    Reason reason;
+  } bad[] = {{"", Reason::BadFileName},
+             {".", Reason::BadFileName},
+             {"..", Reason::BadFileName},
+             {"../x", Reason::BadFileName},
+             {"a/b", Reason::BadFileName},
+             {std::string("a\0b", 3), Reason::BadFileName},
+             {"icon.sys", Reason::BadFileName},  // a second file of that name
+             {std::string(65, 'n'), Reason::NameTooLong}};
+  for (const auto& c : bad) {
+    SCOPED_TRACE(c.name);
+    for (bool asSaveName : {false, true}) {
+      if (asSaveName && c.name == "icon.sys") continue;
+      Ps2SaveData save = MadeSave();
+      if (asSaveName)
+        save.name = c.name;
+      else
+        save.files.push_back({c.name, 0x8497, {}, {}, Bytes(3, 1)});
+      platform::Problem why;
+      EXPECT_FALSE(WriteSaveFolder(save, dir.File("out"), why));
+      EXPECT_EQ(why.reason, c.reason);
+      EXPECT_EQ(dir.EntryCount(), 0u);
+    }
+  }
+  platform::Problem why;
+  testing::WriteFileBytes(dir.File("file"), {1});
+  ASSERT_EQ(mkdir(dir.File("folder").c_str(), 0755), 0);
+  for (const char* taken : {"file", "folder"}) {
+    EXPECT_FALSE(WriteSaveFolder(MadeSave(), dir.File(taken), why));
+    EXPECT_EQ(why.reason, Reason::AlreadyExists);
+  }
+  EXPECT_EQ(dir.EntryCount(), 2u);
+}
+
+// A write that fails half-way (the file size limit cuts the second file)
+// leaves no folder, finished or not.
+TEST(SaveFolderTest, AFailedWriteLeavesNothing) {
+  testing::TempDir dir;
+  Ps2SaveData save = MadeSave();
+  save.files.push_back({"zbig", 0x8497, {}, {}, Bytes(256 * 1024, 7)});
+  rlimit old{};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+  rlimit small = old;
+  small.rlim_cur = 64 * 1024;
+  auto oldHandler = signal(SIGXFSZ, SIG_IGN);
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  platform::Problem why;
+  bool written = WriteSaveFolder(save, dir.File("out"), why);
+  setrlimit(RLIMIT_FSIZE, &old);
+  signal(SIGXFSZ, oldHandler);
+  EXPECT_FALSE(written);
+  EXPECT_NE(why.reason, platform::Reason::None);
+  EXPECT_EQ(dir.EntryCount(), 0u);
+}
+
+// What a folder may hold: files only, within the limits of a save.
+TEST(SaveFolderTest, ReadingRefusesWhatNoSaveHolds) {
+  using platform::Reason;
+  const struct {
+    const char* what;
+    std::function<void(const std::string&)> make;
+    Reason reason;
+  } cases[] = {
+      {"subfolder", [](const std::string& f) { mkdir((f + "/sub").c_str(), 0755); },
+       Reason::FolderInSave},
+      {"link", [](const std::string& f) { symlink("/etc/hostname", (f + "/l").c_str()); },
+       Reason::LinkInSave},
+      {"fifo", [](const std::string& f) { mkfifo((f + "/p").c_str(), 0644); },
+       Reason::NotRegularFile},
+      {"long name",
+       [](const std::string& f) { testing::WriteFileBytes(f + "/" + std::string(65, 'x'), {}); },
+       Reason::NameTooLong},
+      {"too many files",
+       [](const std::string& f) {
+         for (std::size_t i = 0; i <= kMaxSaveFolderFiles; ++i)
+           testing::WriteFileBytes(f + "/" + std::to_string(i), {});
+       },
+       Reason::TooManyFiles},
+      {"too large",
+       [](const std::string& f) {
+         // Sparse: the size is refused before any byte is read.
+         testing::WriteFileBytes(f + "/a", {1});
+         testing::WriteFileBytes(f + "/b", {});
+         ASSERT_EQ(truncate((f + "/b").c_str(), kMaxSaveBytes), 0);
+       },
+       Reason::TooLarge},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    testing::TempDir dir;
+    std::string folder = dir.File("BESLES-12345TEST");
+    ASSERT_EQ(mkdir(folder.c_str(), 0755), 0);
+    testing::WriteFileBytes(folder + "/icon.sys", Bytes(964, 0));
+    c.make(folder);
+    platform::Problem why;
+    EXPECT_FALSE(ReadSaveFolder(folder, why));
+    EXPECT_EQ(why.reason, c.reason);
+  }
+  platform::Problem why;
+  EXPECT_FALSE(ReadSaveFolder("/nonexistent-slk-folder", why));
+  EXPECT_EQ(why.reason, Reason::NotFound);
 }
 
 }  // namespace

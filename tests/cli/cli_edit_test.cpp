@@ -272,6 +272,46 @@ TEST_F(CliTest, ExportRefusals) {
   EXPECT_FALSE(std::filesystem::exists(Path("x.psu")));
 }
 
+// A PS2 save folder is a save file for import and list, and export writes one.
+TEST_F(CliTest, SaveFoldersImportListAndExport) {
+  std::string psu = WritePS2Psu();
+  CliResult out = cli_.Run({"export", psu, "0", Path("space"), "--folder"});
+  ASSERT_EQ(out.exit, 0) << out.err;
+  Json folder = ListJson(cli_, {Path("space")})["files"][0];
+  EXPECT_EQ(folder["format"], "folder");
+  EXPECT_EQ(folder["kind"], "PS2");
+  EXPECT_EQ(folder["saves"][0]["name"], "space");
+  EXPECT_EQ(folder["saves"][0]["files"].size(), 3u);
+  EXPECT_EQ(folder["saves"][0]["title"], "SPACE　RACE");
+
+  // Into a card and out again, into a folder named after the save.
+  ASSERT_EQ(cli_.Run({"new", "--ps2", Path("card.ps2")}).exit, 0);
+  ASSERT_EQ(cli_.Run({"import", Path("card.ps2"), Path("space")}).exit, 0);
+  std::filesystem::create_directory(Path("out"));
+  ASSERT_EQ(cli_.Run({"export", Path("card.ps2"), "space", Path("out") + "/"}).exit, 0);
+  for (const char* name : {"icon.sys", "list.ico", "data.bin"})
+    EXPECT_EQ(ReadFileBytes(Path("out/space/") + name), ReadFileBytes(Path("space/") + name));
+
+  // Taken names, a PS1 save and a PS2 save into a PS1 card are refused.
+  CliResult taken = cli_.Run({"export", psu, "0", Path("out") + "/"});
+  EXPECT_EQ(taken.exit, 0);  // out/BASLUS-20001SPACE
+  taken = cli_.Run({"export", psu, "0", Path("out") + "/"});
+  EXPECT_EQ(taken.exit, 1);
+  EXPECT_TRUE(Has(taken.err, "already exists")) << taken.err;
+  CliResult ps1 = cli_.Run({"export", WriteThreeSaveCard(), "0", Path("alpha"), "--folder"});
+  EXPECT_EQ(ps1.exit, 1);
+  EXPECT_TRUE(Has(ps1.err, "is a PS1 save")) << ps1.err;
+  EXPECT_FALSE(std::filesystem::exists(Path("alpha")));
+  CliResult intoPs1 = cli_.Run({"import", Path("three.mcr"), Path("space")});
+  EXPECT_EQ(intoPs1.exit, 1);
+
+  // Without icon.sys the save still lists, with no title (the standard icon).
+  std::filesystem::remove(Path("space/icon.sys"));
+  Json bare = ListJson(cli_, {Path("space")})["files"][0];
+  EXPECT_EQ(bare["saves"][0]["files"].size(), 2u);
+  EXPECT_EQ(bare["saves"][0]["title"], "");
+}
+
 TEST_F(CliTest, CopyFollowsTheRulesOfCopy) {
   std::string source = WriteThreeSaveCard();
   ASSERT_EQ(cli_.Run({"new", "--ps1", Path("target.mcr")}).exit, 0);

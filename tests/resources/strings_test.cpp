@@ -20,7 +20,8 @@ TEST(Strings, EveryIdOfTheTableHasBothTexts) {
   for (int id = 60; id <= 68; ++id) expected.push_back(id);
   expected.insert(expected.end(), {76, 77});
   for (int id = 80; id <= 89; ++id) expected.push_back(id);
-  expected.insert(expected.end(), {90, 91, 92, 93, 100, 101, 102, 103, 104, 115, 116, 117, 118});
+  expected.insert(expected.end(),
+                  {90, 91, 92, 93, 100, 101, 102, 103, 104, 110, 111, 115, 116, 117, 118});
   EXPECT_EQ(std::vector<int>(TextIds().begin(), TextIds().end()), expected);
   for (int id : expected) {
     for (Language lang : kBoth) EXPECT_FALSE(Text(id, lang).empty()) << id;

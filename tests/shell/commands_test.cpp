@@ -170,8 +170,12 @@ TEST_F(ShellTest, DroppedSaveImagesAreAllImported) {
     saves.push_back(
         WritePS2Save(dir, "s" + std::to_string(i) + ".PSU", "BASLUS-" + std::to_string(i)));
   }
+  // A folder is a PS2 save of its files.
+  std::filesystem::create_directory(dir.File("BASLUS-F.mcr"));
+  WriteFileBytes(dir.File("BASLUS-F.mcr/data"), std::vector<std::uint8_t>(10, 1));
+  saves.push_back(dir.File("BASLUS-F.mcr") + "/");
   shell.FilesDropped(300, 200, saves);
-  EXPECT_EQ(Count(kRight), 3u);
+  EXPECT_EQ(Count(kRight), 4u);
   EXPECT_EQ(dialogs.kindPreselections.size(), 1u);  // one new card, asked once
   EXPECT_EQ(shell.SlotTitleText(kRight), "<New File>");
   EXPECT_EQ(shell.State().modified[kRight], 1);
@@ -585,8 +589,16 @@ TEST_F(ShellTest, SaveSdiOfAPS2SaveOffersTheFormatsOfPS2Saves) {
   EXPECT_EQ(request.filters[1].name, res::Text(res::TextId::FormatPsd));
   EXPECT_EQ(request.filters[4].name, res::Text(res::TextId::FormatCbs));
   EXPECT_EQ(request.defaultSuffix, "psu");
+  EXPECT_EQ(request.folderChoice, res::Text(res::TextId::SaveFolderChoice));
   EXPECT_TRUE(std::filesystem::exists(target));
   EXPECT_EQ(shell.State().modified[kLeft], 0);
+
+  // The folder entry: a folder named after the save, inside the one chosen.
+  std::filesystem::create_directory(dir.File("into"));
+  dialogs.files = {ChosenFile{dir.File("into"), "into", true}};
+  shell.ButtonClicked(2);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.File("into")), {}), 1);
+  EXPECT_TRUE(dialogs.shown.empty());
 }
 
 TEST_F(ShellTest, SettingAndInfoOpenTheirDialogs) {

@@ -244,6 +244,35 @@ TEST_F(DialogTest, ABareNameGetsTheExtensionOfTheChosenFormat) {
   EXPECT_EQ(chosen->name, "slotkeeper-bare-name.mcr");
 }
 
+// The folder entry of SaveSDI's dialog leads to a folder chooser.
+TEST_F(DialogTest, TheFolderEntryAsksForAFolder) {
+  QtDialogs dialogs(nullptr);
+  FileRequest request = SaveFileRequest(FileGroup::SaveDataImage, CardKind::PS2);
+  request.folderChoice = "folder";
+  QString caption;
+  QTimer poll;
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+    if (dialog == nullptr) return;
+    if (dialog->fileMode() == QFileDialog::Directory) {
+      caption = dialog->windowTitle();
+      dialog->setDirectory(QDir::temp());
+      static_cast<QDialog*>(dialog)->accept();
+      return;
+    }
+    auto* formats = dialog->findChild<QComboBox*>("fileTypeCombo");
+    ASSERT_NE(formats, nullptr);
+    int last = formats->count() - 1;
+    formats->setCurrentIndex(last);
+    emit formats->textActivated(formats->itemText(last));
+  });
+  poll.start(20);
+  std::optional<ChosenFile> chosen = dialogs.ChooseFile(request);
+  ASSERT_TRUE(chosen.has_value());
+  EXPECT_TRUE(chosen->folder);
+  EXPECT_EQ(caption.toStdString(), res::Text(res::TextId::SaveFolderCaption));
+}
+
 TEST_F(DialogTest, MessageBoxesAreCaptionedWithTheWindowTitle) {
   QtDialogs dialogs(nullptr);
   QString caption;
