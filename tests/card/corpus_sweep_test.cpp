@@ -8,11 +8,13 @@
 #include <cstdlib>
 #include <filesystem>
 #include <map>
+#include <set>
 #include <string>
 #include <string_view>
 
 #include "card/card_image.h"
 #include "card/save_data_image.h"
+#include "card/save_folder_slot.h"
 #include "support/corpus.h"
 #include "support/recording_sink.h"
 
@@ -124,6 +126,7 @@ TEST(CorpusSweep, EveryFileOpensOrIsRefusedForItsNamedReason) {
   fs::path corpus = testing::CorpusDir();
   if (!fs::exists(corpus / "MANIFEST.md")) GTEST_SKIP() << "no corpus at " << corpus;
   std::map<const Rule*, int> used;
+  std::set<fs::path> folders;
   int opened = 0;
   for (const auto& item : fs::recursive_directory_iterator(corpus)) {
     if (!item.is_regular_file()) continue;
@@ -144,6 +147,7 @@ TEST(CorpusSweep, EveryFileOpensOrIsRefusedForItsNamedReason) {
         opened += result.opened;
         break;
       case Outcome::FolderPart:
+        folders.insert(item.path().parent_path());
         // Not a card and no save on its own, said in so many words.
         EXPECT_FALSE(result.opened);
         EXPECT_EQ(result.sink.shown.size(), 1u);
@@ -156,6 +160,22 @@ TEST(CorpusSweep, EveryFileOpensOrIsRefusedForItsNamedReason) {
   for (const Rule& rule : kRules)
     EXPECT_GT(used[&rule], 0) << "no corpus file fits the rule for " << rule.under << rule.ending;
   EXPECT_EQ(opened, 108);
+
+  // The folders those loose files lie in are saves, unless they hold
+  // folders themselves, which no save does.
+  for (const fs::path& folder : folders) {
+    SCOPED_TRACE(folder.string());
+    bool nested = std::any_of(fs::directory_iterator(folder), fs::directory_iterator(),
+                              [](const fs::directory_entry& e) { return e.is_directory(); });
+    Result result;
+    Settings settings;
+    Workspace ws(result.sink, settings);
+    ASSERT_EQ(ws.CreateSlotStore(kLeft, 0), 1u);
+    ws.At(kLeft).kind = CardKind::PS2;
+    EXPECT_EQ(AddSaveFolder(ws, kLeft, folder.string()) != 0, !nested);
+    EXPECT_EQ(result.sink.problems.size(), nested ? 1u : 0u);
+  }
+  EXPECT_EQ(folders.size(), 30u);
 }
 
 }  // namespace
