@@ -26,7 +26,7 @@ build="${SLOTKEEPER_BENCH_BUILD_DIR:-build/release}"
 
 # Every benchmark program there may be, in the order of the table. Folders
 # whose library is not built have no program; they are left out.
-programs=(bench_card bench_startup bench_icons bench_render bench_gfx)
+programs=(bench_card bench_cli bench_startup bench_icons bench_render bench_gfx)
 
 if [ -z "${SLOTKEEPER_BENCH_BUILD_DIR:-}" ]; then
   cmake --preset release >/dev/null
