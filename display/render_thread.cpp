@@ -100,17 +100,23 @@ gfx::Result Renderer::Present() {
 
 void Renderer::KeepPresentedFrame(const gfx::Surface& frame) {
   // Raw rows only: converting them is left to the reader, who may want far
-  // fewer frames than are presented.
+  // fewer frames than are presented. Most frames of the list equal the one
+  // before (the animations step every fourth frame); those are not copied.
   std::size_t rowBytes = static_cast<std::size_t>(frame.Width()) * frame.Format().BytesPerPixel();
   {
     std::lock_guard lock(presentedMutex_);
+    int rows = std::min(frame.Height(), kClientHeight);
+    bool same = presentedFormat_ == frame.Format() &&
+                presentedPixels_.size() == rowBytes * static_cast<std::size_t>(kClientHeight);
     presentedFormat_ = frame.Format();
     presentedPixels_.resize(rowBytes * static_cast<std::size_t>(kClientHeight));
-    int rows = std::min(frame.Height(), kClientHeight);
     for (int y = 0; y < rows; ++y) {
-      std::memcpy(presentedPixels_.data() + rowBytes * static_cast<std::size_t>(y), frame.Row(y),
-                  rowBytes);
+      std::uint8_t* kept = presentedPixels_.data() + rowBytes * static_cast<std::size_t>(y);
+      if (same && std::memcmp(kept, frame.Row(y), rowBytes) == 0) continue;
+      same = false;
+      std::memcpy(kept, frame.Row(y), rowBytes);
     }
+    if (!same) changedFrames_.fetch_add(1);
   }
   presentedFrames_.fetch_add(1);
 }

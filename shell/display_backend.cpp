@@ -142,6 +142,10 @@ bool DisplayBackend::CopyFrame(std::span<std::uint32_t> pixels) {
   return true;
 }
 
+std::uint64_t DisplayBackend::ChangedFrames() const {
+  return renderer_ ? renderer_->ChangedFrames() : 0;
+}
+
 std::uint64_t DisplayBackend::PresentedFrames() const {
   return renderer_ ? renderer_->PresentedFrames() : 0;
 }

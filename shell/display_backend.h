@@ -63,6 +63,7 @@ class DisplayBackend : public RenderingBackend {
   bool PrimaryLost() override;
   void RestoreSurfaces() override;
   bool CopyFrame(std::span<std::uint32_t> pixels) override;
+  std::uint64_t ChangedFrames() const override;
 
   // Why the texts are missing; empty while a font is in use.
   const std::string& FontError() const { return fontError_; }

@@ -28,24 +28,49 @@ std::vector<std::string> LocalPaths(const QMimeData* data) {
 }  // namespace
 
 FrameView::FrameView(QWidget* parent, RenderingBackend& backend)
-    : QWidget(parent), backend_(backend), pixels_(kFrameWidth * kFrameHeight, 0) {
+    : QWidget(parent), backend_(backend), shown_(kFrameWidth, kFrameHeight) {
   setFixedSize(kFrameWidth, kFrameHeight);
   setMouseTracking(true);
   setAcceptDrops(true);
   // Every pixel comes from the frame; nothing needs erasing first.
   setAttribute(Qt::WA_OpaquePaintEvent);
-  frame_ = QImage(reinterpret_cast<const uchar*>(pixels_.data()), kFrameWidth, kFrameHeight,
+  frame_ = QImage(reinterpret_cast<const uchar*>(shown_.Pixels().data()), kFrameWidth, kFrameHeight,
                   kFrameWidth * 4, QImage::Format_RGB32);
   refresh_.setInterval(26);
-  connect(&refresh_, &QTimer::timeout, this, [this] { update(); });
+  connect(&refresh_, &QTimer::timeout, this, [this] {
+    // Surface recovery is asked for here even when no frame comes.
+    if (shell_ != nullptr) shell_->Paint();
+    Refresh();
+  });
   refresh_.start();
 }
 
-void FrameView::paintEvent(QPaintEvent*) {
+void FrameView::SetShown(bool shown) {
+  if (shown == refresh_.isActive()) return;
+  if (!shown) {
+    refresh_.stop();
+    return;
+  }
+  refresh_.start();
+  Refresh();
+}
+
+void FrameView::Refresh() {
+  std::uint64_t changes = backend_.ChangedFrames();
+  if (changes != 0 && changes == changesSeen_) return;
+  if (!backend_.CopyFrame(shown_.Incoming())) return;
+  changesSeen_ = changes;
+  for (const FrameRect& r : shown_.TakeIncoming())
+    update(QRect(r.left, r.top, r.right - r.left, r.bottom - r.top));
+}
+
+void FrameView::paintEvent(QPaintEvent* event) {
   if (shell_ != nullptr) shell_->Paint();
-  backend_.CopyFrame(pixels_);
+  // A paint asked for by the window itself (during the view switch) shows
+  // the newest frame; what it changes outside this paint is repainted next.
+  Refresh();
   QPainter painter(this);
-  painter.drawImage(0, 0, frame_);
+  for (const QRect& r : event->region()) painter.drawImage(r.topLeft(), frame_, r);
 }
 
 void FrameView::mouseMoveEvent(QMouseEvent* event) {

@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "shell/shown_frame.h"
+
 namespace slk {
 
 class RenderingBackend;
@@ -20,6 +22,9 @@ class FrameView : public QWidget {
   FrameView(QWidget* parent, RenderingBackend& backend);
 
   void SetShell(Shell* shell) { shell_ = shell; }
+  // No frame is looked for while the window cannot be seen; shown again, it
+  // catches up at once.
+  void SetShown(bool shown);
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -30,10 +35,15 @@ class FrameView : public QWidget {
   void dropEvent(QDropEvent* event) override;
 
  private:
+  // Takes the frame presented last when it changed, and has the rectangles
+  // that differ repainted.
+  void Refresh();
+
   RenderingBackend& backend_;
   Shell* shell_ = nullptr;
-  std::vector<std::uint32_t> pixels_;
-  QImage frame_;
+  ShownFrame shown_;
+  QImage frame_;  // over shown_'s pixels: painting copies nothing more
+  std::uint64_t changesSeen_ = 0;
   // The rendering thread presents about every 26 ms; look for a new frame as
   // often.
   QTimer refresh_;
