@@ -140,4 +140,21 @@ bool Renderer::CopyPresentedFrame(std::vector<std::uint32_t>& out) const {
   return true;
 }
 
+bool Renderer::CopyPresentedFrameRgb(std::span<std::uint32_t> out) const {
+  std::lock_guard lock(presentedMutex_);
+  gfx::FormatCodec codec(presentedFormat_);
+  std::size_t bytes = codec.BytesPerPixel();
+  std::size_t count = presentedPixels_.empty() ? 0 : presentedPixels_.size() / bytes;
+  if (count == 0 || out.size() < count) return false;
+  const std::uint8_t* p = presentedPixels_.data();
+  if (presentedFormat_ == gfx::PixelFormat::Xrgb8888()) {
+    for (std::size_t i = 0; i < count; ++i, p += 4) out[i] = gfx::LoadPixel(p, 4) & 0x00FFFFFFu;
+    return true;
+  }
+  for (std::size_t i = 0; i < count; ++i, p += bytes) {
+    out[i] = codec.Unpack(gfx::LoadPixel(p, static_cast<std::uint32_t>(bytes))) & 0x00FFFFFFu;
+  }
+  return true;
+}
+
 }  // namespace slk

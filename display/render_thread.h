@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <functional>
 #include <mutex>
+#include <span>
 #include <vector>
 
 #include "card/workspace.h"
@@ -91,6 +92,10 @@ class Renderer {
   // The last frame that was presented, as 512 x 312 pixels 0xFFRRGGBB, row by
   // row. Any thread; false (and `out` untouched) before the first frame.
   bool CopyPresentedFrame(std::vector<std::uint32_t>& out) const;
+  // The same as 0x00RRGGBB into `out`, which holds a whole frame, in one pass
+  // (a window copies every frame that changed). False, `out` untouched,
+  // before the first frame or when `out` is too small.
+  bool CopyPresentedFrameRgb(std::span<std::uint32_t> out) const;
   // How many frames were presented successfully so far. Any thread.
   std::uint64_t PresentedFrames() const { return presentedFrames_.load(); }
   // How many of them differed from the frame presented before; a window

@@ -89,7 +89,6 @@ class DisplayBackend : public RenderingBackend {
   // Declared after everything it draws from, so that it goes (and its thread
   // ends) first.
   std::unique_ptr<Renderer> renderer_;
-  std::vector<std::uint32_t> copied_;  // user-interface thread only
 };
 
 }  // namespace slk
