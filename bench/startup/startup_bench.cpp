@@ -14,9 +14,13 @@
 // of a core, detail view with a spinning PS2 model 2.5 %, hidden nothing.
 
 #include <benchmark/benchmark.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <chrono>
+#include <thread>
 
 #include <cstdio>
 #include <cstdlib>
@@ -74,9 +78,50 @@ double IdleSeconds() {
   return seconds > 0 ? seconds : 20;
 }
 
+// The X display of an Xvfb server started for this run and ended at its
+// end; empty when there is no Xvfb. Rows that need it then say so.
+const std::string& XvfbDisplay() {
+  struct Server {
+    pid_t pid = -1;
+    std::string display;
+    Server() {
+      for (int n = 97; n < 127 && display.empty(); ++n) {
+        std::string socket = "/tmp/.X11-unix/X" + std::to_string(n);
+        if (::access(socket.c_str(), F_OK) == 0) continue;
+        std::string name = std::to_string(n);
+        name.insert(0, 1, ':');
+        std::vector<std::string> args = {"Xvfb",       name,        "-screen", "0",
+                                         "800x600x24", "-nolisten", "tcp"};
+        std::vector<char*> argv;
+        for (std::string& a : args) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        if (posix_spawnp(&pid, "Xvfb", nullptr, nullptr, argv.data(), environ) != 0) return;
+        for (int wait = 0; wait < 100 && ::access(socket.c_str(), F_OK) != 0; ++wait)
+          std::this_thread::sleep_for(std::chrono::milliseconds(30));
+        if (::access(socket.c_str(), F_OK) == 0) {
+          display = name;
+        } else {
+          ::kill(pid, SIGTERM);
+          ::waitpid(pid, nullptr, 0);
+          pid = -1;
+        }
+      }
+    }
+    ~Server() {
+      if (pid <= 0) return;
+      ::kill(pid, SIGTERM);
+      ::waitpid(pid, nullptr, 0);
+    }
+  };
+  static Server server;
+  return server.display;
+}
+
 // One start of `program` with `args`, timed from just before it is spawned;
-// the program prints what Start holds, in its order.
-Start StartOnce(const std::string& program, std::vector<std::string> args) {
+// the program prints what Start holds, in its order. On Qt's offscreen
+// platform, or on the X display `display` when one is given.
+Start StartOnce(const std::string& program, std::vector<std::string> args,
+                const std::string& display = {}) {
   Start start;
   int out[2];
   if (::pipe(out) != 0) return start;
@@ -86,9 +131,11 @@ Start StartOnce(const std::string& program, std::vector<std::string> args) {
   posix_spawn_file_actions_addclose(&actions, out[0]);
   std::vector<std::string> env;
   for (char** e = environ; *e != nullptr; ++e) {
-    if (std::string(*e).rfind("QT_QPA_PLATFORM=", 0) != 0) env.emplace_back(*e);
+    std::string e2 = *e;
+    if (e2.rfind("QT_QPA_PLATFORM=", 0) != 0 && e2.rfind("DISPLAY=", 0) != 0) env.push_back(e2);
   }
-  env.emplace_back("QT_QPA_PLATFORM=offscreen");
+  env.emplace_back(display.empty() ? "QT_QPA_PLATFORM=offscreen" : "QT_QPA_PLATFORM=xcb");
+  if (!display.empty()) env.push_back(std::string("DISPLAY=").append(display));
   std::vector<char*> envp, argv;
   for (std::string& e : env) envp.push_back(e.data());
   envp.push_back(nullptr);
@@ -120,16 +167,18 @@ Start StartOnce(const std::string& program, std::vector<std::string> args) {
   return start;
 }
 
-Start StartProgram(const std::string& settings, std::vector<std::string> more = {}) {
+Start StartProgram(const std::string& settings, std::vector<std::string> more = {},
+                   const std::string& display = {}) {
   std::vector<std::string> args = {kSource, settings};
   args.insert(args.end(), more.begin(), more.end());
   // Another build of the program (an older one, to compare) may be named.
   const char* other = std::getenv("SLOTKEEPER_BENCH_STARTUP_CHILD");
-  return StartOnce(other != nullptr && *other != 0 ? other : SLOTKEEPER_STARTUP_CHILD, args);
+  return StartOnce(other != nullptr && *other != 0 ? other : SLOTKEEPER_STARTUP_CHILD, args,
+                   display);
 }
 
-Start StartMinimalWindow(std::vector<std::string> args = {}) {
-  return StartOnce(SLOTKEEPER_MINIMAL_WINDOW, std::move(args));
+Start StartMinimalWindow(std::vector<std::string> args = {}, const std::string& display = {}) {
+  return StartOnce(SLOTKEEPER_MINIMAL_WINDOW, std::move(args), display);
 }
 
 void StartUpToFirstFrame(benchmark::State& state, bool memory) {
@@ -208,14 +257,16 @@ void AgainstMinimalWindow(benchmark::State& state, bool memory) {
 
 // The whole process's CPU while the window waits in `view`, in percent of
 // one core, beside the minimal window's.
-void Idle(benchmark::State& state, const std::string& view, double targetPercent) {
+void Idle(benchmark::State& state, const std::string& view, double targetPercent, bool xvfb) {
+  std::string display = xvfb ? XvfbDisplay() : std::string();
+  if (xvfb && display.empty()) return state.SkipWithError("no Xvfb here");
   std::string settings = SettingsFile();
   const double seconds = IdleSeconds();
   const std::string wait = std::to_string(seconds);
   double ours = 0, minimal = 0;
   for (auto _ : state) {
-    Start a = StartProgram(settings, {view, wait});
-    Start b = StartMinimalWindow({wait});
+    Start a = StartProgram(settings, {view, wait}, display);
+    Start b = StartMinimalWindow({wait}, display);
     if (a.idleCpu < 0 || b.idleCpu < 0)
       return state.SkipWithError("the program or the minimal window did not start");
     state.SetIterationTime(seconds);
@@ -227,9 +278,8 @@ void Idle(benchmark::State& state, const std::string& view, double targetPercent
   state.counters["minimal_percent"] = 100 * minimal / seconds / n;
   state.counters["target_percent"] = targetPercent;
   char label[128];
-  std::snprintf(label, sizeof label,
-                "whole process, %.0f s, offscreen platform; a minimal Qt window %.2f %%", seconds,
-                100 * minimal / seconds / n);
+  std::snprintf(label, sizeof label, "whole process, %.0f s, %s; a minimal Qt window %.2f %%",
+                seconds, xvfb ? "Xvfb" : "offscreen platform", 100 * minimal / seconds / n);
   state.SetLabel(label);
 }
 
@@ -256,14 +306,16 @@ bool Register() {
       ->Unit(benchmark::kMillisecond);
   // Hidden: no frame is drawn; what is left is Qt's own waiting.
   const std::pair<const char*, double> views[] = {{"list", 1.0}, {"detail", 2.5}, {"hidden", 0.1}};
-  for (const auto& [view, target] : views) {
-    std::string v = view;
-    double t = target;
-    benchmark::RegisterBenchmark(("Idle/" + v + "_view_cpu").c_str(),
-                                 [v, t](benchmark::State& s) { Idle(s, v, t); })
-        ->Iterations(1)
-        ->UseManualTime()
-        ->Unit(benchmark::kMillisecond);
+  for (bool xvfb : {false, true}) {
+    for (const auto& [view, target] : views) {
+      std::string v = view;
+      double t = target;
+      benchmark::RegisterBenchmark(("Idle/" + v + "_view_cpu" + (xvfb ? "_xvfb" : "")).c_str(),
+                                   [v, t, xvfb](benchmark::State& s) { Idle(s, v, t, xvfb); })
+          ->Iterations(1)
+          ->UseManualTime()
+          ->Unit(benchmark::kMillisecond);
+    }
   }
   return true;
 }
