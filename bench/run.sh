@@ -11,6 +11,8 @@
 #   SLOTKEEPER_BENCH_REPETITIONS  repetitions per benchmark (default 5)
 #   SLOTKEEPER_BENCH_BUILD_DIR    an already configured build folder to use
 #                                 instead of the release preset's
+#   SLOTKEEPER_BENCH_IDLE_SECONDS how long the idle window is measured
+#                                 (default 20)
 # The JSON of every program and its console output are kept in
 # <build folder>/bench-results/.
 set -euo pipefail
