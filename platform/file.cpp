@@ -123,6 +123,10 @@ void File::Close() {
   gatheredBytes_ = 0;
 }
 
+void File::ReadAhead() {
+  if (!ahead_) ahead_ = std::make_unique_for_overwrite<std::uint8_t[]>(kReadAhead);
+}
+
 void File::GatherWrites() {
   if (!gather_) gather_ = std::make_unique_for_overwrite<std::uint8_t[]>(kGather);
 }
@@ -130,6 +134,7 @@ void File::GatherWrites() {
 bool File::WriteOut() {
   std::uint64_t n = std::exchange(gatheredBytes_, 0);
   if (n == 0) return true;
+  aheadBytes_ = 0;  // may have been read from the file before these bytes reached it
   errno = 0;
   std::uint64_t done = 0;
   for (int attempt = 0; attempt < kAttempts && done < n; ++attempt) {
@@ -308,7 +313,9 @@ File CreateSlotTempFile() {
   int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
   if (fd < 0) return File();
   ::unlink(pattern.c_str());
-  return File(fd);
+  File file(fd);
+  file.ReadAhead();
+  return file;
 }
 
 Problem TempSpaceProblem(int error, std::string path) {

@@ -54,6 +54,9 @@ class File {
   // closes.
   void Close();
 
+  // From now on, reads shorter than the read-ahead are served from one read
+  // ahead, as for files opened for reading.
+  void ReadAhead();
   // From now on, writes are gathered (see above).
   void GatherWrites();
   // Writes out what is gathered; false when that failed.
@@ -106,7 +109,8 @@ class File {
 
 // The slot's temporary data file: created in $TMPDIR (or /tmp) with a name that
 // begins with "tmc", read/write, private, and unlinked at once so that it
-// disappears when it is closed or the process ends.
+// disappears when it is closed or the process ends. It reads ahead: saving a
+// card reads every file of every save from it.
 File CreateSlotTempFile();
 
 // The reason to give for a failure in the slot's temporary file: a full

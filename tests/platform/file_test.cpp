@@ -74,6 +74,13 @@ TEST(SlotTempFile, GatheredWritesReachTheFileAsIfWrittenOneByOne) {
   ASSERT_TRUE(write(50, 100, 3));  // back over bytes gathered or written out
   ASSERT_TRUE(write(end - 10, 20, 9));
   ASSERT_TRUE(write(end + 10, 30, 11));
+  // Small reads come from the read-ahead, around and into what is gathered.
+  for (std::uint64_t at : {end - 16, end + 4, end + 12, std::uint64_t{60}}) {
+    std::uint8_t small[8] = {};
+    ASSERT_TRUE(f.Seek(at) && f.ReadExact(small, sizeof small));
+    EXPECT_TRUE(std::equal(small, small + 8, expected.begin() + static_cast<std::ptrdiff_t>(at)))
+        << "at " << at;
+  }
   std::vector<std::uint8_t> back(expected.size() - 40);
   ASSERT_TRUE(f.Seek(40) && f.ReadExact(back.data(), back.size()));
   EXPECT_TRUE(std::equal(back.begin(), back.end(), expected.begin() + 40));
