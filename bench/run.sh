@@ -11,6 +11,8 @@
 #   SLOTKEEPER_BENCH_REPETITIONS  repetitions per benchmark (default 5)
 #   SLOTKEEPER_BENCH_BUILD_DIR    an already configured build folder to use
 #                                 instead of the release preset's
+#   SLOTKEEPER_BENCH_IDLE_SECONDS how long the idle window is measured
+#                                 (default 20)
 # The JSON of every program and its console output are kept in
 # <build folder>/bench-results/.
 set -euo pipefail
@@ -26,7 +28,7 @@ build="${SLOTKEEPER_BENCH_BUILD_DIR:-build/release}"
 
 # Every benchmark program there may be, in the order of the table. Folders
 # whose library is not built have no program; they are left out.
-programs=(bench_card bench_startup bench_icons bench_render bench_gfx)
+programs=(bench_card bench_cli bench_startup bench_icons bench_render bench_gfx)
 
 if [ -z "${SLOTKEEPER_BENCH_BUILD_DIR:-}" ]; then
   cmake --preset release >/dev/null

@@ -123,6 +123,19 @@ bool ReserveAhead(SlotData& slot, std::uint32_t toCome) {
   return true;
 }
 
+// The slot's data file gathers its writes while it lives.
+class GatheredSlotWrites {
+ public:
+  explicit GatheredSlotWrites(platform::File& data) : data_(data) { data_.GatherWrites(); }
+  GatheredSlotWrites(const GatheredSlotWrites&) = delete;
+  GatheredSlotWrites& operator=(const GatheredSlotWrites&) = delete;
+  ~GatheredSlotWrites() { data_.StopGathering(); }
+  bool Stop() { return data_.StopGathering(); }
+
+ private:
+  platform::File& data_;
+};
+
 }  // namespace
 
 std::uint32_t ReadExpandedCard(Workspace& ws, Slot s, platform::File& image) {
@@ -149,9 +162,13 @@ std::uint32_t ReadExpandedCard(Workspace& ws, Slot s, platform::File& image) {
     return RefuseShort(ws, image, kHeaderBytes + std::uint64_t{count} * kLeastSaveBytes);
 
   SlotRollback rollback(ws, s);
+  // A save of a few KiB was a write into the slot of its own; gathered, many
+  // go in one. Written out before the rollback, which may drop them.
+  GatheredSlotWrites gathered(ws.At(s).dataFile);
   for (std::uint32_t i = 0; i < count; ++i) {
     if (!ReserveAhead(ws.At(s), count - i) || !ReadSave(ws, s, image)) return 0;
   }
+  if (!gathered.Stop()) return 0;
   rollback.Keep();
   return 1;
 }

@@ -100,17 +100,23 @@ gfx::Result Renderer::Present() {
 
 void Renderer::KeepPresentedFrame(const gfx::Surface& frame) {
   // Raw rows only: converting them is left to the reader, who may want far
-  // fewer frames than are presented.
+  // fewer frames than are presented. Most frames of the list equal the one
+  // before (the animations step every fourth frame); those are not copied.
   std::size_t rowBytes = static_cast<std::size_t>(frame.Width()) * frame.Format().BytesPerPixel();
   {
     std::lock_guard lock(presentedMutex_);
+    int rows = std::min(frame.Height(), kClientHeight);
+    bool same = presentedFormat_ == frame.Format() &&
+                presentedPixels_.size() == rowBytes * static_cast<std::size_t>(kClientHeight);
     presentedFormat_ = frame.Format();
     presentedPixels_.resize(rowBytes * static_cast<std::size_t>(kClientHeight));
-    int rows = std::min(frame.Height(), kClientHeight);
     for (int y = 0; y < rows; ++y) {
-      std::memcpy(presentedPixels_.data() + rowBytes * static_cast<std::size_t>(y), frame.Row(y),
-                  rowBytes);
+      std::uint8_t* kept = presentedPixels_.data() + rowBytes * static_cast<std::size_t>(y);
+      if (same && std::memcmp(kept, frame.Row(y), rowBytes) == 0) continue;
+      same = false;
+      std::memcpy(kept, frame.Row(y), rowBytes);
     }
+    if (!same) changedFrames_.fetch_add(1);
   }
   presentedFrames_.fetch_add(1);
 }
@@ -130,6 +136,23 @@ bool Renderer::CopyPresentedFrame(std::vector<std::uint32_t>& out) const {
   }
   for (std::size_t i = 0; i < count; ++i, p += bytes) {
     out[i] = 0xFF000000u | codec.Unpack(gfx::LoadPixel(p, static_cast<std::uint32_t>(bytes)));
+  }
+  return true;
+}
+
+bool Renderer::CopyPresentedFrameRgb(std::span<std::uint32_t> out) const {
+  std::lock_guard lock(presentedMutex_);
+  gfx::FormatCodec codec(presentedFormat_);
+  std::size_t bytes = codec.BytesPerPixel();
+  std::size_t count = presentedPixels_.empty() ? 0 : presentedPixels_.size() / bytes;
+  if (count == 0 || out.size() < count) return false;
+  const std::uint8_t* p = presentedPixels_.data();
+  if (presentedFormat_ == gfx::PixelFormat::Xrgb8888()) {
+    for (std::size_t i = 0; i < count; ++i, p += 4) out[i] = gfx::LoadPixel(p, 4) & 0x00FFFFFFu;
+    return true;
+  }
+  for (std::size_t i = 0; i < count; ++i, p += bytes) {
+    out[i] = codec.Unpack(gfx::LoadPixel(p, static_cast<std::uint32_t>(bytes))) & 0x00FFFFFFu;
   }
   return true;
 }

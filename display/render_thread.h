@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <functional>
 #include <mutex>
+#include <span>
 #include <vector>
 
 #include "card/workspace.h"
@@ -91,8 +92,15 @@ class Renderer {
   // The last frame that was presented, as 512 x 312 pixels 0xFFRRGGBB, row by
   // row. Any thread; false (and `out` untouched) before the first frame.
   bool CopyPresentedFrame(std::vector<std::uint32_t>& out) const;
+  // The same as 0x00RRGGBB into `out`, which holds a whole frame, in one pass
+  // (a window copies every frame that changed). False, `out` untouched,
+  // before the first frame or when `out` is too small.
+  bool CopyPresentedFrameRgb(std::span<std::uint32_t> out) const;
   // How many frames were presented successfully so far. Any thread.
   std::uint64_t PresentedFrames() const { return presentedFrames_.load(); }
+  // How many of them differed from the frame presented before; a window
+  // need not look at the others. Any thread.
+  std::uint64_t ChangedFrames() const { return changedFrames_.load(); }
 
   // SpinAngle and ModelFrame are set back by the detail screen build, with
   // the thread paused; tests read the others the same way.
@@ -127,6 +135,7 @@ class Renderer {
   std::vector<std::uint8_t> presentedPixels_;  // raw rows of the RenderTarget's format
   gfx::PixelFormat presentedFormat_;
   std::atomic<std::uint64_t> presentedFrames_{0};
+  std::atomic<std::uint64_t> changedFrames_{0};
 
   platform::Thread thread_;  // last: joined before the members it uses go
 };

@@ -125,6 +125,8 @@ void AtomicFile::Open() {
   }
   ::fchmod(fd, mode);
   file_ = File(fd);
+  // Writers put a card together from many small pieces.
+  file_.GatherWrites();
 }
 
 AtomicFile::~AtomicFile() {

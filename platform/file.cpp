@@ -22,6 +22,8 @@ constexpr int kAttempts = 3;
 // Reads shorter than this are served from one read of this many bytes ahead;
 // longer ones go straight into the caller's buffer.
 constexpr std::size_t kReadAhead = 16 * 1024;
+// Writes are gathered up to this many bytes.
+constexpr std::size_t kGather = 256 * 1024;
 constexpr std::uint64_t kLargestOffset = std::numeric_limits<off_t>::max();
 
 // One attempt: transfers as much as the system gives, retrying only on EINTR.
@@ -59,7 +61,10 @@ File::File(File&& other) noexcept
       size_(other.size_),
       ahead_(std::move(other.ahead_)),
       aheadStart_(other.aheadStart_),
-      aheadBytes_(std::exchange(other.aheadBytes_, 0)) {}
+      aheadBytes_(std::exchange(other.aheadBytes_, 0)),
+      gather_(std::move(other.gather_)),
+      gatherStart_(other.gatherStart_),
+      gatheredBytes_(std::exchange(other.gatheredBytes_, 0)) {}
 
 File& File::operator=(File&& other) noexcept {
   if (this != &other) {
@@ -72,6 +77,9 @@ File& File::operator=(File&& other) noexcept {
     ahead_ = std::move(other.ahead_);
     aheadStart_ = other.aheadStart_;
     aheadBytes_ = std::exchange(other.aheadBytes_, 0);
+    gather_ = std::move(other.gather_);
+    gatherStart_ = other.gatherStart_;
+    gatheredBytes_ = std::exchange(other.gatheredBytes_, 0);
   }
   return *this;
 }
@@ -105,15 +113,59 @@ File File::OpenForReading(const std::string& path, Problem* why) {
 
 void File::Close() {
   if (fd_ >= 0) {
+    WriteOut();
     ::close(fd_);
     fd_ = -1;
   }
   position_ = 0;
   size_ = 0;
   aheadBytes_ = 0;
+  gather_.reset();
+  gatheredBytes_ = 0;
+}
+
+void File::ReadAhead() {
+  if (!ahead_) ahead_ = std::make_unique_for_overwrite<std::uint8_t[]>(kReadAhead);
+}
+
+void File::GatherWrites() {
+  if (!gather_) gather_ = std::make_unique_for_overwrite<std::uint8_t[]>(kGather);
+}
+
+bool File::WriteOut() {
+  std::uint64_t n = std::exchange(gatheredBytes_, 0);
+  if (n == 0) return true;
+  aheadBytes_ = 0;  // may have been read from the file before these bytes reached it
+  errno = 0;
+  std::uint64_t done = 0;
+  for (int attempt = 0; attempt < kAttempts && done < n; ++attempt) {
+    done += Attempt(
+        [&](std::uint64_t at, std::uint64_t count) {
+          return ::pwrite(fd_, gather_.get() + done + at, count, At(gatherStart_ + done + at));
+        },
+        n - done);
+  }
+  if (done != n) Fail(errno != 0 ? errno : EIO);
+  return done == n;
+}
+
+bool File::StopGathering() {
+  bool ok = WriteOut();
+  gather_.reset();
+  return ok;
 }
 
 std::uint64_t File::ReadAt(std::uint8_t* bytes, std::uint64_t n) {
+  if (gatheredBytes_ > 0 && position_ < gatherStart_ + gatheredBytes_ &&
+      gatherStart_ < position_ + n) {
+    // Read back from what is gathered, or else written out first.
+    if (position_ >= gatherStart_ && position_ + n <= gatherStart_ + gatheredBytes_) {
+      std::memcpy(bytes, gather_.get() + (position_ - gatherStart_), static_cast<std::size_t>(n));
+      position_ += n;
+      return n;
+    }
+    if (!WriteOut()) return 0;
+  }
   std::uint64_t done = 0;
   if (position_ >= aheadStart_ && position_ - aheadStart_ < aheadBytes_) {
     std::uint64_t from = position_ - aheadStart_;
@@ -163,6 +215,19 @@ bool File::WriteExact(const void* buffer, std::uint64_t n) {
     return false;
   }
   aheadBytes_ = 0;  // what is written may lie in what was read ahead
+  if (gather_) {
+    bool follows = position_ == gatherStart_ + gatheredBytes_;
+    if (gatheredBytes_ > 0 && (!follows || gatheredBytes_ + n > kGather) && !WriteOut())
+      return false;
+    if (n <= kGather) {
+      if (gatheredBytes_ == 0) gatherStart_ = position_;
+      std::memcpy(gather_.get() + gatheredBytes_, buffer, static_cast<std::size_t>(n));
+      gatheredBytes_ += static_cast<std::size_t>(n);
+      position_ += n;
+      size_ = std::max(size_, position_);
+      return true;
+    }
+  }
   const auto* bytes = static_cast<const std::uint8_t*>(buffer);
   std::uint64_t done = 0;
   errno = 0;
@@ -208,6 +273,7 @@ bool File::Skip(std::uint64_t n) {
 }
 
 bool File::Flush() {
+  if (!WriteOut()) return false;
   if (IoFaultHits(IoStep::Flush) || ::fsync(fd_) != 0) {
     Fail(errno);
     return false;
@@ -248,7 +314,9 @@ File CreateSlotTempFile() {
   int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
   if (fd < 0) return File();
   ::unlink(pattern.c_str());
-  return File(fd);
+  File file(fd);
+  file.ReadAhead();
+  return file;
 }
 
 Problem TempSpaceProblem(int error, std::string path) {

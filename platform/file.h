@@ -9,6 +9,13 @@
 // questions was two system calls. Files opened for reading also read ahead,
 // so that the many small records of an image cost one read between them.
 // Use the descriptor only for questions about the file itself (fstat).
+//
+// A file may also gather its writes (GatherWrites): writes that follow each
+// other are kept in memory and go to the system together, when they fill the
+// buffer, when a write goes elsewhere, or at WriteOut, Flush and Close. A
+// writer of many small pieces (records, names, padding of many small saves)
+// paid a system call for each. Reads see the gathered bytes. A failure of a
+// gathered write shows at WriteOut or Flush (and in Failed() from then on).
 
 #include <cstddef>
 #include <cstdint>
@@ -42,8 +49,21 @@ class File {
   static File OpenForReading(const std::string& path, Problem& why);
 
   bool IsOpen() const { return fd_ >= 0; }
+  // Call WriteOut first when writes are gathered.
   int Descriptor() const { return fd_; }
+  // Writes out what is gathered (a failed write counts as Failed()), then
+  // closes.
   void Close();
+
+  // From now on, reads shorter than the read-ahead are served from one read
+  // ahead, as for files opened for reading.
+  void ReadAhead();
+  // From now on, writes are gathered (see above).
+  void GatherWrites();
+  // Writes out what is gathered; false when that failed.
+  bool WriteOut();
+  // WriteOut, and writes go to the system one by one again.
+  bool StopGathering();
 
   // Up to three attempts, each transferring the bytes still outstanding and
   // continuing where the previous one stopped. n = 0 succeeds at once.
@@ -59,7 +79,7 @@ class File {
   // Bytes between the current position and the end of the file.
   std::uint64_t Remaining() const { return position_ < size_ ? size_ - position_ : 0; }
 
-  bool Flush();  // fsync
+  bool Flush();  // WriteOut, then fsync
   // Set once any write, seek or flush failed; never cleared.
   bool Failed() const { return failed_; }
   // The errno of the first failed write or flush, 0 when none (or unknown).
@@ -81,11 +101,17 @@ class File {
   std::unique_ptr<std::uint8_t[]> ahead_;
   std::uint64_t aheadStart_ = 0;
   std::size_t aheadBytes_ = 0;
+  // Bytes [gatherStart_, gatherStart_ + gatheredBytes_) of the file, written
+  // by us but not yet to the system.
+  std::unique_ptr<std::uint8_t[]> gather_;
+  std::uint64_t gatherStart_ = 0;
+  std::size_t gatheredBytes_ = 0;
 };
 
 // The slot's temporary data file: created in $TMPDIR (or /tmp) with a name that
 // begins with "tmc", read/write, private, and unlinked at once so that it
-// disappears when it is closed or the process ends.
+// disappears when it is closed or the process ends. It reads ahead: saving a
+// card reads every file of every save from it.
 File CreateSlotTempFile();
 
 // Makes `bytes` `n` bytes long, zeroed, for a whole file to be read into. A

@@ -100,13 +100,16 @@ std::string AsChars(std::span<const std::uint8_t> bytes) {
 
 }  // namespace
 
+// One converter per thread for all conversions: opening one cost more than
+// converting a name, and listing a card converts two texts of every save.
+// Convert sets its state back before every text.
 std::string ShiftJisToUtf8(std::span<const std::uint8_t> sjis) {
-  Converter converter("UTF-8", "CP932");
+  thread_local Converter converter("UTF-8", "CP932");
   return Convert(converter.Handle(), AsChars(sjis), "\xEF\xBF\xBD", ShiftJisSkip);
 }
 
 std::string Utf8ToShiftJis(std::string_view utf8) {
-  Converter converter("CP932", "UTF-8");
+  thread_local Converter converter("CP932", "UTF-8");
   return Convert(converter.Handle(), utf8, "?", Utf8Skip);
 }
 

@@ -136,10 +136,11 @@ void DisplayBackend::RestoreSurfaces() {
 bool DisplayBackend::CopyFrame(std::span<std::uint32_t> pixels) {
   constexpr std::size_t kPixels = std::size_t{kFrameWidth} * kFrameHeight;
   if (!renderer_ || pixels.size() < kPixels) return false;
-  if (!renderer_->CopyPresentedFrame(copied_) || copied_.size() < kPixels) return false;
-  // The renderer gives 0xFFRRGGBB; the window takes 0x00RRGGBB.
-  for (std::size_t i = 0; i < kPixels; ++i) pixels[i] = copied_[i] & 0x00FFFFFFu;
-  return true;
+  return renderer_->CopyPresentedFrameRgb(pixels.first(kPixels));
+}
+
+std::uint64_t DisplayBackend::ChangedFrames() const {
+  return renderer_ ? renderer_->ChangedFrames() : 0;
 }
 
 std::uint64_t DisplayBackend::PresentedFrames() const {

@@ -63,6 +63,7 @@ class DisplayBackend : public RenderingBackend {
   bool PrimaryLost() override;
   void RestoreSurfaces() override;
   bool CopyFrame(std::span<std::uint32_t> pixels) override;
+  std::uint64_t ChangedFrames() const override;
 
   // Why the texts are missing; empty while a font is in use.
   const std::string& FontError() const { return fontError_; }
@@ -88,7 +89,6 @@ class DisplayBackend : public RenderingBackend {
   // Declared after everything it draws from, so that it goes (and its thread
   // ends) first.
   std::unique_ptr<Renderer> renderer_;
-  std::vector<std::uint32_t> copied_;  // user-interface thread only
 };
 
 }  // namespace slk

@@ -7,6 +7,7 @@
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QRegion>
 #include <QUrl>
 #include <QWheelEvent>
 #include <algorithm>
@@ -72,17 +73,43 @@ constexpr int kNotch = 120;
 }  // namespace
 
 FrameView::FrameView(QWidget* parent, RenderingBackend& backend)
-    : QWidget(parent), backend_(backend), pixels_(kFrameWidth * kFrameHeight, 0) {
+    : QWidget(parent), backend_(backend), shown_(kFrameWidth, kFrameHeight) {
   setMouseTracking(true);
   setAcceptDrops(true);
   setFocusPolicy(Qt::StrongFocus);
   // Every pixel comes from the frame or is black; nothing needs erasing first.
   setAttribute(Qt::WA_OpaquePaintEvent);
-  frame_ = QImage(reinterpret_cast<const uchar*>(pixels_.data()), kFrameWidth, kFrameHeight,
+  frame_ = QImage(reinterpret_cast<const uchar*>(shown_.Pixels().data()), kFrameWidth, kFrameHeight,
                   kFrameWidth * 4, QImage::Format_RGB32);
   refresh_.setInterval(26);
-  connect(&refresh_, &QTimer::timeout, this, [this] { update(); });
+  connect(&refresh_, &QTimer::timeout, this, [this] {
+    // Surface recovery is asked for here even when no frame comes.
+    if (shell_ != nullptr) shell_->Paint();
+    Refresh();
+  });
   refresh_.start();
+}
+
+void FrameView::SetShown(bool shown) {
+  if (shown == refresh_.isActive()) return;
+  if (!shown) {
+    refresh_.stop();
+    return;
+  }
+  refresh_.start();
+  Refresh();
+}
+
+void FrameView::Refresh() {
+  std::uint64_t changes = backend_.ChangedFrames();
+  if (changes != 0 && changes == changesSeen_) return;
+  if (!backend_.CopyFrame(shown_.Incoming())) return;
+  changesSeen_ = changes;
+  // A pixel more on each side: at a scale that is not whole in logical
+  // pixels the rounded rectangle could miss a device pixel's edge.
+  for (const FrameRect& r : shown_.TakeIncoming())
+    update(
+        ToWidget(QRect(r.left, r.top, r.right - r.left, r.bottom - r.top)).adjusted(-1, -1, 1, 1));
 }
 
 QSize FrameView::SizeForFactor(int factor) const {
@@ -130,22 +157,28 @@ QPoint FrameView::ToFrame(const QPointF& p) const {
                 static_cast<int>(std::floor((p.y() - picture.y()) / scale)));
 }
 
-void FrameView::paintEvent(QPaintEvent*) {
+void FrameView::paintEvent(QPaintEvent* event) {
   if (shell_ != nullptr) shell_->Paint();
-  backend_.CopyFrame(pixels_);
+  // A paint asked for by the window itself (a resize, the view switch) shows
+  // the newest frame; what that changes outside this paint is repainted next.
+  Refresh();
   QPainter painter(this);
   QRectF picture = PictureRect();
-  if (picture != QRectF(rect())) painter.fillRect(rect(), Qt::black);
-  int factor = Factor();
-  double dpr = devicePixelRatioF();
-  if (factor == 1 && dpr == 1.0) {
-    painter.drawImage(picture.topLeft(), frame_);
-  } else {
-    // Whole device pixels per frame pixel, each a copy of its frame pixel.
-    QImage scaled = frame_.scaled(kFrameWidth * factor, kFrameHeight * factor,
-                                  Qt::IgnoreAspectRatio, Qt::FastTransformation);
-    scaled.setDevicePixelRatio(dpr);
-    painter.drawImage(picture.topLeft(), scaled);
+  if (picture != QRectF(rect())) {
+    QRegion outside = QRegion(rect()) - QRegion(picture.toAlignedRect());
+    for (const QRect& r : outside & event->region()) painter.fillRect(r, Qt::black);
+  }
+  double scale = picture.width() / kFrameWidth;
+  for (const QRect& r : event->region()) {
+    // The frame pixels under this rectangle, each drawn as a block of whole
+    // device pixels (nearest neighbour: no smoothing is asked for).
+    QPoint from = ToFrame(r.topLeft());
+    QPoint to = ToFrame(r.bottomRight());
+    QRect source = QRect(from, to).adjusted(0, 0, 1, 1) & frame_.rect();
+    if (source.isEmpty()) continue;
+    QRectF target(picture.x() + source.x() * scale, picture.y() + source.y() * scale,
+                  source.width() * scale, source.height() * scale);
+    painter.drawImage(target, frame_, source);
   }
   DrawEmptySlotHints(painter);
 }

@@ -11,6 +11,8 @@
 #include <functional>
 #include <vector>
 
+#include "shell/shown_frame.h"
+
 namespace slk {
 
 class RenderingBackend;
@@ -40,6 +42,10 @@ class FrameView : public QWidget {
 
   QSize sizeHint() const override { return SizeForFactor(preferredFactor_); }
 
+  // No frame is looked for while the window cannot be seen; shown again, it
+  // catches up at once.
+  void SetShown(bool shown);
+
  protected:
   void paintEvent(QPaintEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
@@ -57,11 +63,15 @@ class FrameView : public QWidget {
   // Where the scaled picture lies in the widget.
   QRectF PictureRect() const;
   void DrawEmptySlotHints(QPainter& painter);
+  // Takes the frame presented last when it changed, and has the rectangles
+  // that differ repainted.
+  void Refresh();
 
   RenderingBackend& backend_;
   Shell* shell_ = nullptr;
-  std::vector<std::uint32_t> pixels_;
-  QImage frame_;
+  ShownFrame shown_;
+  QImage frame_;  // over shown_'s pixels: painting copies nothing more
+  std::uint64_t changesSeen_ = 0;
   int preferredFactor_ = 1;
   int wheelEighths_ = 0;  // wheel turns short of a whole notch, kept for the next event
   std::function<void()> placementChanged_;

@@ -247,9 +247,10 @@ bool MainWindow::event(QEvent* event) {
 }
 
 void MainWindow::TellVisibility() {
-  if (shell_ == nullptr) return;
   QWindow* handle = windowHandle();
-  shell_->WindowVisible(isVisible() && !isMinimized() && handle != nullptr && handle->isExposed());
+  bool visible = isVisible() && !isMinimized() && handle != nullptr && handle->isExposed();
+  view_.SetShown(visible);
+  if (shell_ != nullptr) shell_->WindowVisible(visible);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

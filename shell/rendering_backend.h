@@ -81,6 +81,9 @@ class RenderingBackend {
   // kFrameHeight, 0x00RRGGBB, top row first). Safe while the rendering thread
   // runs. False when nothing has been presented yet (pixels untouched).
   virtual bool CopyFrame(std::span<std::uint32_t> pixels) = 0;
+  // Grows whenever a frame unlike the one before is presented, so that the
+  // window copies only those. 0: not known (copy every time).
+  virtual std::uint64_t ChangedFrames() const { return 0; }
 };
 
 }  // namespace slk

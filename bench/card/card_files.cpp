@@ -16,7 +16,6 @@ using Buffer = std::vector<std::uint8_t>;
 
 constexpr std::uint32_t kBlock = 8192;
 constexpr std::uint32_t kFrame = 128;
-constexpr std::uint32_t kIconBytes = 32 * 1024;
 constexpr std::uint32_t kIconSysBytes = 964;
 constexpr std::uint16_t kModePs2Directory = 0x8427;
 constexpr std::uint16_t kModePs2File = 0x8497;
@@ -82,13 +81,13 @@ Buffer IconSys(std::uint32_t seed) {
 }
 
 Save Ps2Save(const Ps2SaveShape& shape) {
-  std::uint32_t rest = shape.bytes - kIconSysBytes - kIconBytes;
+  std::uint32_t rest = shape.bytes - kIconSysBytes - shape.iconBytes;
   char name[32];
   std::snprintf(name, sizeof name, "BASLUS-%05uBENCH", static_cast<unsigned>(shape.seed));
   return Save{kModePs2Directory,
               name,
               {{kModePs2File, "icon.sys", IconSys(shape.seed)},
-               {kModePs2File, "list.ico", Pattern(kIconBytes, shape.seed * 3 + 1)},
+               {kModePs2File, "list.ico", Pattern(shape.iconBytes, shape.seed * 3 + 1)},
                {kModePs2File, "data.bin", Pattern(rest, shape.seed * 3 + 2)}}};
 }
 
@@ -194,8 +193,8 @@ void PutDirectoryFrame(Buffer& card, std::uint32_t frame, std::uint32_t state, s
 
 }  // namespace
 
-bool WriteExpandedCardFile(const std::string& path, std::uint32_t saves,
-                           std::uint32_t bytesPerSave) {
+bool WriteExpandedCardFile(const std::string& path, std::uint32_t saves, std::uint32_t bytesPerSave,
+                           std::uint32_t iconBytes) {
   FilePtr out = Create(path);
   Buffer header(16, 0);
   PutText(header, 0, "EXMC");
@@ -203,7 +202,7 @@ bool WriteExpandedCardFile(const std::string& path, std::uint32_t saves,
   Put32(header, 8, 1);
   if (!WriteBytes(out, header)) return false;
   for (std::uint32_t i = 0; i < saves; ++i) {
-    if (!WriteBytes(out, XmcSave(Ps2Save(Ps2SaveShape{bytesPerSave, i})))) return false;
+    if (!WriteBytes(out, XmcSave(Ps2Save(Ps2SaveShape{bytesPerSave, i, iconBytes})))) return false;
   }
   return Finish(std::move(out));
 }

@@ -9,16 +9,19 @@
 namespace slk::bench {
 
 // A PS2 save as a PS2 card keeps it: "icon.sys" naming "list.ico", an icon
-// file of 32 KiB and a data file with the rest, `bytes` in all (at least
-// 40 KiB). `seed` makes the name and contents differ from save to save.
+// file of `iconBytes` and a data file with the rest, `bytes` in all (at least
+// `iconBytes` + 8 KiB). `seed` makes the name and contents differ from save
+// to save.
 struct Ps2SaveShape {
   std::uint32_t bytes = 200 * 1024;
   std::uint32_t seed = 0;
+  std::uint32_t iconBytes = 32 * 1024;
 };
 
-// An expanded card image of `saves` such saves.
-bool WriteExpandedCardFile(const std::string& path, std::uint32_t saves,
-                           std::uint32_t bytesPerSave);
+// An expanded card image of `saves` such saves; small saves (20 KB) need a
+// smaller icon than the usual 32 KiB.
+bool WriteExpandedCardFile(const std::string& path, std::uint32_t saves, std::uint32_t bytesPerSave,
+                           std::uint32_t iconBytes = 32 * 1024);
 
 // An 8 MB PS2 card image with ECC holding `saves` such saves. Unlike the
 // other files it is made by the card library (FormatCard, AddSave): laying

@@ -75,7 +75,8 @@ std::string BaseName(const json& b) {
 // target_x, and for saves a second baseline without fsync.
 void AgainstCopy(const json& b, Row& row) {
   row.median = Duration(Num(b, "ms"));
-  row.baseline = Duration(Num(b, "baseline_ms")) + " copy";
+  row.baseline =
+      Duration(Num(b, "baseline_ms")) + (Has(b, "vs_minimal_window") ? " minimal window" : " copy");
   row.ratio = Ratio(Num(b, "x_baseline"));
   row.target = "<= " + Format("%g", Num(b, "target_x")) + "x";
   row.verdict = Within(Num(b, "x_baseline"), Num(b, "target_x"));
@@ -153,6 +154,12 @@ Row RowOf(const std::string& program, const json& b) {
     row.verdict = Verdict::NotMeasured;
     row.median = "-";
     row.note = Text(b, "error_message");
+  } else if (Has(b, "baseline_rss_mib") && Has(b, "target_x")) {
+    row.median = Format("%.1f MiB", Num(b, "rss_mib"));
+    row.baseline = Format("%.1f MiB minimal window", Num(b, "baseline_rss_mib"));
+    row.ratio = Ratio(Num(b, "x_baseline"));
+    row.target = "<= " + Format("%g", Num(b, "target_x")) + "x";
+    row.verdict = Within(Num(b, "x_baseline"), Num(b, "target_x"));
   } else if (Has(b, "x_baseline") && Has(b, "target_x")) {
     AgainstCopy(b, row);
   } else if (Has(b, "target_extra_kib")) {

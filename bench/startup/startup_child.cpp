@@ -3,14 +3,21 @@
 // settings and folders given on the command line. Then it says when that was
 // and how much memory it holds, and shuts down as the program does.
 //
-//   bench_startup_child SOURCE_FOLDER SETTINGS_FILE
+//   bench_startup_child SOURCE_FOLDER SETTINGS_FILE [list|detail|hidden SECONDS]
 //
 // Prints on standard output, as CLOCK_MONOTONIC seconds: main() entered, Qt
 // ready, StartUp done (both cards open), the frame presented; then the
 // resident memory in KiB and the process's CPU seconds (all threads) so far.
+// With a view and SECONDS, it then waits in the event loop that long, in the
+// list view, in the detail view of the first PS2 save of the right card, or
+// with the window hidden, and prints the CPU seconds the whole process used
+// meanwhile (getrusage, all threads).
+
+#include <sys/resource.h>
 
 #include <QApplication>
 #include <QEventLoop>
+#include <QTimer>
 #include <chrono>
 #include <cstdio>
 #include <ctime>
@@ -40,6 +47,40 @@ double MonotonicSeconds() {
   return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
 }
 
+double RusageSeconds() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  auto seconds = [](const timeval& t) {
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) * 1e-6;
+  };
+  return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+// Waits `seconds` in an event loop as a user would leave the window. Not
+// the application's loop: QCoreApplication::quit closes every window.
+void RunEventLoopFor(double seconds) {
+  QEventLoop loop;
+  QTimer::singleShot(static_cast<int>(seconds * 1000), &loop, &QEventLoop::quit);
+  loop.exec();
+}
+
+// Clicks the first PS2 save of the right card among the nine shown.
+bool OpenDetailOfAPs2Save(slk::Shell& shell) {
+  slk::Workspace* ws = shell.Ws();
+  if (ws == nullptr) return false;
+  const slk::SlotData& slot = ws->At(slk::kRight);
+  for (std::uint32_t row = 0; row < slot.RowCount() && row < 9; ++row) {
+    if (slot.AtRow(row).IsPS1()) continue;
+    const slk::PanelRect& panel = slk::kPanelRects[slk::kRight];
+    int x = panel.left + static_cast<int>(row % 3) * slk::kCellWidth + slk::kCellWidth / 2;
+    int y = panel.top + static_cast<int>(row / 3) * slk::kCellHeight + slk::kCellHeight / 2;
+    shell.MouseMoved(x, y);
+    shell.LeftButtonDown(x, y);
+    return true;
+  }
+  return false;
+}
+
 double CpuSeconds() {
   timespec t{};
   clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
@@ -52,8 +93,10 @@ int main(int argc, char** argv) {
   const double entered = MonotonicSeconds();
   QApplication app(argc, argv);
   const double qtReady = MonotonicSeconds();
-  if (argc != 3) {
-    std::fprintf(stderr, "usage: bench_startup_child SOURCE_FOLDER SETTINGS_FILE\n");
+  if (argc != 3 && argc != 5) {
+    std::fprintf(stderr,
+                 "usage: bench_startup_child SOURCE_FOLDER SETTINGS_FILE "
+                 "[list|detail|hidden SECONDS]\n");
     return 2;
   }
   slk::DisplayBackend backend;
@@ -77,6 +120,17 @@ int main(int argc, char** argv) {
   std::printf("%.6f %.6f %.6f %.6f %ld %.6f\n", entered, qtReady, started, presented, ResidentKib(),
               CpuSeconds());
   std::fflush(stdout);
+  if (argc == 5) {
+    const std::string view = argv[3];
+    if (view == "detail" && !OpenDetailOfAPs2Save(shell)) return 1;
+    if (view == "hidden") window.hide();
+    // Settled: the view switch and its first frames are not idling.
+    RunEventLoopFor(1.0);
+    const double before = RusageSeconds();
+    RunEventLoopFor(std::stod(argv[4]));
+    std::printf("%.6f\n", RusageSeconds() - before);
+    std::fflush(stdout);
+  }
   shell.ShutDown();
   return 0;
 }

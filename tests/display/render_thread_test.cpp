@@ -105,6 +105,22 @@ TEST_F(SixteenBitRenderLoopTest, PresentedFrameIsConvertedFromTheDesktopFormat) 
   }
 }
 
+// A window looks only at frames that changed: a frame presented again
+// unchanged (a menu is open) does not count, an animation step does.
+TEST_F(RenderLoopTest, OnlyFramesUnlikeTheOneBeforeCountAsChanged) {
+  FillSlot(kLeft, 12);           // more than a page: the arrows blink
+  shell_.selectionSlot = kLeft;  // and the selection pulses
+  renderer_->RunOneFrame();
+  shell_.menuLoopActive = 1;
+  for (int i = 0; i < 4; ++i) renderer_->RunOneFrame();
+  EXPECT_EQ(renderer_->ChangedFrames(), 1u);
+  shell_.menuLoopActive = 0;
+  for (int i = 0; i < 16; ++i) renderer_->RunOneFrame();
+  EXPECT_GT(renderer_->ChangedFrames(), 1u);
+  EXPECT_LT(renderer_->ChangedFrames(), 17u) << "most list frames equal the one before";
+  EXPECT_EQ(renderer_->PresentedFrames(), 21u);
+}
+
 TEST_F(RenderLoopTest, MenuOpenFramesArePresentedButNotDrawn) {
   FillSlot(kLeft, 9);
   renderer_->RunOneFrame();

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -48,6 +49,55 @@ TEST(SlotTempFile, IsUnlinkedReadWriteStorage) {
   ASSERT_TRUE(f.ReadExact(back, 4));
   EXPECT_EQ(std::string(back, 4), "ello");
   EXPECT_FALSE(f.ReadExact(back, 1)) << "reading past the end is a failure";
+}
+
+// Gathered writes land as if written one by one: in order, overwritten where
+// written again, readable before they are written out; one that cannot be
+// written out fails then and leaves the file Failed().
+TEST(SlotTempFile, GatheredWritesReachTheFileAsIfWrittenOneByOne) {
+  File f = CreateSlotTempFile();
+  ASSERT_TRUE(f.IsOpen());
+  f.GatherWrites();
+  std::vector<std::uint8_t> expected;
+  auto write = [&](std::uint64_t at, std::size_t n, std::uint8_t seed) {
+    std::vector<std::uint8_t> piece(n);
+    for (std::size_t i = 0; i < n; ++i) piece[i] = static_cast<std::uint8_t>(seed + i * 7);
+    if (expected.size() < at + n) expected.resize(at + n, 0);
+    std::copy(piece.begin(), piece.end(), expected.begin() + static_cast<std::ptrdiff_t>(at));
+    return f.Seek(at) && f.WriteExact(piece.data(), n);
+  };
+  std::uint64_t end = 0;
+  for (std::size_t n : {80u, 964u, 8192u, 300000u, 100u, 200000u, 70000u}) {
+    ASSERT_TRUE(write(end, n, static_cast<std::uint8_t>(n)));
+    end += n;
+  }
+  ASSERT_TRUE(write(50, 100, 3));  // back over bytes gathered or written out
+  ASSERT_TRUE(write(end - 10, 20, 9));
+  ASSERT_TRUE(write(end + 10, 30, 11));
+  // Small reads come from the read-ahead, around and into what is gathered.
+  for (std::uint64_t at : {end - 16, end + 4, end + 12, std::uint64_t{60}}) {
+    std::uint8_t small[8] = {};
+    ASSERT_TRUE(f.Seek(at) && f.ReadExact(small, sizeof small));
+    EXPECT_TRUE(std::equal(small, small + 8, expected.begin() + static_cast<std::ptrdiff_t>(at)))
+        << "at " << at;
+  }
+  std::vector<std::uint8_t> back(expected.size() - 40);
+  ASSERT_TRUE(f.Seek(40) && f.ReadExact(back.data(), back.size()));
+  EXPECT_TRUE(std::equal(back.begin(), back.end(), expected.begin() + 40));
+  ASSERT_TRUE(f.StopGathering());
+  std::vector<std::uint8_t> onDisk(expected.size() + 1);
+  ASSERT_EQ(::pread(f.Descriptor(), onDisk.data(), onDisk.size(), 0),
+            static_cast<ssize_t>(expected.size()));
+  onDisk.pop_back();
+  EXPECT_EQ(onDisk, expected);
+
+  TempDir dir;
+  std::ofstream(dir.File("read-only")) << "old";
+  File readOnly(::open(dir.File("read-only").c_str(), O_RDONLY | O_CLOEXEC));
+  readOnly.GatherWrites();
+  EXPECT_TRUE(readOnly.WriteExact("new", 3));
+  EXPECT_FALSE(readOnly.Flush());
+  EXPECT_TRUE(readOnly.Failed());
 }
 
 TEST(AtomicFile, ReplacesTargetOnlyOnCommit) {

@@ -1,0 +1,42 @@
+#include "shell/shown_frame.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace slk {
+
+ShownFrame::ShownFrame(int width, int height)
+    : width_(width),
+      height_(height),
+      pixels_(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), 0),
+      incoming_(pixels_.size(), 0) {}
+
+std::vector<FrameRect> ShownFrame::TakeIncoming() {
+  std::vector<FrameRect> changed;
+  bool open = false;  // the last rectangle still grows downwards
+  const auto width = static_cast<std::size_t>(width_);
+  for (int y = 0; y < height_; ++y) {
+    std::uint32_t* shown = pixels_.data() + static_cast<std::size_t>(y) * width;
+    const std::uint32_t* next = incoming_.data() + static_cast<std::size_t>(y) * width;
+    if (std::memcmp(shown, next, width * sizeof(std::uint32_t)) == 0) {
+      open = false;
+      continue;
+    }
+    int left = 0, right = width_;
+    while (shown[left] == next[left]) ++left;
+    while (shown[right - 1] == next[right - 1]) --right;
+    std::copy(next + left, next + right, shown + left);
+    if (open) {
+      FrameRect& r = changed.back();
+      r.left = std::min(r.left, left);
+      r.right = std::max(r.right, right);
+      r.bottom = y + 1;
+    } else {
+      changed.push_back(FrameRect{left, y, right, y + 1});
+      open = true;
+    }
+  }
+  return changed;
+}
+
+}  // namespace slk
