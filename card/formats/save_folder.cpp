@@ -268,7 +268,9 @@ bool WriteFolder(const Ps2SaveData& save, const std::string& path, Problem& why)
   if (errno != ENOENT) return FailErrno(why, path, Reason::WriteFailed);
 
   StagingFolder staging(path);
-  if (!staging.IsOpen()) return FailErrno(why, path, Reason::WriteFailed);
+  // The hidden folder is made beside the target: when that fails, the folder
+  // it was to go in is what the user must look at.
+  if (!staging.IsOpen()) return FailErrno(why, platform::FolderOf(path), Reason::WriteFailed);
   for (const Ps2SaveFile& file : save.files) {
     if (!WriteOneFile(staging, file, path, why)) return false;
   }

@@ -431,6 +431,9 @@ TEST(SaveFolderTest, WritingRefusesBadNamesAndTakenPlaces) {
     EXPECT_FALSE(WriteSaveFolder(MadeSave(), dir.File(taken), why));
     EXPECT_EQ(why.reason, Reason::AlreadyExists);
   }
+  // A folder that is not there is named, not the save that was to go in it.
+  EXPECT_FALSE(WriteSaveFolder(MadeSave(), dir.File("missing/save"), why));
+  EXPECT_EQ(why.path, dir.File("missing"));
   EXPECT_EQ(dir.EntryCount(), 2u);
 }
 
