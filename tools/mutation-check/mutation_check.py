@@ -177,9 +177,20 @@ def run(command, cwd, log, timeout, env=None):
         try:
             return process.wait(timeout=timeout)
         except subprocess.TimeoutExpired:
-            os.killpg(process.pid, 9)
-            process.wait()
+            stop(process)
             return None
+        except BaseException:
+            stop(process)
+            raise
+
+
+def stop(process):
+    """Ends a command started in its own session, with everything it started."""
+    try:
+        os.killpg(process.pid, 9)
+    except ProcessLookupError:
+        pass
+    process.wait()
 
 
 def build_env():
@@ -253,7 +264,7 @@ class Checker:
 
     def run_tests(self, regex):
         """The names of the failing tests (empty when all pass), or None when
-        ctest ran out of time as a whole."""
+        the regex selects no test. A crash or a timeout counts as failing."""
         report = Path(self.args.work).resolve() / "ctest-output.txt"
         command = ["ctest", "--test-dir", str(self.build), "-R", regex, "--timeout",
                    str(self.args.test_timeout), "-j", str(self.args.jobs), "--stop-on-failure"]
@@ -264,9 +275,11 @@ class Checker:
             try:
                 code = process.wait(timeout=self.args.fault_timeout)
             except subprocess.TimeoutExpired:
-                os.killpg(process.pid, 9)
-                process.wait()
+                stop(process)
                 return ["(ctest ran out of time)"]
+            except BaseException:
+                stop(process)
+                raise
         text = report.read_text(encoding="utf-8", errors="replace")
         with open(self.log, "a", encoding="utf-8") as log:
             log.write(text)
