@@ -435,30 +435,6 @@ TEST_F(PS1CardTest, RowsThatAPS1CardCannotHoldAreRefusedBeforeTheFileIsTouched) 
   EXPECT_EQ(dir.EntryCount(), 2u);
 }
 
-TEST_F(PS1CardTest, AFailedWriteKeepsTheOldFileAndLeavesNoTemporaryFile) {
-  ASSERT_EQ(Open(TwoSaves().Bytes(), "a.mcr"), 1u);
-  std::string target = dir.File("old.mcr");
-  Buffer old(131072, 0x5A);
-  WriteFileBytes(target, old);
-  for (platform::IoStep step :
-       {platform::IoStep::Write, platform::IoStep::Flush, platform::IoStep::Rename}) {
-    for (std::uint64_t n : {1, 2, 40}) {
-      if (step != platform::IoStep::Write && n > 1) continue;
-      sink.shown.clear();
-      platform::FailNthIo(step, n);
-      EXPECT_EQ(SaveCardImage(ws, kLeft, target), 0u);
-      platform::DisarmIoFaults();
-      // The first steps are those of the old file's backup, which stop the
-      // save with a message of their own.
-      ASSERT_EQ(sink.shown.size(), 1u);
-      EXPECT_TRUE(sink.shown[0] == MessageId::FileNotPreserved ||
-                  sink.shown[0] == MessageId::BackupNotMade);
-      EXPECT_EQ(ReadFileBytes(target), old);
-      EXPECT_EQ(dir.EntryCount(), 2u);  // a.mcr and old.mcr
-    }
-  }
-}
-
 TEST_F(PS1CardTest, SavesThroughALinkAndRefusesAReadOnlyCardSayingWhy) {
   ASSERT_EQ(Open(TwoSaves().Bytes(), "a.mcr"), 1u);
   std::filesystem::create_directory(dir.File("emu"));

@@ -401,20 +401,6 @@ TEST_F(SaveDataImageTest, PS2SavesAreNotExportedInPS1OnlyLayouts) {
   EXPECT_EQ(sink.shown, std::vector<int>{MessageId::NotSaveDataImage});
 }
 
-TEST_F(SaveDataImageTest, AFailedWriteKeepsTheOldFileAndLeavesNoPartialOne) {
-  ASSERT_EQ(Import(kRight, "p.psu", testing::Psu(PS2Save("P2"))), 1u);
-  std::string target = Write("target.psu", Buffer(5, 5));
-  for (std::uint64_t n = 1; n <= 3; ++n) {
-    sink.shown.clear();
-    platform::FailNthIo(platform::IoStep::Write, n);
-    EXPECT_EQ(SaveSaveImage(ws, kRight, 0, target), 0u);
-    platform::DisarmIoFaults();
-    EXPECT_EQ(sink.shown, std::vector<int>{MessageId::FileNotPreserved});
-    EXPECT_EQ(testing::ReadFileBytes(target), Buffer(5, 5));
-    EXPECT_EQ(dir.EntryCount(), 2u);
-  }
-}
-
 TEST_F(SaveDataImageTest, TruncatedPsuIsRefusedOrReadWhole) {
   SaveSpec save = PS2Save("TRUNC");
   save.files[1].bytes.resize(100);  // 924 bytes of padding end the file

@@ -268,16 +268,6 @@ TEST_F(LockTest, UnknownFormatsAndSavesAFormatCannotCarryAreNotLocked) {
   EXPECT_EQ(LockSave(ws, kLeft, 2), 1u);
 }
 
-TEST_F(LockTest, AFailedWriteLeavesNoLockFile) {
-  settings.LockImagePS1 = 9;
-  platform::FailNthIo(platform::IoStep::Write, 2);
-  EXPECT_EQ(LockSave(ws, kLeft, 0), 0u);
-  platform::DisarmIoFaults();
-  EXPECT_EQ(sink.shown, std::vector<int>{MessageId::NotLocked});
-  EXPECT_FALSE(ws.Lock().locked);
-  EXPECT_EQ(LockFiles(), 0u);
-}
-
 // A PS2 card image in the right slot, built by the card library: formatted,
 // then two saves added, so that Save can be checked against the file.
 TEST_F(SaveOperationsTest, RenameRefusesWithItsReasonAndChangesNothing) {

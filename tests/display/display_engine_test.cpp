@@ -264,13 +264,6 @@ TEST(DisplayEngine, BitmapsAreCopiedAtTheirOwnSize) {
   }
 }
 
-TEST(DisplayEngine, UnknownBitmapOrEmptySurfaceFails) {
-  EngineFixture f;
-  ASSERT_TRUE(f.engine->InitDisplay(f.window, false));
-  EXPECT_FALSE(f.engine->LoadBitmapInto(f.engine->Backdrop(), 999));
-  EXPECT_FALSE(f.engine->LoadBitmapInto(nullptr, res::BitmapId::Backdrop));
-}
-
 TEST(DisplayEngine, LostSurfacesAreRestoredWithTheirBitmaps) {
   EngineFixture f;
   ASSERT_TRUE(f.engine->InitDisplay(f.window, false));

@@ -4,7 +4,6 @@
 
 #include <cmath>
 #include <cstring>
-#include <limits>
 
 #include "display/display_engine.h"
 #include "engine_fixture.h"
@@ -12,7 +11,6 @@
 namespace slk {
 namespace {
 
-using gfx::RenderState;
 using test::EngineFixture;
 
 class DisplayState : public ::testing::Test {
@@ -40,53 +38,6 @@ TEST_F(DisplayState, ViewIsTheIdentityAndProjectionMapsFourToZeroAndSixToOne) {
   EXPECT_EQ(projection.m[3][3], 0.0f);
   EXPECT_EQ(Depth(projection, 4.0f), 0.0f);
   EXPECT_EQ(Depth(projection, 6.0f), 1.0f);
-}
-
-TEST_F(DisplayState, LookAtFromElsewhere) {
-  f.engine->SetViewLookAt(gfx::Vector3{1, 2, 3}, gfx::Vector3{1, 2, 8});
-  Matrix view;
-  Device().GetTransform(gfx::TransformState::View, view);
-  EXPECT_EQ(view.m[3][0], -1.0f);
-  EXPECT_EQ(view.m[3][1], -2.0f);
-  EXPECT_EQ(view.m[3][2], -3.0f);
-  EXPECT_EQ(view.m[0][0], 1.0f);
-}
-
-TEST_F(DisplayState, RenderStatesLightsAndMaterial) {
-  EXPECT_EQ(Device().GetRenderState(RenderState::ZEnable), 1u);
-  EXPECT_EQ(Device().GetRenderState(RenderState::Antialias), 0u);
-  EXPECT_EQ(Device().GetRenderState(RenderState::DitherEnable), 1u);
-  EXPECT_EQ(Device().GetRenderState(RenderState::CullMode), gfx::cull::kNone);
-  EXPECT_EQ(Device().GetRenderState(RenderState::Lighting), 1u);
-  EXPECT_EQ(Device().GetRenderState(RenderState::SrcBlend), gfx::blend::kSrcAlpha);
-  EXPECT_EQ(Device().GetRenderState(RenderState::DestBlend), gfx::blend::kInvSrcAlpha);
-  EXPECT_EQ(Device().GetRenderState(RenderState::SpecularEnable), 0u);
-  EXPECT_EQ(Device().GetRenderState(RenderState::ZWriteEnable), 1u);
-  EXPECT_EQ(Device().GetRenderState(RenderState::ZFunc), gfx::cmp::kLess);
-  EXPECT_EQ(Device().GetRenderState(RenderState::AlphaBlendEnable), 0u);
-
-  gfx::Light l0, l1;
-  ASSERT_EQ(Device().GetLight(0, l0), gfx::Result::Ok);
-  ASSERT_EQ(Device().GetLight(1, l1), gfx::Result::Ok);
-  EXPECT_TRUE(Device().IsLightEnabled(0));
-  EXPECT_TRUE(Device().IsLightEnabled(1));
-  EXPECT_FALSE(Device().IsLightEnabled(2));
-  EXPECT_EQ(l0.type, gfx::LightType::Point);
-  EXPECT_EQ(l0.diffuse.r, 1.2f);
-  EXPECT_EQ(l0.ambient.g, 1.2f);
-  EXPECT_EQ(l0.diffuse.a, 0.0f);
-  EXPECT_EQ(l0.attenuation0, 3.4f);
-  EXPECT_EQ(l0.range, std::sqrt(std::numeric_limits<float>::max()));
-  EXPECT_EQ(l0.position.z, 0.0f);
-  EXPECT_EQ(l1.position.z, 10.0f);
-  EXPECT_EQ(l0.direction.z, 0.0f);
-
-  gfx::Material m;
-  Device().GetMaterial(m);
-  EXPECT_EQ(m.diffuse.b, 1.5f);
-  EXPECT_EQ(m.emissive.r, 0.5f);
-  EXPECT_EQ(m.ambient.r, 0.0f);
-  EXPECT_EQ(m.power, 1.0f);
 }
 
 TEST_F(DisplayState, SpinTableTurnsBy314OverOneEightyPerStep) {

@@ -288,16 +288,5 @@ TEST(PlayTransition, ClosingRunsTheSameWayBack) {
   EXPECT_EQ(steps[50], (M{Point{10, 20}, Point{74, 20}, Point{10, 84}, Point{74, 84}}));
 }
 
-TEST(PlayTransition, TakesFifteenMillisecondsAStep) {
-  ShellState shell;
-  shell.selectionSlot = kLeft;
-  auto start = std::chrono::steady_clock::now();
-  int calls = 0;
-  PlayTransition(shell, 0, [&] { ++calls; });
-  auto took = std::chrono::steady_clock::now() - start;
-  EXPECT_EQ(calls, 51);
-  EXPECT_GE(took, std::chrono::milliseconds(51 * 15));
-}
-
 }  // namespace
 }  // namespace slk

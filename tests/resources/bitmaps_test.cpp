@@ -41,10 +41,6 @@ TEST(Bitmaps, EachDecodesWithItsSizeAndDepth) {
   }
 }
 
-TEST(Bitmaps, UnknownIdsAreEmpty) {
-  for (int id : {0, 101, 109, 110, 140}) EXPECT_TRUE(BitmapResource(id).empty()) << id;
-}
-
 // Other code cuts these rectangles out of the sheets; black is transparent
 // in the keyed ones.
 TEST(Bitmaps, LayoutProbes) {
