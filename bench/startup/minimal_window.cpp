@@ -9,43 +9,21 @@
 // far. With SECONDS, it then waits that long in the event loop and prints the
 // CPU seconds used meanwhile.
 
-#include <sys/resource.h>
-
 #include <QApplication>
 #include <QEventLoop>
 #include <QPainter>
 #include <QTimer>
 #include <QWidget>
 #include <cstdio>
-#include <ctime>
-#include <fstream>
 #include <string>
+
+#include "process_figures.h"
 
 namespace {
 
-double MonotonicSeconds() {
-  timespec t{};
-  clock_gettime(CLOCK_MONOTONIC, &t);
-  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
-}
-
-double RusageSeconds() {
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  auto seconds = [](const timeval& t) {
-    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) * 1e-6;
-  };
-  return seconds(usage.ru_utime) + seconds(usage.ru_stime);
-}
-
-long ResidentKib() {
-  std::ifstream status("/proc/self/status");
-  std::string line;
-  while (std::getline(status, line)) {
-    if (line.rfind("VmRSS:", 0) == 0) return std::stol(line.substr(6));
-  }
-  return -1;
-}
+using slk::bench::MonotonicSeconds;
+using slk::bench::ResidentKib;
+using slk::bench::RusageSeconds;
 
 class Window : public QWidget {
  public:

@@ -13,15 +13,11 @@
 // with the window hidden, and prints the CPU seconds the whole process used
 // meanwhile (getrusage, all threads).
 
-#include <sys/resource.h>
-
 #include <QApplication>
 #include <QEventLoop>
 #include <QTimer>
 #include <chrono>
 #include <cstdio>
-#include <ctime>
-#include <fstream>
 #include <string>
 #include <thread>
 
@@ -30,31 +26,13 @@
 #include "shell/qt_dialogs.h"
 #include "shell/shell.h"
 
+#include "process_figures.h"
+
 namespace {
 
-long ResidentKib() {
-  std::ifstream status("/proc/self/status");
-  std::string line;
-  while (std::getline(status, line)) {
-    if (line.rfind("VmRSS:", 0) == 0) return std::stol(line.substr(6));
-  }
-  return -1;
-}
-
-double MonotonicSeconds() {
-  timespec t{};
-  clock_gettime(CLOCK_MONOTONIC, &t);
-  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
-}
-
-double RusageSeconds() {
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  auto seconds = [](const timeval& t) {
-    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) * 1e-6;
-  };
-  return seconds(usage.ru_utime) + seconds(usage.ru_stime);
-}
+using slk::bench::MonotonicSeconds;
+using slk::bench::ResidentKib;
+using slk::bench::RusageSeconds;
 
 // Waits `seconds` in an event loop as a user would leave the window. Not
 // the application's loop: QCoreApplication::quit closes every window.
