@@ -202,6 +202,7 @@ class Shell : private MessageSink {
   void RecordEdit(SlotEdit edit);
   void RecordReplacement(Slot s, SlotData previous, SlotDocument document, bool saved);
   SlotDocument Document(Slot s) const;
+  void StepThroughHistory(bool undo);
   void ApplyStep(UndoStep& step, bool undo);
   void ShowSlotAfterStep(Slot s);
   void MarkSaved(Slot s);

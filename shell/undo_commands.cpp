@@ -82,24 +82,21 @@ void Shell::ShowSlotAfterStep(Slot s) {
 }
 
 void Shell::Undo() {
-  // A locked save stays as it is; the detail view may show a save the step
-  // takes away.
-  if (SaveLocked() || !history_.CanUndo()) return;
-  if (state_.viewState == ViewState::Detail) CloseDetail();
-  PauseRendering();
-  UndoStep* step = history_.Undo();
-  ApplyStep(*step, true);
-  ShowSlotAfterStep(step->slot);
-  UpdateUndoItems();
-  ResumeRendering();
+  StepThroughHistory(true);
 }
 
 void Shell::Redo() {
-  if (SaveLocked() || !history_.CanRedo()) return;
+  StepThroughHistory(false);
+}
+
+void Shell::StepThroughHistory(bool undo) {
+  // A locked save stays as it is; the detail view may show a save the step
+  // takes away.
+  if (SaveLocked() || !(undo ? history_.CanUndo() : history_.CanRedo())) return;
   if (state_.viewState == ViewState::Detail) CloseDetail();
   PauseRendering();
-  UndoStep* step = history_.Redo();
-  ApplyStep(*step, false);
+  UndoStep* step = undo ? history_.Undo() : history_.Redo();
+  ApplyStep(*step, undo);
   ShowSlotAfterStep(step->slot);
   UpdateUndoItems();
   ResumeRendering();
