@@ -1,11 +1,11 @@
 #include "card/formats/crypto_library.h"
 
-#include <dlfcn.h>
 #include <openssl/opensslv.h>
 
 #include <cstdio>
 #include <cstdlib>
-#include <memory>
+
+#include "platform/shared_library.h"
 
 namespace slk::formats {
 namespace {
@@ -17,23 +17,18 @@ constexpr const char* kLibrary = "libcrypto.so." SLK_TEXT(OPENSSL_SHLIB_VERSION)
 #undef SLK_TEXT
 #undef SLK_TEXT_OF
 
-struct Close {
-  void operator()(void* handle) const { ::dlclose(handle); }
-};
-
 [[noreturn]] void Missing(const char* what) {
-  const char* why = ::dlerror();
   std::fprintf(stderr, "slotkeeper: cannot load %s from %s: %s\n", what, kLibrary,
-               why ? why : "not found");
+               platform::SharedLibrary::Error());
   std::abort();
 }
 
 struct Loaded {
-  std::unique_ptr<void, Close> handle;
+  platform::SharedLibrary library{kLibrary};
   CryptoFunctions functions{};
 
-  Loaded() : handle(::dlopen(kLibrary, RTLD_NOW | RTLD_LOCAL)) {
-    if (!handle) Missing("the library");
+  Loaded() {
+    if (!library.IsOpen()) Missing("the library");
     Find(functions.mdNew, "EVP_MD_CTX_new");
     Find(functions.mdFree, "EVP_MD_CTX_free");
     Find(functions.digestInit, "EVP_DigestInit_ex");
@@ -53,10 +48,8 @@ struct Loaded {
   }
 
   template <typename F>
-  void Find(F& function, const char* name) {
-    void* symbol = ::dlsym(handle.get(), name);
-    if (!symbol) Missing(name);
-    function = reinterpret_cast<F>(symbol);
+  void Find(F*& function, const char* name) {
+    if (!library.Find(function, name)) Missing(name);
   }
 };
 
