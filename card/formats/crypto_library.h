@@ -1,7 +1,7 @@
 #pragma once
 // OpenSSL's libcrypto, loaded the first time a signature or a digest is
 // worked out instead of at every start. Loading and relocating it took about
-// 0.6 ms of each start of slotkeeper-cli (whose `list` of a card is held to
+// 0.6 to 0.9 ms of each start of slotkeeper-cli (whose `list` of a card is held to
 // 10 ms in all) and of the window program, which seldom need it.
 
 #include <openssl/evp.h>
