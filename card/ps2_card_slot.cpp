@@ -110,13 +110,22 @@ bool ReadPS2CardImage(Workspace& ws, Slot s, platform::File& image) {
     return RefuseField(ws, Reason::TooLarge, "a PS2 card image", image.Size(), kLargestCardFile);
   std::vector<std::uint8_t> bytes;
   try {
-    platform::SizeForWholeFile(bytes, image.Size());
+    platform::ReserveForWholeFile(bytes, image.Size());
   } catch (const std::bad_alloc&) {
     return false;
   }
-  if (!ReadOrRefuse(ws, image, bytes.data(), bytes.size())) return false;
+  // Read in pieces of about 128 KiB, each zeroed, read into and its ECC
+  // checked while it is in the cache; the room is there, nothing moves.
+  const auto size = static_cast<std::size_t>(image.Size());
+  ps2::PagesWithMatchingCodes known(size);
+  for (std::size_t at = 0; at < size; at += ps2::PagesWithMatchingCodes::kPieceBytes) {
+    std::size_t n = std::min(ps2::PagesWithMatchingCodes::kPieceBytes, size - at);
+    bytes.resize(at + n);
+    if (!ReadOrRefuse(ws, image, bytes.data() + at, n)) return false;
+    known.Note(at, std::span<const std::uint8_t>(bytes.data() + at, n));
+  }
   platform::Problem why;
-  std::optional<ps2::Ps2CardImage> card = ps2::Ps2CardImage::Open(std::move(bytes), why);
+  std::optional<ps2::Ps2CardImage> card = ps2::Ps2CardImage::Open(std::move(bytes), why, &known);
   if (!card) {
     ws.Refuse(std::move(why));
     return false;

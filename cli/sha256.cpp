@@ -1,35 +1,37 @@
 #include "cli/sha256.h"
 
-#include <openssl/evp.h>
-
 #include <new>
+
+#include "card/formats/crypto_library.h"
 
 namespace slk {
 
+using formats::Crypto;
+
 struct Sha256::Context {
   struct Free {
-    void operator()(EVP_MD_CTX* context) const { EVP_MD_CTX_free(context); }
+    void operator()(EVP_MD_CTX* context) const { Crypto().mdFree(context); }
   };
-  std::unique_ptr<EVP_MD_CTX, Free> md{EVP_MD_CTX_new()};
+  std::unique_ptr<EVP_MD_CTX, Free> md{Crypto().mdNew()};
 };
 
 Sha256::Sha256() : context_(std::make_unique<Context>()) {
   // Only running out of memory makes these fail; a digest of nothing would
   // pass for a real one, so that is treated as such.
-  if (!context_->md || EVP_DigestInit_ex(context_->md.get(), EVP_sha256(), nullptr) != 1)
+  if (!context_->md || Crypto().digestInit(context_->md.get(), Crypto().sha256(), nullptr) != 1)
     throw std::bad_alloc();
 }
 
 Sha256::~Sha256() = default;
 
 void Sha256::Update(std::span<const std::uint8_t> data) {
-  if (!data.empty()) EVP_DigestUpdate(context_->md.get(), data.data(), data.size());
+  if (!data.empty()) Crypto().digestUpdate(context_->md.get(), data.data(), data.size());
 }
 
 std::array<std::uint8_t, 32> Sha256::Finish() {
   std::array<std::uint8_t, 32> digest{};
   unsigned int length = 0;
-  EVP_DigestFinal_ex(context_->md.get(), digest.data(), &length);
+  Crypto().digestFinal(context_->md.get(), digest.data(), &length);
   return digest;
 }
 

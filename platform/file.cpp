@@ -325,7 +325,7 @@ Problem TempSpaceProblem(int error, std::string path) {
   return ProblemFromErrno(error, std::move(path), Reason::WriteFailed);
 }
 
-void SizeForWholeFile(std::vector<std::uint8_t>& bytes, std::size_t n) {
+void ReserveForWholeFile(std::vector<std::uint8_t>& bytes, std::size_t n) {
   bytes.clear();
   bytes.reserve(n);
 #if defined(MADV_HUGEPAGE)
@@ -336,7 +336,6 @@ void SizeForWholeFile(std::vector<std::uint8_t>& bytes, std::size_t n) {
   // Only whole large pages inside the buffer; a refusal changes nothing.
   if (end > first) ::madvise(reinterpret_cast<void*>(first), end - first, MADV_HUGEPAGE);
 #endif
-  bytes.resize(n);
 }
 
 }  // namespace slk::platform

@@ -114,12 +114,14 @@ class File {
 // card reads every file of every save from it.
 File CreateSlotTempFile();
 
-// Makes `bytes` `n` bytes long, zeroed, for a whole file to be read into. A
+// Empties `bytes` and gives it room for `n` bytes, for a whole file to be
+// read into (grown piece by piece, so that each piece is zeroed while it is
+// in the cache rather than all 8 MB of a PS2 card at once, out of it). A
 // buffer of megabytes asks the kernel for large pages first: a fresh process
-// otherwise takes a page fault for every 4 KiB while it is zeroed, which in
-// a virtual machine costs more than reading the file. Throws
-// std::bad_alloc as resize does.
-void SizeForWholeFile(std::vector<std::uint8_t>& bytes, std::size_t n);
+// otherwise takes a page fault for every 4 KiB it touches, which in a
+// virtual machine costs more than reading the file. Throws std::bad_alloc
+// as reserve does.
+void ReserveForWholeFile(std::vector<std::uint8_t>& bytes, std::size_t n);
 
 // The reason to give for a failure in the slot's temporary file: a full
 // temporary folder is TempSpaceFull, naming `path` (the file being read).

@@ -1,8 +1,5 @@
 #include "platform/text.h"
 
-#include <ft2build.h>
-#include FT_FREETYPE_H
-
 #include <algorithm>
 #include <bit>
 #include <climits>
@@ -14,6 +11,7 @@
 
 #include "platform/font_lookup.h"
 #include "platform/sjis.h"
+#include "platform/text_libraries.h"
 
 namespace slk::platform {
 namespace {
@@ -24,10 +22,10 @@ namespace {
 constexpr FT_UInt kPixelsPerEm = 16;
 
 struct LibraryDeleter {
-  void operator()(FT_Library library) const { FT_Done_FreeType(library); }
+  void operator()(FT_Library library) const { FreeType()->doneFreeType(library); }
 };
 struct FaceDeleter {
-  void operator()(FT_Face face) const { FT_Done_Face(face); }
+  void operator()(FT_Face face) const { FreeType()->doneFace(face); }
 };
 using LibraryPtr = std::unique_ptr<FT_LibraryRec_, LibraryDeleter>;
 using FacePtr = std::unique_ptr<FT_FaceRec_, FaceDeleter>;
@@ -134,10 +132,11 @@ const Glyph& TextRenderer::Impl::GlyphFor(char32_t codePoint) const {
   auto found = cache.find(codePoint);
   if (found != cache.end()) return found->second;
   Glyph glyph;
-  FT_UInt index = FT_Get_Char_Index(face.get(), codePoint);
+  const FreeTypeFunctions& ft = *FreeType();
+  FT_UInt index = ft.getCharIndex(face.get(), codePoint);
   // Native hinting aimed at one-bit output gives the crispest strokes; a
   // character the font lacks shows the font's missing-glyph box.
-  if (FT_Load_Glyph(face.get(), index, FT_LOAD_RENDER | FT_LOAD_TARGET_MONO | FT_LOAD_MONOCHROME) ==
+  if (ft.loadGlyph(face.get(), index, FT_LOAD_RENDER | FT_LOAD_TARGET_MONO | FT_LOAD_MONOCHROME) ==
       0) {
     glyph = CopyBitmap(face->glyph);
   } else {
@@ -176,21 +175,22 @@ std::unique_ptr<TextRenderer> TextRenderer::CreateFromFile(const std::string& fo
   auto impl = std::make_unique<Impl>();
   impl->fontPath = fontPath;
   FT_Library library = nullptr;
-  if (FT_Init_FreeType(&library) != 0) return fail("FreeType could not be started.");
+  const FreeTypeFunctions* ft = FreeType();
+  if (!ft || ft->initFreeType(&library) != 0) return fail("FreeType could not be started.");
   impl->library.reset(library);
   FT_Face face = nullptr;
-  if (FT_New_Face(library, fontPath.c_str(), 0, &face) != 0) {
+  if (ft->newFace(library, fontPath.c_str(), 0, &face) != 0) {
     return fail("The font file \"" + fontPath + "\" could not be loaded.");
   }
   impl->face.reset(face);
-  if (!FT_IS_SCALABLE(face) || FT_Set_Pixel_Sizes(face, 0, kPixelsPerEm) != 0) {
+  if (!FT_IS_SCALABLE(face) || ft->setPixelSizes(face, 0, kPixelsPerEm) != 0) {
     return fail("The font \"" + fontPath + "\" cannot be drawn at 16 pixels.");
   }
   // The line is the font's own ascender plus descender, each rounded once,
   // so that it does not grow by a pixel of rounding on each side.
   FT_Fixed scale = face->size->metrics.y_scale;
-  impl->ascent = RoundToPixels(FT_MulFix(face->ascender, scale));
-  impl->lineHeight = impl->ascent + RoundToPixels(FT_MulFix(-face->descender, scale));
+  impl->ascent = RoundToPixels(ft->mulFix(face->ascender, scale));
+  impl->lineHeight = impl->ascent + RoundToPixels(ft->mulFix(-face->descender, scale));
   if (impl->lineHeight <= 0) return fail("The font \"" + fontPath + "\" has no line height.");
   return std::unique_ptr<TextRenderer>(new TextRenderer(std::move(impl)));
 }

@@ -1,10 +1,9 @@
 #include "card/formats/signing.h"
 
-#include <openssl/evp.h>
-#include <openssl/hmac.h>
-
 #include <cstring>
 #include <memory>
+
+#include "card/formats/crypto_library.h"
 
 namespace slk::formats {
 namespace {
@@ -17,20 +16,21 @@ constexpr std::uint8_t kIv[16] = {0xB3, 0x0F, 0xFE, 0xED, 0xB7, 0xDC, 0x5E, 0xB7
                                   0x13, 0x3D, 0xA6, 0x0D, 0x1B, 0x6B, 0x2C, 0xDC};
 
 struct CipherFree {
-  void operator()(EVP_CIPHER_CTX* c) const { EVP_CIPHER_CTX_free(c); }
+  void operator()(EVP_CIPHER_CTX* c) const { Crypto().cipherFree(c); }
 };
 
 // AES-128 over whole blocks, without padding; `iv` null for ECB.
 void Aes(bool decrypt, const std::uint8_t* key, const std::uint8_t* iv, const std::uint8_t* in,
          std::uint8_t* out, int size) {
-  std::unique_ptr<EVP_CIPHER_CTX, CipherFree> ctx(EVP_CIPHER_CTX_new());
-  const EVP_CIPHER* cipher = iv ? EVP_aes_128_cbc() : EVP_aes_128_ecb();
-  EVP_CipherInit_ex(ctx.get(), cipher, nullptr, key, iv, decrypt ? 0 : 1);
-  EVP_CIPHER_CTX_set_padding(ctx.get(), 0);
+  const CryptoFunctions& c = Crypto();
+  std::unique_ptr<EVP_CIPHER_CTX, CipherFree> ctx(c.cipherNew());
+  const EVP_CIPHER* cipher = iv ? c.aes128Cbc() : c.aes128Ecb();
+  c.cipherInit(ctx.get(), cipher, nullptr, key, iv, decrypt ? 0 : 1);
+  c.cipherSetPadding(ctx.get(), 0);
   int n = 0;
-  EVP_CipherUpdate(ctx.get(), out, &n, in, size);
+  c.cipherUpdate(ctx.get(), out, &n, in, size);
   int tail = 0;
-  EVP_CipherFinal_ex(ctx.get(), out + n, &tail);
+  c.cipherFinal(ctx.get(), out + n, &tail);
 }
 
 std::array<std::uint8_t, 20> HmacKey(const std::uint8_t* seed, SignKind kind) {
@@ -63,8 +63,8 @@ Signature ComputeSignature(ByteView file, std::size_t seedOffset, std::size_t si
   std::memset(copy.data() + signatureOffset, 0, 20);
   Signature sig{};
   unsigned int n = 0;
-  HMAC(EVP_sha1(), key.data(), static_cast<int>(key.size()), copy.data(), copy.size(), sig.data(),
-       &n);
+  Crypto().hmac(Crypto().sha1(), key.data(), static_cast<int>(key.size()), copy.data(), copy.size(),
+                sig.data(), &n);
   return sig;
 }
 

@@ -18,12 +18,35 @@ bool IsErased(const std::uint8_t* raw, std::size_t n) {
 
 }  // namespace
 
+PagesWithMatchingCodes::PagesWithMatchingCodes(std::uint64_t imageSize) {
+  constexpr std::uint64_t kRaw = kPageSize + kSpareSize;
+  // No larger than the largest card (64 MB of pages with spare bytes).
+  if (imageSize % kRaw == 0 && imageSize / kRaw <= 131072)
+    matches_.assign(static_cast<std::size_t>(imageSize / kRaw), false);
+}
+
+void PagesWithMatchingCodes::Note(std::uint64_t offset, std::span<const std::uint8_t> piece) {
+  constexpr std::size_t kRaw = kPageSize + kSpareSize;
+  if (matches_.empty() || offset % kRaw != 0) return;
+  std::array<std::uint8_t, kEccBytes> codes;
+  std::uint64_t first = offset / kRaw;
+  for (std::size_t at = 0; at + kRaw <= piece.size(); at += kRaw) {
+    std::uint64_t page = first + at / kRaw;
+    if (page >= matches_.size()) return;
+    ComputePageEcc(std::span<const std::uint8_t, kPageSize>(piece.data() + at, kPageSize), codes);
+    matches_[page] = std::memcmp(codes.data(), piece.data() + at + kPageSize, kEccBytes) == 0;
+  }
+}
+
 std::optional<Ps2CardImage> Ps2CardImage::Open(std::vector<std::uint8_t> bytes,
-                                               platform::Problem& why) {
+                                               platform::Problem& why,
+                                               const PagesWithMatchingCodes* known) {
   Ps2CardImage card;
   if (!ReadGeometry(bytes, card.geo_, why)) return std::nullopt;
   card.image_ = std::move(bytes);
+  card.known_ = known;
   card.Load();
+  card.known_ = nullptr;
   return card;
 }
 
@@ -116,6 +139,7 @@ void Ps2CardImage::ScanEcc(std::uint32_t firstPage, std::uint32_t count) {
   for (std::uint32_t page = firstPage; page < firstPage + count && page < geo_.pages; ++page) {
     const std::uint8_t* raw = image_.data() + std::size_t{page} * geo_.rawPageSize;
     const std::uint8_t* spare = raw + kPageSize;
+    if (known_ && known_->Matches(page)) continue;
     std::span<const std::uint8_t, kPageSize> stored(raw, kPageSize);
     ComputePageEcc(stored, codes);
     if (std::memcmp(codes.data(), spare, kEccBytes) == 0) continue;

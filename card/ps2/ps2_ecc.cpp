@@ -3,8 +3,9 @@
 #include <bit>
 #include <cstring>
 
-#if defined(__SSE2__) && defined(__x86_64__)
-#include <emmintrin.h>
+#if defined(__x86_64__)
+#include <cpuid.h>
+#include <immintrin.h>
 #endif
 
 namespace slk::ps2 {
@@ -177,7 +178,75 @@ EccResult CheckEcc(std::span<std::uint8_t, kEccChunk> chunk, EccCode& code) {
   return EccResult::Uncorrectable;
 }
 
+#if defined(__SSE2__) && defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+namespace {
+
+// A page's four codes 32 bytes at a time, for processors with AVX2 (chosen
+// when the program runs; opening an 8 MB card checks 16,384 pages). Instead
+// of XORing groups and counting seven parities one by one, each byte's
+// parity comes from two nibble look-ups (pshufb), the indexes of the odd
+// bytes are XORed together in one pass, and so are the bytes themselves:
+// two 32-byte folds per chunk.
+__attribute__((target("avx2"))) void ComputePageEccAvx2(const std::uint8_t* page,
+                                                        std::uint8_t* codes) {
+  // 0xFF where the nibble has odd parity, for both 16-byte lanes.
+  const __m256i nibbleParity =
+      _mm256_setr_epi8(0, -1, -1, 0, -1, 0, 0, -1, -1, 0, 0, -1, 0, -1, -1, 0, 0, -1, -1, 0, -1, 0,
+                       0, -1, -1, 0, 0, -1, 0, -1, -1, 0);
+  const __m256i lowNibbles = _mm256_set1_epi8(0x0F);
+  const __m256i index =
+      _mm256_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21,
+                       22, 23, 24, 25, 26, 27, 28, 29, 30, 31);
+  const __m256i step = _mm256_set1_epi8(32);
+  for (std::size_t q = 0; q < kEccChunksPerPage; ++q) {
+    __m256i all = _mm256_setzero_si256(), odd = _mm256_setzero_si256(), at = index;
+    for (std::size_t k = 0; k < kEccChunk / 32; ++k) {
+      __m256i v =
+          _mm256_loadu_si256(reinterpret_cast<const __m256i*>(page + q * kEccChunk + 32 * k));
+      __m256i parity = _mm256_xor_si256(
+          _mm256_shuffle_epi8(nibbleParity, _mm256_and_si256(v, lowNibbles)),
+          _mm256_shuffle_epi8(nibbleParity, _mm256_and_si256(_mm256_srli_epi16(v, 4), lowNibbles)));
+      all = _mm256_xor_si256(all, v);
+      odd = _mm256_xor_si256(odd, _mm256_and_si256(parity, at));
+      at = _mm256_add_epi8(at, step);
+    }
+    __m128i a = _mm_xor_si128(_mm256_castsi256_si128(all), _mm256_extracti128_si256(all, 1));
+    __m128i o = _mm_xor_si128(_mm256_castsi256_si128(odd), _mm256_extracti128_si256(odd, 1));
+    __m128i both = _mm_xor_si128(_mm_unpacklo_epi64(a, o), _mm_unpackhi_epi64(a, o));
+    std::uint8_t allBytes = FoldBytes(static_cast<std::uint64_t>(_mm_cvtsi128_si64(both)));
+    std::uint8_t lineOdd = FoldBytes(static_cast<std::uint64_t>(_mm_extract_epi64(both, 1)));
+    EccCode c = MakeCode(allBytes, lineOdd, kParity[allBytes] != 0);
+    for (std::size_t k = 0; k < kEccCodeSize; ++k) codes[q * kEccCodeSize + k] = c[k];
+  }
+}
+
+// Asked of the processor on first use. Not __builtin_cpu_supports: that
+// links a constructor which asks dozens of CPUID questions at every start,
+// each one a trip to the hypervisor in a virtual machine (70 us of every
+// slotkeeper-cli run here).
+bool HasAvx2() {
+  static const bool has = [] {
+    unsigned a = 0, b = 0, c = 0, d = 0;
+    if (!__get_cpuid(1, &a, &b, &c, &d)) return false;
+    constexpr unsigned kOsXsave = 1u << 27, kAvx = 1u << 28;
+    if ((c & kOsXsave) == 0 || (c & kAvx) == 0) return false;
+    // The system saves the vector registers' upper halves (XCR0 bits 1, 2).
+    unsigned lo = 0, hi = 0;
+    __asm__("xgetbv" : "=a"(lo), "=d"(hi) : "c"(0));
+    if ((lo & 6u) != 6u) return false;
+    if (!__get_cpuid_count(7, 0, &a, &b, &c, &d)) return false;
+    return (b & (1u << 5)) != 0;  // AVX2
+  }();
+  return has;
+}
+
+}  // namespace
+#endif
+
 void ComputePageEcc(std::span<const std::uint8_t, 512> page, std::span<std::uint8_t, 12> codes) {
+#if defined(__SSE2__) && defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+  if (HasAvx2()) return ComputePageEccAvx2(page.data(), codes.data());
+#endif
   for (std::size_t q = 0; q < kEccChunksPerPage; ++q) {
     EccCode c = ComputeEcc(page.subspan(q * kEccChunk).first<kEccChunk>());
     for (std::size_t k = 0; k < kEccCodeSize; ++k) codes[q * kEccCodeSize + k] = c[k];
