@@ -14,14 +14,6 @@ namespace {
 using gfx::PixelFormat;
 using test::EngineFixture;
 
-const std::vector<std::string> kFullReleaseOrder = {
-    "IconTexture",    "TextScratch",       "TitleSurface",        "BackgroundQuad",
-    "Backdrop",       "MarkerBall",        "ScrollButtonSheet",   "DigitFont",
-    "BusyBanner",     "ActionButtonSheet", "MoreArrows",          "Device",
-    "Direct3D",       "Clipper",           "RenderTargetZBuffer", "IconTargetZBuffer",
-    "ComposeSurface", "IconTarget",        "RenderTarget",        "PrimarySurface",
-    "DirectDraw"};
-
 TEST(DisplayEngine, CheckDirectX7ProbesTheDesktop) {
   gfx::Desktop present(testing::TestDesktop(32));
   EXPECT_TRUE(CheckDirectX7(present));
@@ -47,44 +39,6 @@ TEST(DisplayEngine, WorksOnSixteenTwentyFourAndThirtyTwoBitDesktops) {
     }
     EXPECT_EQ(e.PrimarySurface(), f.desktop.Screen());
   }
-}
-
-TEST(DisplayEngine, SurfacesHaveTheirSizesAndKeys) {
-  EngineFixture f;
-  ASSERT_TRUE(f.engine->InitDisplay(f.window, false));
-  const DisplayEngine& e = *f.engine;
-  struct Expect {
-    const gfx::SurfacePtr& surface;
-    int w, h;
-    bool keyed;
-  };
-  for (const Expect& x : {Expect{e.RenderTarget(), 512, 312, false},
-                          {e.IconTarget(), 64, 64, false},
-                          {e.ComposeSurface(), 512, 312, false},
-                          {e.Backdrop(), 512, 312, false},
-                          {e.IconFrameCache()[0][0][0], 64, 64, false},
-                          {e.TitleSurface(), 260, 44, true},
-                          {e.TextScratch(), 516, 22, true},
-                          {e.MarkerBall(), 16, 16, true},
-                          {e.ScrollButtonSheet(), 48, 144, false},
-                          {e.ActionButtonSheet(), 192, 128, true},
-                          {e.BusyBanner(), 250, 60, true},
-                          {e.DigitFont(), 140, 36, true},
-                          {e.MoreArrows(), 32, 16, true}}) {
-    EXPECT_EQ(x.surface->Width(), x.w);
-    EXPECT_EQ(x.surface->Height(), x.h);
-    EXPECT_EQ(x.surface->SrcColorKey().has_value(), x.keyed) << x.w << "x" << x.h;
-    if (x.keyed) {
-      EXPECT_EQ(*x.surface->SrcColorKey(), (gfx::ColorKey{0, 0}));
-    }
-  }
-  EXPECT_NE(e.RenderTarget()->Caps() & gfx::caps::k3DDevice, 0u);
-  EXPECT_EQ(e.RenderTarget()->AttachedZBuffer(), e.RenderTargetZBuffer());
-  EXPECT_EQ(e.IconTarget()->AttachedZBuffer(), e.IconTargetZBuffer());
-  EXPECT_EQ(e.IconTargetZBuffer()->Width(), 64);
-  EXPECT_EQ(e.BackgroundQuad()->Fvf(), 0x44u);
-  EXPECT_EQ(e.BackgroundQuad()->VertexCount(), 6u);
-  for (const auto& frame : e.ModelFrames()) EXPECT_FALSE(frame);
 }
 
 TEST(DisplayEngine, EightBitDesktopIsRefused) {
@@ -169,44 +123,6 @@ TEST(DisplayEngine, TextureFormatPrefersSixteenBitsAndSkipsBumpMaps) {
   ASSERT_TRUE(wide.engine->InitDisplay(wide.window, false));
   EXPECT_EQ(wide.engine->PixelLayout().textureBytesPerPixel, 4u);
   EXPECT_EQ(wide.engine->PixelLayout().textureRed, (ChannelMask{16, 8}));
-}
-
-TEST(DisplayEngine, ChannelMaskEdgeCases) {
-  EXPECT_EQ(ChannelMaskOf(0xF800), (ChannelMask{11, 5}));
-  EXPECT_EQ(ChannelMaskOf(0x07E0), (ChannelMask{5, 6}));
-  EXPECT_EQ(ChannelMaskOf(0), (ChannelMask{32, 0}));
-  EXPECT_EQ(ChannelMaskOf(0xFFFFFFFF), (ChannelMask{0, 32}));
-  EXPECT_EQ(ChannelMaskOf(0x80000000), (ChannelMask{31, 1}));
-}
-
-TEST(DisplayEngine, ReleaseFollowsTheFixedOrderAndASecondCallDoesNothing) {
-  EngineFixture f;
-  ASSERT_TRUE(f.engine->InitDisplay(f.window, false));
-  f.engine->ReleaseDisplay();
-  EXPECT_EQ(f.Singles(), kFullReleaseOrder);
-  // The cached frames come right after the texture, Slot 0 first, in index order.
-  ASSERT_EQ(f.released.size(), kFullReleaseOrder.size() + 144);
-  EXPECT_EQ(f.released[1], "IconFrameCache[0][0][0]");
-  EXPECT_EQ(f.released[2], "IconFrameCache[0][0][1]");
-  EXPECT_EQ(f.released[144], "IconFrameCache[1][8][7]");
-  EXPECT_FALSE(f.engine->Device());
-  EXPECT_FALSE(f.engine->DirectDraw());
-  EXPECT_FALSE(f.engine->IconFrameCache()[0][0][0]);
-
-  f.released.clear();
-  f.engine->ReleaseDisplay();
-  EXPECT_TRUE(f.released.empty());
-}
-
-TEST(DisplayEngine, ModelFramesAreReleasedAfterTheTexture) {
-  EngineFixture f;
-  ASSERT_TRUE(f.engine->InitDisplay(f.window, false));
-  gfx::VertexBufferDesc d{0, 0x112, 36};
-  f.engine->Direct3D()->CreateVertexBuffer(d, f.engine->ModelFrames()[3], 0);
-  f.engine->ReleaseDisplay();
-  EXPECT_EQ(f.released[0], "IconTexture");
-  EXPECT_EQ(f.released[1], "ModelFrames[3]");
-  EXPECT_EQ(f.released[2], "IconFrameCache[0][0][0]");
 }
 
 TEST(DisplayEngine, ReleaseAfterAHalfWayFailureReleasesExactlyWhatWasMade) {

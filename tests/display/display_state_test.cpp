@@ -20,26 +20,6 @@ class DisplayState : public ::testing::Test {
   EngineFixture f;
 };
 
-// Depth of a camera-space z after the projection.
-float Depth(const Matrix& p, float z) {
-  float zc = z * p.m[2][2] + p.m[3][2];
-  float w = z * p.m[2][3] + p.m[3][3];
-  return zc / w;
-}
-
-TEST_F(DisplayState, ViewIsTheIdentityAndProjectionMapsFourToZeroAndSixToOne) {
-  Matrix view, projection;
-  Device().GetTransform(gfx::TransformState::View, view);
-  Device().GetTransform(gfx::TransformState::Projection, projection);
-  EXPECT_EQ(view, Matrix::Identity());
-  EXPECT_EQ(projection.m[2][2], 3.0f);
-  EXPECT_EQ(projection.m[3][2], -12.0f);
-  EXPECT_EQ(projection.m[2][3], 1.0f);
-  EXPECT_EQ(projection.m[3][3], 0.0f);
-  EXPECT_EQ(Depth(projection, 4.0f), 0.0f);
-  EXPECT_EQ(Depth(projection, 6.0f), 1.0f);
-}
-
 TEST_F(DisplayState, SpinTableTurnsBy314OverOneEightyPerStep) {
   const auto& spin = f.engine->SpinTable();
   EXPECT_EQ(spin[0], Matrix::Identity());
@@ -49,22 +29,6 @@ TEST_F(DisplayState, SpinTableTurnsBy314OverOneEightyPerStep) {
   EXPECT_EQ(quarter.m[0][0], std::cos(90.0f * 0.017444445f));
   EXPECT_GT(quarter.m[0][0], 7e-4f);  // pi / 2 would give about 0
   EXPECT_EQ(spin[359].m[2][0], std::sin(359.0f * 0.017444445f));
-}
-
-TEST_F(DisplayState, IconWorldsAreRotationThenScaleThenTranslation) {
-  for (auto [world, angle] : {std::pair{&f.engine->ListIconWorld(), -0.87222224f},
-                              {&f.engine->DetailIconWorld(), -0.26166669f}}) {
-    Matrix r, s, t, want;
-    MatrixRotateX(r, angle);
-    MatrixScale(s, 4, 4, 0.70710677f);
-    MatrixTranslate(t, 0, 0, 5);
-    MatrixMultiply(want, r, s);
-    MatrixMultiply(want, want, t);
-    EXPECT_EQ(*world, want);
-    EXPECT_EQ(world->m[3][2], 5.0f);
-    EXPECT_EQ(world->m[0][0], 4.0f);
-    EXPECT_EQ(world->m[1][1], 4.0f * std::cos(angle));
-  }
 }
 
 TEST_F(DisplayState, AnIconTileIsDrawnLitAndTextured) {

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <numbers>
 
 namespace slk {
 namespace {
@@ -57,13 +56,6 @@ TEST(Matrix, ScaleTranslateAndRotations) {
   EXPECT_EQ(m.m[0][2], -std::sin(0.5f));
   EXPECT_EQ(m.m[2][0], std::sin(0.5f));
   EXPECT_EQ(m.m[1][1], 1.0f);
-}
-
-TEST(Matrix, ADegreeIsTakenWithPiAs314) {
-  EXPECT_EQ(kDegree, 3.14f / 180.0f);
-  float ninety = 90.0f * kDegree;
-  EXPECT_NEAR(ninety, 1.5700f, 1e-6);
-  EXPECT_GT(std::fabs(ninety - std::numbers::pi_v<float> / 2), 7e-4f);
 }
 
 }  // namespace

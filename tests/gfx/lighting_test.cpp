@@ -81,15 +81,11 @@ struct LitScene {
   Light light;
 };
 
-TEST(Lighting, PointLightOnAFacingNormal) {
+TEST(Lighting, PointLightOnNormalsThatAreNotRenormalised) {
   LitScene s;
   // emissive + attenuation x (ambient x light ambient + diffuse x N.L):
   // r 0.12 + 0.5 (0.1 + 0.8) = 0.57, g 0.5 (0.1 + 0.4) = 0.25, b 0.5 (0.1 + 0.24) = 0.17.
   EXPECT_EQ(s.Draw(kLitFormat, 5, {0, 0, -1}), 0x91402Bu);
-}
-
-TEST(Lighting, NormalsAreNotRenormalised) {
-  LitScene s;
   // Half-length normal: N.L = 0.5. r 0.12 + 0.5 (0.1 + 0.4), g 0.5 (0.1 + 0.2), b 0.5 (0.1 + 0.12).
   EXPECT_EQ(s.Draw(kLitFormat, 5, {0, 0, -0.5f}), 0x5E261Cu);
   // World z scaled by 2: the inverse transpose halves the normal the same way.
@@ -112,17 +108,14 @@ TEST(Lighting, BackFacingAndOutOfRange) {
   EXPECT_EQ(s.Draw(kLitFormat, 5, {0, 0, -1}), 0x1F0000u);  // emissive 0.12 alone
 }
 
-TEST(Lighting, VertexDiffuseReplacesTheMaterial) {
+TEST(Lighting, VertexDiffuseReplacesTheMaterialAndTwoLightsAddUpAndClamp) {
   LitScene s;
   // Diffuse (0.4, 0.6, 0.8): r 0.12 + 0.5 (0.1 + 0.4), g 0.5 (0.1 + 0.6), b 0.5 (0.1 + 0.8).
   EXPECT_EQ(s.Draw(kColorFormat, 5, {0, 0, -1}, 0x336699CC), 0x5E5973u);
   s.device->SetRenderState(RenderState::Lighting, 0);
   EXPECT_EQ(s.Draw(kColorFormat, 5, {0, 0, -1}, 0x336699CC), 0x6699CCu);
   EXPECT_EQ(s.Draw(kLitFormat, 5, {0, 0, -1}), 0xFFFFFFu);  // unlit, no colour: white
-}
-
-TEST(Lighting, TwoLightsAddUpAndClamp) {
-  LitScene s;
+  s.device->SetRenderState(RenderState::Lighting, 1);
   s.light.diffuse = {1.5f, 1.5f, 1.5f, 0};
   s.device->SetLight(1, s.light);
   s.device->LightEnable(1, true);

@@ -6,14 +6,12 @@ namespace slk::gfx {
 namespace {
 
 TEST(PixelFormat, ChannelBitsOfMasks) {
-  EXPECT_EQ(ChannelBitsOf(0xF800).shift, 11u);
-  EXPECT_EQ(ChannelBitsOf(0xF800).width, 5u);
-  EXPECT_EQ(ChannelBitsOf(0x07E0).shift, 5u);
-  EXPECT_EQ(ChannelBitsOf(0x07E0).width, 6u);
-  EXPECT_EQ(ChannelBitsOf(0).shift, 32u);
-  EXPECT_EQ(ChannelBitsOf(0).width, 0u);
-  EXPECT_EQ(ChannelBitsOf(0xFF000000).shift, 24u);
-  EXPECT_EQ(ChannelBitsOf(0xFF000000).width, 8u);
+  const std::uint32_t cases[][3] = {{0xF800, 11, 5},     {0x07E0, 5, 6},      {0, 32, 0},
+                                    {0xFF000000, 24, 8}, {0xFFFFFFFF, 0, 32}, {0x80000000, 31, 1}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(ChannelBitsOf(c[0]).shift, c[1]) << std::hex << c[0];
+    EXPECT_EQ(ChannelBitsOf(c[0]).width, c[2]) << std::hex << c[0];
+  }
 }
 
 TEST(PixelFormat, PacksTheTopBitsOfEachChannel) {

@@ -1,3 +1,7 @@
+// Perspective, depth, blending, shading and culling of single draws. The
+// top-left rule, shared edges, viewport clipping and clearing, and texels
+// decoded one per pixel are held by raster_paths_test.cpp.
+
 #include <gtest/gtest.h>
 
 #include "gfx/device.h"
@@ -45,59 +49,6 @@ struct Bench {
   SurfacePtr target, z;
   DevicePtr device;
 };
-
-TEST(Raster, QuadCoversPixelCentresByTheTopLeftRule) {
-  Bench b(6, 6);
-  b.Quad(1, 1, 4, 3, 0.5f, 0xFFFFFFFF);
-  for (int y = 0; y < 6; ++y) {
-    for (int x = 0; x < 6; ++x) {
-      bool inside = x >= 1 && x < 4 && y >= 1 && y < 3;
-      EXPECT_EQ(b.At(x, y), inside ? 0xFFFFFFu : 0u) << x << "," << y;
-    }
-  }
-}
-
-TEST(Raster, SharedEdgesAreDrawnExactlyOnce) {
-  Bench b(8, 8);
-  b.device->SetRenderState(RenderState::ZEnable, 0);
-  b.device->SetRenderState(RenderState::AlphaBlendEnable, 1);
-  b.device->SetRenderState(RenderState::SrcBlend, blend::kOne);
-  b.device->SetRenderState(RenderState::DestBlend, blend::kOne);
-  // A fan of triangles around (4, 4) with fractional outer corners.
-  Vertices v;
-  const float pts[5][2] = {{0.3f, 0.2f}, {7.6f, 0.5f}, {7.2f, 7.7f}, {0.1f, 7.3f}, {0.3f, 0.2f}};
-  for (int i = 0; i < 4; ++i) {
-    v.Screen(4.0f, 4.0f, 0, 0x00101010)
-        .Screen(pts[i][0], pts[i][1], 0, 0x00101010)
-        .Screen(pts[i + 1][0], pts[i + 1][1], 0, 0x00101010);
-  }
-  b.Draw(kScreenColored, v, 12);
-  for (int y = 1; y < 7; ++y) {
-    for (int x = 1; x < 7; ++x) EXPECT_EQ(b.At(x, y), 0x101010u) << x << "," << y;
-  }
-}
-
-TEST(Raster, TexturedQuadPutsEachTexelOnItsPixel) {
-  Bench b(4, 4);
-  auto texture = std::make_shared<Surface>(4, 4, PixelFormat::Rgb565(), caps::kTexture);
-  for (int y = 0; y < 4; ++y) {
-    for (int x = 0; x < 4; ++x) {
-      texture->SetPixel(x, y, static_cast<std::uint32_t>((x * 8) << 11 | (y * 16) << 5 | 31));
-    }
-  }
-  texture->Touch();
-  ASSERT_EQ(b.device->SetTexture(0, texture), Result::Ok);
-  Vertices v;
-  auto corner = [&](float x, float y) { v.F({x, y, 0.5f, 1.0f}).U(0xFFFFFFFF).F({x / 4, y / 4}); };
-  corner(0, 0), corner(4, 0), corner(0, 4), corner(4, 0), corner(0, 4), corner(4, 4);
-  b.Draw(kScreenTextured, v, 6);
-  FormatCodec codec(PixelFormat::Rgb565());
-  for (int y = 0; y < 4; ++y) {
-    for (int x = 0; x < 4; ++x) {
-      EXPECT_EQ(b.At(x, y), codec.Unpack(texture->PixelAt(x, y)) & 0xFFFFFF) << x << "," << y;
-    }
-  }
-}
 
 TEST(Raster, TextureCoordinatesArePerspectiveCorrectAndWrap) {
   Bench b(8, 1);
@@ -170,29 +121,6 @@ TEST(Raster, GouraudIntoASixteenBitTarget) {
   EXPECT_EQ(b.At(3, 0), (191u >> 3) << 11);
 }
 
-TEST(Raster, ClearTouchesTheViewportOnly) {
-  Bench b(4, 4);
-  ASSERT_EQ(b.device->SetViewport(Viewport{1, 1, 2, 2, 0, 1}), Result::Ok);
-  b.device->Clear({}, clear::kTarget, 0xFF123456, 1.0f, 0);
-  EXPECT_EQ(b.At(1, 1), 0x123456u);
-  EXPECT_EQ(b.At(2, 2), 0x123456u);
-  EXPECT_EQ(b.At(0, 0), 0u);
-  EXPECT_EQ(b.At(3, 3), 0u);
-  EXPECT_EQ(b.device->SetViewport(Viewport{3, 3, 2, 2, 0, 1}), Result::InvalidParams);
-}
-
-TEST(Raster, DrawingIsClippedToTheViewport) {
-  Bench b(6, 6);
-  b.device->SetViewport(Viewport{2, 2, 2, 2, 0, 1});
-  b.Quad(-10, -10, 20, 20, 0.5f, 0xFFFFFFFF);
-  for (int y = 0; y < 6; ++y) {
-    for (int x = 0; x < 6; ++x) {
-      bool inside = x >= 2 && x < 4 && y >= 2 && y < 4;
-      EXPECT_EQ(b.At(x, y), inside ? 0xFFFFFFu : 0u) << x << "," << y;
-    }
-  }
-}
-
 TEST(Raster, CullingFollowsTheRenderState) {
   for (std::uint32_t mode : {cull::kNone, cull::kCw, cull::kCcw}) {
     Bench b(4, 4);
@@ -207,8 +135,9 @@ TEST(Raster, CullingFollowsTheRenderState) {
   }
 }
 
-TEST(Raster, DrawingOutsideAScene) {
+TEST(Raster, DrawingOutsideASceneOrAViewportOutsideTheTarget) {
   Bench b(2, 2);
+  EXPECT_EQ(b.device->SetViewport(Viewport{1, 1, 2, 2, 0, 1}), Result::InvalidParams);
   Vertices v;
   v.Screen(0, 0, 0, 0).Screen(2, 0, 0, 0).Screen(0, 2, 0, 0);
   EXPECT_EQ(b.device->DrawPrimitive(PrimitiveType::TriangleList, kScreenColored, v.Bytes(), 3, 0),

@@ -12,15 +12,6 @@
 namespace slk::testing {
 namespace {
 
-ModelFile SmallModel(std::uint32_t shapes) {
-  ModelFile f;
-  f.shapes = shapes;
-  f.animationFrames = shapes;
-  f.vertices = Triangle(shapes);
-  f.texture = ModelFile::PlainTexture(0x7FFF);
-  return f;
-}
-
 class DetailTest : public IconTest {
  protected:
   void SetUp() override {
@@ -36,7 +27,7 @@ class DetailTest : public IconTest {
   }
 
   std::uint32_t AddPS2Save(std::uint32_t size) {
-    std::uint32_t i = AddSave(kLeft, SmallModel(2).Build(), false, size);
+    std::uint32_t i = AddSave(kLeft, TexturedTriangle(2).Build(), false, size);
     ws.At(kLeft).entries[i].backgroundColours = {0xD0102030, 0xD0405060, 0xD0708090, 0xD0A0B0C0};
     return i;
   }
@@ -73,23 +64,6 @@ class DetailTest : public IconTest {
   FrameCounters counters;
 };
 
-TEST_F(DetailTest, BackgroundQuadSpansTheWindowWithTheSavesFourColours) {
-  std::uint32_t i = AddPS2Save(8192);
-  pipeline->FillBackgroundQuad(kLeft, i);
-  std::span<const std::uint8_t> q = engine.BackgroundQuad()->Bytes();
-  const float xs[6] = {0, 512, 0, 512, 0, 512};
-  const float ys[6] = {0, 0, 312, 0, 312, 312};
-  const std::uint32_t colours[6] = {0xD0102030, 0xD0405060, 0xD0708090,
-                                    0xD0405060, 0xD0708090, 0xD0A0B0C0};
-  for (std::size_t v = 0; v < 6; ++v) {
-    EXPECT_EQ(FloatAt(q, 20 * v), xs[v]) << v;
-    EXPECT_EQ(FloatAt(q, 20 * v + 4), ys[v]) << v;
-    EXPECT_EQ(FloatAt(q, 20 * v + 8), 0.0f) << v;
-    EXPECT_EQ(FloatAt(q, 20 * v + 12), 1.0f) << v;
-    EXPECT_EQ(Get32(q, 20 * v + 16), colours[v]) << v;
-  }
-}
-
 TEST_F(DetailTest, PS1SaveShowsItsCaptionOverABlueGradientThatDarkensDownwards) {
   PS1Icon icon;
   std::uint32_t i = AddSave(kLeft, icon.Build(), true);
@@ -120,32 +94,27 @@ TEST_F(DetailTest, PS2CaptionAndCaptionsCutToTheLengthOfThePS2One) {
   EXPECT_EQ(std::string(caption.begin(), caption.end()), "- PS1 SaveData -");
 }
 
-TEST_F(DetailTest, SizeIsShownInWholeKilobytesWithTheKBGlyph) {
+TEST_F(DetailTest, SizeInWholeKilobytesAndDateAndTimeWithTheirLeadingZeros) {
   std::uint32_t a = AddPS2Save(8192);
+  ws.At(kLeft).entries[a].time.bytes = {0, 9, 7, 5, 24, 10, 2001 & 0xFF, 2001 >> 8};
   pipeline->BuildDetailScreen(kLeft, a);
   EXPECT_TRUE(ShowsDigits(468, 155, "8"));
   EXPECT_TRUE(ShowsGlyph(468, 155, kKiloByteGlyph));
+  const struct {
+    int x, y;
+    const char* digits;
+  } shown[] = {{416, 111, "2001"}, {456, 111, "10"}, {496, 111, "24"},
+               {416, 133, "05"},   {456, 133, "07"}, {496, 133, "09"}};
+  for (const auto& d : shown) EXPECT_TRUE(ShowsDigits(d.x, d.y, d.digits)) << d.digits;
+  for (int x : {416, 456}) {
+    EXPECT_TRUE(ShowsGlyph(x, 111, kSlashGlyph));
+    EXPECT_TRUE(ShowsGlyph(x, 133, kColonGlyph));
+  }
 
   std::uint32_t b = AddPS2Save(8191);
   pipeline->BuildDetailScreen(kLeft, b);
   EXPECT_TRUE(ShowsDigits(468, 155, "7"));
   EXPECT_FALSE(ShowsDigits(468, 155, "8"));
-}
-
-TEST_F(DetailTest, DateAndTimeKeepTheirLeadingZeros) {
-  std::uint32_t i = AddPS2Save(8192);
-  ws.At(kLeft).entries[i].time.bytes = {0, 9, 7, 5, 24, 10, 2001 & 0xFF, 2001 >> 8};
-  pipeline->BuildDetailScreen(kLeft, i);
-  EXPECT_TRUE(ShowsDigits(416, 111, "2001"));
-  EXPECT_TRUE(ShowsDigits(456, 111, "10"));
-  EXPECT_TRUE(ShowsDigits(496, 111, "24"));
-  EXPECT_TRUE(ShowsDigits(416, 133, "05"));
-  EXPECT_TRUE(ShowsDigits(456, 133, "07"));
-  EXPECT_TRUE(ShowsDigits(496, 133, "09"));
-  EXPECT_TRUE(ShowsGlyph(416, 111, kSlashGlyph));
-  EXPECT_TRUE(ShowsGlyph(456, 111, kSlashGlyph));
-  EXPECT_TRUE(ShowsGlyph(416, 133, kColonGlyph));
-  EXPECT_TRUE(ShowsGlyph(456, 133, kColonGlyph));
 }
 
 TEST_F(DetailTest, LeavesSnapshotViewportModelAndAnUnturnedFirstFrame) {
@@ -173,7 +142,7 @@ TEST_F(DetailTest, LeavesSnapshotViewportModelAndAnUnturnedFirstFrame) {
 }
 
 TEST_F(DetailTest, AnIconThatCannotBeBuiltShowsTheStandardIcon) {
-  WriteStandardIcon(SmallModel(3).Build());
+  WriteStandardIcon(TexturedTriangle(3).Build());
   std::uint32_t i = AddSave(kLeft, Bytes(40, 0xFF), false);
   EXPECT_EQ(pipeline->BuildDetailScreen(kLeft, i), 0u);
   EXPECT_EQ(ws.Icon().meshCount, 12u);

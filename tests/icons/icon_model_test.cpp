@@ -18,15 +18,6 @@ Bytes Mesh(const IconModel& m, std::uint32_t k) {
   return out;
 }
 
-ModelFile TexturedTriangle(std::uint32_t shapes, std::vector<std::int16_t> offsets = {}) {
-  ModelFile f;
-  f.shapes = shapes;
-  f.animationFrames = shapes;
-  f.vertices = Triangle(shapes, offsets);
-  f.texture = ModelFile::PlainTexture(0x7FFF);
-  return f;
-}
-
 TEST(IconModel, PositionsNormalsAndTextureCoordinatesConvert) {
   ModelFile f = TexturedTriangle(1);
   f.vertices[0].positions[0] = {10240, 0, -5120};
@@ -46,13 +37,7 @@ TEST(IconModel, PositionsNormalsAndTextureCoordinatesConvert) {
   EXPECT_FLOAT_EQ(FloatAt(v, 32 + 24), 0.5f);
   EXPECT_FLOAT_EQ(FloatAt(v, 32 + 28), 0.25f);
   EXPECT_EQ(TexelAt(image, 127, 127), 0x7FFF);
-}
-
-TEST(IconModel, OneShapeGivesFourEqualMeshes) {
-  IconImage image{};
-  auto m = ParseIconModel(TexturedTriangle(1).Build(), image);
-  ASSERT_TRUE(m);
-  EXPECT_EQ(m->shapeCount, 1u);
+  EXPECT_EQ(m->shapeCount, 1u);  // one shape gives four equal meshes
   for (std::uint32_t k = 1; k < 4; ++k) EXPECT_EQ(Mesh(*m, k), Mesh(*m, 0)) << k;
 }
 
@@ -107,9 +92,7 @@ TEST(IconModel, PlainTextureHasASizeWordOnlyWhenExactlyThatManyBytesRemain) {
     EXPECT_EQ(TexelAt(image, 0, 0), 0x2222) << type;
     EXPECT_EQ(TexelAt(image, 127, 127), 0x1111) << type;
   }
-}
-
-TEST(IconModel, TrailingBytesAfterAPlainTextureAreIgnored) {
+  // Bytes after a plain texture without the word are ignored.
   ModelFile f = TexturedTriangle(1);
   Put16(f.texture, 0, 0x2222);
   f.texture.resize(f.texture.size() + 8, 0xEE);

@@ -49,14 +49,9 @@ TEST(PS1Icon, FlagGivesFrameCountAndCellsOutsideTheFramesStayGrey) {
   icon.flag = 0x14;
   ASSERT_EQ(DecodePS1Image(icon.Build(), image), 4u);
   EXPECT_EQ(CellColour(image, 3), 0x7FFF);
-}
-
-TEST(PS1Icon, FrameCountsOutsideOneToFourAreLimited) {
-  EXPECT_EQ(PS1FrameCount(0x10), 1u);
-  EXPECT_EQ(PS1FrameCount(0x00), 1u);
-  EXPECT_EQ(PS1FrameCount(0x12), 2u);
-  EXPECT_EQ(PS1FrameCount(0x15), 4u);
-  EXPECT_EQ(PS1FrameCount(0x1F), 4u);
+  // Counts outside one to four are limited.
+  for (auto [flag, frames] : {std::pair{0x10, 1u}, {0x00, 1u}, {0x15, 4u}, {0x1F, 4u}})
+    EXPECT_EQ(PS1FrameCount(static_cast<std::uint8_t>(flag)), frames) << flag;
 }
 
 TEST(PS1Icon, PaletteEntryZeroIsAnOrdinaryColourAndBit15IsKept) {
@@ -99,6 +94,10 @@ TEST(PS1Icon, TopRowIsStoredLastSoItShowsAtTheTopOfTheSlab) {
   EXPECT_FLOAT_EQ(slab.slab[0].v, 0.0f);
   EXPECT_FLOAT_EQ(slab.slab[5].y, 0.8f);
   EXPECT_FLOAT_EQ(slab.slab[5].v, 0.5f);
+  SetSlabFrame(slab, 3);
+  EXPECT_FLOAT_EQ(slab.slab[0].u, 0.5f);
+  EXPECT_FLOAT_EQ(slab.slab[0].v, 0.5f);
+  EXPECT_FLOAT_EQ(slab.slab[12].u, 0.75f) << "the edges show the grey cell";
 }
 
 TEST(PS1Icon, IconBytesShorterThanTheirFramesBuildNothing) {
@@ -111,31 +110,6 @@ TEST(PS1Icon, IconBytesShorterThanTheirFramesBuildNothing) {
     Bytes cut(full.begin(), full.begin() + static_cast<std::ptrdiff_t>(n));
     EXPECT_FALSE(DecodePS1Image(cut, image)) << n;
   }
-}
-
-TEST(Slab, FramesPickTheirCellAndTheEdgesTheGreyCell) {
-  CurrentIcon icon;
-  BuildSlab(icon);
-  EXPECT_FLOAT_EQ(icon.slab[0].nz, -1.0f);
-  EXPECT_FLOAT_EQ(icon.slab[35].nz, 1.0f);
-  EXPECT_FLOAT_EQ(icon.slab[12].ny, -1.0f);
-  EXPECT_FLOAT_EQ(icon.slab[6].z, 0.1f);
-
-  SetSlabFrame(icon, 3);
-  EXPECT_FLOAT_EQ(icon.slab[0].u, 0.5f);  // (uL, vT)
-  EXPECT_FLOAT_EQ(icon.slab[0].v, 0.5f);
-  EXPECT_FLOAT_EQ(icon.slab[5].u, 1.0f);  // (uR, vB)
-  EXPECT_FLOAT_EQ(icon.slab[5].v, 1.0f);
-  // The back face: same co-ordinates, corners mirrored in x.
-  EXPECT_FLOAT_EQ(icon.slab[30].x, 0.8f);
-  EXPECT_FLOAT_EQ(icon.slab[30].u, 0.5f);
-  for (int k = 6; k < 30; ++k) {
-    EXPECT_FLOAT_EQ(icon.slab[k].u, 0.75f) << k;
-    EXPECT_FLOAT_EQ(icon.slab[k].v, 0.75f) << k;
-  }
-  SetSlabFrame(icon, 1);
-  EXPECT_FLOAT_EQ(icon.slab[0].u, 0.5f);
-  EXPECT_FLOAT_EQ(icon.slab[0].v, 0.0f);
 }
 
 PixelLayout LayoutOf(std::uint32_t red, std::uint32_t green, std::uint32_t blue) {

@@ -42,7 +42,6 @@ TEST(Menu140, RightSlotItemsMirrorTheLeftOnes) {
 }
 
 TEST(Dialogs, TitlesAndButtons) {
-  EXPECT_EQ(std::string_view(kSettingDialog.title.In(Language::Japanese)), "設定");
   EXPECT_FALSE(kImageSelectDialog.closeBox);  // no way to cancel it
   for (const DialogTemplate* d : {&kImageSelectDialog, &kSettingDialog, &kInfoDialog}) {
     int defaults = 0;

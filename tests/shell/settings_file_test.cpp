@@ -18,16 +18,11 @@ auto Fields(const Settings& s) {
                   s.LSlotPath, s.RSlotPath);
 }
 
-TEST(SettingsFile, WithoutTheFileTheFirstStartValuesApply) {
+TEST(SettingsFile, WithoutTheFileOrItsKeysTheDefaultsApply) {
   TempDir dir;
-  Settings s = LoadSettings(dir.File("qovan2.ini"), "/work/here");
-  Settings want;
-  want.LockPath = "/work/here";
-  EXPECT_EQ(Fields(s), Fields(want));
-}
-
-TEST(SettingsFile, MissingKeysOfAnExistingFileTakeTheirDefaults) {
-  TempDir dir;
+  Settings first;
+  first.LockPath = "/work/here";
+  EXPECT_EQ(Fields(LoadSettings(dir.File("qovan2.ini"), "/work/here")), Fields(first));
   WriteFileText(dir.File("qovan2.ini"), "[Setting]\nAnimationCut=1\nLockImagePS2=x7\n");
   Settings s = LoadSettings(dir.File("qovan2.ini"), "/work/here");
   Settings want;
@@ -55,18 +50,6 @@ TEST(SettingsFile, AFileThatCannotBeReadWholeIsNeverWrittenOver) {
   EXPECT_FALSE(unreadable) << "no file is the first start, not an unreadable file";
 }
 
-TEST(SettingsFile, IsWrittenThroughASymbolicLink) {
-  TempDir dir;
-  std::filesystem::create_directory(dir.File("dotfiles"));
-  WriteFileText(dir.File("dotfiles/qovan2.ini"), "[Other]\nkept=1\n");
-  std::filesystem::create_symlink("dotfiles/qovan2.ini", dir.File("qovan2.ini"));
-  ASSERT_TRUE(SaveSettings(dir.File("qovan2.ini"), Settings{}, "", ""));
-  EXPECT_TRUE(std::filesystem::is_symlink(dir.File("qovan2.ini")));
-  std::string text = ReadFileText(dir.File("dotfiles/qovan2.ini"));
-  EXPECT_EQ(text.rfind("[Other]\nkept=1\n", 0), 0u);
-  EXPECT_NE(text.find("[Setting]"), std::string::npos);
-}
-
 TEST(SettingsFile, WritesBothSectionsInOrderAndReadsThemBack) {
   TempDir dir;
   std::string path = dir.File("qovan2.ini");
@@ -89,53 +72,27 @@ TEST(SettingsFile, WritesBothSectionsInOrderAndReadsThemBack) {
   EXPECT_EQ(Fields(back), Fields(s));
 }
 
-TEST(SettingsFile, EverythingElseInTheFileIsKept) {
-  TempDir dir;
-  std::string path = dir.File("qovan2.ini");
-  WriteFileText(path, "; kept\n[Other]\nkey=value\n[Setting]\nOldKey=3\nDefaultImage=0\n");
-  ASSERT_TRUE(SaveSettings(path, Settings{}, "", ""));
-  std::string text = ReadFileText(path);
-  EXPECT_EQ(text.rfind("; kept\n[Other]\nkey=value\n[Setting]\nDefaultImage=0\n", 0), 0u);
-  EXPECT_EQ(text.find("OldKey"), std::string::npos);
-  EXPECT_NE(text.find("[Directory]\nLockPath=\n"), std::string::npos);
-}
-
-TEST(SettingsFile, DefaultPathIsInTheUserConfigurationFolder) {
-  std::string path = DefaultSettingsPath();
-  EXPECT_EQ(path.substr(path.size() - 11), "/qovan2.ini");
-}
-
-TEST_F(ShellTest, ExitRemembersTheSlotFilesNotTheNewCard) {
-  std::string right = WriteExpandedCard(dir, "right.xmc", 1);
-  Start();
-  dialogs.kindAnswer = CardKind::PS2;
-  shell.Command(MenuId::NewFile);
-  shell.OpenPathIntoSlot(kRight, right);
-  shell.ShutDown();
-  Settings s = LoadSettings(options.settingsPath, "/unused");
-  EXPECT_EQ(s.LSlotPath, "");
-  EXPECT_EQ(s.RSlotPath, right);
-  EXPECT_EQ(s.LockPath, dir.Path());
-}
-
-TEST_F(ShellTest, ModifiedSlotRemembersTheFileItCameFrom) {
-  std::string left = WritePS1Card(dir, "left.mcr", 1);
-  Start(left);
-  shell.ImportSaveDataImage(kLeft, WritePS2Save(dir, "x.psu", "BASLUS-X"));
-  shell.ShutDown();
-  EXPECT_EQ(LoadSettings(options.settingsPath, "").LSlotPath, left);
-}
-
-TEST_F(ShellTest, SettingsChangedInTheRunAreWrittenAtExit) {
+TEST_F(ShellTest, ExitRemembersTheSlotFilesNotTheNewCardAndTheSettingsOfTheRun) {
   WriteSettings("[Setting]\nLockImagePS1=3\n");
-  Start();
+  std::string left = WritePS1Card(dir, "left.mcr", 1);
+  std::string right = WriteExpandedCard(dir, "right.xmc", 1);
+  Start(left);
+  // A modified slot remembers the file it came from.
+  shell.ImportSaveDataImage(kLeft, WritePS2Save(dir, "x.psu", "BASLUS-X"));
+  shell.OpenPathIntoSlot(kRight, right);
+  dialogs.kindAnswer = CardKind::PS2;
+  shell.Command(MenuId::NewFile + 1);
   dialogs.editSettings = [](Settings& s) {
     s.LockImagePS1 = 12;
     return true;
   };
   shell.Command(MenuId::Setting);
   shell.ShutDown();
-  EXPECT_NE(SettingsText().find("LockImagePS1=12\n"), std::string::npos);
+  Settings s = LoadSettings(options.settingsPath, "/unused");
+  EXPECT_EQ(s.LSlotPath, left);
+  EXPECT_EQ(s.RSlotPath, "");
+  EXPECT_EQ(s.LockPath, dir.Path());
+  EXPECT_EQ(s.LockImagePS1, 12);
 }
 
 }  // namespace

@@ -47,10 +47,7 @@ class RecordingBackend : public RenderingBackend {
   }
   void CloseEvents() override { log_.push_back("CloseEvents"); }
   void ReleaseDisplay() override { log_.push_back("ReleaseDisplay"); }
-  void PauseRendering() override {
-    ++pauses;
-    paused = true;
-  }
+  void PauseRendering() override { paused = true; }
   void ResumeRendering() override { paused = false; }
   void PrerenderSlotIcons(Workspace&, Slot slot, std::uint32_t first) override {
     log_.push_back("Prerender " + SlotName(slot) + " " + std::to_string(first) +
@@ -90,7 +87,6 @@ class RecordingBackend : public RenderingBackend {
   bool lost = false;
   bool paused = false;
   bool running = false;
-  int pauses = 0;
   int framesCopied = 0;
   std::string iconPath;
   // Runs half-way through every transition (the user acting meanwhile).
@@ -113,34 +109,19 @@ class RecordingWindow : public ShellWindow {
     shown = true;
   }
   void ApplyMenu(const MenuState& state) override { menu = state; }
-  void CreateScrollButtons() override {
-    log_.push_back("CreateScrollButtons");
-    scrollButtons = true;
-  }
-  void DestroyScrollButtons() override {
-    log_.push_back("DestroyScrollButtons");
-    scrollButtons = false;
-  }
-  void CreateActionButtons() override {
-    log_.push_back("CreateActionButtons");
-    actionButtons = true;
-  }
-  void DestroyActionButtons() override {
-    log_.push_back("DestroyActionButtons");
-    actionButtons = false;
-  }
+  void CreateScrollButtons() override { log_.push_back("CreateScrollButtons"); }
+  void DestroyScrollButtons() override { log_.push_back("DestroyScrollButtons"); }
+  void CreateActionButtons() override { log_.push_back("CreateActionButtons"); }
+  void DestroyActionButtons() override { log_.push_back("DestroyActionButtons"); }
   void PopupSlotMenu(Slot slot, int, int) override { log_.push_back("Popup " + SlotName(slot)); }
   void Minimise() override { log_.push_back("Minimise"); }
   void PostClose() override { log_.push_back("PostClose"); }
   void ShowLatestFrame() override { ++framesShown; }
-  void DropQueuedInput() override { ++inputDrops; }
+  void DropQueuedInput() override {}
 
   std::string title;
   bool shown = false;
-  bool scrollButtons = false;
-  bool actionButtons = false;
   int framesShown = 0;
-  int inputDrops = 0;
   MenuState menu;
 
  private:

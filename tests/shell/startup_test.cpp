@@ -93,9 +93,9 @@ TEST_F(ShellTest, ShutDownPausesStopsReleasesAndWritesTheSettings) {
   EXPECT_EQ(log, expected);
 }
 
-TEST_F(ShellTest, CommandLineIsOnePathOpenedIntoLeft) {
+TEST_F(ShellTest, CommandLineIsOnePathOpenedIntoLeftQuotedOrNot) {
   std::string path = WritePS1Card(dir, "my card.mcr", 2);
-  Start(path);
+  Start("\"" + path + "\"");
   EXPECT_EQ(Count(kLeft), 2u);
   EXPECT_EQ(shell.State().slotPath[kLeft], path);
   EXPECT_EQ(shell.SlotTitleText(kLeft), "my card.mcr");
@@ -112,54 +112,52 @@ TEST_F(ShellTest, ARelativeCommandLineIsRememberedAbsolute) {
   EXPECT_NE(SettingsText().find("LSlotPath=" + absolute + "\n"), std::string::npos);
 }
 
-TEST_F(ShellTest, QuotedCommandLineLoadsTheUnquotedPath) {
-  std::string path = WritePS1Card(dir, "quoted.mcr", 1);
-  Start("\"" + path + "\"");
-  EXPECT_EQ(Count(kLeft), 1u);
-  EXPECT_EQ(shell.State().slotPath[kLeft], path);
-}
-
-TEST_F(ShellTest, UseSlotPathWithEmptyPathsIgnoresTheCommandLine) {
-  std::string path = WritePS1Card(dir, "given.mcr", 1);
-  WriteSettings("[Setting]\nUseSlotPath=1\n[Directory]\nLSlotPath=\nRSlotPath=\n");
-  Start(path);
-  EXPECT_FALSE(shell.SlotHoldsCard(kLeft));
-  EXPECT_FALSE(shell.SlotHoldsCard(kRight));
-  EXPECT_EQ(shell.SlotTitleText(kLeft), "<No File>");
-  EXPECT_TRUE(dialogs.shown.empty());
-}
-
-TEST_F(ShellTest, UseSlotPathReopensBothRememberedFiles) {
-  std::string left = WritePS1Card(dir, "left.mcr", 1);
-  std::string right = WriteExpandedCard(dir, "right.xmc", 3);
-  WriteSettings("[Setting]\nUseSlotPath=1\n[Directory]\nLSlotPath=" + left +
-                "\nRSlotPath=" + right + "\n");
-  Start();
-  EXPECT_EQ(Count(kLeft), 1u);
-  EXPECT_EQ(Count(kRight), 3u);
-  EXPECT_EQ(shell.SlotTitleText(kRight), "right.xmc");
-}
-
-TEST_F(ShellTest, RememberedPathMissingFromTheFileOpensNothing) {
-  // The default of a missing key is the current folder, which has no
-  // extension of either list.
-  WriteSettings("[Setting]\nUseSlotPath=1\n");
-  Start();
-  EXPECT_FALSE(shell.SlotHoldsCard(kLeft));
-  EXPECT_TRUE(dialogs.shown.empty());
-}
-
-TEST_F(ShellTest, UnreadableStartupFileShowsItsMessageAndRunsOn) {
-  std::string path = dir.File("broken.mcr");
-  WriteFileBytes(path, {1, 2, 3});
-  Start(path);
-  EXPECT_EQ(dialogs.shown.size(), 1u);
-  EXPECT_FALSE(shell.SlotHoldsCard(kLeft));
-  EXPECT_EQ(shell.SlotTitleText(kLeft), "<No File>");
+// What each start opens, on a shell of its own: the remembered files replace
+// the command line; a file that cannot be read is named and the start goes on.
+TEST_F(ShellTest, RememberedFilesOrTheCommandLineOpenAtTheStart) {
+  const std::string given = WritePS1Card(dir, "given.mcr", 1);
+  const std::string left = WritePS1Card(dir, "left.mcr", 1);
+  const std::string right = WriteExpandedCard(dir, "right.xmc", 3);
+  const std::string broken = dir.File("broken.mcr");
+  WriteFileBytes(broken, {1, 2, 3});
+  const struct {
+    std::string settings, commandLine;
+    std::uint32_t left, right;
+    std::size_t messages;
+  } cases[] = {
+      {"[Setting]\nUseSlotPath=1\n[Directory]\nLSlotPath=\nRSlotPath=\n", given, 0, 0, 0},
+      {"[Setting]\nUseSlotPath=1\n[Directory]\nLSlotPath=" + left + "\nRSlotPath=" + right + "\n",
+       "", 1, 3, 0},
+      // A missing key's default is the current folder, which opens nothing.
+      {"[Setting]\nUseSlotPath=1\n", "", 0, 0, 0},
+      {"", broken, 0, 0, 1},
+  };
+  for (const auto& c : cases) {
+    WriteSettings(c.settings);
+    CallLog calls;
+    RecordingBackend display{calls};
+    RecordingWindow shown{calls};
+    ScriptedDialogs answers{calls};
+    Shell fresh{display, shown, answers};
+    StartupOptions start = options;
+    start.commandLine = c.commandLine;
+    ASSERT_TRUE(fresh.StartUp(start));
+    for (auto [s, count] : {std::pair{kLeft, c.left}, {kRight, c.right}}) {
+      EXPECT_EQ(fresh.SlotHoldsCard(s) ? fresh.Ws()->At(s).RowCount() : 0u, count) << c.settings;
+      if (count == 0) {
+        EXPECT_EQ(fresh.SlotTitleText(s), "<No File>");
+      }
+    }
+    EXPECT_EQ(answers.shown.size(), c.messages) << c.settings;
+    fresh.ShutDown();
+  }
 }
 
 TEST_F(ShellTest, CloseWithModifiedLeftAnsweredNoKeepsRunning) {
   Start();
+  EXPECT_TRUE(shell.CloseRequested()) << "nothing to ask without changes";
+  shell.Command(MenuId::Exit);
+  EXPECT_TRUE(Logged("PostClose"));
   shell.ImportSaveDataImage(kLeft, WritePS2Save(dir, "a.psu", "BASLUS-1"));
   shell.ImportSaveDataImage(kRight, WritePS2Save(dir, "b.psu", "BASLUS-2"));
   dialogs.answers = {false};
@@ -174,18 +172,6 @@ TEST_F(ShellTest, CloseWithModifiedLeftAnsweredNoKeepsRunning) {
 
   dialogs.answers = {true, true};
   EXPECT_TRUE(shell.CloseRequested());
-}
-
-TEST_F(ShellTest, CloseWithoutChangesAsksNothing) {
-  Start(WritePS1Card(dir, "clean.mcr", 1));
-  EXPECT_TRUE(shell.CloseRequested());
-  EXPECT_TRUE(dialogs.asked.empty());
-}
-
-TEST_F(ShellTest, ExitPostsACloseRequest) {
-  Start();
-  shell.Command(MenuId::Exit);
-  EXPECT_TRUE(Logged("PostClose"));
 }
 
 }  // namespace
