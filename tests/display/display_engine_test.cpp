@@ -194,18 +194,5 @@ TEST(DisplayEngine, LostSurfacesAreRestoredWithTheirBitmaps) {
   EXPECT_EQ(f.engine->ComposeSurface()->PixelAt(0, 0), 0xCDCDCDCDu);
 }
 
-TEST(DisplayEngine, PresentingLandsInTheWindowOnTheDesktop) {
-  EngineFixture f;
-  ASSERT_TRUE(f.engine->InitDisplay(f.window, false));
-  f.engine->RenderTarget()->BltFast(0, 0, *f.engine->Backdrop(), std::nullopt, 0);
-  gfx::Point origin = f.window.ClientToScreen(gfx::Point{0, 0});
-  gfx::Rect where{origin.x, origin.y, origin.x + 512, origin.y + 312};
-  ASSERT_EQ(f.engine->PrimarySurface()->Blt(where, f.engine->RenderTarget().get(), std::nullopt,
-                                            gfx::blt::kWait),
-            gfx::Result::Ok);
-  EXPECT_EQ(f.desktop.Screen()->PixelAt(40 + 100, 30 + 50), f.engine->Backdrop()->PixelAt(100, 50));
-  EXPECT_EQ(f.desktop.Screen()->PixelAt(39, 30), 0u);
-}
-
 }  // namespace
 }  // namespace slk

@@ -110,7 +110,7 @@ TEST_F(PanelsTest, EmptyOrClosedSlotsShowNoCellsAndNoArrows) {
   }
 }
 
-TEST_F(PanelsTest, SelectionBallsPulseThroughFourSizes) {
+TEST_F(PanelsTest, SelectionBallsPulseThroughFourSizesWhileTheSaveIsVisible) {
   FillSlot(kLeft, 9);
   FillIconCache(1);
   SolidBall();
@@ -130,12 +130,10 @@ TEST_F(PanelsTest, SelectionBallsPulseThroughFourSizes) {
   }
   // The marks go onto the frame only; the composed panels stay plain.
   EXPECT_EQ(CountOf(*engine_.ComposeSurface(), test::kBallColour, Rect{0, 0, 512, 312}), 0);
-}
 
-TEST_F(PanelsTest, SelectionBallsOnlyWhileTheSelectedSaveIsVisible) {
+  // Only while the selected save is visible.
+  Counters().pulseStep = 0;
   FillSlot(kRight, 13);
-  FillIconCache(1);
-  SolidBall();
   Select(kRight, 1);
   Compose();
   EXPECT_EQ(CountOf(Target(), test::kBallColour, Rect{0, 0, 512, 312}), 4 * 14 * 14);

@@ -32,11 +32,8 @@ Matrix Perspective(float nearZ, float farZ) {
   return p;
 }
 
-struct LitScene {
-  LitScene() : desktop(DesktopOptions{.width = 8, .height = 8}), d3d(desktop) {
-    target = std::make_shared<Surface>(8, 8, PixelFormat::Xrgb8888(), caps::k3DDevice);
-    d3d.CreateDevice(DeviceType::Rgb, target, device);
-    device->SetRenderState(RenderState::CullMode, cull::kNone);
+struct LitScene : test::Canvas {
+  LitScene() : Canvas(8, 8) {
     // Camera z = 5 lands at depth 0.6.
     device->SetTransform(TransformState::Projection, Perspective(4, 6));
     Material m;
@@ -74,10 +71,6 @@ struct LitScene {
     return target->PixelAt(0, 0);
   }
 
-  Desktop desktop;
-  Direct3D d3d;
-  SurfacePtr target;
-  DevicePtr device;
   Light light;
 };
 
@@ -261,15 +254,8 @@ void AddSeamedFlag(std::vector<MeshVertex>& out, bool textured, bool merged) {
 // The icons' lighting (point lights at the eye and behind, constant
 // attenuation, no range) and a third point light with distance attenuation
 // and a range that leaves part of the scene out.
-struct SharedVertexScene {
-  SharedVertexScene() : desktop(DesktopOptions{.width = 64, .height = 64}), d3d(desktop) {
-    target = std::make_shared<Surface>(64, 64, PixelFormat::Xrgb8888(), caps::k3DDevice);
-    z = std::make_shared<Surface>(64, 64, PixelFormat::Z16(), caps::kZBuffer);
-    target->AddAttachedSurface(z);
-    d3d.CreateDevice(DeviceType::Rgb, target, device);
-    device->SetRenderState(RenderState::CullMode, cull::kNone);
-    device->SetRenderState(RenderState::ZFunc, cmp::kLess);
-    device->Clear({}, clear::kTarget | clear::kZBuffer, 0, 1, 0);
+struct SharedVertexScene : test::Canvas {
+  SharedVertexScene() : Canvas(64, 64, PixelFormat::Xrgb8888(), true) {
     device->SetTransform(TransformState::Projection, Perspective(1, 20));
     Material m;
     m.diffuse = {0.7f, 0.5f, 0.9f, 1};
@@ -333,10 +319,7 @@ struct SharedVertexScene {
     return out;
   }
 
-  Desktop desktop;
-  Direct3D d3d;
-  SurfacePtr target, z, texture;
-  DevicePtr device;
+  SurfacePtr texture;
 };
 
 std::vector<MeshVertex> SharedVertexMesh(std::uint32_t format, bool mergedSeam) {

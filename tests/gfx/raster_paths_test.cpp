@@ -19,10 +19,10 @@
 namespace slk::gfx {
 namespace {
 
+using test::Canvas;
+using test::kScreenColored;
+using test::kScreenTextured;
 using test::Vertices;
-
-constexpr std::uint32_t kScreenColored = fvf::kXyzRhw | fvf::kDiffuse;
-constexpr std::uint32_t kScreenTextured = kScreenColored | fvf::kTex1;
 
 // The same numbers on every run, so that a failure repeats.
 class Random {
@@ -41,40 +41,6 @@ class Random {
 
  private:
   std::uint32_t state_;
-};
-
-struct Canvas {
-  explicit Canvas(int w, int h, const PixelFormat& f = PixelFormat::Xrgb8888())
-      : desktop(DesktopOptions{.width = w, .height = h}), d3d(desktop) {
-    target = std::make_shared<Surface>(w, h, f, caps::k3DDevice, 4);
-    d3d.CreateDevice(DeviceType::Rgb, target, device);
-    device->SetRenderState(RenderState::CullMode, cull::kNone);
-  }
-  // Each triangle adds 1 to every channel of the pixels it covers.
-  void Counting() {
-    device->SetRenderState(RenderState::AlphaBlendEnable, 1);
-    device->SetRenderState(RenderState::SrcBlend, blend::kOne);
-    device->SetRenderState(RenderState::DestBlend, blend::kOne);
-  }
-  void Draw(std::uint32_t format, const Vertices& v, std::size_t count) {
-    ASSERT_EQ(device->BeginScene(), Result::Ok);
-    ASSERT_EQ(device->DrawPrimitive(PrimitiveType::TriangleList, format, v.Bytes(),
-                                    static_cast<std::uint32_t>(count), 0),
-              Result::Ok);
-    ASSERT_EQ(device->EndScene(), Result::Ok);
-  }
-  std::vector<std::uint32_t> Pixels() const {
-    std::vector<std::uint32_t> out;
-    for (int y = 0; y < target->Height(); ++y) {
-      for (int x = 0; x < target->Width(); ++x) out.push_back(target->PixelAt(x, y));
-    }
-    return out;
-  }
-
-  Desktop desktop;
-  Direct3D d3d;
-  SurfacePtr target;
-  DevicePtr device;
 };
 
 // ---------------------------------------------------------------------------

@@ -11,43 +11,14 @@
 namespace slk::gfx {
 namespace {
 
+using test::kScreenColored;
+using test::kScreenTextured;
 using test::Vertices;
 
-constexpr std::uint32_t kScreenColored = fvf::kXyzRhw | fvf::kDiffuse;
-constexpr std::uint32_t kScreenTextured = fvf::kXyzRhw | fvf::kDiffuse | fvf::kTex1;
-
-// A small render target with a 16-bit Z-buffer and an RGB device on it.
-struct Bench {
+// A small render target with a 16-bit Z-buffer.
+struct Bench : test::Canvas {
   explicit Bench(int w, int h, const PixelFormat& f = PixelFormat::Xrgb8888())
-      : desktop(DesktopOptions{.width = w, .height = h}), d3d(desktop) {
-    target = std::make_shared<Surface>(w, h, f, caps::k3DDevice, 8);
-    z = std::make_shared<Surface>(w, h, PixelFormat::Z16(), caps::kZBuffer);
-    target->AddAttachedSurface(z);
-    d3d.CreateDevice(DeviceType::Rgb, target, device);
-    device->SetRenderState(RenderState::ZEnable, 1);
-    device->SetRenderState(RenderState::ZFunc, cmp::kLess);
-    device->SetRenderState(RenderState::CullMode, cull::kNone);
-    device->Clear({}, clear::kTarget | clear::kZBuffer, 0, 1.0f, 0);
-  }
-  void Draw(std::uint32_t format, const Vertices& v, std::uint32_t count) {
-    ASSERT_EQ(device->BeginScene(), Result::Ok);
-    ASSERT_EQ(device->DrawPrimitive(PrimitiveType::TriangleList, format, v.Bytes(), count, 0),
-              Result::Ok);
-    ASSERT_EQ(device->EndScene(), Result::Ok);
-  }
-  // Two triangles over [x0, x1) x [y0, y1) in screen pixels.
-  void Quad(float x0, float y0, float x1, float y1, float depth, std::uint32_t color) {
-    Vertices v;
-    v.Screen(x0, y0, depth, color).Screen(x1, y0, depth, color).Screen(x0, y1, depth, color);
-    v.Screen(x1, y0, depth, color).Screen(x0, y1, depth, color).Screen(x1, y1, depth, color);
-    Draw(kScreenColored, v, 6);
-  }
-  std::uint32_t At(int x, int y) const { return target->PixelAt(x, y); }
-
-  Desktop desktop;
-  Direct3D d3d;
-  SurfacePtr target, z;
-  DevicePtr device;
+      : Canvas(w, h, f, true) {}
 };
 
 TEST(Raster, TextureCoordinatesArePerspectiveCorrectAndWrap) {

@@ -150,10 +150,24 @@ TEST_F(PipelineTest, TenSavesScrolledToNineRenderOneCell) {
   EXPECT_EQ(engine.Device()->GetRenderTarget(), engine.RenderTarget());
 }
 
-TEST_F(PipelineTest, PS1FramesAreCachedInOrderWithTheirOwnColours) {
+// One list page: a PS1 icon's frames in order with their own colours, a white
+// and a black model keyed by the first value they leave free, a model of
+// twelve shapes cut to eight, a save without any icon (and no standard icon
+// file), and last a model whose three shapes put it left, centre and right.
+TEST_F(PipelineTest, EachCellCachesItsOwnFramesOverItsOwnKey) {
   AddSave(kLeft, TwoFrameIcon().Build(), true);
+  AddSave(kLeft, TexturedTriangle(1, {}, 0x7FFF).Build(), false);
+  AddSave(kLeft, TexturedTriangle(1, {}, 0x0000).Build(), false);
+  AddSave(kLeft, TexturedTriangle(12).Build(), false);
+  std::uint32_t missing = AddStandardIconSave(kLeft);
+  AddSave(kLeft, TexturedTriangle(3, {-6000, 0, 6000}).Build(), false);
+  EXPECT_EQ(pipeline->DecodeIcon(kLeft, missing), 0u);
+  EXPECT_EQ(pipeline->DecodeStandardIcon(), 0u);
+  EXPECT_EQ(BuiltMeshes(), 0u);
   pipeline->PrerenderSlotIcons(kLeft, 0);
-  ASSERT_EQ(ws.CellFrameCount()[kLeft][0], 2u);
+  const std::uint32_t frames[] = {2, 1, 1, 8, 1, 3};
+  for (int c = 0; c < 6; ++c) EXPECT_EQ(ws.CellFrameCount()[kLeft][c], frames[c]) << c;
+
   // The tile faces the camera tilted; its middle shows the frame's colour.
   gfx::Color red = Unpacked(Cached(kLeft, 0, 0), 32, 32);
   gfx::Color green = Unpacked(Cached(kLeft, 0, 1), 32, 32);
@@ -161,37 +175,9 @@ TEST_F(PipelineTest, PS1FramesAreCachedInOrderWithTheirOwnColours) {
   EXPECT_EQ((red >> 8) & 0xFF, 0u) << std::hex << red;
   EXPECT_GT((green >> 8) & 0xFF, 0x40u) << std::hex << green;
   EXPECT_EQ((green >> 16) & 0xFF, 0u) << std::hex << green;
-}
 
-TEST_F(PipelineTest, ThreeShapeModelCachesItsKeyShapesOnly) {
-  // Shapes 0, 1, 2 put the triangle left, centre and right.
-  AddSave(kLeft, TexturedTriangle(3, {-6000, 0, 6000}).Build(), false);
-  pipeline->PrerenderSlotIcons(kLeft, 0);
-  ASSERT_EQ(ws.CellFrameCount()[kLeft][0], 3u);
-  double x0 = CentreX(Cached(kLeft, 0, 0));
-  double x1 = CentreX(Cached(kLeft, 0, 1));
-  double x2 = CentreX(Cached(kLeft, 0, 2));
-  EXPECT_NEAR(x1, 32, 3);  // shape 1 itself, not a blend towards it
-  // Only the key shapes' meshes were built for the list.
-  EXPECT_TRUE(engine.ModelFrames()[8]);
-  EXPECT_FALSE(engine.ModelFrames()[1]);
-  EXPECT_EQ(BuiltMeshes(), 3u);
-  EXPECT_NEAR(x1 - x0, x2 - x1, 2);
-  EXPECT_GT(x1 - x0, 10);
-}
-
-TEST_F(PipelineTest, ShapeCountsAboveEightShowTheirFirstEight) {
-  AddSave(kLeft, TexturedTriangle(12).Build(), false);
-  pipeline->PrerenderSlotIcons(kLeft, 0);
-  EXPECT_EQ(ws.CellFrameCount()[kLeft][0], 8u);
-}
-
-TEST_F(PipelineTest, BlackFreeIconsGetKeyZeroAndBlackOnesTheNextFreeValue) {
-  AddSave(kLeft, TexturedTriangle(1, {}, 0x7FFF).Build(), false);
-  AddSave(kLeft, TexturedTriangle(1, {}, 0x0000).Build(), false);
-  pipeline->PrerenderSlotIcons(kLeft, 0);
-  const gfx::Surface& white = Cached(kLeft, 0, 0);
-  const gfx::Surface& black = Cached(kLeft, 1, 0);
+  const gfx::Surface& white = Cached(kLeft, 1, 0);
+  const gfx::Surface& black = Cached(kLeft, 2, 0);
   EXPECT_EQ(white.SrcColorKey(), (gfx::ColorKey{0, 0}));
   EXPECT_EQ(black.SrcColorKey(), (gfx::ColorKey{1, 1}));
   int blackPixels = 0;
@@ -201,16 +187,18 @@ TEST_F(PipelineTest, BlackFreeIconsGetKeyZeroAndBlackOnesTheNextFreeValue) {
   EXPECT_GT(blackPixels, 50);          // the icon itself is black
   EXPECT_EQ(black.PixelAt(0, 0), 1u);  // its background is the key
   EXPECT_EQ(white.PixelAt(0, 0), 0u);
-}
+  EXPECT_LT(CentreX(Cached(kLeft, 4, 0)), 0) << "the save without an icon shows nothing";
 
-TEST_F(PipelineTest, SavesWithoutAnyIconGetOneTransparentFrame) {
-  std::uint32_t missing = AddStandardIconSave(kLeft);  // and no standard icon file
-  EXPECT_EQ(pipeline->DecodeIcon(kLeft, missing), 0u);
-  EXPECT_EQ(pipeline->DecodeStandardIcon(), 0u);
-  EXPECT_EQ(BuiltMeshes(), 0u);
-  pipeline->PrerenderSlotIcons(kLeft, 0);
-  EXPECT_EQ(ws.CellFrameCount()[kLeft][0], 1u);
-  EXPECT_LT(CentreX(Cached(kLeft, 0, 0)), 0);
+  double x0 = CentreX(Cached(kLeft, 5, 0));
+  double x1 = CentreX(Cached(kLeft, 5, 1));
+  double x2 = CentreX(Cached(kLeft, 5, 2));
+  EXPECT_NEAR(x1, 32, 3);  // shape 1 itself, not a blend towards it
+  EXPECT_NEAR(x1 - x0, x2 - x1, 2);
+  EXPECT_GT(x1 - x0, 10);
+  // Only the key shapes' meshes were built for the list.
+  EXPECT_TRUE(engine.ModelFrames()[8]);
+  EXPECT_FALSE(engine.ModelFrames()[1]);
+  EXPECT_EQ(BuiltMeshes(), 3u);
 }
 
 TEST(ColourKey, SmallestValueThatNoPixelUsesInItsLowSixteenBits) {

@@ -516,19 +516,6 @@ TEST_F(ShellTest, SaveSdiExportsAPS2SaveToAFileOrIntoAFolder) {
   EXPECT_TRUE(dialogs.shown.empty());
 }
 
-TEST_F(ShellTest, SettingAndInfoOpenTheirDialogs) {
-  Start();
-  dialogs.editSettings = [](Settings& s) {
-    s.AnimationCut = 1;
-    return true;
-  };
-  shell.Command(MenuId::Setting);
-  shell.Command(MenuId::Info);
-  EXPECT_TRUE(Logged("EditSettings"));
-  EXPECT_TRUE(Logged("ShowInfo"));
-  EXPECT_EQ(shell.CurrentSettings().AnimationCut, 1);
-}
-
 TEST_F(ShellTest, LostSurfacesAreRestoredOnPaint) {
   Start(WritePS1Card(dir, "card.mcr", 2));
   shell.MouseMoved(CellX(kLeft, 1), CellY(kLeft, 1));

@@ -87,6 +87,9 @@ TEST_F(ShellTest, ExitRemembersTheSlotFilesNotTheNewCardAndTheSettingsOfTheRun) 
     return true;
   };
   shell.Command(MenuId::Setting);
+  EXPECT_EQ(shell.CurrentSettings().LockImagePS1, 12);
+  shell.Command(MenuId::Info);
+  EXPECT_TRUE(Logged("ShowInfo"));
   shell.ShutDown();
   Settings s = LoadSettings(options.settingsPath, "/unused");
   EXPECT_EQ(s.LSlotPath, left);
