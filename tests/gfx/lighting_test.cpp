@@ -170,12 +170,26 @@ struct MeshVertex {
   std::uint32_t color = 0xFFFFFFFF;
 };
 
+// Quads (a, b) for a below na and b below nb, each as two triangles with every
+// corner repeated; `corner` gets the quad's a too.
+template <class Corner>
+void AddQuads(std::vector<MeshVertex>& out, int na, int nb, Corner corner) {
+  for (int b = 0; b < nb; ++b) {
+    for (int a = 0; a < na; ++a) {
+      for (auto [x, y] :
+           {std::pair{a, b}, {a + 1, b}, {a + 1, b + 1}, {a, b}, {a + 1, b + 1}, {a, b + 1}}) {
+        out.push_back(corner(x, y, a));
+      }
+    }
+  }
+}
+
 // A latitude-longitude sphere as a triangle list, every corner repeated for
 // each triangle that has it; the seam's corners repeat the first column's
 // position and normal with u = 1.
 void AddSphere(std::vector<MeshVertex>& out, Vector3 centre, float radius) {
   constexpr int kRings = 8, kSegments = 12;
-  auto corner = [&](int ring, int segment) {
+  AddQuads(out, kRings, kSegments, [&](int ring, int segment, int) {
     const float theta = 3.14159265f * static_cast<float>(ring) / kRings;
     const float phi = 6.28318531f * static_cast<float>(segment % kSegments) / kSegments;
     const Vector3 n{std::sin(theta) * std::cos(phi), std::cos(theta),
@@ -187,26 +201,14 @@ void AddSphere(std::vector<MeshVertex>& out, Vector3 centre, float radius) {
     m.v = static_cast<float>(ring) / kRings;
     m.color = 0xFF000000u | static_cast<std::uint32_t>(ring * 30) << 16 | 0x8040u;
     return m;
-  };
-  for (int ring = 0; ring < kRings; ++ring) {
-    for (int s = 0; s < kSegments; ++s) {
-      for (auto [r, c] : {std::pair{ring, s},
-                          {ring + 1, s},
-                          {ring + 1, s + 1},
-                          {ring, s},
-                          {ring + 1, s + 1},
-                          {ring, s + 1}}) {
-        out.push_back(corner(r, c));
-      }
-    }
-  }
+  });
 }
 
 // A grid of quads over the plane y = -1.5, reaching behind the eye, beyond
 // the far plane and far past the guard band at the sides: most of its
 // triangles are clipped, and share corners with triangles that are not.
 void AddGround(std::vector<MeshVertex>& out) {
-  auto corner = [](int i, int k) {
+  AddQuads(out, 6, 6, [](int i, int k, int) {
     MeshVertex m;
     m.p = {-60.0f + 20.0f * static_cast<float>(i), -1.5f, -4.0f + 4.25f * static_cast<float>(k)};
     m.n = {0, 1, 0};
@@ -214,15 +216,7 @@ void AddGround(std::vector<MeshVertex>& out) {
     m.color =
         0xFF000000u | static_cast<std::uint32_t>(i * 40) << 8 | static_cast<std::uint32_t>(k * 40);
     return m;
-  };
-  for (int k = 0; k < 6; ++k) {
-    for (int i = 0; i < 6; ++i) {
-      for (auto [a, b] :
-           {std::pair{i, k}, {i + 1, k}, {i + 1, k + 1}, {i, k}, {i + 1, k + 1}, {i, k + 1}}) {
-        out.push_back(corner(a, b));
-      }
-    }
-  }
+  });
 }
 
 // Two rows of quads facing the eye whose middle column is a seam: the
@@ -231,7 +225,8 @@ void AddGround(std::vector<MeshVertex>& out) {
 // texture). `merged` gives the right side the left side's values there, as a
 // batch that overlooked the last bytes would.
 void AddSeamedFlag(std::vector<MeshVertex>& out, bool textured, bool merged) {
-  auto corner = [textured, merged](int i, int k, bool right) {
+  AddQuads(out, 4, 2, [textured, merged](int i, int k, int quad) {
+    const bool right = quad >= 2;
     MeshVertex m;
     m.p = {-2.5f + 0.625f * static_cast<float>(i), 0.4f + 0.5f * static_cast<float>(k), 3.0f};
     m.n = {0, 0, -1};
@@ -240,15 +235,7 @@ void AddSeamedFlag(std::vector<MeshVertex>& out, bool textured, bool merged) {
     m.v = static_cast<float>(k) / 2 + (second && textured ? 0.5f : 0.0f);
     m.color = second && !textured ? 0xFF20E040 : 0xFFE02040;
     return m;
-  };
-  for (int k = 0; k < 2; ++k) {
-    for (int i = 0; i < 4; ++i) {
-      for (auto [a, b] :
-           {std::pair{i, k}, {i + 1, k}, {i + 1, k + 1}, {i, k}, {i + 1, k + 1}, {i, k + 1}}) {
-        out.push_back(corner(a, b, i >= 2));
-      }
-    }
-  }
+  });
 }
 
 // The icons' lighting (point lights at the eye and behind, constant

@@ -81,15 +81,12 @@ TEST_F(DetailTest, PS1SaveShowsItsCaptionOverABlueGradientThatDarkensDownwards) 
   EXPECT_NEAR(static_cast<int>(top & 0xFF), 0x60, 4);  // 5-bit blue
   EXPECT_NEAR(static_cast<int>(bottom & 0xFF), 0x18, 4);
   EXPECT_EQ(top & 0xFFFF00, 0u);
-}
 
-TEST_F(DetailTest, PS2CaptionAndCaptionsCutToTheLengthOfThePS2One) {
-  std::uint32_t i = AddPS2Save(100);
-  const SaveEntry& e = ws.At(kLeft).entries[i];
-  auto caption = DetailCaption(e, texts);
+  // Captions are cut to the length of the PS2 one.
+  std::uint32_t k = AddPS2Save(100);
+  auto caption = DetailCaption(ws.At(kLeft).entries[k], texts);
   EXPECT_EQ(std::string(caption.begin(), caption.end()), "- PS2 SaveData -");
   texts.ps1SaveData = "- PS1 SaveData -  longer";
-  ws.At(kLeft).entries[i].mode = kModePS1;
   caption = DetailCaption(ws.At(kLeft).entries[i], texts);
   EXPECT_EQ(std::string(caption.begin(), caption.end()), "- PS1 SaveData -");
 }
@@ -139,12 +136,10 @@ TEST_F(DetailTest, LeavesSnapshotViewportModelAndAnUnturnedFirstFrame) {
   const gfx::Surface& ball = *engine.MarkerBall();
   for (const gfx::Point& at : kDetailCornerBalls)
     EXPECT_EQ(target.PixelAt(at.x + 8, at.y + 8), ball.PixelAt(8, 8));
-}
 
-TEST_F(DetailTest, AnIconThatCannotBeBuiltShowsTheStandardIcon) {
+  // An icon that cannot be built shows the standard icon.
   WriteStandardIcon(TexturedTriangle(3).Build());
-  std::uint32_t i = AddSave(kLeft, Bytes(40, 0xFF), false);
-  EXPECT_EQ(pipeline->BuildDetailScreen(kLeft, i), 0u);
+  EXPECT_EQ(pipeline->BuildDetailScreen(kLeft, AddSave(kLeft, Bytes(40, 0xFF), false)), 0u);
   EXPECT_EQ(ws.Icon().meshCount, 12u);
 }
 

@@ -101,60 +101,34 @@ TEST(IconModel, PlainTextureHasASizeWordOnlyWhenExactlyThatManyBytesRemain) {
   EXPECT_EQ(TexelAt(image, 0, 0), 0x2222);
 }
 
-TEST(IconModel, RunLengthCodesCopyAndRepeat) {
-  Bytes stream;
-  Append16(stream, 0xFFFD);  // -3: three words as they are
-  Append16(stream, 0x0001);
-  Append16(stream, 0x0002);
-  Append16(stream, 0x0003);
-  Append16(stream, 3);  // three white texels
-  Append16(stream, 0x7FFF);
-  Append16(stream, 0);  // consumes its word, writes nothing
-  Append16(stream, 0x1234);
-  Append16(stream, 1);
-  Append16(stream, 0x4444);
-  IconImage image{};
-  EXPECT_EQ(DecodeRunLengthTexture(stream, image), 7u);
-  const std::array<std::uint16_t, 8> want = {1, 2, 3, 0x7FFF, 0x7FFF, 0x7FFF, 0x4444, 0};
-  for (std::size_t i = 0; i < want.size(); ++i) EXPECT_EQ(image[i], want[i]) << i;
-}
-
-TEST(IconModel, RunLengthStopsAtTheImageEndAndCutsTheLastRun) {
-  Bytes stream;
-  Append16(stream, 16383);
-  Append16(stream, 0x0101);
-  Append16(stream, 5);  // only one of these fits
-  Append16(stream, 0x0202);
-  Append16(stream, 5);  // never read
-  Append16(stream, 0x0303);
-  IconImage image{};
-  EXPECT_EQ(DecodeRunLengthTexture(stream, image), 16384u);
-  EXPECT_EQ(image[16382], 0x0101);
-  EXPECT_EQ(image[16383], 0x0202);
-
-  Bytes copy;
-  Append16(copy, 16383);
-  Append16(copy, 0x0101);
-  Append16(copy, 0xFFFE);  // -2: one word fits
-  Append16(copy, 0x0A0A);
-  Append16(copy, 0x0B0B);
-  image.fill(0);
-  EXPECT_EQ(DecodeRunLengthTexture(copy, image), 16384u);
-  EXPECT_EQ(image[16383], 0x0A0A);
-}
-
-TEST(IconModel, RunLengthStopsAtTheEndOfTheBytes) {
-  Bytes stream;
-  Append16(stream, 0xFFF0);  // -16, but only two words follow
-  Append16(stream, 0x0001);
-  Append16(stream, 0x0002);
-  IconImage image{};
-  image.fill(0x5555);
-  EXPECT_EQ(DecodeRunLengthTexture(stream, image), 2u);
-  EXPECT_EQ(image[1], 0x0002);
-  EXPECT_EQ(image[2], 0x5555);
-  stream = {0x05};  // half a code
-  EXPECT_EQ(DecodeRunLengthTexture(stream, image), 0u);
+// A negative count copies that many words as they are, a positive one
+// repeats the next word, 0 consumes its word; decoding stops at the image's
+// end (cutting the last run or copy) and at the end of the bytes.
+TEST(IconModel, RunLengthCodesCopyAndRepeatWithinTheImageAndTheBytes) {
+  auto words = [](std::initializer_list<std::uint16_t> list) {
+    Bytes b;
+    for (std::uint16_t w : list) Append16(b, w);
+    return b;
+  };
+  const struct {
+    Bytes stream;
+    std::uint32_t written;
+    std::vector<std::pair<std::size_t, std::uint16_t>> texels;
+  } cases[] = {
+      {words({0xFFFD, 1, 2, 3, 3, 0x7FFF, 0, 0x1234, 1, 0x4444}),
+       7,
+       {{0, 1}, {1, 2}, {2, 3}, {3, 0x7FFF}, {5, 0x7FFF}, {6, 0x4444}, {7, 0x5555}}},
+      {words({16383, 0x0101, 5, 0x0202, 5, 0x0303}), 16384, {{16382, 0x0101}, {16383, 0x0202}}},
+      {words({16383, 0x0101, 0xFFFE, 0x0A0A, 0x0B0B}), 16384, {{16383, 0x0A0A}}},
+      {words({0xFFF0, 1, 2}), 2, {{1, 2}, {2, 0x5555}}},
+      {Bytes{0x05}, 0, {{0, 0x5555}}},  // half a code
+  };
+  for (const auto& c : cases) {
+    IconImage image{};
+    image.fill(0x5555);
+    EXPECT_EQ(DecodeRunLengthTexture(c.stream, image), c.written);
+    for (auto [at, texel] : c.texels) EXPECT_EQ(image[at], texel) << c.written << " at " << at;
+  }
 }
 
 TEST(IconModel, CompressedModelsSkipTheSizeWordThenDecode) {

@@ -73,28 +73,24 @@ BmpBuilder TrueColor3x2() {
 TEST(DecodeBmp, EveryDepthAndRowOrderIsPixelExact) {
   BmpBuilder topDown = TrueColor3x2();
   topDown.height = -2;
-  BmpBuilder one;
-  one.width = 10;
-  one.bitCount = 1;
-  one.palette = {0x000000, 0xFF0000};
-  one.pixels = {0b10110000, 0b01000000, 0, 0};
-  BmpBuilder four;
-  four.width = 3;
-  four.height = 2;
-  four.bitCount = 4;
-  four.colorsUsed = 3;
-  four.palette = {0x101010, 0x00FFFF, 0xFFFFFF};
-  four.pixels = {0x12, 0x00, 0, 0,   // bottom row: 1, 2, 0
-                 0x0F, 0x10, 0, 0};  // top row: 0, 15 (beyond the palette), 1
-  BmpBuilder eight;
-  eight.width = 2;
-  eight.bitCount = 8;
-  eight.colorsUsed = 2;
-  eight.palette = {0xABCDEF, 0x010203};
-  eight.pixels = {1, 0, 0, 0};
-  BmpBuilder full;
-  full.bitCount = 32;
-  full.pixels = {0x33, 0x22, 0x11, 0xFF};  // B, G, R, unused
+  BmpBuilder one{.width = 10,
+                 .bitCount = 1,
+                 .palette = {0x000000, 0xFF0000},
+                 .pixels = {0b10110000, 0b01000000, 0, 0}};
+  BmpBuilder four{.width = 3,
+                  .height = 2,
+                  .bitCount = 4,
+                  .colorsUsed = 3,
+                  .palette = {0x101010, 0x00FFFF, 0xFFFFFF},
+                  .pixels = {0x12, 0x00, 0, 0,    // bottom row: 1, 2, 0
+                             0x0F, 0x10, 0, 0}};  // top row: 0, 15 (beyond the palette), 1
+  BmpBuilder eight{.width = 2,
+                   .bitCount = 8,
+                   .colorsUsed = 2,
+                   .palette = {0xABCDEF, 0x010203},
+                   .pixels = {1, 0, 0, 0}};
+  BmpBuilder full{
+      .bitCount = 32, .palette = {}, .pixels = {0x33, 0x22, 0x11, 0xFF}};  // B, G, R, unused
   BmpBuilder longer = TrueColor3x2();
   longer.infoSize = 124;
   BmpBuilder gap = TrueColor3x2();
