@@ -1,3 +1,6 @@
+// Surfaces (locking, blits, stretching, clipping, loss), pixel formats, and
+// creating surfaces, devices and vertex buffers.
+
 #include "gfx/surface.h"
 
 #include <gtest/gtest.h>
@@ -5,6 +8,10 @@
 #include <vector>
 
 #include "gfx/desktop.h"
+#include "gfx/device.h"
+#include "gfx/direct3d.h"
+#include "gfx/direct_draw.h"
+#include "gfx/pixel_format.h"
 
 namespace slk::gfx {
 namespace {
@@ -172,6 +179,133 @@ TEST(Surface, OneZBufferCanBeAttached) {
   EXPECT_EQ(target.AddAttachedSurface(z2), Result::SurfaceAlreadyAttached);
   ASSERT_EQ(target.DeleteAttachedSurface(*z1), Result::Ok);
   EXPECT_EQ(target.AddAttachedSurface(z2), Result::Ok);
+}
+
+// Pixel formats: channel masks, packing and unpacking.
+TEST(PixelFormat, ChannelBitsOfMasks) {
+  const std::uint32_t cases[][3] = {{0xF800, 11, 5},     {0x07E0, 5, 6},      {0, 32, 0},
+                                    {0xFF000000, 24, 8}, {0xFFFFFFFF, 0, 32}, {0x80000000, 31, 1}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(ChannelBitsOf(c[0]).shift, c[1]) << std::hex << c[0];
+    EXPECT_EQ(ChannelBitsOf(c[0]).width, c[2]) << std::hex << c[0];
+  }
+}
+
+TEST(PixelFormat, PacksTheTopBitsOfEachChannel) {
+  const Color c = 0xFF123456;
+  EXPECT_EQ(FormatCodec(PixelFormat::Rgb565()).Pack(c),
+            (0x12u >> 3) << 11 | (0x34u >> 2) << 5 | (0x56u >> 3));
+  EXPECT_EQ(FormatCodec(PixelFormat::Xrgb1555()).Pack(c),
+            (0x12u >> 3) << 10 | (0x34u >> 3) << 5 | (0x56u >> 3));
+  EXPECT_EQ(FormatCodec(PixelFormat::Argb1555()).Pack(c),
+            0x8000u | (0x12u >> 3) << 10 | (0x34u >> 3) << 5 | (0x56u >> 3));
+  EXPECT_EQ(FormatCodec(PixelFormat::Argb4444()).Pack(c), 0xF135u);
+  EXPECT_EQ(FormatCodec(PixelFormat::Rgb888()).Pack(c), 0x123456u);
+  EXPECT_EQ(FormatCodec(PixelFormat::Xrgb8888()).Pack(c), 0x123456u);
+  EXPECT_EQ(FormatCodec(PixelFormat::Argb8888()).Pack(c), 0xFF123456u);
+}
+
+TEST(PixelFormat, UnpackReplicatesBitsAndReadsMissingAlphaAsOpaque) {
+  FormatCodec c565(PixelFormat::Rgb565());
+  EXPECT_EQ(c565.Unpack(0xFFFF), 0xFFFFFFFFu);
+  EXPECT_EQ(c565.Unpack(0x0000), 0xFF000000u);
+  EXPECT_EQ(c565.Unpack(0xF800), 0xFFFF0000u);
+  // 5 bits 10000 -> 10000100, 6 bits 100000 -> 10000010.
+  EXPECT_EQ(c565.Unpack(0x8410), 0xFF848284u);
+  FormatCodec c4444(PixelFormat::Argb4444());
+  EXPECT_EQ(c4444.Unpack(0x7A5F), 0x77AA55FFu);
+  FormatCodec c1555(PixelFormat::Argb1555());
+  EXPECT_EQ(c1555.Unpack(0x7FFF) >> 24, 0u);
+  EXPECT_EQ(c1555.Unpack(0xFFFF) >> 24, 0xFFu);
+}
+
+TEST(PixelFormat, EveryDrawableFormatRoundTripsItsOwnValues) {
+  for (const PixelFormat& f :
+       {PixelFormat::Rgb565(), PixelFormat::Xrgb1555(), PixelFormat::Argb1555(),
+        PixelFormat::Argb4444(), PixelFormat::Rgb888(), PixelFormat::Xrgb8888(),
+        PixelFormat::Argb8888()}) {
+    FormatCodec codec(f);
+    std::uint32_t all = f.redMask | f.greenMask | f.blueMask | f.alphaMask;
+    for (std::uint32_t v : {0u, all, 0x5555u & all, 0xAAAAAAAAu & all, 0x00F0F0F0u & all}) {
+      EXPECT_EQ(codec.Pack(codec.Unpack(v)), v) << "format bits " << f.bitCount;
+    }
+  }
+}
+
+// Creating surfaces, devices and vertex buffers. Surface budgets, surface loss, a missing library
+// and the format enumerations are held by tests/display/display_engine_test.cpp.
+SurfaceDesc Plain(int w, int h) {
+  SurfaceDesc d;
+  d.flags = desc::kCaps | desc::kWidth | desc::kHeight;
+  d.caps = caps::kOffscreenPlain;
+  d.width = w;
+  d.height = h;
+  return d;
+}
+
+TEST(DirectDraw, PrimaryIsTheDesktopAndPlainSurfacesShareItsFormat) {
+  Desktop desktop(DesktopOptions{.width = 32, .height = 16, .format = PixelFormat::Rgb888()});
+  std::shared_ptr<DirectDraw> dd;
+  ASSERT_EQ(DirectDrawCreate(desktop, dd), Result::Ok);
+  SurfaceDesc primary;
+  primary.flags = desc::kCaps;
+  primary.caps = caps::kPrimarySurface;
+  SurfacePtr screen, plain;
+  ASSERT_EQ(dd->CreateSurface(primary, screen), Result::Ok);
+  EXPECT_EQ(screen, desktop.Screen());
+  ASSERT_EQ(dd->CreateSurface(Plain(5, 3), plain), Result::Ok);
+  EXPECT_EQ(plain->Format(), PixelFormat::Rgb888());
+  EXPECT_EQ(plain->Width(), 5);
+  EXPECT_FALSE(plain->SrcColorKey());
+  EXPECT_NE(plain->Caps() & caps::kSystemMemory, 0u);
+}
+
+TEST(DirectDraw, KeyedAndFormattedDescriptions) {
+  Desktop desktop(DesktopOptions{.width = 8, .height = 8});
+  DirectDraw dd(desktop);
+  SurfaceDesc keyed = Plain(4, 4);
+  keyed.flags |= desc::kCkSrcBlt;
+  SurfacePtr s;
+  ASSERT_EQ(dd.CreateSurface(keyed, s), Result::Ok);
+  ASSERT_TRUE(s->SrcColorKey());
+  EXPECT_EQ(*s->SrcColorKey(), (ColorKey{0, 0}));
+
+  SurfaceDesc z = Plain(4, 4);
+  z.flags |= desc::kPixelFormat;
+  z.caps = caps::kZBuffer | caps::kSystemMemory;
+  EXPECT_EQ(dd.CreateSurface(z, s), Result::InvalidPixelFormat);  // no format found
+  z.format = PixelFormat::Rgb565();
+  EXPECT_EQ(dd.CreateSurface(z, s), Result::InvalidPixelFormat);  // not a Z format
+  z.format = PixelFormat::Z16();
+  ASSERT_EQ(dd.CreateSurface(z, s), Result::Ok);
+  EXPECT_EQ(s->Format(), PixelFormat::Z16());
+}
+
+TEST(Direct3D, OnlyTheSoftwareDeviceExistsWithoutHardware) {
+  Desktop desktop(DesktopOptions{.width = 8, .height = 8});
+  Direct3D d3d(desktop);
+  auto target = std::make_shared<Surface>(8, 8, PixelFormat::Xrgb8888(), caps::k3DDevice);
+  DevicePtr device;
+  EXPECT_EQ(d3d.CreateDevice(DeviceType::TnLHal, target, device), Result::NoDevice);
+  EXPECT_EQ(d3d.CreateDevice(DeviceType::Hal, target, device), Result::NoDevice);
+  EXPECT_EQ(d3d.CreateDevice(DeviceType::Rgb, target, device), Result::Ok);
+  ASSERT_TRUE(device);
+  auto plain = std::make_shared<Surface>(8, 8, PixelFormat::Xrgb8888(), caps::kOffscreenPlain);
+  EXPECT_EQ(d3d.CreateDevice(DeviceType::Rgb, plain, device), Result::InvalidParams);
+}
+
+TEST(Direct3D, VertexBuffersOfTheUsedFormats) {
+  Desktop desktop(DesktopOptions{.width = 8, .height = 8});
+  Direct3D d3d(desktop);
+  VertexBufferPtr vb;
+  ASSERT_EQ(d3d.CreateVertexBuffer(VertexBufferDesc{0, 0x44, 6}, vb, 0), Result::Ok);
+  std::span<std::uint8_t> bytes;
+  ASSERT_EQ(vb->Lock(bytes), Result::Ok);
+  EXPECT_EQ(bytes.size(), 120u);
+  EXPECT_EQ(vb->Lock(bytes), Result::SurfaceBusy);
+  EXPECT_EQ(vb->Unlock(), Result::Ok);
+  EXPECT_EQ(d3d.CreateVertexBuffer(VertexBufferDesc{0, 0x44, 0}, vb, 0), Result::InvalidParams);
+  EXPECT_EQ(d3d.CreateVertexBuffer(VertexBufferDesc{0, 0x6, 3}, vb, 0), Result::InvalidParams);
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
 // The pause handshake built on these (BeginFrame) is tested on the real
-// rendering thread in tests/display/render_handshake_test.cpp.
+// rendering thread in tests/display/render_thread_test.cpp.
 
 #include <gtest/gtest.h>
 

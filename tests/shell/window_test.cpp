@@ -181,25 +181,6 @@ TEST_F(WindowTest, KeysMoveTheSelectionOpenTheDetailViewAndDelete) {
   EXPECT_EQ(shell.State().viewState, ViewState::List);
 }
 
-TEST_F(WindowTest, MenuBarHoldsTheSlotMenusAndFollowsTheSlot) {
-  Start(WritePS1Card(dir, "card.mcr", 2));
-  QList<QAction*> bar = window.menuBar()->actions();
-  ASSERT_EQ(bar.size(), 4);
-  QList<QAction*> file = bar[0]->menu()->actions();
-  ASSERT_EQ(file.size(), 4);
-  EXPECT_EQ(file[0]->menu(), window.SlotMenu(kLeft));
-  EXPECT_EQ(file[1]->menu(), window.SlotMenu(kRight));
-  EXPECT_EQ(file[3], window.Action(MenuId::Exit));
-  for (int id = MenuId::NewFile; id <= MenuId::Info; ++id) ASSERT_NE(window.Action(id), nullptr);
-  EXPECT_TRUE(window.SlotMenu(kRight)->actions().contains(window.Action(MenuId::SaveAs + 1)));
-  EXPECT_FALSE(window.Action(MenuId::RestoreBackup + 1)->isEnabled());
-  EXPECT_TRUE(window.Action(MenuId::Eject)->isEnabled());
-  EXPECT_FALSE(window.Action(MenuId::Eject + 1)->isEnabled());
-  window.Action(MenuId::Eject)->trigger();
-  EXPECT_FALSE(window.Action(MenuId::Eject)->isEnabled());
-  EXPECT_FALSE(shell.SlotHoldsCard(kLeft));
-}
-
 TEST_F(WindowTest, UndoRedoAndRenameRunFromTheMenuAndTheShortcuts) {
   std::string card = WritePS1Card(dir, "card.mcr", 3);
   Start(card);
