@@ -7,16 +7,44 @@
 
 #include <cmath>
 #include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
 #include "display/matrix.h"
-#include "engine_fixture.h"
+#include "gfx/desktop.h"
 #include "platform/dib.h"
 #include "resources/bitmaps.h"
+#include "support/test_desktop.h"
 
 namespace slk {
 namespace {
 
+// A desktop with a window on it and a display engine, plus the log of what
+// the engine releases.
+struct EngineFixture {
+  explicit EngineFixture(gfx::DesktopOptions options = testing::TestDesktop(32))
+      : desktop(options), window(desktop, gfx::Point{40, 30}) {
+    engine = std::make_unique<DisplayEngine>();
+    engine->SetReleaseObserver([this](std::string_view name) { released.emplace_back(name); });
+  }
+
+  // Released names other than the 144 cached icon frames and the model frames.
+  std::vector<std::string> Singles() const {
+    std::vector<std::string> out;
+    for (const auto& n : released) {
+      if (n.rfind("IconFrameCache[", 0) != 0 && n.rfind("ModelFrames[", 0) != 0) out.push_back(n);
+    }
+    return out;
+  }
+
+  std::vector<std::string> released;  // declared before the engine: it outlives its observer
+  gfx::Desktop desktop;
+  gfx::Window window;
+  std::unique_ptr<DisplayEngine> engine;
+};
+
 using gfx::PixelFormat;
-using test::EngineFixture;
 
 TEST(DisplayEngine, CheckDirectX7ProbesTheDesktop) {
   gfx::Desktop present(testing::TestDesktop(32));
@@ -199,7 +227,6 @@ TEST(DisplayEngine, LostSurfacesAreRestoredWithTheirBitmaps) {
 }
 
 // The matrix helpers, and the device state and matrices the set-up leaves behind.
-using test::EngineFixture;
 
 Matrix Filled(float start) {
   Matrix m;

@@ -6,13 +6,13 @@
 
 #include <gtest/gtest.h>
 
-#include <vector>
-
 #include <atomic>
 #include <chrono>
 #include <cstring>
 #include <random>
 #include <thread>
+#include <vector>
+
 #include "render_fixture.h"
 
 namespace slk {

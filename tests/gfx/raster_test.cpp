@@ -10,6 +10,7 @@
 #include <sstream>
 #include <string>
 #include <vector>
+
 #include "gfx/device.h"
 #include "gfx/direct3d.h"
 #include "vertices.h"

@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 #include <thread>
+
 #include "platform/dib.h"
 #include "resources/bitmaps.h"
 #include "resources/ui_texts.h"

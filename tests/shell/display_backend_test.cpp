@@ -6,15 +6,16 @@
 
 #include "shell/display_backend.h"
 
+#include <gtest/gtest.h>
+
 #include <QApplication>
 #include <QTest>
+#include <algorithm>
 #include <chrono>
 #include <sstream>
 #include <thread>
-
-#include <gtest/gtest.h>
-#include <algorithm>
 #include <vector>
+
 #include "gfx/pixel_format.h"
 #include "resources/strings.h"
 #include "shell/main_window.h"

@@ -2,8 +2,8 @@
 // file.
 
 #include <filesystem>
-
 #include <tuple>
+
 #include "resources/strings.h"
 #include "shell/settings_file.h"
 #include "shell_fixture.h"
