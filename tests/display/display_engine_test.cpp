@@ -46,13 +46,18 @@ struct EngineFixture {
 
 using gfx::PixelFormat;
 
-TEST(DisplayEngine, CheckDirectX7ProbesTheDesktop) {
+TEST(DisplayEngine, CheckDirectX7ProbesTheDesktopAndAnEightBitOneIsRefused) {
   gfx::Desktop present(testing::TestDesktop(32));
   EXPECT_TRUE(CheckDirectX7(present));
   gfx::DesktopOptions options = testing::TestDesktop(32);
   options.directDrawAvailable = false;
   gfx::Desktop absent(options);
   EXPECT_FALSE(CheckDirectX7(absent));
+
+  EngineFixture f(testing::TestDesktop(8));
+  EXPECT_FALSE(f.engine->InitDisplay(f.window, true));
+  f.engine->ReleaseDisplay();
+  EXPECT_EQ(f.released, (std::vector<std::string>{"PrimarySurface", "DirectDraw"}));
 }
 
 TEST(DisplayEngine, WorksOnSixteenTwentyFourAndThirtyTwoBitDesktops) {
@@ -71,13 +76,6 @@ TEST(DisplayEngine, WorksOnSixteenTwentyFourAndThirtyTwoBitDesktops) {
     }
     EXPECT_EQ(e.PrimarySurface(), f.desktop.Screen());
   }
-}
-
-TEST(DisplayEngine, EightBitDesktopIsRefused) {
-  EngineFixture f(testing::TestDesktop(8));
-  EXPECT_FALSE(f.engine->InitDisplay(f.window, true));
-  f.engine->ReleaseDisplay();
-  EXPECT_EQ(f.released, (std::vector<std::string>{"PrimarySurface", "DirectDraw"}));
 }
 
 TEST(DisplayEngine, SoftwareDeviceKeepsItsBuffersInSystemMemory) {

@@ -205,7 +205,7 @@ TEST_F(PipelineTest, EachCellCachesItsOwnFramesOverItsOwnKey) {
   EXPECT_EQ(BuiltMeshes(), 3u);
 }
 
-TEST(ColourKey, SmallestValueThatNoPixelUsesInItsLowSixteenBits) {
+TEST(ColourKey, SmallestFreeValueFillsTheBackgroundThatKeepsBothClearedValues) {
   std::vector<std::uint8_t> bytes(4 * 4 * 4, 0);
   PixelPlane pixels{bytes, 16, 4, 4, 4};
   auto set = [&](int i, std::uint32_t v) { gfx::StorePixel(&bytes[4 * i], 4, v); };
@@ -221,9 +221,8 @@ TEST(ColourKey, SmallestValueThatNoPixelUsesInItsLowSixteenBits) {
 
   FillWithKey(pixels, 0x0123);
   EXPECT_EQ(gfx::LoadPixel(&bytes[20], 4), 0x0123u);
-}
 
-TEST(ColourKey, BackgroundIsWhatKeepsBothClearedValues) {
+  // The background is what keeps both cleared values.
   std::vector<std::uint8_t> colour(3 * 2, 0xFF), depth(3 * 2, 0xFF);
   gfx::StorePixel(&colour[0], 2, 0x1234);  // drawn, nearer
   gfx::StorePixel(&depth[0], 2, 0x8000);

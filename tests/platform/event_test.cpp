@@ -15,7 +15,7 @@ namespace {
 
 using namespace std::chrono_literals;
 
-TEST(ManualResetEvent, StaysSetUntilReset) {
+TEST(ManualResetEvent, StaysSetUntilResetAndReleasesEveryWaiter) {
   ManualResetEvent event(false);
   EXPECT_FALSE(event.IsSet());
   EXPECT_FALSE(event.WaitFor(1ms));
@@ -28,9 +28,7 @@ TEST(ManualResetEvent, StaysSetUntilReset) {
   event.Reset();
   EXPECT_FALSE(event.IsSet());
   EXPECT_TRUE(ManualResetEvent(true).IsSet());
-}
 
-TEST(ManualResetEvent, SetReleasesEveryWaiter) {
   ManualResetEvent gate(false);
   std::atomic<int> released = 0;
   {

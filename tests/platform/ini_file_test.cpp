@@ -45,9 +45,8 @@ TEST(IniFile, ReadsLikePrivateProfileFunctions) {
   EXPECT_EQ(ini.GetString("Directory", "LockPath", "x"), "/home/user/lock dir ");
   EXPECT_EQ(ini.GetString("Directory", "LSlotPath", "/cwd"), "/cwd");
   EXPECT_FALSE(ini.Find("Other", "# keep me").has_value());
-}
 
-TEST(IniFile, IntegersReadLikeGetPrivateProfileInt) {
+  // Integers read like GetPrivateProfileInt.
   auto read = [](const std::string& value) {
     return IniFile::Parse("[s]\nk=" + value + "\n").GetInt("s", "k", 77);
   };

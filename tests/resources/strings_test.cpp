@@ -65,7 +65,7 @@ class LocaleEnvironment : public ::testing::Test {
   std::vector<std::optional<std::string>> saved_;
 };
 
-TEST_F(LocaleEnvironment, FirstNonEmptyVariableDecides) {
+TEST_F(LocaleEnvironment, FirstNonEmptyVariableDecidesAndSetLanguageOverrides) {
   EXPECT_EQ(LanguageFromEnvironment(), Language::English);
   setenv("LANG", "ja_JP.UTF-8", 1);
   EXPECT_EQ(LanguageFromEnvironment(), Language::Japanese);
@@ -77,9 +77,7 @@ TEST_F(LocaleEnvironment, FirstNonEmptyVariableDecides) {
   EXPECT_EQ(LanguageFromEnvironment(), Language::Japanese);
   setenv("LC_ALL", "C", 1);
   EXPECT_EQ(LanguageFromEnvironment(), Language::English);
-}
 
-TEST_F(LocaleEnvironment, CurrentLanguageFollowsSetLanguage) {
   SetLanguage(Language::Japanese);
   EXPECT_EQ(Text(TextId::SizeLabel), "サイズ");
   std::string_view fromOtherThread;

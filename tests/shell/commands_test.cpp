@@ -27,9 +27,7 @@ TEST_F(ShellTest, MenuStatesFollowLoadEjectFailedLoadAndTheDetailView) {
   EXPECT_EQ(shell.SlotTitleText(kLeft), "<No File>");
 
   shell.OpenPathIntoSlot(kLeft, card);
-  std::string broken = dir.File("broken.mcr");
-  WriteFileBytes(broken, std::vector<std::uint8_t>(100, 0));
-  shell.OpenPathIntoSlot(kRight, broken);
+  shell.OpenPathIntoSlot(kRight, Broken("broken.mcr"));
   EXPECT_EQ(dialogs.shown.size(), 1u);
   EXPECT_FALSE(shell.SlotHoldsCard(kRight));
   EXPECT_TRUE(shell.State().slotPath[kRight].empty());
@@ -167,9 +165,7 @@ TEST_F(ShellTest, DroppedFilesOpenOrImportInOrder) {
 
 TEST_F(ShellTest, RefusedFilesAreShownOnceWithTheFileAndTheReason) {
   Start();
-  std::string broken = dir.File("broken.psu");
-  WriteFileBytes(broken, std::vector<std::uint8_t>(100, 0));
-  shell.FilesDropped(300, 100, {broken});  // into an empty slot, which stays empty
+  shell.FilesDropped(300, 100, {Broken("broken.psu")});  // into an empty slot, which stays empty
   EXPECT_EQ(dialogs.shown.size(), 1u);
   EXPECT_FALSE(shell.SlotHoldsCard(kRight));
   EXPECT_EQ(shell.SlotTitleText(kRight), "<No File>");
@@ -180,9 +176,7 @@ TEST_F(ShellTest, RefusedFilesAreShownOnceWithTheFileAndTheReason) {
   dialogs.secondLines.clear();
   shell.FilesDropped(50, 50, {WritePS2Save(dir, "space.psu", "BASLUS-20001")});
   EXPECT_EQ(dialogs.shown, std::vector<int>{res::TextId::PS2SaveNotForPS1Card});
-  broken = dir.File("broken.mcr");
-  WriteFileBytes(broken, std::vector<std::uint8_t>(100, 0));
-  shell.FilesDropped(300, 50, {broken});
+  shell.FilesDropped(300, 50, {Broken("broken.mcr")});
   EXPECT_EQ(dialogs.secondLines,
             (std::vector<std::string>{"space.psu: \"BASLUS-20001\" is a PS2 save",
                                       "broken.mcr: too short for the format: 100 bytes, needs "
@@ -377,8 +371,7 @@ TEST_F(ShellTest, InsertChangeLoadsTheChosenFileButNeverDiscardsForABrokenOne) {
   dialogs.answers = {false};
   shell.Command(MenuId::InsertChange);
   EXPECT_EQ(dialogs.asked, std::vector<int>{res::TextId::LeftSlotNotSaved});
-  std::string broken = dir.File("broken.mcr");
-  WriteFileBytes(broken, std::vector<std::uint8_t>(100, 0));
+  std::string broken = Broken("broken.mcr");
   dialogs.answers = {true, true};
   dialogs.files = {ChosenFile{broken, "broken.mcr"}};
   shell.Command(MenuId::InsertChange);

@@ -298,6 +298,11 @@ class ShellTest : public ::testing::Test {
   }
 
   std::uint32_t Count(Slot s) { return shell.Ws()->At(s).RowCount(); }
+  // A file of 100 zero bytes, too short for any format.
+  std::string Broken(const std::string& name) {
+    WriteFileBytes(dir.File(name), std::vector<std::uint8_t>(100, 0));
+    return dir.File(name);
+  }
   bool Logged(const std::string& call) const {
     return std::find(log.begin(), log.end(), call) != log.end();
   }
