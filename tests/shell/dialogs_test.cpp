@@ -20,6 +20,7 @@
 #include "resources/strings.h"
 #include "shell/program_dialogs.h"
 #include "shell/qt_dialogs.h"
+#include "shell_fixture.h"
 
 namespace slk {
 namespace {
@@ -42,15 +43,6 @@ Settings SomeSettings() {
   s.HALpriority = 1;
   s.LockPath = "/tmp/locks";
   return s;
-}
-
-bool SameSettings(const Settings& a, const Settings& b) {
-  return a.DefaultImage == b.DefaultImage && a.UseDefaultImage == b.UseDefaultImage &&
-         a.LockImagePS1 == b.LockImagePS1 && a.LockImagePS2 == b.LockImagePS2 &&
-         a.LockAutoIconic == b.LockAutoIconic && a.HALpriority == b.HALpriority &&
-         a.AnimationCut == b.AnimationCut && a.UseSlotPath == b.UseSlotPath &&
-         a.LockPath == b.LockPath && a.LSlotPath == b.LSlotPath && a.RSlotPath == b.RSlotPath &&
-         a.WindowScale == b.WindowScale && a.BackupGenerations == b.BackupGenerations;
 }
 
 class DialogTest : public ::testing::Test {
@@ -79,7 +71,7 @@ TEST_F(DialogTest, SettingDialogShowsTheSettingsAndOnlyOkStoresThem) {
     QTest::mouseClick(Get<QPushButton>(dialog, Id::Cancel), Qt::LeftButton);
     EXPECT_EQ(dialog.result(), QDialog::Rejected);
     EXPECT_FALSE(dialog.isVisible());
-    EXPECT_TRUE(SameSettings(settings, SomeSettings()));
+    EXPECT_EQ(testing::Fields(settings), testing::Fields(SomeSettings()));
   }
 
   std::vector<std::string> browsed;

@@ -15,6 +15,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "card/card_image.h"
@@ -260,6 +261,14 @@ class ScriptedDialogs : public Dialogs, public ScriptedAnswers {
  private:
   CallLog& log_;
 };
+
+// Every field of the settings in declaration order, so that a failure prints
+// both records whole.
+inline auto Fields(const Settings& s) {
+  return std::tie(s.DefaultImage, s.UseDefaultImage, s.LockImagePS1, s.LockImagePS2,
+                  s.LockAutoIconic, s.HALpriority, s.AnimationCut, s.UseSlotPath, s.LockPath,
+                  s.LSlotPath, s.RSlotPath, s.WindowScale, s.BackupGenerations);
+}
 
 // Start-up options that find "psicon/standard.ico" in `dir`, written here,
 // and keep the settings file there too.

@@ -28,6 +28,7 @@ TEST_F(ShellTest, StartsInOrderWithEmptySlots) {
   EXPECT_TRUE(window.menu.Enabled(MenuId::NewFile));
   EXPECT_FALSE(window.menu.Enabled(MenuId::Eject));
   EXPECT_FALSE(window.menu.Enabled(MenuId::Copy));
+  EXPECT_TRUE(dialogs.shown.empty()) << "no file is the first start, not an unreadable file";
 }
 
 TEST_F(ShellTest, MissingStandardIconExitsBeforeShowingTheWindow) {
@@ -66,6 +67,7 @@ TEST_F(ShellTest, DisplayFailuresShowTheirMessagesAndKeepTheSettings) {
   EXPECT_EQ(SettingsText(), "[Setting]\nHALpriority=1\n");
 }
 
+// Writing defaults over a file we could not read would lose whatever it held.
 TEST_F(ShellTest, AnUnreadableSettingsFileIsNamedOnceAndKept) {
   WriteSettings("[Setting]\nHALpriority=1\n");
   std::filesystem::resize_file(options.settingsPath, 17 * 1024 * 1024);
@@ -177,14 +179,6 @@ TEST_F(ShellTest, CloseWithModifiedLeftAnsweredNoKeepsRunning) {
   EXPECT_TRUE(shell.CloseRequested());
 }
 
-// The settings file: defaults with and without it, the values as written, and the remembered slot
-// files after a run. Every field in declaration order, so that a failure prints both records whole.
-auto Fields(const Settings& s) {
-  return std::tie(s.DefaultImage, s.UseDefaultImage, s.LockImagePS1, s.LockImagePS2,
-                  s.LockAutoIconic, s.HALpriority, s.AnimationCut, s.UseSlotPath, s.LockPath,
-                  s.LSlotPath, s.RSlotPath);
-}
-
 TEST(SettingsFile, WithoutTheFileOrItsKeysTheDefaultsApply) {
   TempDir dir;
   Settings first;
@@ -197,24 +191,6 @@ TEST(SettingsFile, WithoutTheFileOrItsKeysTheDefaultsApply) {
   want.AnimationCut = 1;  // LockImagePS2 stays 0: "x7" is not a number
   want.LockPath = want.LSlotPath = want.RSlotPath = "/work/here";
   EXPECT_EQ(Fields(s), Fields(want));
-}
-
-// Writing defaults over a file we could not read would lose whatever it held.
-TEST(SettingsFile, AFileThatCannotBeReadWholeIsNeverWrittenOver) {
-  TempDir dir;
-  std::string path = dir.File("qovan2.ini");
-  WriteFileText(path, "[Setting]\nAnimationCut=1\n");
-  std::filesystem::resize_file(path, 17 * 1024 * 1024);  // over the limit, sparse
-  bool unreadable = false;
-  Settings s = LoadSettings(path, "/work/here", &unreadable);
-  EXPECT_TRUE(unreadable);
-  EXPECT_EQ(s.AnimationCut, 0);
-  EXPECT_EQ(s.LockPath, "/work/here");
-  EXPECT_FALSE(SaveSettings(path, s, "", ""));
-  EXPECT_EQ(std::filesystem::file_size(path), 17u * 1024 * 1024);
-
-  LoadSettings(dir.File("none.ini"), "/work/here", &unreadable);
-  EXPECT_FALSE(unreadable) << "no file is the first start, not an unreadable file";
 }
 
 TEST(SettingsFile, WritesBothSectionsInOrderAndReadsThemBack) {
