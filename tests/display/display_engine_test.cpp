@@ -1,34 +1,63 @@
-// Set-up, failure and release of the display engine.
+// Set-up, failure and release of the display engine; the matrix helpers and
+// the device state it leaves behind.
 
 #include "display/display_engine.h"
 
 #include <gtest/gtest.h>
 
-#include "engine_fixture.h"
+#include <cmath>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "display/matrix.h"
+#include "gfx/desktop.h"
 #include "platform/dib.h"
 #include "resources/bitmaps.h"
+#include "support/test_desktop.h"
 
 namespace slk {
 namespace {
 
+// A desktop with a window on it and a display engine, plus the log of what
+// the engine releases.
+struct EngineFixture {
+  explicit EngineFixture(gfx::DesktopOptions options = testing::TestDesktop(32))
+      : desktop(options), window(desktop, gfx::Point{40, 30}) {
+    engine = std::make_unique<DisplayEngine>();
+    engine->SetReleaseObserver([this](std::string_view name) { released.emplace_back(name); });
+  }
+
+  // Released names other than the 144 cached icon frames and the model frames.
+  std::vector<std::string> Singles() const {
+    std::vector<std::string> out;
+    for (const auto& n : released) {
+      if (n.rfind("IconFrameCache[", 0) != 0 && n.rfind("ModelFrames[", 0) != 0) out.push_back(n);
+    }
+    return out;
+  }
+
+  std::vector<std::string> released;  // declared before the engine: it outlives its observer
+  gfx::Desktop desktop;
+  gfx::Window window;
+  std::unique_ptr<DisplayEngine> engine;
+};
+
 using gfx::PixelFormat;
-using test::EngineFixture;
 
-const std::vector<std::string> kFullReleaseOrder = {
-    "IconTexture",    "TextScratch",       "TitleSurface",        "BackgroundQuad",
-    "Backdrop",       "MarkerBall",        "ScrollButtonSheet",   "DigitFont",
-    "BusyBanner",     "ActionButtonSheet", "MoreArrows",          "Device",
-    "Direct3D",       "Clipper",           "RenderTargetZBuffer", "IconTargetZBuffer",
-    "ComposeSurface", "IconTarget",        "RenderTarget",        "PrimarySurface",
-    "DirectDraw"};
-
-TEST(DisplayEngine, CheckDirectX7ProbesTheDesktop) {
+TEST(DisplayEngine, CheckDirectX7ProbesTheDesktopAndAnEightBitOneIsRefused) {
   gfx::Desktop present(testing::TestDesktop(32));
   EXPECT_TRUE(CheckDirectX7(present));
   gfx::DesktopOptions options = testing::TestDesktop(32);
   options.directDrawAvailable = false;
   gfx::Desktop absent(options);
   EXPECT_FALSE(CheckDirectX7(absent));
+
+  EngineFixture f(testing::TestDesktop(8));
+  EXPECT_FALSE(f.engine->InitDisplay(f.window, true));
+  f.engine->ReleaseDisplay();
+  EXPECT_EQ(f.released, (std::vector<std::string>{"PrimarySurface", "DirectDraw"}));
 }
 
 TEST(DisplayEngine, WorksOnSixteenTwentyFourAndThirtyTwoBitDesktops) {
@@ -47,51 +76,6 @@ TEST(DisplayEngine, WorksOnSixteenTwentyFourAndThirtyTwoBitDesktops) {
     }
     EXPECT_EQ(e.PrimarySurface(), f.desktop.Screen());
   }
-}
-
-TEST(DisplayEngine, SurfacesHaveTheirSizesAndKeys) {
-  EngineFixture f;
-  ASSERT_TRUE(f.engine->InitDisplay(f.window, false));
-  const DisplayEngine& e = *f.engine;
-  struct Expect {
-    const gfx::SurfacePtr& surface;
-    int w, h;
-    bool keyed;
-  };
-  for (const Expect& x : {Expect{e.RenderTarget(), 512, 312, false},
-                          {e.IconTarget(), 64, 64, false},
-                          {e.ComposeSurface(), 512, 312, false},
-                          {e.Backdrop(), 512, 312, false},
-                          {e.IconFrameCache()[0][0][0], 64, 64, false},
-                          {e.TitleSurface(), 260, 44, true},
-                          {e.TextScratch(), 516, 22, true},
-                          {e.MarkerBall(), 16, 16, true},
-                          {e.ScrollButtonSheet(), 48, 144, false},
-                          {e.ActionButtonSheet(), 192, 128, true},
-                          {e.BusyBanner(), 250, 60, true},
-                          {e.DigitFont(), 140, 36, true},
-                          {e.MoreArrows(), 32, 16, true}}) {
-    EXPECT_EQ(x.surface->Width(), x.w);
-    EXPECT_EQ(x.surface->Height(), x.h);
-    EXPECT_EQ(x.surface->SrcColorKey().has_value(), x.keyed) << x.w << "x" << x.h;
-    if (x.keyed) {
-      EXPECT_EQ(*x.surface->SrcColorKey(), (gfx::ColorKey{0, 0}));
-    }
-  }
-  EXPECT_NE(e.RenderTarget()->Caps() & gfx::caps::k3DDevice, 0u);
-  EXPECT_EQ(e.RenderTarget()->AttachedZBuffer(), e.RenderTargetZBuffer());
-  EXPECT_EQ(e.IconTarget()->AttachedZBuffer(), e.IconTargetZBuffer());
-  EXPECT_EQ(e.IconTargetZBuffer()->Width(), 64);
-  EXPECT_EQ(e.BackgroundQuad()->Fvf(), 0x44u);
-  EXPECT_EQ(e.BackgroundQuad()->VertexCount(), 6u);
-  for (const auto& frame : e.ModelFrames()) EXPECT_FALSE(frame);
-}
-
-TEST(DisplayEngine, EightBitDesktopIsRefused) {
-  EngineFixture f(testing::TestDesktop(8));
-  EXPECT_FALSE(f.engine->InitDisplay(f.window, true));
-  f.engine->ReleaseDisplay();
-  EXPECT_EQ(f.released, (std::vector<std::string>{"PrimarySurface", "DirectDraw"}));
 }
 
 TEST(DisplayEngine, SoftwareDeviceKeepsItsBuffersInSystemMemory) {
@@ -171,44 +155,6 @@ TEST(DisplayEngine, TextureFormatPrefersSixteenBitsAndSkipsBumpMaps) {
   EXPECT_EQ(wide.engine->PixelLayout().textureRed, (ChannelMask{16, 8}));
 }
 
-TEST(DisplayEngine, ChannelMaskEdgeCases) {
-  EXPECT_EQ(ChannelMaskOf(0xF800), (ChannelMask{11, 5}));
-  EXPECT_EQ(ChannelMaskOf(0x07E0), (ChannelMask{5, 6}));
-  EXPECT_EQ(ChannelMaskOf(0), (ChannelMask{32, 0}));
-  EXPECT_EQ(ChannelMaskOf(0xFFFFFFFF), (ChannelMask{0, 32}));
-  EXPECT_EQ(ChannelMaskOf(0x80000000), (ChannelMask{31, 1}));
-}
-
-TEST(DisplayEngine, ReleaseFollowsTheFixedOrderAndASecondCallDoesNothing) {
-  EngineFixture f;
-  ASSERT_TRUE(f.engine->InitDisplay(f.window, false));
-  f.engine->ReleaseDisplay();
-  EXPECT_EQ(f.Singles(), kFullReleaseOrder);
-  // The cached frames come right after the texture, Slot 0 first, in index order.
-  ASSERT_EQ(f.released.size(), kFullReleaseOrder.size() + 144);
-  EXPECT_EQ(f.released[1], "IconFrameCache[0][0][0]");
-  EXPECT_EQ(f.released[2], "IconFrameCache[0][0][1]");
-  EXPECT_EQ(f.released[144], "IconFrameCache[1][8][7]");
-  EXPECT_FALSE(f.engine->Device());
-  EXPECT_FALSE(f.engine->DirectDraw());
-  EXPECT_FALSE(f.engine->IconFrameCache()[0][0][0]);
-
-  f.released.clear();
-  f.engine->ReleaseDisplay();
-  EXPECT_TRUE(f.released.empty());
-}
-
-TEST(DisplayEngine, ModelFramesAreReleasedAfterTheTexture) {
-  EngineFixture f;
-  ASSERT_TRUE(f.engine->InitDisplay(f.window, false));
-  gfx::VertexBufferDesc d{0, 0x112, 36};
-  f.engine->Direct3D()->CreateVertexBuffer(d, f.engine->ModelFrames()[3], 0);
-  f.engine->ReleaseDisplay();
-  EXPECT_EQ(f.released[0], "IconTexture");
-  EXPECT_EQ(f.released[1], "ModelFrames[3]");
-  EXPECT_EQ(f.released[2], "IconFrameCache[0][0][0]");
-}
-
 TEST(DisplayEngine, ReleaseAfterAHalfWayFailureReleasesExactlyWhatWasMade) {
   gfx::DesktopOptions options = testing::TestDesktop(32);
   // Primary, two targets, two Z-buffers, texture, compose surface, backdrop,
@@ -278,17 +224,112 @@ TEST(DisplayEngine, LostSurfacesAreRestoredWithTheirBitmaps) {
   EXPECT_EQ(f.engine->ComposeSurface()->PixelAt(0, 0), 0xCDCDCDCDu);
 }
 
-TEST(DisplayEngine, PresentingLandsInTheWindowOnTheDesktop) {
+// The matrix helpers, and the device state and matrices the set-up leaves behind.
+
+Matrix Filled(float start) {
+  Matrix m;
+  for (int i = 0; i < 4; ++i) {
+    for (int j = 0; j < 4; ++j) m.m[i][j] = start + static_cast<float>(i * 4 + j) * 0.5f;
+  }
+  return m;
+}
+
+TEST(Matrix, MultiplyWithSharedStorageGivesTheSameProduct) {
+  const Matrix a = Filled(1.0f), b = Filled(-3.0f);
+  Matrix ab, aa;
+  MatrixMultiply(ab, a, b);
+  MatrixMultiply(aa, a, a);
+  EXPECT_EQ(ab.m[0][0], 1 * -3.0f + 1.5f * -1.0f + 2 * 1.0f + 2.5f * 3.0f);
+
+  Matrix q = a;
+  MatrixMultiply(q, q, b);
+  EXPECT_EQ(q, ab);
+  q = b;
+  MatrixMultiply(q, a, q);
+  EXPECT_EQ(q, ab);
+  q = a;
+  MatrixMultiply(q, q, q);
+  EXPECT_EQ(q, aa);
+}
+
+TEST(Matrix, ScaleTranslateAndRotations) {
+  Matrix m = Filled(7.0f);  // every call writes the whole matrix
+  MatrixScale(m, 2, 3, 4);
+  Matrix want;
+  want.m[0][0] = 2, want.m[1][1] = 3, want.m[2][2] = 4, want.m[3][3] = 1;
+  EXPECT_EQ(m, want);
+
+  MatrixTranslate(m, 5, 6, 7);
+  want = Matrix::Identity();
+  want.m[3][0] = 5, want.m[3][1] = 6, want.m[3][2] = 7;
+  EXPECT_EQ(m, want);
+
+  MatrixRotateX(m, 0.5f);
+  EXPECT_EQ(m.m[1][1], std::cos(0.5f));
+  EXPECT_EQ(m.m[1][2], std::sin(0.5f));
+  EXPECT_EQ(m.m[2][1], -std::sin(0.5f));
+  EXPECT_EQ(m.m[0][0], 1.0f);
+
+  MatrixRotateY(m, 0.5f);
+  EXPECT_EQ(m.m[0][0], std::cos(0.5f));
+  EXPECT_EQ(m.m[0][2], -std::sin(0.5f));
+  EXPECT_EQ(m.m[2][0], std::sin(0.5f));
+  EXPECT_EQ(m.m[1][1], 1.0f);
+}
+
+class DisplayState : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(f.engine->InitDisplay(f.window, false)); }
+  gfx::Device& Device() { return *f.engine->Device(); }
   EngineFixture f;
-  ASSERT_TRUE(f.engine->InitDisplay(f.window, false));
-  f.engine->RenderTarget()->BltFast(0, 0, *f.engine->Backdrop(), std::nullopt, 0);
-  gfx::Point origin = f.window.ClientToScreen(gfx::Point{0, 0});
-  gfx::Rect where{origin.x, origin.y, origin.x + 512, origin.y + 312};
-  ASSERT_EQ(f.engine->PrimarySurface()->Blt(where, f.engine->RenderTarget().get(), std::nullopt,
-                                            gfx::blt::kWait),
+};
+
+TEST_F(DisplayState, SpinTableTurnsBy314OverOneEightyPerStep) {
+  const auto& spin = f.engine->SpinTable();
+  EXPECT_EQ(spin[0], Matrix::Identity());
+  const Matrix& quarter = spin[90];
+  float angle = std::atan2(-quarter.m[0][2], quarter.m[0][0]);
+  EXPECT_NEAR(angle, 1.5700f, 1e-5f);
+  EXPECT_EQ(quarter.m[0][0], std::cos(90.0f * 0.017444445f));
+  EXPECT_GT(quarter.m[0][0], 7e-4f);  // pi / 2 would give about 0
+  EXPECT_EQ(spin[359].m[2][0], std::sin(359.0f * 0.017444445f));
+}
+
+TEST_F(DisplayState, AnIconTileIsDrawnLitAndTextured) {
+  // A 0x112 tile facing the camera through the list camera: emissive 0.5 plus
+  // the first light at N.L about 0.9 and 1 / 3.4 attenuation, times the texture.
+  auto& device = Device();
+  gfx::LockedRect lock;
+  ASSERT_EQ(f.engine->IconTexture()->Lock(lock), gfx::Result::Ok);
+  for (std::size_t i = 0; i + 1 < lock.bits.size(); i += 2) {
+    lock.bits[i] = 0x1F;  // 5-6-5 blue
+    lock.bits[i + 1] = 0x00;
+  }
+  f.engine->IconTexture()->Unlock();
+  device.SetTexture(0, f.engine->IconTexture());
+  device.SetRenderTarget(f.engine->IconTarget(), 0);
+  device.SetViewport(gfx::Viewport{0, 0, 64, 64, 0, 1});
+  device.SetTransform(gfx::TransformState::World, f.engine->ListIconWorld());
+  std::vector<std::uint8_t> bytes;
+  auto put = [&](float v) {
+    std::uint32_t b;
+    std::memcpy(&b, &v, 4);
+    for (int i = 0; i < 4; ++i) bytes.push_back(static_cast<std::uint8_t>(b >> (8 * i)));
+  };
+  const float pts[6][2] = {{-0.8f, -0.8f}, {0.8f, -0.8f}, {-0.8f, 0.8f},
+                           {0.8f, -0.8f},  {-0.8f, 0.8f}, {0.8f, 0.8f}};
+  for (const auto& p : pts) {
+    for (float v : {p[0], p[1], -0.1f, 0.0f, 0.0f, -1.0f, 0.5f, 0.5f}) put(v);
+  }
+  device.Clear({}, gfx::clear::kTarget | gfx::clear::kZBuffer, 0xFFFFFF, 1.0f, 0);
+  device.BeginScene();
+  ASSERT_EQ(device.DrawPrimitive(gfx::PrimitiveType::TriangleList, 0x112, bytes, 6, 0),
             gfx::Result::Ok);
-  EXPECT_EQ(f.desktop.Screen()->PixelAt(40 + 100, 30 + 50), f.engine->Backdrop()->PixelAt(100, 50));
-  EXPECT_EQ(f.desktop.Screen()->PixelAt(39, 30), 0u);
+  device.EndScene();
+  const std::uint32_t centre = f.engine->IconTarget()->PixelAt(32, 32);
+  EXPECT_EQ(centre & 0xFFFF00u, 0u);
+  EXPECT_GT(centre & 0xFF, 0xC0u);
+  EXPECT_EQ(f.engine->IconTarget()->PixelAt(0, 0), 0xFFFFFFu);
 }
 
 }  // namespace

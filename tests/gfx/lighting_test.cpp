@@ -32,11 +32,8 @@ Matrix Perspective(float nearZ, float farZ) {
   return p;
 }
 
-struct LitScene {
-  LitScene() : desktop(DesktopOptions{.width = 8, .height = 8}), d3d(desktop) {
-    target = std::make_shared<Surface>(8, 8, PixelFormat::Xrgb8888(), caps::k3DDevice);
-    d3d.CreateDevice(DeviceType::Rgb, target, device);
-    device->SetRenderState(RenderState::CullMode, cull::kNone);
+struct LitScene : test::Canvas {
+  LitScene() : Canvas(8, 8) {
     // Camera z = 5 lands at depth 0.6.
     device->SetTransform(TransformState::Projection, Perspective(4, 6));
     Material m;
@@ -74,22 +71,14 @@ struct LitScene {
     return target->PixelAt(0, 0);
   }
 
-  Desktop desktop;
-  Direct3D d3d;
-  SurfacePtr target;
-  DevicePtr device;
   Light light;
 };
 
-TEST(Lighting, PointLightOnAFacingNormal) {
+TEST(Lighting, PointLightOnNormalsThatAreNotRenormalised) {
   LitScene s;
   // emissive + attenuation x (ambient x light ambient + diffuse x N.L):
   // r 0.12 + 0.5 (0.1 + 0.8) = 0.57, g 0.5 (0.1 + 0.4) = 0.25, b 0.5 (0.1 + 0.24) = 0.17.
   EXPECT_EQ(s.Draw(kLitFormat, 5, {0, 0, -1}), 0x91402Bu);
-}
-
-TEST(Lighting, NormalsAreNotRenormalised) {
-  LitScene s;
   // Half-length normal: N.L = 0.5. r 0.12 + 0.5 (0.1 + 0.4), g 0.5 (0.1 + 0.2), b 0.5 (0.1 + 0.12).
   EXPECT_EQ(s.Draw(kLitFormat, 5, {0, 0, -0.5f}), 0x5E261Cu);
   // World z scaled by 2: the inverse transpose halves the normal the same way.
@@ -112,17 +101,14 @@ TEST(Lighting, BackFacingAndOutOfRange) {
   EXPECT_EQ(s.Draw(kLitFormat, 5, {0, 0, -1}), 0x1F0000u);  // emissive 0.12 alone
 }
 
-TEST(Lighting, VertexDiffuseReplacesTheMaterial) {
+TEST(Lighting, VertexDiffuseReplacesTheMaterialAndTwoLightsAddUpAndClamp) {
   LitScene s;
   // Diffuse (0.4, 0.6, 0.8): r 0.12 + 0.5 (0.1 + 0.4), g 0.5 (0.1 + 0.6), b 0.5 (0.1 + 0.8).
   EXPECT_EQ(s.Draw(kColorFormat, 5, {0, 0, -1}, 0x336699CC), 0x5E5973u);
   s.device->SetRenderState(RenderState::Lighting, 0);
   EXPECT_EQ(s.Draw(kColorFormat, 5, {0, 0, -1}, 0x336699CC), 0x6699CCu);
   EXPECT_EQ(s.Draw(kLitFormat, 5, {0, 0, -1}), 0xFFFFFFu);  // unlit, no colour: white
-}
-
-TEST(Lighting, TwoLightsAddUpAndClamp) {
-  LitScene s;
+  s.device->SetRenderState(RenderState::Lighting, 1);
   s.light.diffuse = {1.5f, 1.5f, 1.5f, 0};
   s.device->SetLight(1, s.light);
   s.device->LightEnable(1, true);
@@ -184,12 +170,26 @@ struct MeshVertex {
   std::uint32_t color = 0xFFFFFFFF;
 };
 
+// Quads (a, b) for a below na and b below nb, each as two triangles with every
+// corner repeated; `corner` gets the quad's a too.
+template <class Corner>
+void AddQuads(std::vector<MeshVertex>& out, int na, int nb, Corner corner) {
+  for (int b = 0; b < nb; ++b) {
+    for (int a = 0; a < na; ++a) {
+      for (auto [x, y] :
+           {std::pair{a, b}, {a + 1, b}, {a + 1, b + 1}, {a, b}, {a + 1, b + 1}, {a, b + 1}}) {
+        out.push_back(corner(x, y, a));
+      }
+    }
+  }
+}
+
 // A latitude-longitude sphere as a triangle list, every corner repeated for
 // each triangle that has it; the seam's corners repeat the first column's
 // position and normal with u = 1.
 void AddSphere(std::vector<MeshVertex>& out, Vector3 centre, float radius) {
   constexpr int kRings = 8, kSegments = 12;
-  auto corner = [&](int ring, int segment) {
+  AddQuads(out, kRings, kSegments, [&](int ring, int segment, int) {
     const float theta = 3.14159265f * static_cast<float>(ring) / kRings;
     const float phi = 6.28318531f * static_cast<float>(segment % kSegments) / kSegments;
     const Vector3 n{std::sin(theta) * std::cos(phi), std::cos(theta),
@@ -201,26 +201,14 @@ void AddSphere(std::vector<MeshVertex>& out, Vector3 centre, float radius) {
     m.v = static_cast<float>(ring) / kRings;
     m.color = 0xFF000000u | static_cast<std::uint32_t>(ring * 30) << 16 | 0x8040u;
     return m;
-  };
-  for (int ring = 0; ring < kRings; ++ring) {
-    for (int s = 0; s < kSegments; ++s) {
-      for (auto [r, c] : {std::pair{ring, s},
-                          {ring + 1, s},
-                          {ring + 1, s + 1},
-                          {ring, s},
-                          {ring + 1, s + 1},
-                          {ring, s + 1}}) {
-        out.push_back(corner(r, c));
-      }
-    }
-  }
+  });
 }
 
 // A grid of quads over the plane y = -1.5, reaching behind the eye, beyond
 // the far plane and far past the guard band at the sides: most of its
 // triangles are clipped, and share corners with triangles that are not.
 void AddGround(std::vector<MeshVertex>& out) {
-  auto corner = [](int i, int k) {
+  AddQuads(out, 6, 6, [](int i, int k, int) {
     MeshVertex m;
     m.p = {-60.0f + 20.0f * static_cast<float>(i), -1.5f, -4.0f + 4.25f * static_cast<float>(k)};
     m.n = {0, 1, 0};
@@ -228,15 +216,7 @@ void AddGround(std::vector<MeshVertex>& out) {
     m.color =
         0xFF000000u | static_cast<std::uint32_t>(i * 40) << 8 | static_cast<std::uint32_t>(k * 40);
     return m;
-  };
-  for (int k = 0; k < 6; ++k) {
-    for (int i = 0; i < 6; ++i) {
-      for (auto [a, b] :
-           {std::pair{i, k}, {i + 1, k}, {i + 1, k + 1}, {i, k}, {i + 1, k + 1}, {i, k + 1}}) {
-        out.push_back(corner(a, b));
-      }
-    }
-  }
+  });
 }
 
 // Two rows of quads facing the eye whose middle column is a seam: the
@@ -245,7 +225,8 @@ void AddGround(std::vector<MeshVertex>& out) {
 // texture). `merged` gives the right side the left side's values there, as a
 // batch that overlooked the last bytes would.
 void AddSeamedFlag(std::vector<MeshVertex>& out, bool textured, bool merged) {
-  auto corner = [textured, merged](int i, int k, bool right) {
+  AddQuads(out, 4, 2, [textured, merged](int i, int k, int quad) {
+    const bool right = quad >= 2;
     MeshVertex m;
     m.p = {-2.5f + 0.625f * static_cast<float>(i), 0.4f + 0.5f * static_cast<float>(k), 3.0f};
     m.n = {0, 0, -1};
@@ -254,29 +235,14 @@ void AddSeamedFlag(std::vector<MeshVertex>& out, bool textured, bool merged) {
     m.v = static_cast<float>(k) / 2 + (second && textured ? 0.5f : 0.0f);
     m.color = second && !textured ? 0xFF20E040 : 0xFFE02040;
     return m;
-  };
-  for (int k = 0; k < 2; ++k) {
-    for (int i = 0; i < 4; ++i) {
-      for (auto [a, b] :
-           {std::pair{i, k}, {i + 1, k}, {i + 1, k + 1}, {i, k}, {i + 1, k + 1}, {i, k + 1}}) {
-        out.push_back(corner(a, b, i >= 2));
-      }
-    }
-  }
+  });
 }
 
 // The icons' lighting (point lights at the eye and behind, constant
 // attenuation, no range) and a third point light with distance attenuation
 // and a range that leaves part of the scene out.
-struct SharedVertexScene {
-  SharedVertexScene() : desktop(DesktopOptions{.width = 64, .height = 64}), d3d(desktop) {
-    target = std::make_shared<Surface>(64, 64, PixelFormat::Xrgb8888(), caps::k3DDevice);
-    z = std::make_shared<Surface>(64, 64, PixelFormat::Z16(), caps::kZBuffer);
-    target->AddAttachedSurface(z);
-    d3d.CreateDevice(DeviceType::Rgb, target, device);
-    device->SetRenderState(RenderState::CullMode, cull::kNone);
-    device->SetRenderState(RenderState::ZFunc, cmp::kLess);
-    device->Clear({}, clear::kTarget | clear::kZBuffer, 0, 1, 0);
+struct SharedVertexScene : test::Canvas {
+  SharedVertexScene() : Canvas(64, 64, PixelFormat::Xrgb8888(), true) {
     device->SetTransform(TransformState::Projection, Perspective(1, 20));
     Material m;
     m.diffuse = {0.7f, 0.5f, 0.9f, 1};
@@ -340,10 +306,7 @@ struct SharedVertexScene {
     return out;
   }
 
-  Desktop desktop;
-  Direct3D d3d;
-  SurfacePtr target, z, texture;
-  DevicePtr device;
+  SurfacePtr texture;
 };
 
 std::vector<MeshVertex> SharedVertexMesh(std::uint32_t format, bool mergedSeam) {

@@ -60,7 +60,7 @@ class CliIconTest : public ::testing::Test {
   std::istringstream in;
 };
 
-TEST_F(CliIconTest, ListFrameIs64By64WithATransparentBackground) {
+TEST_F(CliIconTest, ListFrameIsTransparentAroundTheIconAndTheDetailScreenIsTheWindow) {
   const std::string png = dir.File("ball.png");
   ASSERT_EQ(Run({Sample("slotkeeper-mixed.xmc"), "0", png, "--frame", "2"}), 0) << err.str();
   auto p = ReadPng(png);
@@ -73,6 +73,14 @@ TEST_F(CliIconTest, ListFrameIs64By64WithATransparentBackground) {
     for (int x = 0; x < 64; ++x) opaque += p->Alpha(x, y) == 255 ? 1 : 0;
   }
   EXPECT_GT(opaque, 200);
+
+  const std::string detail = dir.File("detail.png");
+  ASSERT_EQ(Run({Sample("slotkeeper-jelly.psu"), "0", detail, "--detail"}), 0) << err.str();
+  p = ReadPng(detail);
+  ASSERT_TRUE(p);
+  EXPECT_EQ(p->width, 512);
+  EXPECT_EQ(p->height, 312);
+  EXPECT_EQ(p->Alpha(0, 0), 255);
 }
 
 TEST_F(CliIconTest, FramesPastTheIconsOwnAreRefused) {
@@ -100,16 +108,6 @@ TEST_F(CliIconTest, TheBuiltProgramFindsTheStandardIconBesideItself) {
   CliResult result = CliRunner().Run({"icon", Sample("slotkeeper-mixed.xmc"), "0", png});
   EXPECT_EQ(result.exit, 0) << result.err;
   EXPECT_TRUE(ReadPng(png));
-}
-
-TEST_F(CliIconTest, DetailScreenIsTheWholeWindow) {
-  const std::string png = dir.File("detail.png");
-  ASSERT_EQ(Run({Sample("slotkeeper-jelly.psu"), "0", png, "--detail"}), 0) << err.str();
-  auto p = ReadPng(png);
-  ASSERT_TRUE(p);
-  EXPECT_EQ(p->width, 512);
-  EXPECT_EQ(p->height, 312);
-  EXPECT_EQ(p->Alpha(0, 0), 255);
 }
 
 }  // namespace

@@ -142,4 +142,17 @@ inline std::vector<ModelVertex> Triangle(std::uint32_t shapes,
   return out;
 }
 
+// A model of that triangle with `shapes` shapes, one animation record per
+// shape and a plain texture of one colour.
+inline ModelFile TexturedTriangle(std::uint32_t shapes,
+                                  const std::vector<std::int16_t>& offsets = {},
+                                  std::uint16_t colour = 0x7FFF) {
+  ModelFile f;
+  f.shapes = shapes;
+  f.animationFrames = shapes;
+  f.vertices = Triangle(shapes, offsets);
+  f.texture = ModelFile::PlainTexture(colour);
+  return f;
+}
+
 }  // namespace slk::testing

@@ -66,88 +66,62 @@ BmpBuilder TrueColor3x2() {
   return b;
 }
 
-TEST(DecodeBmp, TrueColorBottomUpIsPixelExact) {
-  const auto image = DecodeBmp(TrueColor3x2().Build());
-  ASSERT_TRUE(image);
-  EXPECT_EQ(image->width, 3);
-  EXPECT_EQ(image->height, 2);
-  EXPECT_EQ(image->pixels, (std::vector<std::uint32_t>{0xFFFFFF, 0x000000, 0x123456, 0x0000FF,
-                                                       0x00FF00, 0xFF0000}));
-}
+// Every depth and both row orders, pixel for pixel: palettes are stored
+// B, G, R; entries past a short palette read as black; 1-bit rows start at
+// the most significant bit; the offset field, not the header length, says
+// where the pixels start.
+TEST(DecodeBmp, EveryDepthAndRowOrderIsPixelExact) {
+  BmpBuilder topDown = TrueColor3x2();
+  topDown.height = -2;
+  BmpBuilder one{.width = 10,
+                 .bitCount = 1,
+                 .palette = {0x000000, 0xFF0000},
+                 .pixels = {0b10110000, 0b01000000, 0, 0}};
+  BmpBuilder four{.width = 3,
+                  .height = 2,
+                  .bitCount = 4,
+                  .colorsUsed = 3,
+                  .palette = {0x101010, 0x00FFFF, 0xFFFFFF},
+                  .pixels = {0x12, 0x00, 0, 0,    // bottom row: 1, 2, 0
+                             0x0F, 0x10, 0, 0}};  // top row: 0, 15 (beyond the palette), 1
+  BmpBuilder eight{.width = 2,
+                   .bitCount = 8,
+                   .colorsUsed = 2,
+                   .palette = {0xABCDEF, 0x010203},
+                   .pixels = {1, 0, 0, 0}};
+  BmpBuilder full{
+      .bitCount = 32, .palette = {}, .pixels = {0x33, 0x22, 0x11, 0xFF}};  // B, G, R, unused
+  BmpBuilder longer = TrueColor3x2();
+  longer.infoSize = 124;
+  BmpBuilder gap = TrueColor3x2();
+  gap.pixelOffsetDelta = 2;
+  Bytes gapFile = gap.Build();
+  gapFile.insert(gapFile.begin() + 54, {0xEE, 0xEE});
 
-TEST(DecodeBmp, TopDownKeepsStoredOrder) {
-  BmpBuilder b = TrueColor3x2();
-  b.height = -2;
-  const auto image = DecodeBmp(b.Build());
-  ASSERT_TRUE(image);
-  EXPECT_EQ(image->height, 2);
-  EXPECT_EQ(image->pixels[0], 0x0000FFu);
-  EXPECT_EQ(image->pixels[5], 0x123456u);
-}
-
-TEST(DecodeBmp, OneBitUsesMostSignificantBitFirst) {
-  BmpBuilder b;
-  b.width = 10;
-  b.height = 1;
-  b.bitCount = 1;
-  b.palette = {0x000000, 0xFF0000};
-  b.pixels = {0b10110000, 0b01000000, 0, 0};  // pixels 0, 2, 3 and 9 are red
-  const auto image = DecodeBmp(b.Build());
-  ASSERT_TRUE(image);
   const std::uint32_t R = 0xFF0000;
-  EXPECT_EQ(image->pixels, (std::vector<std::uint32_t>{R, 0, R, R, 0, 0, 0, 0, 0, R}));
-}
-
-TEST(DecodeBmp, FourBitWithShortPaletteReadsMissingEntriesAsBlack) {
-  BmpBuilder b;
-  b.width = 3;
-  b.height = 2;
-  b.bitCount = 4;
-  b.colorsUsed = 3;
-  b.palette = {0x101010, 0x00FFFF, 0xFFFFFF};
-  b.pixels = {0x12, 0x00, 0, 0,   // bottom row: 1, 2, 0
-              0x0F, 0x10, 0, 0};  // top row: 0, 15 (beyond the palette), 1
-  const auto image = DecodeBmp(b.Build());
-  ASSERT_TRUE(image);
-  EXPECT_EQ(image->pixels, (std::vector<std::uint32_t>{0x101010, 0x000000, 0x00FFFF, 0x00FFFF,
-                                                       0xFFFFFF, 0x101010}));
-}
-
-TEST(DecodeBmp, EightAndThirtyTwoBit) {
-  BmpBuilder eight;
-  eight.width = 2;
-  eight.bitCount = 8;
-  eight.colorsUsed = 2;
-  eight.palette = {0xABCDEF, 0x010203};
-  eight.pixels = {1, 0, 0, 0};
-  auto image = DecodeBmp(eight.Build());
-  ASSERT_TRUE(image);
-  EXPECT_EQ(image->pixels, (std::vector<std::uint32_t>{0x010203, 0xABCDEF}));
-
-  BmpBuilder full;
-  full.width = 1;
-  full.bitCount = 32;
-  full.pixels = {0x33, 0x22, 0x11, 0xFF};  // B, G, R, unused
-  image = DecodeBmp(full.Build());
-  ASSERT_TRUE(image);
-  EXPECT_EQ(image->pixels, (std::vector<std::uint32_t>{0x112233}));
-}
-
-TEST(DecodeBmp, LongerInfoHeaderAndGapBeforePixels) {
-  BmpBuilder b = TrueColor3x2();
-  b.infoSize = 124;
-  b.pixelOffsetDelta = 0;
-  Bytes file = b.Build();
-  ASSERT_TRUE(DecodeBmp(file));
-
-  // Pixels placed after a gap: the offset field, not the header length, rules.
-  b.infoSize = 40;
-  b.pixelOffsetDelta = 2;
-  file = b.Build();
-  file.insert(file.begin() + 54, {0xEE, 0xEE});
-  const auto image = DecodeBmp(file);
-  ASSERT_TRUE(image);
-  EXPECT_EQ(image->pixels[2], 0x123456u);
+  const std::vector<std::uint32_t> threeByTwo = {0xFFFFFF, 0x000000, 0x123456,
+                                                 0x0000FF, 0x00FF00, 0xFF0000};
+  const struct {
+    const char* what;
+    Bytes file;
+    std::vector<std::uint32_t> pixels;
+  } cases[] = {
+      {"24-bit bottom-up", TrueColor3x2().Build(), threeByTwo},
+      {"top-down", topDown.Build(), {0x0000FF, 0x00FF00, 0xFF0000, 0xFFFFFF, 0, 0x123456}},
+      {"1-bit", one.Build(), {R, 0, R, R, 0, 0, 0, 0, 0, R}},
+      {"4-bit", four.Build(), {0x101010, 0, 0x00FFFF, 0x00FFFF, 0xFFFFFF, 0x101010}},
+      {"8-bit", eight.Build(), {0x010203, 0xABCDEF}},
+      {"32-bit", full.Build(), {0x112233}},
+      {"124-byte header", longer.Build(), threeByTwo},
+      {"gap before the pixels", gapFile, threeByTwo},
+  };
+  for (const auto& c : cases) {
+    const auto image = DecodeBmp(c.file);
+    ASSERT_TRUE(image) << c.what;
+    EXPECT_EQ(image->pixels, c.pixels) << c.what;
+    EXPECT_EQ(image->pixels.size(), static_cast<std::size_t>(image->width) * image->height);
+  }
+  EXPECT_EQ(DecodeBmp(topDown.Build())->height, 2);
 }
 
 TEST(DecodeBmp, EveryTruncationIsRefused) {

@@ -36,27 +36,15 @@ TEST(Bytes, ReadsLittleEndianAndRefusesOutOfBounds) {
   EXPECT_FALSE(ReadU8(span, static_cast<std::size_t>(-1)).has_value());
 }
 
-TEST(SlotTempFile, IsUnlinkedReadWriteStorage) {
+// Gathered writes land as if written one by one: in order, overwritten where
+// written again, readable before they are written out; one that cannot be
+// written out fails then and leaves the file Failed().
+TEST(SlotTempFile, UnlinkedStorageWhoseGatheredWritesLandAsIfWrittenOneByOne) {
   File f = CreateSlotTempFile();
   ASSERT_TRUE(f.IsOpen());
   struct stat st {};
   ASSERT_EQ(::fstat(f.Descriptor(), &st), 0);
   EXPECT_EQ(st.st_nlink, 0u) << "the temporary file must vanish when closed";
-  const char text[] = "hello";
-  ASSERT_TRUE(f.WriteExact(text, 5));
-  ASSERT_TRUE(f.Seek(1));
-  char back[4] = {};
-  ASSERT_TRUE(f.ReadExact(back, 4));
-  EXPECT_EQ(std::string(back, 4), "ello");
-  EXPECT_FALSE(f.ReadExact(back, 1)) << "reading past the end is a failure";
-}
-
-// Gathered writes land as if written one by one: in order, overwritten where
-// written again, readable before they are written out; one that cannot be
-// written out fails then and leaves the file Failed().
-TEST(SlotTempFile, GatheredWritesReachTheFileAsIfWrittenOneByOne) {
-  File f = CreateSlotTempFile();
-  ASSERT_TRUE(f.IsOpen());
   f.GatherWrites();
   std::vector<std::uint8_t> expected;
   auto write = [&](std::uint64_t at, std::size_t n, std::uint8_t seed) {
@@ -90,6 +78,8 @@ TEST(SlotTempFile, GatheredWritesReachTheFileAsIfWrittenOneByOne) {
             static_cast<ssize_t>(expected.size()));
   onDisk.pop_back();
   EXPECT_EQ(onDisk, expected);
+  std::uint8_t past = 0;
+  EXPECT_FALSE(f.Seek(expected.size()) && f.ReadExact(&past, 1)) << "reading past the end fails";
 
   TempDir dir;
   std::ofstream(dir.File("read-only")) << "old";
@@ -100,41 +90,40 @@ TEST(SlotTempFile, GatheredWritesReachTheFileAsIfWrittenOneByOne) {
   EXPECT_TRUE(readOnly.Failed());
 }
 
-TEST(AtomicFile, ReplacesTargetOnlyOnCommit) {
+TEST(AtomicFile, ReplacesTargetOnlyOnCommitAndLeavesNothingWhenItFails) {
   TempDir dir;
   std::string target = dir.File("card.mcr");
   std::ofstream(target) << "old";
   {
-    AtomicFile out(target);
-    ASSERT_TRUE(out.IsOpen());
-    ASSERT_TRUE(out.Stream().WriteExact("new!", 4));
-    EXPECT_EQ(ReadFileText(target), "old");
-    ASSERT_TRUE(out.Commit());
-  }
-  EXPECT_EQ(ReadFileText(target), "new!");
-  EXPECT_EQ(dir.EntryCount(), 1u);
-}
-
-TEST(AtomicFile, AbandonedOrFailedWriteLeavesOldFileAndNoLeftovers) {
-  TempDir dir;
-  std::string target = dir.File("card.mcr");
-  std::ofstream(target) << "old";
-  {
-    AtomicFile out(target);
-    ASSERT_TRUE(out.Stream().WriteExact("x", 1));
+    AtomicFile abandoned(target);
+    ASSERT_TRUE(abandoned.Stream().WriteExact("x", 1));
   }
   EXPECT_EQ(ReadFileText(target), "old");
   EXPECT_EQ(dir.EntryCount(), 1u);
 
-  for (IoStep step : {IoStep::Write, IoStep::Flush, IoStep::Rename}) {
+  for (auto [step, error] : {std::pair{IoStep::Write, EIO},
+                             {IoStep::Write, ENOSPC},
+                             {IoStep::Flush, EIO},
+                             {IoStep::Rename, EIO}}) {
     AtomicFile out(target);
-    FailNthIo(step, 1);
+    FailNthIo(step, 1, error);
     out.Stream().WriteExact("abc", 3);
     EXPECT_FALSE(out.Commit());
     DisarmIoFaults();
+    if (error == ENOSPC) {
+      EXPECT_EQ(out.Why().reason, Reason::DiskFull);
+    }
     EXPECT_EQ(ReadFileText(target), "old");
     EXPECT_EQ(dir.EntryCount(), 1u);
   }
+
+  AtomicFile out(target);
+  ASSERT_TRUE(out.IsOpen());
+  ASSERT_TRUE(out.Stream().WriteExact("new!", 4));
+  EXPECT_EQ(ReadFileText(target), "old");
+  ASSERT_TRUE(out.Commit());
+  EXPECT_EQ(ReadFileText(target), "new!");
+  EXPECT_EQ(dir.EntryCount(), 1u);
 }
 
 TEST(AtomicFile, RefusesWhatItMustNotReplace) {
@@ -187,34 +176,27 @@ TEST(AtomicFile, WritesThroughSymbolicLinksKeepingLinkAndMode) {
   EXPECT_EQ(dir.EntryCount(), 2u);
 }
 
-TEST(AtomicFile, SavesUnderNamesUpToTheFileSystemLimit) {
+// An unfinished save has no name to leave behind after a kill, and names up
+// to the file system's limit still save.
+TEST(AtomicFile, AnUnfinishedSaveHasNoNameEvenForTheLongestNames) {
   TempDir dir;
-  for (std::size_t length : {248u, 255u}) {
+  int probe = ::open(dir.Path().c_str(), O_TMPFILE | O_RDWR, 0600);
+  const bool unnamed = probe >= 0;
+  if (unnamed) ::close(probe);
+  for (std::size_t length : {12u, 248u, 255u}) {
     std::string target = dir.File(std::string(length - 4, 'n') + ".mcr");
     std::ofstream(target) << "old";
     AtomicFile out(target);
     ASSERT_TRUE(out.IsOpen()) << length;
     ASSERT_TRUE(out.Stream().WriteExact("new!", 4));
+    if (unnamed) {
+      EXPECT_EQ(dir.EntryCount(), 1u) << length;
+    }
     ASSERT_TRUE(out.Commit()) << length;
     EXPECT_EQ(ReadFileText(target), "new!");
+    EXPECT_EQ(dir.EntryCount(), 1u);
+    std::filesystem::remove(target);
   }
-  EXPECT_EQ(dir.EntryCount(), 2u);
-}
-
-TEST(AtomicFile, AnUnfinishedSaveHasNoNameToLeaveBehind) {
-  TempDir dir;
-  int probe = ::open(dir.Path().c_str(), O_TMPFILE | O_RDWR, 0600);
-  if (probe < 0) GTEST_SKIP() << "the file system has no unnamed files";
-  ::close(probe);
-  std::string target = dir.File("card.mcr");
-  std::ofstream(target) << "old";
-  AtomicFile out(target);
-  ASSERT_TRUE(out.Stream().WriteExact("new!", 4));
-  // What a kill at this point would leave: the old file and nothing else.
-  EXPECT_EQ(dir.EntryCount(), 1u);
-  ASSERT_TRUE(out.Commit());
-  EXPECT_EQ(ReadFileText(target), "new!");
-  EXPECT_EQ(dir.EntryCount(), 1u);
 }
 
 // A save that is not flushed, or whose rename is not flushed into the folder,
@@ -238,17 +220,6 @@ TEST(AtomicFile, FlushesTheFileRenamesAndFlushesTheFolder) {
   EXPECT_FALSE(out.Commit()) << "a save whose folder was not flushed reported success";
   EXPECT_EQ(out.Why().reason, Reason::WriteFailed);
   DisarmIoFaults();
-}
-
-TEST(AtomicFile, ReportsAFullDiskAsSuch) {
-  TempDir dir;
-  AtomicFile out(dir.File("card.mcr"));
-  FailNthIo(IoStep::Write, 1, ENOSPC);
-  out.Stream().WriteExact("abc", 3);
-  EXPECT_FALSE(out.Commit());
-  DisarmIoFaults();
-  EXPECT_EQ(out.Why().reason, Reason::DiskFull);
-  EXPECT_EQ(dir.EntryCount(), 0u);
 }
 
 TEST(File, RefusesAFifoWithoutWaitingForAWriter) {

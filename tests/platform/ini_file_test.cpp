@@ -45,9 +45,8 @@ TEST(IniFile, ReadsLikePrivateProfileFunctions) {
   EXPECT_EQ(ini.GetString("Directory", "LockPath", "x"), "/home/user/lock dir ");
   EXPECT_EQ(ini.GetString("Directory", "LSlotPath", "/cwd"), "/cwd");
   EXPECT_FALSE(ini.Find("Other", "# keep me").has_value());
-}
 
-TEST(IniFile, IntegersReadLikeGetPrivateProfileInt) {
+  // Integers read like GetPrivateProfileInt.
   auto read = [](const std::string& value) {
     return IniFile::Parse("[s]\nk=" + value + "\n").GetInt("s", "k", 77);
   };
@@ -96,16 +95,12 @@ TEST(IniFile, ReplaceSectionKeepsEverythingElse) {
   IniFile again = IniFile::Parse(ini.Serialize());
   EXPECT_EQ(again.GetInt("Setting", "LockImagePS1", 0), 12);
   EXPECT_EQ(again.GetString("Directory", "LSlotPath", "x"), "");
-}
 
-TEST(IniFile, NewEntriesOfAnEmptySectionGoBeforeItsTrailingBlankLines) {
-  IniFile ini = IniFile::Parse("[A]\n;note\n\n[B]\n");
+  // New entries of an empty section go before its trailing blank lines.
+  IniFile empty = IniFile::Parse("[A]\n;note\n\n[B]\n");
   const IniEntry entries[] = {{"k", "1"}};
-  ini.ReplaceSection("A", entries);
-  EXPECT_EQ(ini.Serialize(), "[A]\n;note\nk=1\n\n[B]\n");
-  IniFile fresh;
-  fresh.ReplaceSection("Setting", entries);
-  EXPECT_EQ(fresh.Serialize(), "[Setting]\nk=1\n");
+  empty.ReplaceSection("A", entries);
+  EXPECT_EQ(empty.Serialize(), "[A]\n;note\nk=1\n\n[B]\n");
 }
 
 TEST(IniFile, AnyBytesParseWithoutHarm) {

@@ -12,7 +12,7 @@ std::vector<std::uint8_t> Bytes(std::string_view s) {
   return {s.begin(), s.end()};
 }
 
-TEST(ShiftJis, ConvertsBothWays) {
+TEST(ShiftJis, ConvertsBothWaysWithReplacementsForInvalidInput) {
   // "ＰＳ２メモリーカード" as the Japanese resources hold it.
   const auto sjis =
       Bytes("\x82\x6F\x82\x72\x82\x51\x83\x81\x83\x82\x83\x8A\x81\x5B\x83\x4A\x81\x5B\x83\x68");
@@ -21,9 +21,11 @@ TEST(ShiftJis, ConvertsBothWays) {
   EXPECT_EQ(Bytes(Utf8ToShiftJis(utf8)), sjis);
   EXPECT_EQ(ShiftJisToUtf8(Bytes("\xB7\xAC\xDD\xBE\xD9")), "ｷｬﾝｾﾙ");  // half-width kana
   EXPECT_EQ(Utf8ToShiftJis("Size"), "Size");
-}
+  // NUL ends the text.
+  EXPECT_EQ(ShiftJisToUtf8(Bytes(std::string_view("ab\0cd", 5))), "ab");
+  EXPECT_EQ(Utf8ToShiftJis(std::string_view("x\0y", 3)), "x");
+  EXPECT_EQ(ShiftJisToUtf8({}), "");
 
-TEST(ShiftJis, InvalidInputBecomesReplacementCharacters) {
   // 0x85 0x40 is an unassigned pair (one replacement); 0x80 and 0xFF are no
   // characters; a lead byte cut off at the end is one more.
   EXPECT_EQ(ShiftJisToUtf8(Bytes("A\x85\x40"
@@ -39,14 +41,6 @@ TEST(ShiftJis, InvalidInputBecomesReplacementCharacters) {
   EXPECT_EQ(Utf8ToShiftJis("\xE2\x82"), "?");
 }
 
-TEST(ShiftJis, NulEndsTheText) {
-  EXPECT_EQ(ShiftJisToUtf8(Bytes(std::string_view("ab\0cd", 5))), "ab");
-  EXPECT_EQ(Utf8ToShiftJis(std::string_view("x\0y", 3)), "x");
-  EXPECT_EQ(ShiftJisToUtf8({}), "");
-  ShiftJisDecoder decoder;
-  EXPECT_EQ(decoder.Decode(Bytes(std::string_view("\x82\xA0\0z", 4))), U"\u3042");
-}
-
 TEST(ShiftJisDecoder, GivesCodePointsAndQuestionMarks) {
   ShiftJisDecoder decoder;
   EXPECT_EQ(decoder.Decode(Bytes("S\x8A\xBF\x8E\x9A\xB1")), U"S漢字ｱ");
@@ -54,6 +48,7 @@ TEST(ShiftJisDecoder, GivesCodePointsAndQuestionMarks) {
   // The converter is reused: an error in one call leaves no state behind.
   EXPECT_EQ(decoder.Decode(Bytes("\x82")), U"?");
   EXPECT_EQ(decoder.Decode(Bytes("\x82\xA0")), U"\u3042");
+  EXPECT_EQ(decoder.Decode(Bytes(std::string_view("\x82\xA0\0z", 4))), U"\u3042");
 }
 
 TEST(ShiftJisDecoder, RandomBytesNeverFail) {

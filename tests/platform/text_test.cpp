@@ -76,22 +76,16 @@ class Text : public ::testing::Test {
 TextRenderer* Text::renderer_ = nullptr;
 std::string Text::message_;
 
-TEST_F(Text, ExtentIsDeterministicWithOneLineHeight) {
-  TextExtent empty = R().Measure({});
-  EXPECT_EQ(empty.width, 0);
-  EXPECT_EQ(empty.height, 16);
+TEST_F(Text, HalfAndFullWidthCharactersOnOneLineHeight) {
   EXPECT_EQ(R().LineHeight(), 16);
-  TextExtent name = R().Measure(Sjis("<No File>"));
-  EXPECT_EQ(name.width, 9 * 8);  // half-width characters are 8 pixels wide
-  EXPECT_EQ(name.height, 16);
-  TextExtent again = R().Measure(Sjis("<No File>"));
-  EXPECT_EQ(again.width, name.width);
+  EXPECT_EQ(R().Measure({}).width, 0);
+  EXPECT_EQ(R().Measure({}).height, 16);
+  EXPECT_EQ(R().Measure(Sjis("<No File>")).width, 9 * 8);
   // "ＰＳ１メモリーカード": ten full-width characters.
-  TextExtent kana =
-      R().Measure(Sjis("\x82\x6F\x82\x72\x82\x50\x83\x81\x83\x82\x83\x8A\x81\x5B\x83\x4A\x81\x5B"
-                       "\x83\x68"));
-  EXPECT_EQ(kana.width, 10 * 16);
-  EXPECT_EQ(kana.height, 16);
+  EXPECT_EQ(R().Measure(Sjis("\x82\x6F\x82\x72\x82\x50\x83\x81\x83\x82\x83\x8A\x81\x5B\x83"
+                             "\x4A\x81\x5B\x83\x68"))
+                .width,
+            10 * 16);
   EXPECT_EQ(R().Measure(Sjis("ab\0cd")).width, R().Measure(Sjis("ab")).width);
   EXPECT_EQ(R().Measure(Sjis("\x85\x40")).width, R().Measure(Sjis("?")).width);
 }

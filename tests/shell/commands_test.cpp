@@ -20,20 +20,14 @@ TEST_F(ShellTest, MenuStatesFollowLoadEjectFailedLoadAndTheDetailView) {
   Start();
   std::string card = WritePS1Card(dir, "card.mcr", 3);
   shell.OpenPathIntoSlot(kLeft, card);
-  EXPECT_TRUE(window.menu.Enabled(MenuId::Eject));
-  EXPECT_TRUE(window.menu.Enabled(MenuId::Save));
-  EXPECT_TRUE(window.menu.Enabled(MenuId::SaveAs));
-  EXPECT_FALSE(window.menu.Enabled(MenuId::Save + 1));
-
+  for (int id : {MenuId::Eject, MenuId::Save, MenuId::SaveAs}) EXPECT_TRUE(window.menu.Enabled(id));
   shell.Command(MenuId::Eject);
   EXPECT_FALSE(window.menu.Enabled(MenuId::Eject));
   EXPECT_FALSE(shell.SlotHoldsCard(kLeft));
   EXPECT_EQ(shell.SlotTitleText(kLeft), "<No File>");
 
   shell.OpenPathIntoSlot(kLeft, card);
-  std::string broken = dir.File("broken.mcr");
-  WriteFileBytes(broken, std::vector<std::uint8_t>(100, 0));
-  shell.OpenPathIntoSlot(kRight, broken);
+  shell.OpenPathIntoSlot(kRight, Broken("broken.mcr"));
   EXPECT_EQ(dialogs.shown.size(), 1u);
   EXPECT_FALSE(shell.SlotHoldsCard(kRight));
   EXPECT_TRUE(shell.State().slotPath[kRight].empty());
@@ -45,21 +39,24 @@ TEST_F(ShellTest, MenuStatesFollowLoadEjectFailedLoadAndTheDetailView) {
   for (int id = MenuId::NewFile; id <= MenuId::SaveAs + 1; ++id) {
     EXPECT_FALSE(window.menu.Enabled(id)) << id;
   }
-  for (int id : {MenuId::Copy, MenuId::Delete, MenuId::SaveSdi, MenuId::Lock}) {
+  for (int id : {MenuId::Copy, MenuId::Delete, MenuId::SaveSdi, MenuId::Lock, MenuId::Exit}) {
     EXPECT_TRUE(window.menu.Enabled(id)) << id;
   }
-  EXPECT_TRUE(window.menu.Enabled(MenuId::Exit));
-
   shell.RightButtonDown(10, 10);
   EXPECT_EQ(shell.State().viewState, ViewState::List);
   EXPECT_TRUE(window.menu.Enabled(MenuId::Save));
-  EXPECT_TRUE(window.menu.Enabled(MenuId::NewFile + 1));
   EXPECT_FALSE(window.menu.Enabled(MenuId::Save + 1));
   EXPECT_FALSE(window.menu.Enabled(MenuId::Copy));
+  // Grey commands do nothing.
+  log.clear();
+  shell.Command(MenuId::Save + 1);
+  shell.Command(MenuId::Copy);
+  EXPECT_TRUE(log.empty());
 }
 
 TEST_F(ShellTest, DetailViewSwitchesButtonsAndPlaysTheTransition) {
   Start(WritePS1Card(dir, "card.mcr", 4));
+  shell.State().scrollButtonState[3] = 1;
   ClickSave(kLeft, 3);
   CallLog open = {"DestroyScrollButtons", "PlayTransition 0", "BuildDetailScreen L 3",
                   "CreateActionButtons"};
@@ -69,25 +66,19 @@ TEST_F(ShellTest, DetailViewSwitchesButtonsAndPlaysTheTransition) {
   EXPECT_FALSE(backend.paused);
 
   log.clear();
+  shell.State().actionButtonState[2] = 1;
   shell.RightButtonDown(300, 300);
   CallLog close = {"DestroyActionButtons", "PlayTransition 1", "CreateScrollButtons"};
   EXPECT_EQ(log, close);
   EXPECT_EQ(shell.State().displayMode, DisplayMode::List);
   EXPECT_FALSE(backend.paused);
-}
-
-TEST_F(ShellTest, AnimationCutSwitchesWithoutTheTransition) {
-  WriteSettings("[Setting]\nAnimationCut=1\n");
-  Start(WritePS1Card(dir, "card.mcr", 2));
+  // The buttons made anew start released.
+  EXPECT_EQ(shell.State().scrollButtonState[3], 0);
   ClickSave(kLeft, 0);
-  shell.RightButtonDown(0, 0);
-  EXPECT_FALSE(Logged("PlayTransition 0"));
-  EXPECT_FALSE(Logged("PlayTransition 1"));
-  EXPECT_EQ(shell.State().viewState, ViewState::List);
-  EXPECT_FALSE(backend.paused);
+  EXPECT_EQ(shell.State().actionButtonState[2], 0);
 }
 
-TEST_F(ShellTest, HoverSelectsSavesAndKeepsTheLastOne) {
+TEST_F(ShellTest, HoverSelectsSavesAndARightClickPopsUpThatSlotsMenu) {
   Start(WritePS1Card(dir, "card.mcr", 2));
   shell.MouseMoved(CellX(kLeft, 1), CellY(kLeft, 1));
   EXPECT_EQ(shell.State().selectionSlot, kLeft);
@@ -98,130 +89,118 @@ TEST_F(ShellTest, HoverSelectsSavesAndKeepsTheLastOne) {
   shell.MouseMoved(CellX(kRight, 0), CellY(kRight, 0));
   EXPECT_EQ(shell.State().selectionSlot, kLeft);
   EXPECT_EQ(shell.State().selectionPosition, 1u);
-}
 
-TEST_F(ShellTest, RightClickInTheListPopsUpThatSlotsMenu) {
-  Start();
+  log.clear();
   shell.RightButtonDown(CellX(kRight, 4), CellY(kRight, 4));
   shell.RightButtonDown(240, 100);  // between the panels
   shell.RightButtonDown(CellX(kLeft, 0), CellY(kLeft, 0));
   EXPECT_EQ(log, (CallLog{"Popup R", "Popup L"}));
 }
 
-TEST_F(ShellTest, ScrollingTenSavesToTheBottomShowsTheLastRow) {
-  Start(WriteExpandedCard(dir, "ten.xmc", 10));
-  shell.ButtonClicked(ScrollButton(kScrollLeft, ScrollAction::Bottom));
-  EXPECT_EQ(shell.State().scrollTop[kLeft], 3u);
-  EXPECT_TRUE(Logged("Prerender L 3"));
-  shell.ButtonClicked(ScrollButton(kScrollLeft, ScrollAction::RowDown));
-  EXPECT_EQ(shell.State().scrollTop[kLeft], 3u);
-  shell.ButtonClicked(ScrollButton(kScrollLeft, ScrollAction::RowUp));
-  EXPECT_EQ(shell.State().scrollTop[kLeft], 0u);
-}
-
-TEST_F(ShellTest, PagingTwentySaves) {
-  Start(WriteExpandedCard(dir, "twenty.xmc", 20));
-  shell.ButtonClicked(ScrollButton(kScrollLeft, ScrollAction::PageDown));
-  EXPECT_EQ(shell.State().scrollTop[kLeft], 9u);
-  shell.ButtonClicked(ScrollButton(kScrollLeft, ScrollAction::PageDown));
-  EXPECT_EQ(shell.State().scrollTop[kLeft], 12u);
-  shell.ButtonClicked(ScrollButton(kScrollLeft, ScrollAction::PageUp));
-  EXPECT_EQ(shell.State().scrollTop[kLeft], 3u);
-  shell.ButtonClicked(ScrollButton(kScrollLeft, ScrollAction::PageUp));
-  EXPECT_EQ(shell.State().scrollTop[kLeft], 0u);
-  shell.ButtonClicked(ScrollButton(kScrollLeft, ScrollAction::RowDown));
-  shell.ButtonClicked(ScrollButton(kScrollLeft, ScrollAction::Top));
-  EXPECT_EQ(shell.State().scrollTop[kLeft], 0u);
+TEST_F(ShellTest, ScrollButtonsMoveByRowsAndPagesWithinTheList) {
+  Start();
+  log.clear();
+  for (int action = 0; action < 6; ++action) shell.ButtonClicked(kScrollLeft + action);
+  EXPECT_TRUE(log.empty()) << "an empty slot does not scroll";
+  struct Case {
+    int saves;
+    std::vector<std::pair<ScrollAction, std::uint32_t>> steps;  // and ScrollTop after it
+  };
+  using A = ScrollAction;
+  const Case cases[] = {
+      {10, {{A::Bottom, 3}, {A::RowDown, 3}, {A::RowUp, 0}}},
+      {20,
+       {{A::PageDown, 9},
+        {A::PageDown, 12},
+        {A::PageUp, 3},
+        {A::PageUp, 0},
+        {A::RowDown, 3},
+        {A::Top, 0}}},
+      {9, {{A::Bottom, 0}, {A::PageDown, 0}, {A::RowDown, 0}}},
+  };
+  for (const Case& c : cases) {
+    shell.OpenPathIntoSlot(kRight,
+                           WriteExpandedCard(dir, std::to_string(c.saves) + ".xmc", c.saves));
+    log.clear();
+    for (auto [action, top] : c.steps) {
+      shell.ButtonClicked(ScrollButton(kScrollRight, action));
+      EXPECT_EQ(shell.State().scrollTop[kRight], top) << c.saves << " saves";
+    }
+    EXPECT_EQ(Logged("Prerender R 3"), c.saves > 9);
+    EXPECT_EQ(log.empty(), c.saves == 9);
+  }
   EXPECT_FALSE(backend.paused);
 }
 
-TEST_F(ShellTest, NineSavesNeverScroll) {
+TEST_F(ShellTest, DroppedFilesOpenOrImportInOrder) {
   Start();
-  shell.OpenPathIntoSlot(kRight, WriteExpandedCard(dir, "nine.xmc", 9));
-  log.clear();
-  for (int action = 0; action < 6; ++action) shell.ButtonClicked(kScrollRight + action);
-  EXPECT_EQ(shell.State().scrollTop[kRight], 0u);
-  EXPECT_TRUE(log.empty());
-}
-
-TEST_F(ShellTest, ScrollButtonsOfAnEmptySlotDoNothing) {
-  Start();
-  shell.ButtonClicked(ScrollButton(kScrollLeft, ScrollAction::Bottom));
-  EXPECT_TRUE(log.empty());
-}
-
-TEST_F(ShellTest, DroppedCardImagesReplaceEachOtherInOrder) {
-  Start();
+  // Card images replace each other; only the first load finds Left modified.
   shell.ImportSaveDataImage(kLeft, WritePS2Save(dir, "x.psu", "BASLUS-9"));
-  std::string first = WritePS1Card(dir, "first.mcr", 1);
   std::string second = WriteExpandedCard(dir, "second.xmc", 2);
-  dialogs.answers = {true};  // only the first load finds Left modified
-  shell.FilesDropped(CellX(kLeft, 0), CellY(kLeft, 0), {first, second});
+  dialogs.answers = {true};
+  shell.FilesDropped(CellX(kLeft, 0), CellY(kLeft, 0), {WritePS1Card(dir, "first.mcr", 1), second});
   EXPECT_EQ(dialogs.asked, std::vector<int>{res::TextId::LeftSlotNotSaved});
   EXPECT_EQ(Count(kLeft), 2u);
   EXPECT_EQ(shell.State().slotPath[kLeft], second);
   EXPECT_EQ(shell.State().modified[kLeft], 0);
-}
 
-TEST_F(ShellTest, DroppedSaveImagesAreAllImported) {
-  Start();
+  // Save images are all imported into one new card, asked for once; a folder
+  // is a PS2 save of its files.
+  const std::size_t kindsAsked = dialogs.kindPreselections.size();
   std::vector<std::string> saves;
   for (int i = 0; i < 3; ++i) {
     saves.push_back(
         WritePS2Save(dir, "s" + std::to_string(i) + ".PSU", "BASLUS-" + std::to_string(i)));
   }
-  // A folder is a PS2 save of its files.
   std::filesystem::create_directory(dir.File("BASLUS-F.mcr"));
   WriteFileBytes(dir.File("BASLUS-F.mcr/data"), std::vector<std::uint8_t>(10, 1));
   saves.push_back(dir.File("BASLUS-F.mcr") + "/");
   shell.FilesDropped(300, 200, saves);
   EXPECT_EQ(Count(kRight), 4u);
-  EXPECT_EQ(dialogs.kindPreselections.size(), 1u);  // one new card, asked once
+  EXPECT_EQ(dialogs.kindPreselections.size(), kindsAsked + 1);
   EXPECT_EQ(shell.SlotTitleText(kRight), "<New File>");
   EXPECT_EQ(shell.State().modified[kRight], 1);
   EXPECT_TRUE(window.menu.Enabled(MenuId::Save + 1));
-  EXPECT_FALSE(shell.SlotHoldsCard(kLeft));
 }
 
 TEST_F(ShellTest, RefusedFilesAreShownOnceWithTheFileAndTheReason) {
-  Start(WritePS1Card(dir, "card.mcr", 1));
+  Start();
+  shell.FilesDropped(300, 100, {Broken("broken.psu")});  // into an empty slot, which stays empty
+  EXPECT_EQ(dialogs.shown.size(), 1u);
+  EXPECT_FALSE(shell.SlotHoldsCard(kRight));
+  EXPECT_EQ(shell.SlotTitleText(kRight), "<No File>");
+  EXPECT_EQ(shell.State().modified[kRight], 0);
+
+  shell.OpenPathIntoSlot(kLeft, WritePS1Card(dir, "card.mcr", 1));
+  dialogs.shown.clear();
+  dialogs.secondLines.clear();
   shell.FilesDropped(50, 50, {WritePS2Save(dir, "space.psu", "BASLUS-20001")});
   EXPECT_EQ(dialogs.shown, std::vector<int>{res::TextId::PS2SaveNotForPS1Card});
-  std::string broken = dir.File("broken.mcr");
-  WriteFileBytes(broken, std::vector<std::uint8_t>(100, 0));
-  shell.FilesDropped(300, 50, {broken});
+  shell.FilesDropped(300, 50, {Broken("broken.mcr")});
   EXPECT_EQ(dialogs.secondLines,
             (std::vector<std::string>{"space.psu: \"BASLUS-20001\" is a PS2 save",
                                       "broken.mcr: too short for the format: 100 bytes, needs "
                                       "131,072"}));
+  EXPECT_FALSE(backend.paused);
 }
 
-TEST_F(ShellTest, DropsOutsideThePanelsAreIgnored) {
+TEST_F(ShellTest, DropsOutsideThePanelsInTheDetailViewOrOfOtherFilesDoNothing) {
   Start();
   std::string card = WritePS1Card(dir, "card.mcr", 1);
-  shell.FilesDropped(240, 100, {card});  // between the panels
-  shell.FilesDropped(235, 50, {card});   // on a scroll button
-  shell.FilesDropped(100, 250, {card});  // below the panels
-  shell.FilesDropped(4, 100, {card});    // left of Left
+  std::string notes = dir.File("notes.txt");
+  WriteFileBytes(notes, {1});
+  // Between the panels, on a scroll button, below the panels, left of Left.
+  for (auto [x, y] : {std::pair{240, 100}, {235, 50}, {100, 250}, {4, 100}})
+    shell.FilesDropped(x, y, {card});
+  shell.FilesDropped(50, 50, {notes});
   EXPECT_FALSE(shell.SlotHoldsCard(kLeft));
   EXPECT_FALSE(shell.SlotHoldsCard(kRight));
   EXPECT_TRUE(log.empty());
-}
 
-TEST_F(ShellTest, DropsAreIgnoredInTheDetailView) {
-  Start(WritePS1Card(dir, "card.mcr", 1));
+  shell.OpenPathIntoSlot(kLeft, card);
   ClickSave(kLeft, 0);
   shell.FilesDropped(300, 100, {WritePS1Card(dir, "other.mcr", 2)});
   EXPECT_FALSE(shell.SlotHoldsCard(kRight));
-}
-
-TEST_F(ShellTest, FileWithNeitherExtensionDoesNothing) {
-  Start();
-  std::string path = dir.File("notes.txt");
-  WriteFileBytes(path, {1});
-  shell.FilesDropped(50, 50, {path});
-  EXPECT_FALSE(shell.SlotHoldsCard(kLeft));
-  EXPECT_TRUE(dialogs.shown.empty());
 }
 
 TEST_F(ShellTest, ImportingTheTenthSaveScrollsToThree) {
@@ -240,52 +219,37 @@ TEST_F(ShellTest, ImportingTheTenthSaveScrollsToThree) {
   EXPECT_TRUE(Logged("Prerender L 0"));
 }
 
-TEST_F(ShellTest, FailedImportIntoAnEmptySlotLeavesItEmpty) {
-  Start();
-  std::string broken = dir.File("broken.psu");
-  WriteFileBytes(broken, std::vector<std::uint8_t>(100, 0));
-  shell.FilesDropped(300, 100, {broken});
-  EXPECT_EQ(dialogs.shown.size(), 1u);
-  EXPECT_FALSE(shell.SlotHoldsCard(kRight));
-  EXPECT_EQ(shell.SlotTitleText(kRight), "<No File>");
-  EXPECT_EQ(shell.State().modified[kRight], 0);
-  EXPECT_FALSE(backend.paused);
-}
-
-TEST_F(ShellTest, CopyIntoNineSavesScrollsTheTargetToThree) {
+TEST_F(ShellTest, CopyGoesOnlyIntoACardThatTakesTheSave) {
   Start(WriteExpandedCard(dir, "left.xmc", 1, 2000));
-  shell.OpenPathIntoSlot(kRight, WriteExpandedCard(dir, "right.xmc", 9));
   ClickSave(kLeft, 0);
-  shell.ButtonClicked(0);  // Copy
-  EXPECT_EQ(Count(kRight), 10u);
-  EXPECT_EQ(shell.State().scrollTop[kRight], 3u);
-  EXPECT_EQ(shell.State().modified[kRight], 1);
-  EXPECT_EQ(shell.State().modified[kLeft], 0);
-  EXPECT_EQ(shell.State().viewState, ViewState::List);
-  EXPECT_FALSE(backend.paused);
-}
-
-TEST_F(ShellTest, CopyIntoAnEmptySlotDoesNothing) {
-  Start(WriteExpandedCard(dir, "left.xmc", 1));
-  ClickSave(kLeft, 0);
-  shell.Command(MenuId::Copy);
+  shell.Command(MenuId::Copy);  // into an empty slot: nothing
   EXPECT_FALSE(shell.SlotHoldsCard(kRight));
   EXPECT_EQ(shell.State().viewState, ViewState::Detail);
   EXPECT_TRUE(dialogs.shown.empty());
-}
 
-TEST_F(ShellTest, RefusedCopyStaysInTheDetailView) {
-  Start(WriteExpandedCard(dir, "left.xmc", 1));
+  shell.RightButtonDown(0, 0);
   shell.OpenPathIntoSlot(kRight, WritePS1Card(dir, "right.mcr", 1));
   ClickSave(kLeft, 0);
   shell.Command(MenuId::Copy);
   EXPECT_EQ(dialogs.shown, std::vector<int>{res::TextId::PS2SaveNotForPS1Card});
   EXPECT_EQ(shell.State().viewState, ViewState::Detail);
   EXPECT_EQ(shell.State().modified[kRight], 0);
+
+  shell.RightButtonDown(0, 0);
+  shell.OpenPathIntoSlot(kRight, WriteExpandedCard(dir, "right.xmc", 9));
+  ClickSave(kLeft, 0);
+  log.clear();
+  shell.ButtonClicked(0);  // Copy
+  EXPECT_EQ(Count(kRight), 10u);
+  EXPECT_EQ(shell.State().scrollTop[kRight], 3u);
+  EXPECT_EQ(shell.State().modified[kRight], 1);
+  EXPECT_EQ(shell.State().modified[kLeft], 0);
+  EXPECT_EQ(shell.State().viewState, ViewState::List);
+  EXPECT_TRUE(Logged("DrawTitleBox L 0"));  // the title of the save still selected
   EXPECT_FALSE(backend.paused);
 }
 
-TEST_F(ShellTest, DeletingTheLastOfTenAtScrollTopThreeScrollsToZero) {
+TEST_F(ShellTest, DeleteSelectsTheNextSaveAndScrollsItIntoView) {
   Start(WriteExpandedCard(dir, "ten.xmc", 10));
   shell.ButtonClicked(ScrollButton(kScrollLeft, ScrollAction::Bottom));
   ClickSave(kLeft, 9);
@@ -296,37 +260,25 @@ TEST_F(ShellTest, DeletingTheLastOfTenAtScrollTopThreeScrollsToZero) {
   EXPECT_EQ(shell.State().modified[kLeft], 1);
   EXPECT_EQ(shell.State().viewState, ViewState::List);
   EXPECT_FALSE(backend.paused);
-}
 
-TEST_F(ShellTest, DeleteAndCopyShowTheTitleOfTheSaveNowSelected) {
-  Start(WritePS1Card(dir, "left.mcr", 3));
-  shell.OpenPathIntoSlot(kRight, WritePS1Card(dir, "right.mcr", 0));
-  auto selectedTitle = [&] {
-    const SlotData& slot = shell.Ws()->At(kLeft);
-    return "DrawTitleBox L " + std::to_string(slot.rows[shell.State().selectionPosition]);
-  };
   ClickSave(kLeft, 1);
   log.clear();
   shell.Command(MenuId::Delete);
-  EXPECT_TRUE(Logged(selectedTitle()));
-  ClickSave(kLeft, 0);
-  log.clear();
-  shell.Command(MenuId::Copy);
-  EXPECT_EQ(Count(kRight), 1u);
-  EXPECT_TRUE(Logged(selectedTitle()));
-}
+  const SlotData& slot = shell.Ws()->At(kLeft);
+  EXPECT_TRUE(
+      Logged("DrawTitleBox L " + std::to_string(slot.rows[shell.State().selectionPosition])));
 
-TEST_F(ShellTest, DeletingTheOnlySaveClearsTheSelection) {
-  Start(WritePS1Card(dir, "one.mcr", 1));
-  ClickSave(kLeft, 0);
+  shell.OpenPathIntoSlot(kRight, WritePS1Card(dir, "one.mcr", 1));
+  ClickSave(kRight, 0);
   shell.Command(MenuId::Delete);
-  EXPECT_EQ(Count(kLeft), 0u);
+  EXPECT_EQ(Count(kRight), 0u);
   EXPECT_EQ(shell.State().selectionSlot, -1);
 }
 
-TEST_F(ShellTest, LockBlocksTheOtherEditCommandsUntilUnlocked) {
-  WriteSettings("[Setting]\nLockAutoIconic=1\nLockImagePS1=9\n[Directory]\nLockPath=" + dir.Path() +
-                "\n");
+TEST_F(ShellTest, LockBlocksTheOtherEditCommandsUntilUnlockedWithoutAnimation) {
+  WriteSettings(
+      "[Setting]\nAnimationCut=1\nLockAutoIconic=1\nLockImagePS1=9\n[Directory]\nLockPath=" +
+      dir.Path() + "\n");
   Start(WritePS1Card(dir, "card.mcr", 2));
   shell.OpenPathIntoSlot(kRight, WriteExpandedCard(dir, "right.xmc", 1));
   ClickSave(kLeft, 0);
@@ -351,46 +303,41 @@ TEST_F(ShellTest, LockBlocksTheOtherEditCommandsUntilUnlocked) {
   EXPECT_EQ(std::count(log.begin(), log.end(), "Minimise"), 1);
   shell.RightButtonDown(10, 10);
   EXPECT_EQ(shell.State().viewState, ViewState::List);
-}
+  EXPECT_FALSE(Logged("PlayTransition 0")) << "AnimationCut switches without the transition";
+  EXPECT_FALSE(Logged("PlayTransition 1"));
 
-TEST_F(ShellTest, FailedLockStillMinimises) {
-  WriteSettings("[Setting]\nLockAutoIconic=1\n[Directory]\nLockPath=" + dir.File("missing") + "\n");
-  Start(WritePS1Card(dir, "card.mcr", 1));
+  // A lock that cannot be written still minimises.
+  dialogs.editSettings = [&](Settings& s) {
+    s.LockPath = dir.File("missing");
+    return true;
+  };
+  shell.Command(MenuId::Setting);
   ClickSave(kLeft, 0);
   shell.Command(MenuId::Lock);
   EXPECT_FALSE(shell.SaveLocked());
   EXPECT_EQ(dialogs.shown, std::vector<int>{res::TextId::LockFailed});
-  EXPECT_TRUE(Logged("Minimise"));
+  EXPECT_EQ(std::count(log.begin(), log.end(), "Minimise"), 2);
 }
 
-TEST_F(ShellTest, NewFileAsksTheKindAndIsNotModified) {
+TEST_F(ShellTest, NewFileAsksTheKindAndANewPS2CardImageSavesAndOpensAgain) {
   Start();
   dialogs.kindAnswer = CardKind::PS1;
-  shell.Command(MenuId::NewFile + 1);
-  EXPECT_EQ(shell.Ws()->At(kRight).kind, CardKind::PS1);
-  EXPECT_EQ(shell.SlotTitleText(kRight), "<New File>");
-  EXPECT_EQ(shell.State().modified[kRight], 0);
-  EXPECT_TRUE(window.menu.Enabled(MenuId::Eject + 1));
+  shell.Command(MenuId::NewFile);
+  EXPECT_EQ(shell.Ws()->At(kLeft).kind, CardKind::PS1);
+  EXPECT_EQ(shell.SlotTitleText(kLeft), "<New File>");
+  EXPECT_EQ(shell.State().modified[kLeft], 0);
   // The first start has no settings file: the expanded card comes first.
   EXPECT_EQ(dialogs.kindPreselections, std::vector<CardKind>{CardKind::PS2});
-  shell.Command(MenuId::Eject + 1);
+  shell.Command(MenuId::Eject);
   EXPECT_TRUE(dialogs.asked.empty());
-  EXPECT_FALSE(shell.SlotHoldsCard(kRight));
-}
+  EXPECT_FALSE(shell.SlotHoldsCard(kLeft));
 
-TEST_F(ShellTest, ANewPS2CardImageIsOfferedItsOwnFormsAndOpensAgain) {
-  Start();
   dialogs.kindAnswer = CardKind::PS2Card;
   shell.Command(MenuId::NewFile + 1);
-  EXPECT_EQ(shell.Ws()->At(kRight).kind, CardKind::PS2Card);
   std::string path = dir.File("new.vmc");
   dialogs.files = {ChosenFile{path, "new.vmc"}};
   shell.Command(MenuId::SaveAs + 1);
-  const FileRequest& request = dialogs.requests.at(0);
-  ASSERT_EQ(request.filters.size(), 4u);
-  EXPECT_EQ(request.filters[0].name, "PS2 MemoryCard Image (*.ps2)");
-  EXPECT_EQ(request.filters[3].extensions, std::vector<std::string>{"xmc"});
-  EXPECT_EQ(request.defaultSuffix, "ps2");
+  EXPECT_EQ(dialogs.requests.at(0).defaultSuffix, "ps2");
   EXPECT_EQ(ReadFileBytes(path).size(), 8650752u);
   shell.Command(MenuId::Eject + 1);
   shell.OpenPathIntoSlot(kRight, path);
@@ -399,40 +346,7 @@ TEST_F(ShellTest, ANewPS2CardImageIsOfferedItsOwnFormsAndOpensAgain) {
   EXPECT_TRUE(dialogs.shown.empty());
 }
 
-TEST_F(ShellTest, InsertChangeOnAModifiedSlotAnsweredNoKeepsTheSlot) {
-  Start();
-  shell.ImportSaveDataImage(kLeft, WritePS2Save(dir, "a.psu", "BASLUS-A"));
-  dialogs.files = {ChosenFile{WritePS1Card(dir, "new.mcr", 3), "new.mcr"}};
-  dialogs.answers = {false};
-  shell.Command(MenuId::InsertChange);
-  EXPECT_EQ(Count(kLeft), 1u);
-  EXPECT_EQ(shell.SlotTitleText(kLeft), "<New File>");
-  EXPECT_EQ(shell.State().modified[kLeft], 1);
-  const FileRequest& request = dialogs.requests.at(0);
-  EXPECT_FALSE(request.save);
-  EXPECT_EQ(request.filters.size(), 12u);  // every card format, the PS2 ones in one entry
-  EXPECT_EQ(request.selectedFilter, 11);   // and last the combined entry
-  EXPECT_EQ(request.defaultSuffix, "xmc");
-}
-
-TEST_F(ShellTest, ABrokenCardImageNeverDiscardsTheSlot) {
-  Start();
-  shell.OpenPathIntoSlot(kLeft, WritePS2Save(dir, "a.psu", "BASLUS-A"));
-  std::string broken = dir.File("broken.mcr");
-  WriteFileBytes(broken, std::vector<std::uint8_t>(100, 0));
-  dialogs.answers = {true, true};
-  dialogs.files = {ChosenFile{broken, "broken.mcr"}};
-  shell.Command(MenuId::InsertChange);
-  shell.FilesDropped(CellX(kLeft, 0), CellY(kLeft, 0), {broken});
-  EXPECT_TRUE(dialogs.asked.empty());
-  EXPECT_EQ(dialogs.shown.size(), 2u);
-  EXPECT_EQ(Count(kLeft), 1u);
-  EXPECT_EQ(shell.SlotTitleText(kLeft), "<New File>");
-  EXPECT_EQ(shell.State().modified[kLeft], 1);
-  EXPECT_TRUE(window.menu.Enabled(MenuId::SaveAs));
-}
-
-TEST_F(ShellTest, InsertChangeLoadsTheChosenFile) {
+TEST_F(ShellTest, InsertChangeLoadsTheChosenFileButNeverDiscardsForABrokenOne) {
   Start();
   std::string path = WritePS1Card(dir, "chosen.mcr", 3);
   dialogs.files = {ChosenFile{path, "chosen.mcr"}};
@@ -445,10 +359,28 @@ TEST_F(ShellTest, InsertChangeLoadsTheChosenFile) {
   // The dialog opens where the last card image came from; save data images
   // keep a folder of their own.
   ASSERT_EQ(dialogs.requests.size(), 2u);
+  EXPECT_FALSE(dialogs.requests[0].save);
   EXPECT_EQ(dialogs.requests[0].folder, "");
   EXPECT_EQ(dialogs.requests[1].folder, dir.Path());
   shell.Command(MenuId::AddSaveDataImage);
   EXPECT_EQ(dialogs.requests.back().folder, "");
+
+  // A modified slot: No keeps it; a broken file is refused before the question.
+  shell.ImportSaveDataImage(kLeft, WritePS2Save(dir, "a.psu", "BASLUS-A"));
+  dialogs.files = {ChosenFile{path, "chosen.mcr"}};
+  dialogs.answers = {false};
+  shell.Command(MenuId::InsertChange);
+  EXPECT_EQ(dialogs.asked, std::vector<int>{res::TextId::LeftSlotNotSaved});
+  std::string broken = Broken("broken.mcr");
+  dialogs.answers = {true, true};
+  dialogs.files = {ChosenFile{broken, "broken.mcr"}};
+  shell.Command(MenuId::InsertChange);
+  shell.FilesDropped(CellX(kLeft, 0), CellY(kLeft, 0), {broken});
+  EXPECT_EQ(dialogs.asked.size(), 1u);
+  EXPECT_EQ(dialogs.shown.size(), 2u);
+  EXPECT_EQ(Count(kLeft), 1u);
+  EXPECT_EQ(shell.SlotTitleText(kLeft), "<New File>");
+  EXPECT_EQ(shell.State().modified[kLeft], 1);
   shell.ShutDown();
   EXPECT_NE(SettingsText().find("CardImageFolder=" + dir.Path()), std::string::npos);
 }
@@ -477,24 +409,10 @@ TEST_F(ShellTest, RestoreBackupOpensAGenerationAsAChangeToTheCard) {
   EXPECT_EQ(shell.State().modified[kLeft], 1) << "the restored card is a change to the card";
   shell.Command(MenuId::Save);
   EXPECT_TRUE(dialogs.asked.empty()) << "the card's own stamp is kept";
-  shell.Command(MenuId::Eject);
-  shell.OpenPathIntoSlot(kLeft, path);
-  EXPECT_EQ(Count(kLeft), 2u);
-}
-
-TEST_F(ShellTest, SaveWritesTheLoadedFileAgainAndClearsModified) {
-  std::string path = WritePS1Card(dir, "card.mcr", 2);
-  Start(path);
-  ClickSave(kLeft, 0);
-  shell.Command(MenuId::Delete);
-  EXPECT_EQ(shell.State().modified[kLeft], 1);
-  shell.Command(MenuId::Save);
-  EXPECT_EQ(shell.State().modified[kLeft], 0);
   EXPECT_EQ(ReadFileBytes(path).size(), 131072u);
   shell.Command(MenuId::Eject);
   shell.OpenPathIntoSlot(kLeft, path);
-  EXPECT_EQ(Count(kLeft), 1u);
-  EXPECT_FALSE(backend.paused);
+  EXPECT_EQ(Count(kLeft), 2u);
 }
 
 TEST_F(ShellTest, SaveAsksBeforeWritingOverAFileChangedOnDiskAndWaitsForAWriter) {
@@ -502,6 +420,7 @@ TEST_F(ShellTest, SaveAsksBeforeWritingOverAFileChangedOnDiskAndWaitsForAWriter)
   Start(path);
   ClickSave(kLeft, 0);
   shell.Command(MenuId::Delete);
+  EXPECT_EQ(shell.State().modified[kLeft], 1);
   // Another program writes the card after we read it.
   std::filesystem::rename(WritePS1Card(dir, "other.mcr", 3), path);
   auto theirs = ReadFileBytes(path);
@@ -527,6 +446,7 @@ TEST_F(ShellTest, SaveAsksBeforeWritingOverAFileChangedOnDiskAndWaitsForAWriter)
   EXPECT_NE(ReadFileBytes(path), theirs);
   shell.Command(MenuId::Save);  // our own save is no change by another program
   EXPECT_EQ(dialogs.asked.size(), 1u);
+  EXPECT_FALSE(backend.paused);
 }
 
 // SECOND's chain runs into FIRST's block: the save read is one block short.
@@ -553,43 +473,33 @@ TEST_F(ShellTest, SaveAsksBeforeWritingASaveWhoseBlocksBrokeOff) {
 TEST_F(ShellTest, SaveOfANewCardAsksForANameWithOnlyItsFormats) {
   Start();
   shell.OpenPathIntoSlot(kLeft, WritePS2Save(dir, "a.psu", "BASLUS-A"));
+  // A failed Save As keeps the path and the Modified flag.
+  dialogs.files = {ChosenFile{dir.File("missing/saved.xmc"), "saved.xmc"}};
+  shell.Command(MenuId::SaveAs);
+  EXPECT_EQ(dialogs.shown.size(), 1u);
+  EXPECT_TRUE(shell.State().slotPath[kLeft].empty());
+  EXPECT_EQ(shell.State().modified[kLeft], 1);
+
   std::string target = dir.File("saved.xmc");
   dialogs.files = {ChosenFile{target, "saved.xmc"}};
   shell.Command(MenuId::Save);
-  const FileRequest& request = dialogs.requests.at(0);
+  const FileRequest& request = dialogs.requests.at(1);
   EXPECT_TRUE(request.save);
-  ASSERT_EQ(request.filters.size(), 1u);
-  EXPECT_EQ(request.filters[0].name, "Expanded MemoryCard (*.xmc)");
+  EXPECT_EQ(request.filters.size(), 1u);
   EXPECT_EQ(shell.State().slotPath[kLeft], target);
   EXPECT_EQ(shell.SlotTitleText(kLeft), "saved.xmc");
   EXPECT_EQ(shell.State().modified[kLeft], 0);
   EXPECT_TRUE(std::filesystem::exists(target));
 }
 
-TEST_F(ShellTest, FailedSaveAsKeepsPathAndModified) {
-  Start();
-  shell.OpenPathIntoSlot(kLeft, WritePS2Save(dir, "a.psu", "BASLUS-A"));
-  dialogs.files = {ChosenFile{dir.File("missing/saved.xmc"), "saved.xmc"}};
-  shell.Command(MenuId::SaveAs);
-  EXPECT_EQ(dialogs.shown.size(), 1u);
-  EXPECT_TRUE(shell.State().slotPath[kLeft].empty());
-  EXPECT_EQ(shell.State().modified[kLeft], 1);
-}
-
-TEST_F(ShellTest, SaveSdiOfAPS2SaveOffersTheFormatsOfPS2Saves) {
+TEST_F(ShellTest, SaveSdiExportsAPS2SaveToAFileOrIntoAFolder) {
   Start(WriteExpandedCard(dir, "card.xmc", 1));
   ClickSave(kLeft, 0);
   std::string target = dir.File("export.psu");
   dialogs.files = {ChosenFile{target, "export.psu"}};
   shell.ButtonClicked(2);  // SaveSDI
-  const FileRequest& request = dialogs.requests.at(0);
-  // The two MemoryJuggler formats first, then .psv, .max and .cbs.
-  ASSERT_EQ(request.filters.size(), 5u);
-  EXPECT_EQ(request.filters[0].name, res::Text(res::TextId::FormatPsu));
-  EXPECT_EQ(request.filters[1].name, res::Text(res::TextId::FormatPsd));
-  EXPECT_EQ(request.filters[4].name, res::Text(res::TextId::FormatCbs));
-  EXPECT_EQ(request.defaultSuffix, "psu");
-  EXPECT_EQ(request.folderChoice, res::Text(res::TextId::SaveFolderChoice));
+  EXPECT_EQ(dialogs.requests.at(0).defaultSuffix, "psu");
+  EXPECT_TRUE(dialogs.requests.at(0).folderChoice.has_value());
   EXPECT_TRUE(std::filesystem::exists(target));
   EXPECT_EQ(shell.State().modified[kLeft], 0);
 
@@ -599,26 +509,6 @@ TEST_F(ShellTest, SaveSdiOfAPS2SaveOffersTheFormatsOfPS2Saves) {
   shell.ButtonClicked(2);
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.File("into")), {}), 1);
   EXPECT_TRUE(dialogs.shown.empty());
-}
-
-TEST_F(ShellTest, SettingAndInfoOpenTheirDialogs) {
-  Start();
-  dialogs.editSettings = [](Settings& s) {
-    s.AnimationCut = 1;
-    return true;
-  };
-  shell.Command(MenuId::Setting);
-  shell.Command(MenuId::Info);
-  EXPECT_TRUE(Logged("EditSettings"));
-  EXPECT_TRUE(Logged("ShowInfo"));
-  EXPECT_EQ(shell.CurrentSettings().AnimationCut, 1);
-}
-
-TEST_F(ShellTest, GreyMenuCommandsDoNothing) {
-  Start();
-  shell.Command(MenuId::Save);
-  shell.Command(MenuId::Copy);
-  EXPECT_TRUE(log.empty());
 }
 
 TEST_F(ShellTest, LostSurfacesAreRestoredOnPaint) {
@@ -638,25 +528,6 @@ TEST_F(ShellTest, LostSurfacesAreRestoredOnPaint) {
   backend.lost = true;
   shell.Paint();
   EXPECT_TRUE(Logged("BuildDetailScreen L 0"));
-}
-
-TEST_F(ShellTest, MenuLoopIsRecordedForTheRenderingThread) {
-  Start();
-  shell.MenuLoop(true);
-  EXPECT_EQ(shell.State().menuLoopActive, 1);
-  shell.MenuLoop(false);
-  EXPECT_EQ(shell.State().menuLoopActive, 0);
-}
-
-TEST_F(ShellTest, ScrollButtonStatesAreClearedWhenTheButtonsAreMade) {
-  Start(WritePS1Card(dir, "card.mcr", 1));
-  shell.State().scrollButtonState[3] = 1;
-  ClickSave(kLeft, 0);
-  shell.State().actionButtonState[2] = 1;
-  shell.RightButtonDown(0, 0);
-  EXPECT_EQ(shell.State().scrollButtonState[3], 0);
-  ClickSave(kLeft, 0);
-  EXPECT_EQ(shell.State().actionButtonState[2], 0);
 }
 
 }  // namespace

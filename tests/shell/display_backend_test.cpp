@@ -6,16 +6,20 @@
 
 #include "shell/display_backend.h"
 
+#include <gtest/gtest.h>
+
 #include <QApplication>
 #include <QTest>
+#include <algorithm>
 #include <chrono>
-#include <set>
 #include <sstream>
 #include <thread>
+#include <vector>
 
 #include "gfx/pixel_format.h"
 #include "resources/strings.h"
 #include "shell/main_window.h"
+#include "shell/shown_frame.h"
 #include "shell_fixture.h"
 
 namespace slk::testing {
@@ -185,53 +189,15 @@ TEST_F(DisplayBackendTest, HoverShowsTheTitleAndAClickTheDetailScreen) {
   Frame list = NextFrame();
   EXPECT_EQ(CountOf(list, kCyan, caption), 0);
   EXPECT_GT(CountOf(list, kCyan, FileNameLine(kRight)), 30);
-}
 
-TEST_F(DisplayBackendTest, DetailScreenOfASaveShownWithTheStandardIcon) {
-  StartWithSamples();
+  // The last save has no icon of its own: its model is the standard icon.
   Frame backdrop = Backdrop();
   QTest::mouseMove(&window.View(), CellCentre(kRight, 8));
   QTest::mouseClick(&window.View(), Qt::LeftButton, Qt::NoModifier, CellCentre(kRight, 8));
   ASSERT_EQ(shell.State().viewState, ViewState::Detail);
-  Frame detail = NextFrame();
+  detail = NextFrame();
   EXPECT_GT(CountDifferent(detail, backdrop, Area{16, 44, 240, 268}), 500);
-  EXPECT_GT(CountOf(detail, kCyan, Area{160, 11, 352, 28}), 30);
-  QTest::mouseClick(&window.View(), Qt::RightButton, Qt::NoModifier, QPoint(100, 250));
-  EXPECT_EQ(shell.State().viewState, ViewState::List);
-}
-
-TEST_F(DisplayBackendTest, LostSurfacesAreRestoredWithTheIcons) {
-  StartWithSamples();
-  // Every picture each pixel of the Left panel takes while its icons
-  // animate: a frame of the icon clock lasts four presents, and no icon on
-  // the card has more than three.
-  std::vector<std::set<std::uint32_t>> seen(std::size_t{kFrameWidth} * kFrameHeight);
-  Area panel{5, 20, 227, 212};
-  for (int n = 0; n < 8; ++n) {
-    Frame frame = NextFrame();
-    for (int y = panel.top; y < panel.bottom; ++y) {
-      for (int x = panel.left; x < panel.right; ++x) {
-        seen[y * kFrameWidth + x].insert(frame[y * kFrameWidth + x]);
-      }
-    }
-  }
-  // Another program takes the display: every surface is lost.
-  shell.PauseRendering();
-  backend.Engine().DirectDraw()->LoseAllSurfaces();
-  shell.ResumeRendering();
-  // The rendering thread stops at its first failed present; the window's
-  // next repaint restores the surfaces, loads the bitmaps and renders the
-  // icons again.
-  Frame after = NextFrame();
-  EXPECT_FALSE(backend.Engine().PrimaryLost());
-  int unseen = 0;
-  for (int y = panel.top; y < panel.bottom; ++y) {
-    for (int x = panel.left; x < panel.right; ++x) {
-      unseen += seen[y * kFrameWidth + x].count(after[y * kFrameWidth + x]) == 0;
-    }
-  }
-  EXPECT_EQ(unseen, 0);
-  EXPECT_GT(CountOf(after, kCyan, FileNameLine(kLeft)), 30);
+  EXPECT_GT(CountOf(detail, kCyan, caption), 30);
 }
 
 class NoFontTest : public DisplayBackendTest {
@@ -255,6 +221,38 @@ TEST_F(NoFontTest, RunsWithoutTextsAndSaysSoOnce) {
   QTest::mouseClick(&window.View(), Qt::LeftButton, Qt::NoModifier, CellCentre(kLeft, 1));
   EXPECT_EQ(shell.State().viewState, ViewState::Detail);
   NextFrame();
+}
+
+// The frame shown in the window: only what changed is repainted.
+// A new frame differs from the one shown in a few pixels: the rectangles
+// cover exactly the runs of changed rows, as wide as their changes, and the
+// frame shown is the new one afterwards.
+TEST(ShownFrameTest, RepaintsOnlyTheRowsAndColumnsThatChanged) {
+  constexpr int kWidth = 16, kHeight = 10;
+  struct Pixel {
+    int x, y;
+  };
+  const struct {
+    std::vector<Pixel> changed;
+    std::vector<FrameRect> rects;
+  } cases[] = {
+      {{}, {}},
+      {{{0, 0}}, {{0, 0, 1, 1}}},
+      {{{15, 9}, {3, 9}}, {{3, 9, 16, 10}}},
+      {{{5, 2}, {7, 3}, {2, 4}, {9, 7}}, {{2, 2, 8, 5}, {9, 7, 10, 8}}},
+  };
+  ShownFrame frame(kWidth, kHeight);
+  std::vector<std::uint32_t> expected(kWidth * kHeight, 0);
+  std::uint32_t colour = 1;
+  for (const auto& c : cases) {
+    std::copy(expected.begin(), expected.end(), frame.Incoming().begin());
+    for (Pixel p : c.changed) {
+      frame.Incoming()[p.y * kWidth + p.x] = colour;
+      expected[p.y * kWidth + p.x] = colour++;
+    }
+    EXPECT_EQ(frame.TakeIncoming(), c.rects);
+    EXPECT_TRUE(std::equal(expected.begin(), expected.end(), frame.Pixels().begin()));
+  }
 }
 
 }  // namespace

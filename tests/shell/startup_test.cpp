@@ -1,8 +1,11 @@
-// Start-up, shut-down, the command line and closing the window.
+// Start-up, shut-down, the command line, closing the window and the settings
+// file.
 
 #include <filesystem>
+#include <tuple>
 
 #include "resources/strings.h"
+#include "shell/settings_file.h"
 #include "shell_fixture.h"
 
 namespace slk::testing {
@@ -25,6 +28,7 @@ TEST_F(ShellTest, StartsInOrderWithEmptySlots) {
   EXPECT_TRUE(window.menu.Enabled(MenuId::NewFile));
   EXPECT_FALSE(window.menu.Enabled(MenuId::Eject));
   EXPECT_FALSE(window.menu.Enabled(MenuId::Copy));
+  EXPECT_TRUE(dialogs.shown.empty()) << "no file is the first start, not an unreadable file";
 }
 
 TEST_F(ShellTest, MissingStandardIconExitsBeforeShowingTheWindow) {
@@ -63,6 +67,7 @@ TEST_F(ShellTest, DisplayFailuresShowTheirMessagesAndKeepTheSettings) {
   EXPECT_EQ(SettingsText(), "[Setting]\nHALpriority=1\n");
 }
 
+// Writing defaults over a file we could not read would lose whatever it held.
 TEST_F(ShellTest, AnUnreadableSettingsFileIsNamedOnceAndKept) {
   WriteSettings("[Setting]\nHALpriority=1\n");
   std::filesystem::resize_file(options.settingsPath, 17 * 1024 * 1024);
@@ -93,9 +98,9 @@ TEST_F(ShellTest, ShutDownPausesStopsReleasesAndWritesTheSettings) {
   EXPECT_EQ(log, expected);
 }
 
-TEST_F(ShellTest, CommandLineIsOnePathOpenedIntoLeft) {
+TEST_F(ShellTest, CommandLineIsOnePathOpenedIntoLeftQuotedOrNot) {
   std::string path = WritePS1Card(dir, "my card.mcr", 2);
-  Start(path);
+  Start("\"" + path + "\"");
   EXPECT_EQ(Count(kLeft), 2u);
   EXPECT_EQ(shell.State().slotPath[kLeft], path);
   EXPECT_EQ(shell.SlotTitleText(kLeft), "my card.mcr");
@@ -112,54 +117,52 @@ TEST_F(ShellTest, ARelativeCommandLineIsRememberedAbsolute) {
   EXPECT_NE(SettingsText().find("LSlotPath=" + absolute + "\n"), std::string::npos);
 }
 
-TEST_F(ShellTest, QuotedCommandLineLoadsTheUnquotedPath) {
-  std::string path = WritePS1Card(dir, "quoted.mcr", 1);
-  Start("\"" + path + "\"");
-  EXPECT_EQ(Count(kLeft), 1u);
-  EXPECT_EQ(shell.State().slotPath[kLeft], path);
-}
-
-TEST_F(ShellTest, UseSlotPathWithEmptyPathsIgnoresTheCommandLine) {
-  std::string path = WritePS1Card(dir, "given.mcr", 1);
-  WriteSettings("[Setting]\nUseSlotPath=1\n[Directory]\nLSlotPath=\nRSlotPath=\n");
-  Start(path);
-  EXPECT_FALSE(shell.SlotHoldsCard(kLeft));
-  EXPECT_FALSE(shell.SlotHoldsCard(kRight));
-  EXPECT_EQ(shell.SlotTitleText(kLeft), "<No File>");
-  EXPECT_TRUE(dialogs.shown.empty());
-}
-
-TEST_F(ShellTest, UseSlotPathReopensBothRememberedFiles) {
-  std::string left = WritePS1Card(dir, "left.mcr", 1);
-  std::string right = WriteExpandedCard(dir, "right.xmc", 3);
-  WriteSettings("[Setting]\nUseSlotPath=1\n[Directory]\nLSlotPath=" + left +
-                "\nRSlotPath=" + right + "\n");
-  Start();
-  EXPECT_EQ(Count(kLeft), 1u);
-  EXPECT_EQ(Count(kRight), 3u);
-  EXPECT_EQ(shell.SlotTitleText(kRight), "right.xmc");
-}
-
-TEST_F(ShellTest, RememberedPathMissingFromTheFileOpensNothing) {
-  // The default of a missing key is the current folder, which has no
-  // extension of either list.
-  WriteSettings("[Setting]\nUseSlotPath=1\n");
-  Start();
-  EXPECT_FALSE(shell.SlotHoldsCard(kLeft));
-  EXPECT_TRUE(dialogs.shown.empty());
-}
-
-TEST_F(ShellTest, UnreadableStartupFileShowsItsMessageAndRunsOn) {
-  std::string path = dir.File("broken.mcr");
-  WriteFileBytes(path, {1, 2, 3});
-  Start(path);
-  EXPECT_EQ(dialogs.shown.size(), 1u);
-  EXPECT_FALSE(shell.SlotHoldsCard(kLeft));
-  EXPECT_EQ(shell.SlotTitleText(kLeft), "<No File>");
+// What each start opens, on a shell of its own: the remembered files replace
+// the command line; a file that cannot be read is named and the start goes on.
+TEST_F(ShellTest, RememberedFilesOrTheCommandLineOpenAtTheStart) {
+  const std::string given = WritePS1Card(dir, "given.mcr", 1);
+  const std::string left = WritePS1Card(dir, "left.mcr", 1);
+  const std::string right = WriteExpandedCard(dir, "right.xmc", 3);
+  const std::string broken = dir.File("broken.mcr");
+  WriteFileBytes(broken, {1, 2, 3});
+  const struct {
+    std::string settings, commandLine;
+    std::uint32_t left, right;
+    std::size_t messages;
+  } cases[] = {
+      {"[Setting]\nUseSlotPath=1\n[Directory]\nLSlotPath=\nRSlotPath=\n", given, 0, 0, 0},
+      {"[Setting]\nUseSlotPath=1\n[Directory]\nLSlotPath=" + left + "\nRSlotPath=" + right + "\n",
+       "", 1, 3, 0},
+      // A missing key's default is the current folder, which opens nothing.
+      {"[Setting]\nUseSlotPath=1\n", "", 0, 0, 0},
+      {"", broken, 0, 0, 1},
+  };
+  for (const auto& c : cases) {
+    WriteSettings(c.settings);
+    CallLog calls;
+    RecordingBackend display{calls};
+    RecordingWindow shown{calls};
+    ScriptedDialogs answers{calls};
+    Shell fresh{display, shown, answers};
+    StartupOptions start = options;
+    start.commandLine = c.commandLine;
+    ASSERT_TRUE(fresh.StartUp(start));
+    for (auto [s, count] : {std::pair{kLeft, c.left}, {kRight, c.right}}) {
+      EXPECT_EQ(fresh.SlotHoldsCard(s) ? fresh.Ws()->At(s).RowCount() : 0u, count) << c.settings;
+      if (count == 0) {
+        EXPECT_EQ(fresh.SlotTitleText(s), "<No File>");
+      }
+    }
+    EXPECT_EQ(answers.shown.size(), c.messages) << c.settings;
+    fresh.ShutDown();
+  }
 }
 
 TEST_F(ShellTest, CloseWithModifiedLeftAnsweredNoKeepsRunning) {
   Start();
+  EXPECT_TRUE(shell.CloseRequested()) << "nothing to ask without changes";
+  shell.Command(MenuId::Exit);
+  EXPECT_TRUE(Logged("PostClose"));
   shell.ImportSaveDataImage(kLeft, WritePS2Save(dir, "a.psu", "BASLUS-1"));
   shell.ImportSaveDataImage(kRight, WritePS2Save(dir, "b.psu", "BASLUS-2"));
   dialogs.answers = {false};
@@ -176,16 +179,66 @@ TEST_F(ShellTest, CloseWithModifiedLeftAnsweredNoKeepsRunning) {
   EXPECT_TRUE(shell.CloseRequested());
 }
 
-TEST_F(ShellTest, CloseWithoutChangesAsksNothing) {
-  Start(WritePS1Card(dir, "clean.mcr", 1));
-  EXPECT_TRUE(shell.CloseRequested());
-  EXPECT_TRUE(dialogs.asked.empty());
+TEST(SettingsFile, WithoutTheFileOrItsKeysTheDefaultsApply) {
+  TempDir dir;
+  Settings first;
+  first.LockPath = "/work/here";
+  EXPECT_EQ(Fields(LoadSettings(dir.File("qovan2.ini"), "/work/here")), Fields(first));
+  WriteFileText(dir.File("qovan2.ini"), "[Setting]\nAnimationCut=1\nLockImagePS2=x7\n");
+  Settings s = LoadSettings(dir.File("qovan2.ini"), "/work/here");
+  Settings want;
+  want.DefaultImage = 1;
+  want.AnimationCut = 1;  // LockImagePS2 stays 0: "x7" is not a number
+  want.LockPath = want.LSlotPath = want.RSlotPath = "/work/here";
+  EXPECT_EQ(Fields(s), Fields(want));
 }
 
-TEST_F(ShellTest, ExitPostsACloseRequest) {
-  Start();
-  shell.Command(MenuId::Exit);
-  EXPECT_TRUE(Logged("PostClose"));
+TEST(SettingsFile, WritesBothSectionsInOrderAndReadsThemBack) {
+  TempDir dir;
+  std::string path = dir.File("qovan2.ini");
+  Settings s;
+  s.DefaultImage = 1;
+  s.LockImagePS1 = 12;
+  s.LockImagePS2 = 2;
+  s.HALpriority = 1;
+  s.LockPath = "/home/user/lock folder";
+  ASSERT_TRUE(SaveSettings(path, s, "/cards/left.mcr", ""));
+  EXPECT_EQ(ReadFileText(path),
+            "[Setting]\nDefaultImage=1\nUseDefaultImage=0\nLockImagePS1=12\nLockImagePS2=2\n"
+            "LockAutoIconic=0\nHALpriority=1\nAnimationCut=0\nUseSlotPath=0\n"
+            "[Directory]\nLockPath=/home/user/lock folder\nLSlotPath=/cards/left.mcr\n"
+            "RSlotPath=\n"
+            "[Slotkeeper2]\nBackupGenerations=5\nWindowScale=0\nCardImageFolder=\n"
+            "SaveDataImageFolder=\n");
+  Settings back = LoadSettings(path, "/elsewhere");
+  s.LSlotPath = "/cards/left.mcr";  // the slot files come from the call, not the record
+  EXPECT_EQ(Fields(back), Fields(s));
+}
+
+TEST_F(ShellTest, ExitRemembersTheSlotFilesNotTheNewCardAndTheSettingsOfTheRun) {
+  WriteSettings("[Setting]\nLockImagePS1=3\n");
+  std::string left = WritePS1Card(dir, "left.mcr", 1);
+  std::string right = WriteExpandedCard(dir, "right.xmc", 1);
+  Start(left);
+  // A modified slot remembers the file it came from.
+  shell.ImportSaveDataImage(kLeft, WritePS2Save(dir, "x.psu", "BASLUS-X"));
+  shell.OpenPathIntoSlot(kRight, right);
+  dialogs.kindAnswer = CardKind::PS2;
+  shell.Command(MenuId::NewFile + 1);
+  dialogs.editSettings = [](Settings& s) {
+    s.LockImagePS1 = 12;
+    return true;
+  };
+  shell.Command(MenuId::Setting);
+  EXPECT_EQ(shell.CurrentSettings().LockImagePS1, 12);
+  shell.Command(MenuId::Info);
+  EXPECT_TRUE(Logged("ShowInfo"));
+  shell.ShutDown();
+  Settings s = LoadSettings(options.settingsPath, "/unused");
+  EXPECT_EQ(s.LSlotPath, left);
+  EXPECT_EQ(s.RSlotPath, "");
+  EXPECT_EQ(s.LockPath, dir.Path());
+  EXPECT_EQ(s.LockImagePS1, 12);
 }
 
 }  // namespace
