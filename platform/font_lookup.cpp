@@ -34,7 +34,11 @@ std::string FindJapaneseFont(std::string* error) {
     if (error != nullptr) *error = std::string(why) + " " + std::string(kFontInstallHint);
     return std::string();
   };
-  ConfigPtr config(FcInitLoadConfigAndFonts());
+  // The process's one configuration, which Qt's font database uses too:
+  // reading fontconfig's files and caches is a good part of the start-up,
+  // and a configuration of our own would read them all a second time and
+  // keep a second copy.
+  ConfigPtr config(FcConfigReference(nullptr));
   if (!config) return fail("Fontconfig could not be set up.");
   // fontconfig always answers with some font: the family is the wish, the
   // language makes another Japanese font win over the default Latin ones if
