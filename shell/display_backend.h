@@ -19,6 +19,7 @@
 #include "gfx/desktop.h"
 #include "icons/icon_pipeline.h"
 #include "platform/text.h"
+#include "platform/thread.h"
 #include "shell/rendering_backend.h"
 
 namespace slk {
@@ -31,7 +32,9 @@ class DisplayBackend : public RenderingBackend {
 
   // `diagnostics` (standard error when null) gets the one line said when no
   // font can be loaded: the program then runs on and draws its frames
-  // without texts.
+  // without texts. The font is looked for from here on, on a thread of its
+  // own, while the caller sets up the window; InitDisplay takes it. Made after
+  // the QApplication, whose start sets the locale that fontconfig reads by.
   explicit DisplayBackend(FontLoader loadFont = platform::TextRenderer::Create,
                           std::ostream* diagnostics = nullptr);
   DisplayBackend(const DisplayBackend&) = delete;
@@ -79,6 +82,10 @@ class DisplayBackend : public RenderingBackend {
  private:
   FontLoader loadFont_;
   std::ostream* diagnostics_;
+  // What the font thread found; read once it has been joined.
+  std::unique_ptr<platform::TextRenderer> loadedFont_;
+  std::string loadError_;
+  platform::Thread fontThread_;
   gfx::Desktop desktop_;
   gfx::Window window_;
   DisplayEngine engine_;
