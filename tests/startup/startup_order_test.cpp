@@ -17,6 +17,41 @@
 namespace slk::testing {
 namespace {
 
+class StartupOrderTest : public ShellTest {
+ protected:
+  std::ptrdiff_t Position(const std::string& call) const {
+    return std::find(log.begin(), log.end(), call) - log.begin();
+  }
+  std::ptrdiff_t Times(const std::string& call) const {
+    return std::count(log.begin(), log.end(), call);
+  }
+};
+
+TEST_F(StartupOrderTest, RenderingStartsOnceTheStartupFilesAreIn) {
+  std::string left = WritePS1Card(dir, "left.mcr", 2);
+  std::string right = WriteExpandedCard(dir, "right.xmc", 3);
+  WriteSettings("[Setting]\nUseSlotPath=1\n[Directory]\nLSlotPath=" + left +
+                "\nRSlotPath=" + right + "\n");
+  options.commandLine = "";
+  ASSERT_TRUE(shell.StartUp(options));
+  ASSERT_EQ(Times("StartRenderThread"), 1);
+  EXPECT_EQ(log.back(), "StartRenderThread");
+  EXPECT_LT(Position("Prerender L 0"), Position("StartRenderThread"));
+  EXPECT_LT(Position("Prerender R 0"), Position("StartRenderThread"));
+  EXPECT_FALSE(backend.paused);
+}
+
+TEST_F(StartupOrderTest, AStartupFileWithAMessageStartsRenderingBeforeIt) {
+  std::string path = dir.File("broken.mcr");
+  WriteFileBytes(path, {1, 2, 3});
+  options.commandLine = path;
+  ASSERT_TRUE(shell.StartUp(options));
+  ASSERT_EQ(dialogs.shown.size(), 1u);
+  const std::string message = "Message " + std::to_string(dialogs.shown[0]);
+  ASSERT_EQ(Times("StartRenderThread"), 1);
+  EXPECT_LT(Position("StartRenderThread"), Position(message));
+}
+
 TEST(DisplayFontTest, ALoaderThatThrowsLeavesTheDisplayWithoutTexts) {
   std::ostringstream said;
   DisplayBackend backend(
