@@ -29,16 +29,13 @@ bool CoversJapanese(FcPattern* font) {
 
 }  // namespace
 
-std::string FindJapaneseFont(std::string* error) {
+std::string FindJapaneseFont(std::string* error, FontConfiguration configuration) {
   auto fail = [&](std::string_view why) {
     if (error != nullptr) *error = std::string(why) + " " + std::string(kFontInstallHint);
     return std::string();
   };
-  // The process's one configuration, which Qt's font database uses too:
-  // reading fontconfig's files and caches is a good part of the start-up,
-  // and a configuration of our own would read them all a second time and
-  // keep a second copy.
-  ConfigPtr config(FcConfigReference(nullptr));
+  ConfigPtr config(configuration == FontConfiguration::Shared ? FcConfigReference(nullptr)
+                                                              : FcInitLoadConfigAndFonts());
   if (!config) return fail("Fontconfig could not be set up.");
   // fontconfig always answers with some font: the family is the wish, the
   // language makes another Japanese font win over the default Latin ones if

@@ -26,8 +26,9 @@ namespace slk {
 
 class DisplayBackend : public RenderingBackend {
  public:
-  // Finds the font for the frames' texts; platform::TextRenderer::Create by
-  // default. Tests give one that fails.
+  // Finds the font for the frames' texts; by default
+  // platform::TextRenderer::CreateSharingFontconfig, through the fontconfig
+  // configuration that Qt's font database reads too. Tests give their own.
   using FontLoader = std::function<std::unique_ptr<platform::TextRenderer>(std::string* error)>;
 
   // `diagnostics` (standard error when null) gets the one line said when no
@@ -35,7 +36,7 @@ class DisplayBackend : public RenderingBackend {
   // without texts. The font is looked for from here on, on a thread of its
   // own, while the caller sets up the window; InitDisplay takes it. Made after
   // the QApplication, whose start sets the locale that fontconfig reads by.
-  explicit DisplayBackend(FontLoader loadFont = platform::TextRenderer::Create,
+  explicit DisplayBackend(FontLoader loadFont = platform::TextRenderer::CreateSharingFontconfig,
                           std::ostream* diagnostics = nullptr);
   DisplayBackend(const DisplayBackend&) = delete;
   DisplayBackend& operator=(const DisplayBackend&) = delete;
