@@ -26,7 +26,7 @@ Surface::Surface(int width, int height, const PixelFormat& format, std::uint32_t
       pitch_(PitchFor(width, format.BytesPerPixel(), pitchPadding)),
       caps_(caps),
       format_(format),
-      memory_(static_cast<std::size_t>(pitch_) * static_cast<std::size_t>(height_), 0) {}
+      memory_(static_cast<std::size_t>(pitch_) * static_cast<std::size_t>(height_)) {}
 
 SurfaceDesc Surface::GetSurfaceDesc() const {
   SurfaceDesc d;

@@ -13,6 +13,7 @@
 
 #include "gfx/pixel_format.h"
 #include "gfx/types.h"
+#include "gfx/zeroed_memory.h"
 
 namespace slk::gfx {
 
@@ -129,7 +130,7 @@ class Surface {
   std::uint32_t pitch_;
   std::uint32_t caps_;
   PixelFormat format_;
-  std::vector<std::uint8_t> memory_;
+  ZeroedMemory memory_;
   std::optional<ColorKey> srcKey_;
   std::shared_ptr<Surface> zBuffer_;
   std::shared_ptr<Clipper> clipper_;

@@ -30,7 +30,7 @@ bool CoversJapanese(FcPattern* font) {
 
 }  // namespace
 
-std::string FindJapaneseFont(std::string* error) {
+std::string FindJapaneseFont(std::string* error, FontConfiguration configuration) {
   auto fail = [&](std::string_view why) {
     if (error != nullptr) *error = std::string(why) + " " + std::string(kFontInstallHint);
     return std::string();
@@ -38,7 +38,8 @@ std::string FindJapaneseFont(std::string* error) {
   const FontconfigFunctions* loaded = Fontconfig();
   if (!loaded) return fail("Fontconfig could not be set up.");
   const FontconfigFunctions& fc = *loaded;
-  ConfigPtr config(fc.initLoadConfigAndFonts());
+  ConfigPtr config(configuration == FontConfiguration::Shared ? fc.configReference(nullptr)
+                                                              : fc.initLoadConfigAndFonts());
   if (!config) return fail("Fontconfig could not be set up.");
   // fontconfig always answers with some font: the family is the wish, the
   // language makes another Japanese font win over the default Latin ones if

@@ -166,6 +166,12 @@ std::unique_ptr<TextRenderer> TextRenderer::Create(std::string* error) {
   return CreateFromFile(path, error);
 }
 
+std::unique_ptr<TextRenderer> TextRenderer::CreateSharingFontconfig(std::string* error) {
+  std::string path = FindJapaneseFont(error, FontConfiguration::Shared);
+  if (path.empty()) return nullptr;
+  return CreateFromFile(path, error);
+}
+
 std::unique_ptr<TextRenderer> TextRenderer::CreateFromFile(const std::string& fontPath,
                                                            std::string* error) {
   auto fail = [&](const std::string& why) {

@@ -51,6 +51,10 @@ class TextRenderer {
   // nullptr, and a message for the user in *error, when no usable font is
   // installed. The caller decides what to do about it.
   static std::unique_ptr<TextRenderer> Create(std::string* error);
+  // The same, finding the font through the process's fontconfig
+  // configuration (FontConfiguration::Shared): for the Qt program, whose
+  // font database then reads fontconfig's files no second time.
+  static std::unique_ptr<TextRenderer> CreateSharingFontconfig(std::string* error);
   // The same with a given font file (tests, or a font chosen by the user).
   static std::unique_ptr<TextRenderer> CreateFromFile(const std::string& fontPath,
                                                       std::string* error);

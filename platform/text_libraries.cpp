@@ -42,6 +42,7 @@ const FontconfigFunctions* Fontconfig() {
       kFontconfig, [](const SharedLibrary& l, FontconfigFunctions& f) {
         return l.Find(f.initLoadConfigAndFonts, "FcInitLoadConfigAndFonts") &&
                l.Find(f.configDestroy, "FcConfigDestroy") &&
+               l.Find(f.configReference, "FcConfigReference") &&
                l.Find(f.configSubstitute, "FcConfigSubstitute") &&
                l.Find(f.defaultSubstitute, "FcDefaultSubstitute") &&
                l.Find(f.fontMatch, "FcFontMatch") && l.Find(f.patternCreate, "FcPatternCreate") &&

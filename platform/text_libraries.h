@@ -25,6 +25,7 @@ struct FreeTypeFunctions {
 struct FontconfigFunctions {
   decltype(&::FcInitLoadConfigAndFonts) initLoadConfigAndFonts;
   decltype(&::FcConfigDestroy) configDestroy;
+  decltype(&::FcConfigReference) configReference;
   decltype(&::FcConfigSubstitute) configSubstitute;
   decltype(&::FcDefaultSubstitute) defaultSubstitute;
   decltype(&::FcFontMatch) fontMatch;

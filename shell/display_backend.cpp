@@ -1,5 +1,6 @@
 #include "shell/display_backend.h"
 
+#include <exception>
 #include <iostream>
 #include <utility>
 
@@ -25,7 +26,21 @@ DisplayBackend::DisplayBackend(FontLoader loadFont, std::ostream* diagnostics)
     : loadFont_(std::move(loadFont)),
       diagnostics_(diagnostics != nullptr ? diagnostics : &std::cerr),
       desktop_(ScreenOfOurOwn()),
-      window_(desktop_, gfx::Point{0, 0}, kFrameWidth, kFrameHeight) {}
+      window_(desktop_, gfx::Point{0, 0}, kFrameWidth, kFrameHeight) {
+  // Finding the font reads fontconfig's configuration and caches and opens
+  // the font: a good part of the start-up, and independent of everything
+  // the window does meanwhile.
+  if (loadFont_) {
+    fontThread_ = platform::Thread([this] {
+      try {
+        loadedFont_ = loadFont_(&loadError_);
+      } catch (const std::exception& e) {
+        loadedFont_.reset();
+        loadError_ = std::string("The font could not be loaded: ") + e.what();
+      }
+    });
+  }
+}
 
 DisplayBackend::~DisplayBackend() {
   ReleaseDisplay();
@@ -46,7 +61,9 @@ bool DisplayBackend::InitDisplay(bool halPriority) {
   // numbers are bitmaps. Said once, where a user who wonders about the
   // missing names will look.
   if (!text_ && fontError_.empty() && loadFont_) {
-    text_ = loadFont_(&fontError_);
+    fontThread_.Join();
+    text_ = std::move(loadedFont_);
+    fontError_ = std::move(loadError_);
     if (!text_) {
       if (fontError_.empty()) fontError_ = "No font could be loaded.";
       *diagnostics_ << "slotkeeper2: " << fontError_ << " The window shows no texts.\n";

@@ -19,20 +19,24 @@
 #include "gfx/desktop.h"
 #include "icons/icon_pipeline.h"
 #include "platform/text.h"
+#include "platform/thread.h"
 #include "shell/rendering_backend.h"
 
 namespace slk {
 
 class DisplayBackend : public RenderingBackend {
  public:
-  // Finds the font for the frames' texts; platform::TextRenderer::Create by
-  // default. Tests give one that fails.
+  // Finds the font for the frames' texts; by default
+  // platform::TextRenderer::CreateSharingFontconfig, through the fontconfig
+  // configuration that Qt's font database reads too. Tests give their own.
   using FontLoader = std::function<std::unique_ptr<platform::TextRenderer>(std::string* error)>;
 
   // `diagnostics` (standard error when null) gets the one line said when no
   // font can be loaded: the program then runs on and draws its frames
-  // without texts.
-  explicit DisplayBackend(FontLoader loadFont = platform::TextRenderer::Create,
+  // without texts. The font is looked for from here on, on a thread of its
+  // own, while the caller sets up the window; InitDisplay takes it. Made after
+  // the QApplication, whose start sets the locale that fontconfig reads by.
+  explicit DisplayBackend(FontLoader loadFont = platform::TextRenderer::CreateSharingFontconfig,
                           std::ostream* diagnostics = nullptr);
   DisplayBackend(const DisplayBackend&) = delete;
   DisplayBackend& operator=(const DisplayBackend&) = delete;
@@ -79,6 +83,10 @@ class DisplayBackend : public RenderingBackend {
  private:
   FontLoader loadFont_;
   std::ostream* diagnostics_;
+  // What the font thread found; read once it has been joined.
+  std::unique_ptr<platform::TextRenderer> loadedFont_;
+  std::string loadError_;
+  platform::Thread fontThread_;
   gfx::Desktop desktop_;
   gfx::Window window_;
   DisplayEngine engine_;

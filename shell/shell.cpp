@@ -56,12 +56,23 @@ bool Shell::StartUp(const StartupOptions& options) {
   window_.SetWindowScale(settings_.WindowScale);
   window_.Show();
   CreateScrollButtons();
+  running_ = true;
+  // The cards before the rendering thread: frames of the empty slots,
+  // presented while the cards are read, would not be shown (the window
+  // waits for the reading), and the first frame with the cards would wait
+  // for the thread's next turn.
+  renderingDeferred_ = true;
+  OpenStartupFiles(options);
+  StartRendering();
+  return true;
+}
+
+void Shell::StartRendering() {
+  renderingDeferred_ = false;
+  if (threadStarted_ || shutDown_ || !workspace_) return;
   backend_.StartRenderThread(state_, *workspace_);
   threadStarted_ = true;
   if (hidden_) backend_.PauseRendering();
-  running_ = true;
-  OpenStartupFiles(options);
-  return true;
 }
 
 bool Shell::FindStandardIcon(const std::vector<std::string>& folders) {
@@ -168,6 +179,7 @@ bool Shell::AskYesNo(int id) {
 }
 
 bool Shell::AskProblem(int id, const platform::Problem& why) {
+  StartRenderingBeforeADialog();
   return dialogs_.AskYesNoDetail(id, res::DescribeProblem(why));
 }
 

@@ -169,7 +169,15 @@ class Shell : private MessageSink {
   // The dialogs, for a modal loop that holds the window.
   Dialogs& Modal() {
     heldInput_ = true;
+    StartRenderingBeforeADialog();
     return dialogs_;
+  }
+  // The rendering thread starts once the start-up files are read (its first
+  // frame shows them), or before a dialog that comes up while they are read,
+  // so that the window behind the dialog shows the panels.
+  void StartRendering();
+  void StartRenderingBeforeADialog() {
+    if (renderingDeferred_ && !paused_) StartRendering();
   }
   void FatalStartupError(int id);
   bool FindStandardIcon(const std::vector<std::string>& folders);
@@ -232,13 +240,14 @@ class Shell : private MessageSink {
 
   bool eventsCreated_ = false;
   bool threadStarted_ = false;
-  bool running_ = false;    // start-up reached the message loop
-  bool shutDown_ = false;   // ShutDown ran
-  bool paused_ = false;     // between PauseRendering and ResumeRendering
-  bool hidden_ = false;     // the window cannot be seen; rendering stays paused
-  int busy_ = 0;            // depth of handlers in progress (modal loops re-enter)
-  bool heldInput_ = false;  // the handler in progress held the window (animation, dialog)
-  int pointerX_ = -1;       // where the pointer last moved, in client coordinates
+  bool renderingDeferred_ = false;  // StartUp reads the start-up files
+  bool running_ = false;            // start-up reached the message loop
+  bool shutDown_ = false;           // ShutDown ran
+  bool paused_ = false;             // between PauseRendering and ResumeRendering
+  bool hidden_ = false;             // the window cannot be seen; rendering stays paused
+  int busy_ = 0;                    // depth of handlers in progress (modal loops re-enter)
+  bool heldInput_ = false;          // the handler in progress held the window (animation, dialog)
+  int pointerX_ = -1;               // where the pointer last moved, in client coordinates
   int pointerY_ = -1;
 };
 
