@@ -6,13 +6,13 @@
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 
 #include "card/ps2/ps2_card_format.h"
 #include "card/ps2/ps2_ecc.h"
 #include "card/ps2/ps2_save_mapping.h"
 #include "platform/bytes.h"
+#include "support/corpus.h"
+#include "support/temp_dir.h"
 
 namespace slk::ps2 {
 namespace {
@@ -76,13 +76,11 @@ bool HasFault(const Ps2CardImage& card, FaultKind kind) {
 }
 
 std::filesystem::path Corpus() {
-  const char* env = std::getenv("SLOTKEEPER_CORPUS");
-  return std::filesystem::path(env ? env : SLOTKEEPER_CORPUS_DIR) / "mymcplus";
+  return slk::testing::CorpusDir() / "mymcplus";
 }
 
 Bytes ReadAll(const std::filesystem::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return Bytes(std::istreambuf_iterator<char>(in), {});
+  return slk::testing::ReadFileBytes(p.string());
 }
 
 TEST(Ps2EccTest, FlippedBitsAreCorrectedOrReported) {

@@ -16,6 +16,7 @@
 #include "platform/bytes.h"
 #include "platform/io_faults.h"
 #include "save_test_fixture.h"
+#include "support/corpus.h"
 
 namespace slk {
 namespace {
@@ -46,26 +47,22 @@ class SaveOperationsTest : public testing::SaveTest {
   std::uint32_t Entries(Slot s) { return ws.At(s).EntryCount(); }
 };
 
-TEST_F(SaveOperationsTest, PS2SaveIntoPS1CardIsRefusedBeforeNameAndCapacity) {
+// A PS1 card refuses a PS2 save before it looks at names and capacity, and
+// a save of the same name (in any case of A-Z) before it looks at capacity.
+TEST_F(SaveOperationsTest, APS1CardRefusesPS2SavesThenSameNamesThenCapacity) {
   OpenSlot(kLeft, CardKind::PS2);
   OpenSlot(kRight, CardKind::PS1);
   AddPS2(kLeft, "SAME");
-  AddPS1(kRight, "SAME", 15);
+  AddPS1(kLeft, "bescES-00001game", 3);
+  AddPS1(kRight, "SAME", 1);
+  AddPS1(kRight, "BESCES-00001GAME", 13);
   EXPECT_EQ(CopySave(ws, kLeft, 0), 0u);
   EXPECT_EQ(sink.shown, std::vector<int>{MessageId::PS2IntoPS1Card});
+  EXPECT_EQ(CopySave(ws, kLeft, 1), 0u);
+  EXPECT_EQ(sink.shown, (std::vector<int>{MessageId::PS2IntoPS1Card, MessageId::SameDataName}));
   EXPECT_TRUE(sink.asked.empty());
-  EXPECT_EQ(Entries(kRight), 1u);
-}
-
-TEST_F(SaveOperationsTest, SameNameInAPS1CardIsRefusedBeforeCapacity) {
-  OpenSlot(kLeft, CardKind::PS1);
-  OpenSlot(kRight, CardKind::PS1);
-  AddPS1(kLeft, "bescES-00001game", 3);
-  AddPS1(kRight, "BESCES-00001GAME", 14);
-  EXPECT_EQ(CopySave(ws, kLeft, 0), 0u);
-  EXPECT_EQ(sink.shown, std::vector<int>{MessageId::SameDataName});
-  EXPECT_EQ(Entries(kRight), 1u);
-  EXPECT_EQ(Rows(kRight), 1u);
+  EXPECT_EQ(Entries(kRight), 2u);
+  EXPECT_EQ(Rows(kRight), 2u);
 }
 
 TEST_F(SaveOperationsTest, SameNameInAnExpandedCardAsksEveryTime) {
@@ -268,8 +265,6 @@ TEST_F(LockTest, UnknownFormatsAndSavesAFormatCannotCarryAreNotLocked) {
   EXPECT_EQ(LockSave(ws, kLeft, 2), 1u);
 }
 
-// A PS2 card image in the right slot, built by the card library: formatted,
-// then two saves added, so that Save can be checked against the file.
 TEST_F(SaveOperationsTest, RenameRefusesWithItsReasonAndChangesNothing) {
   using platform::Reason;
   OpenSlot(kLeft, CardKind::PS1);
@@ -342,6 +337,8 @@ TEST_F(SaveOperationsTest, ARenamedSaveIsWrittenUnderItsNewNameAndWarnsWithoutAR
   EXPECT_EQ(Text(ws.At(kRight).AtRow(0).name), "MYSAVE");
 }
 
+// A PS2 card image in the right slot, built by the card library: formatted,
+// then two saves added, so that Save can be checked against the file.
 class PS2CardSlotTest : public SaveOperationsTest {
  protected:
   void SetUp() override {
@@ -418,8 +415,20 @@ TEST_F(PS2CardSlotTest, OpensAsItsOwnKindListingEverySaveAndSavesByteForByte) {
   OpenCard(dir.File("again.ps2"));
   EXPECT_EQ(Rows(kRight), 2u);
   EXPECT_EQ(SaveBytes(kRight, 1), expected);
+
+  // Delete frees the save's clusters; Save writes the card back without it.
+  std::uint64_t free = Free();
+  DeleteSave(ws, kRight, 0);
+  EXPECT_GT(Free(), free);
+  ASSERT_EQ(SaveCardImage(ws, kRight, cardPath), 1u);
+  OpenCard(cardPath);
+  ASSERT_EQ(Rows(kRight), 1u);
+  EXPECT_EQ(Name(0), "BESLES-00002BBB");
+  EXPECT_EQ(ws.At(kRight).ps2Card->ListSaves().size(), 1u);
 }
 
+// Copy and Add SaveDataImage put only PS2 saves on the card, and a save of a
+// name the card holds only on Yes, in place of the old one.
 TEST_F(PS2CardSlotTest, TakesPS2SavesOnlyAndReplacesASaveOfTheSameNameOnYes) {
   OpenSlot(kLeft, CardKind::PS2);
   AddPS1(kLeft, "BESLES-00001AAA", 1);
@@ -427,6 +436,10 @@ TEST_F(PS2CardSlotTest, TakesPS2SavesOnlyAndReplacesASaveOfTheSameNameOnYes) {
   std::vector<std::uint8_t> before = ws.At(kRight).ps2Card->Serialize();
 
   EXPECT_EQ(CopySave(ws, kLeft, 0), 0u);
+  EXPECT_EQ(sink.shown, std::vector<int>{MessageId::PS1IntoPS2Card});
+  ClearSink();
+  Buffer ps1 = testing::FramedSingle("BESLES-00005PS1", 8192, testing::PS1Blocks(1, "One", 1));
+  EXPECT_EQ(Import(kRight, "in.ps1", ps1), 0u);
   EXPECT_EQ(sink.shown, std::vector<int>{MessageId::PS1IntoPS2Card});
   sink.answers = {false, true};
   EXPECT_EQ(CopySave(ws, kLeft, 1), 0u);
@@ -438,24 +451,15 @@ TEST_F(PS2CardSlotTest, TakesPS2SavesOnlyAndReplacesASaveOfTheSameNameOnYes) {
   ASSERT_EQ(Rows(kRight), 2u);
   EXPECT_EQ(Name(0), "BESLES-00002BBB");
   EXPECT_EQ(Name(1), "BESLES-00001AAA");
-  EXPECT_EQ(ws.At(kRight).ps2Card->ListSaves().size(), 2u);
-  EXPECT_EQ(ws.At(kRight).ps2Card->FindSave("BESLES-00001AAA")->files.size(), 3u);
-}
-
-// Add SaveDataImage follows the same rules as Copy.
-TEST_F(PS2CardSlotTest, AnImportedSaveGoesOnTheCardUnderTheSameRules) {
-  Buffer ps1 = testing::FramedSingle("BESLES-00005PS1", 8192, testing::PS1Blocks(1, "One", 1));
-  EXPECT_EQ(Import(kRight, "in.ps1", ps1), 0u);
-  EXPECT_EQ(sink.shown, std::vector<int>{MessageId::PS1IntoPS2Card});
   AddPS2(kRight, "BESLES-00006NEW");
   sink.answers = {true};
-  AddPS2(kRight, "BESLES-00001AAA");
-  EXPECT_EQ(sink.asked, std::vector<int>{MessageId::AskAddIt});
+  AddPS2(kRight, "BESLES-00002BBB");
   ASSERT_EQ(Rows(kRight), 3u);
-  EXPECT_EQ(Name(2), "BESLES-00001AAA");
+  EXPECT_EQ(Name(2), "BESLES-00002BBB");
   const ps2::Ps2CardImage& card = *ws.At(kRight).ps2Card;
   EXPECT_EQ(card.ListSaves().size(), 3u);
   EXPECT_EQ(card.FindSave("BESLES-00001AAA")->files.size(), 3u);
+  EXPECT_EQ(card.FindSave("BESLES-00002BBB")->files.size(), 3u);
   EXPECT_NE(card.FindSave("BESLES-00006NEW"), nullptr);
 }
 
@@ -475,17 +479,6 @@ TEST_F(PS2CardSlotTest, ASaveLargerThanTheFreeClustersIsRefusedWithBothSizes) {
   EXPECT_EQ(sink.problems[0].need, 8200u + 3);
   EXPECT_EQ(Entries(kRight), 2u);
   EXPECT_EQ(Free(), free);
-}
-
-TEST_F(PS2CardSlotTest, DeleteFreesTheSaveAndSaveWritesTheCardBack) {
-  std::uint64_t free = Free();
-  DeleteSave(ws, kRight, 0);
-  EXPECT_GT(Free(), free);
-  ASSERT_EQ(SaveCardImage(ws, kRight, cardPath), 1u);
-  OpenCard(cardPath);
-  ASSERT_EQ(Rows(kRight), 1u);
-  EXPECT_EQ(Name(0), "BESLES-00002BBB");
-  EXPECT_EQ(ws.At(kRight).ps2Card->ListSaves().size(), 1u);
 }
 
 TEST_F(PS2CardSlotTest, ADamagedCardOpensWithAMessageAndIsSavedOnlyOnYes) {
@@ -517,8 +510,6 @@ TEST_F(PS2CardSlotTest, ADamagedCardOpensWithAMessageAndIsSavedOnlyOnYes) {
   EXPECT_EQ(ws.At(kRight).AtRow(0).size, iconSys.size() + 5u * 1024);
 }
 
-// A save holding a subfolder cannot be a row: it stays on the card through
-// every change and every Save, and its name is not given to another save.
 TEST_F(PS2CardSlotTest, RenameChangesTheRootEntryAndNothingElse) {
   Buffer before = ws.At(kRight).ps2Card->Serialize();
   ASSERT_TRUE(RenameSave(ws, kRight, 1, "BESLES-00002CCC"));
@@ -569,6 +560,8 @@ TEST_F(PS2CardSlotTest, AnEditSwapsTheCardPagesBackOrRebuildsAnotherCard) {
   EXPECT_TRUE(ws.At(kRight).ps2Card->Check().empty());
 }
 
+// A save holding a subfolder cannot be a row: it stays on the card through
+// every change and every Save, and its name is not given to another save.
 TEST_F(PS2CardSlotTest, ASaveWithASubfolderIsKeptUnlistedThroughEveryRewrite) {
   ps2::Ps2CardImage card = Built(ps2::FormatCard({}));
   // A file whose bytes are a directory's "." and "..", whose entry then
@@ -612,8 +605,7 @@ TEST_F(PS2CardSlotTest, ASaveWithASubfolderIsKeptUnlistedThroughEveryRewrite) {
 // The emulator's card: its system folder and its save are rows, Save of the
 // unchanged card gives the same file, and deleting writes a clean card.
 TEST_F(PS2CardSlotTest, TheEmulatorsCardOpensSavesUnchangedAndLosesADeletedSave) {
-  const char* env = std::getenv("SLOTKEEPER_CORPUS");
-  std::string corpus = std::string(env ? env : SLOTKEEPER_CORPUS_DIR) + "/mymcplus/mc01.ps2";
+  std::string corpus = (testing::CorpusDir() / "mymcplus/mc01.ps2").string();
   if (!std::filesystem::exists(corpus)) GTEST_SKIP() << "no corpus at " << corpus;
   OpenCard(corpus);
   ASSERT_EQ(Rows(kRight), 2u);

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "card/utility.h"
+#include "save_image_builders.h"
 #include "support/recording_sink.h"
 
 namespace slk {
@@ -69,6 +70,8 @@ TEST_F(WorkspaceTest, OffsetsOnlyGrowWhileTheSlotIsOpen) {
   EXPECT_EQ(third.offset, 150u);
   EXPECT_EQ(ws.At(kLeft).EntryCount(), 3u);
   EXPECT_EQ(ws.At(kLeft).RowCount(), 2u);
+  EXPECT_FALSE(ws.AddEntry(kLeft, 0x1'0000'0000ull)) << "beyond the 4 GiB offset range";
+  EXPECT_EQ(ws.At(kLeft).EntryCount(), 3u);
 
   ws.CloseSlot(kLeft);
   EXPECT_FALSE(ws.At(kLeft).open);
@@ -86,12 +89,6 @@ TEST_F(WorkspaceTest, ThousandsOfSavesMoveTheListOnlyAFewTimes) {
   EXPECT_LT(moves, 20) << "an import of n saves must not cost n squared";
 }
 
-TEST_F(WorkspaceTest, RefusesSavesBeyondTheFourGigabyteOffsetRange) {
-  ws.CreateSlotStore(kLeft, 0);
-  EXPECT_FALSE(ws.AddEntry(kLeft, 0x1'0000'0000ull));
-  EXPECT_EQ(ws.At(kLeft).EntryCount(), 0u);
-}
-
 TEST_F(WorkspaceTest, PS1TitleOf64BytesSplitsIntoTwoLinesOf32) {
   ws.CreateSlotStore(kLeft, 0);
   std::vector<std::uint8_t> block(8192, 0);
@@ -105,40 +102,18 @@ TEST_F(WorkspaceTest, PS1TitleOf64BytesSplitsIntoTwoLinesOf32) {
   EXPECT_EQ(e.backgroundColours[3], 0xC0000020u);
 }
 
-std::vector<std::uint8_t> IconSys(std::uint16_t lineBreak, const char* title,
-                                  const char* listIcon) {
-  std::vector<std::uint8_t> b(964, 0);
-  std::memcpy(b.data(), "PS2D", 4);
-  b[6] = static_cast<std::uint8_t>(lineBreak);
-  b[0x10] = 0x80;       // top-left red
-  b[0x10 + 4] = 0x40;   // top-left green
-  b[0x10 + 8] = 0x20;   // top-left blue
-  b[0x10 + 12] = 0x7F;  // alpha, unused
-  std::memcpy(b.data() + 0xC0, title, std::strlen(title));
-  std::memcpy(b.data() + 0x104, listIcon, std::strlen(listIcon));
-  return b;
-}
-
-TEST_F(WorkspaceTest, IconSysLineBreakOfZeroOrBeyondTheTitleKeepsOneLine) {
+// A line break of 0 or beyond the title keeps one line; a short icon.sys
+// reads its missing fields as zero.
+TEST_F(WorkspaceTest, IconSysTitleSplitsAtItsLineBreak) {
   ws.CreateSlotStore(kLeft, 0);
-  for (std::uint16_t lineBreak : {0, 200}) {
-    auto bytes = IconSys(lineBreak, "ABCDEF", "list.ico");
-    SaveEntry& e = AddSave(kLeft, bytes);
+  for (std::uint16_t lineBreak : {0, 200, 4}) {
+    SaveEntry& e = AddSave(kLeft, testing::IconSys("ABCDEF", lineBreak, "list.ico"));
     ASSERT_TRUE(ws.ReadIconSys(kLeft, e.offset, e.size, e));
-    EXPECT_EQ(e.titleLine1Length, 6);
-    EXPECT_EQ(e.titleLine2Length, 0);
-    EXPECT_EQ(e.backgroundColours[0], 0xD0804020u);
+    EXPECT_EQ(e.titleLine1Length, lineBreak == 4 ? 4 : 6);
+    EXPECT_EQ(e.titleLine2Length, lineBreak == 4 ? 2 : 0);
+    EXPECT_EQ(e.backgroundColours[0], 0xD0402010u);
   }
-  auto bytes = IconSys(4, "ABCDEF", "list.ico");
-  SaveEntry& e = AddSave(kLeft, bytes);
-  ws.ReadIconSys(kLeft, e.offset, e.size, e);
-  EXPECT_EQ(e.titleLine1Length, 4);
-  EXPECT_EQ(e.titleLine2Length, 2);
-}
-
-TEST_F(WorkspaceTest, ShortIconSysReadsItsMissingFieldsAsZero) {
-  ws.CreateSlotStore(kLeft, 0);
-  auto bytes = IconSys(0, "TITLE", "");
+  auto bytes = testing::IconSys("TITLE", 0, "");
   bytes.resize(0xC0 + 3);  // cut inside the title
   SaveEntry& e = AddSave(kLeft, bytes);
   ASSERT_TRUE(ws.ReadIconSys(kLeft, e.offset, e.size, e));

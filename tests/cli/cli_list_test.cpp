@@ -11,7 +11,8 @@ namespace {
 
 using Json = nlohmann::json;
 
-TEST_F(CliTest, VersionHelpAndUsageErrors) {
+// Usage errors are among the refusals of cli_edit_test.cpp.
+TEST_F(CliTest, VersionAndHelp) {
   CliResult version = cli_.Run({"--version"});
   EXPECT_EQ(version.exit, 0);
   EXPECT_EQ(version.out, "slotkeeper-cli 2.00\n");
@@ -23,14 +24,6 @@ TEST_F(CliTest, VersionHelpAndUsageErrors) {
     EXPECT_NE(help.out.find(std::string("slotkeeper-cli ") + command), std::string::npos)
         << help.out;
   }
-  EXPECT_EQ(cli_.Run({}).exit, 2);
-  EXPECT_EQ(cli_.Run({"frobnicate"}).exit, 2);
-  EXPECT_EQ(cli_.Run({"list"}).exit, 2);
-  EXPECT_EQ(cli_.Run({"convert", "only-one.mcr"}).exit, 2);
-  EXPECT_EQ(cli_.Run({"new", Path("x.mcr")}).exit, 2);
-  EXPECT_EQ(cli_.Run({"new", "--ps1", "--ps2", Path("x.mcr")}).exit, 2);
-  EXPECT_EQ(cli_.Run({"copy", "a.mcr", "0", "b.mcr", "--yes", "--no"}).exit, 2);
-  EXPECT_EQ(dir_.EntryCount(), 0u);
 }
 
 TEST_F(CliTest, NewWritesEmptyCardsByExtension) {
@@ -58,28 +51,6 @@ TEST_F(CliTest, NewWritesEmptyCardsByExtension) {
   EXPECT_GT(list["files"][4]["freeKB"], 8000);
   EXPECT_EQ(list["files"][4]["damaged"], false);
   for (const auto& file : list["files"]) EXPECT_TRUE(file["saves"].empty());
-}
-
-TEST_F(CliTest, NewRefusesWhatItCannotWrite) {
-  CliResult ps2AsPs1 = cli_.Run({"new", "--ps2", Path("x.mcr")});
-  EXPECT_EQ(ps2AsPs1.exit, 2);
-  EXPECT_NE(ps2AsPs1.err.find(".xmc only"), std::string::npos);
-
-  CliResult ps1AsPs2Card = cli_.Run({"new", "--ps1", Path("x.ps2")});
-  EXPECT_EQ(ps1AsPs2Card.exit, 2);
-  EXPECT_NE(ps1AsPs2Card.err.find("names a PS2 card image"), std::string::npos);
-
-  EXPECT_EQ(cli_.Run({"new", "--ps2", "--no-ecc", Path("x.xmc")}).exit, 2);
-  EXPECT_EQ(cli_.Run({"new", "--ps2", "--ecc", "--no-ecc", Path("x.ps2")}).exit, 2);
-
-  CliResult badExtension = cli_.Run({"new", "--ps1", Path("x.bin")});
-  EXPECT_EQ(badExtension.exit, 1);
-  EXPECT_NE(badExtension.err.find("It's not MemoryCard Image."), std::string::npos);
-
-  CliResult noFolder = cli_.Run({"new", "--ps1", Path("missing/x.mcr")});
-  EXPECT_EQ(noFolder.exit, 1);
-  EXPECT_NE(noFolder.err.find("The File wasn't preserved."), std::string::npos);
-  EXPECT_EQ(dir_.EntryCount(), 0u);
 }
 
 TEST_F(CliTest, ListPrintsOneTablePerFileInUtf8) {
