@@ -61,23 +61,6 @@ TEST_F(WorkspaceTest, SlotOpensOnceAndAsksTheKindOnlyWhenTold) {
   EXPECT_EQ(sink.kindPreselections.back(), CardKind::PS2Card);
 }
 
-TEST_F(WorkspaceTest, OffsetsOnlyGrowWhileTheSlotIsOpen) {
-  ws.CreateSlotStore(kLeft, 0);
-  AddSave(kLeft, std::vector<std::uint8_t>(100, 1));
-  AddSave(kLeft, std::vector<std::uint8_t>(50, 2));
-  ws.At(kLeft).rows.erase(ws.At(kLeft).rows.begin());  // as a delete does
-  SaveEntry& third = AddSave(kLeft, std::vector<std::uint8_t>(10, 3));
-  EXPECT_EQ(third.offset, 150u);
-  EXPECT_EQ(ws.At(kLeft).EntryCount(), 3u);
-  EXPECT_EQ(ws.At(kLeft).RowCount(), 2u);
-  EXPECT_FALSE(ws.AddEntry(kLeft, 0x1'0000'0000ull)) << "beyond the 4 GiB offset range";
-  EXPECT_EQ(ws.At(kLeft).EntryCount(), 3u);
-
-  ws.CloseSlot(kLeft);
-  EXPECT_FALSE(ws.At(kLeft).open);
-  EXPECT_EQ(ws.At(kLeft).EntryCount(), 0u);
-}
-
 TEST_F(WorkspaceTest, ThousandsOfSavesMoveTheListOnlyAFewTimes) {
   ws.CreateSlotStore(kLeft, 0);
   int moves = 0;
