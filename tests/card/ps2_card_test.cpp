@@ -207,40 +207,6 @@ TEST(Ps2CardTest, RefusedAddsChangeNothing) {
   }
 }
 
-// A save holding a subfolder (made here from a file whose bytes are a
-// directory's "." and ".." entries) lists the folder, is marked as not
-// carried by the save records, and its folder's cluster is in use.
-TEST(Ps2CardTest, SubfoldersAreListedAndTheirClustersKept) {
-  Ps2CardImage built = OpenOk(FormatCard({Form::WithEcc, kSmallPages, kTime}));
-  Bytes folder(kClusterSize, 0);
-  StoreEntry({kModeDotDir, 0, kTime, 0, 2, kTime, 0, "."},
-             std::span<std::uint8_t, kEntrySize>(folder.data(), kEntrySize));
-  StoreEntry({kModeDotDir, 0, kTime, 0, 0, kTime, 0, ".."},
-             std::span<std::uint8_t, kEntrySize>(folder.data() + kEntrySize, kEntrySize));
-  ASSERT_EQ(
-      built.AddSave(ExpectedSave{"A", {{"sub", folder}, {"f", Pattern(10, 1)}}}.ToNew()).result,
-      AddResult::Added);
-  std::uint64_t free = built.FreeBytes();
-  Bytes bytes = built.Serialize();
-  // The file's entry becomes a directory entry of two entries.
-  for (std::uint32_t page = 0; page < kSmallPages; ++page) {
-    std::uint8_t* raw = bytes.data() + std::size_t{page} * kRaw;
-    if (std::string_view(reinterpret_cast<char*>(raw) + kEntryNameOffset) != "sub") continue;
-    PatchU32(bytes, page / 2, (page % 2) * kPageSize + kEntryModeOffset, 0x8427);
-    PatchU32(bytes, page / 2, (page % 2) * kPageSize + kEntryLengthOffset, 2);
-  }
-  Ps2CardImage card = OpenOk(bytes);
-  const Ps2Save& save = card.ListSaves().at(0);
-  EXPECT_TRUE(save.hasSubfolders);
-  EXPECT_TRUE(save.files.at(0).isDirectory);
-  EXPECT_FALSE(CarriedBySaveModel(save));
-  EXPECT_TRUE(card.Check().empty());
-  EXPECT_EQ(card.FreeBytes(), free);
-  ASSERT_TRUE(card.DeleteSave("A"));
-  EXPECT_EQ(card.FreeBytes(),
-            OpenOk(FormatCard({Form::WithEcc, kSmallPages, kTime})).FreeBytes() - kClusterSize);
-}
-
 TEST(Ps2CardTest, BadEraseBlocksAreNeverAllocated) {
   Bytes bytes = FormatCard({Form::WithEcc, kSmallPages, kTime});
   std::uint64_t freshFree = OpenOk(bytes).FreeBytes();

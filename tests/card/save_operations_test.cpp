@@ -13,6 +13,7 @@
 #include "card/ps2/ps2_card_image.h"
 #include "card/ps2/ps2_ecc.h"
 #include "card/ps2/ps2_layout.h"
+#include "card/ps2/ps2_save_mapping.h"
 #include "platform/bytes.h"
 #include "platform/io_faults.h"
 #include "save_test_fixture.h"
@@ -568,12 +569,18 @@ TEST_F(PS2CardSlotTest, ASaveWithASubfolderIsKeptUnlistedThroughEveryRewrite) {
   nested.name = "BESLES-00009SUB";
   nested.files = {{"sub", 0x8497, {}, {}, folder}, {"data", 0x8497, {}, {}, data}};
   ASSERT_EQ(card.AddSave(nested).result, ps2::AddResult::Added);
+  std::uint64_t free = card.FreeBytes();
   Buffer image = card.Serialize();
   PatchEntry(image, "sub", 0x8427, 2);
   std::string path = Write("nested.ps2", image);
   OpenCard(path);
   ASSERT_EQ(Rows(kRight), 2u);
-  EXPECT_TRUE(ws.At(kRight).ps2Card->FindSave("BESLES-00009SUB")->hasSubfolders);
+  const ps2::Ps2Save& listed = *ws.At(kRight).ps2Card->FindSave("BESLES-00009SUB");
+  EXPECT_TRUE(listed.hasSubfolders);
+  EXPECT_TRUE(listed.files.at(0).isDirectory);
+  EXPECT_FALSE(ps2::CarriedBySaveModel(listed));
+  EXPECT_TRUE(ws.At(kRight).ps2Card->Check().empty());
+  EXPECT_EQ(Free(), free) << "the folder's cluster is in use";
 
   OpenSlot(kLeft, CardKind::PS2);
   AddPS2(kLeft, "BESLES-00009SUB");
@@ -592,6 +599,11 @@ TEST_F(PS2CardSlotTest, ASaveWithASubfolderIsKeptUnlistedThroughEveryRewrite) {
   EXPECT_TRUE(kept.hasSubfolders);
   EXPECT_EQ(saved->ReadFile(kept.files.at(1)), data);
   EXPECT_TRUE(saved->Check().empty());
+  // Deleted, it frees everything but the two clusters the root grew by for
+  // its five entries.
+  ASSERT_TRUE(saved->DeleteSave("BESLES-00009SUB"));
+  EXPECT_EQ(saved->FreeBytes(),
+            ps2::Ps2CardImage::Open(ps2::FormatCard({}), why)->FreeBytes() - 2 * ps2::kClusterSize);
 }
 
 // The emulator's card: its system folder and its save are rows, Save of the
