@@ -115,10 +115,11 @@ TEST_F(SaveDataImageTest, PsuCarriesPS1AndPS2SavesThereAndBack) {
 }
 
 TEST_F(SaveDataImageTest, DatesComeFromTheFileOrTheClockAndAreWrittenWhereTheyBelong) {
-  // 2026-12-31 12:34:56 on the workspace's clock.
+  // 2026-12-31 12:34:60 on the workspace's clock: a leap second, stored as
+  // 59; months are stored from 1.
   ws.SetClock([] {
     std::tm local{};
-    local.tm_sec = 56;
+    local.tm_sec = 60;
     local.tm_min = 34;
     local.tm_hour = 12;
     local.tm_mday = 31;
@@ -126,7 +127,7 @@ TEST_F(SaveDataImageTest, DatesComeFromTheFileOrTheClockAndAreWrittenWhereTheyBe
     local.tm_year = 126;
     return local;
   });
-  const Buffer now{0, 56, 34, 12, 31, 12, 0xEA, 0x07};
+  const Buffer now{0, 59, 34, 12, 31, 12, 0xEA, 0x07};
   auto bytesOf = [](const TimeStamp& t) { return Buffer(t.bytes.begin(), t.bytes.end()); };
 
   // Layouts without dates take the moment of reading, for the save and its file.

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <array>
-#include <ctime>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -29,22 +28,6 @@ TEST(Names, AreComparedAndBoundedAsTheCardStoresThem) {
   Name64 name = CardFileName(AsBytes("BASLUS-01384DRACULATITLE"));
   EXPECT_EQ(std::string(reinterpret_cast<char*>(name.data())), "BASLUS-01384DRACULAT");
   EXPECT_EQ(CardFileName(AsBytes(std::string_view("AB\0junk", 7)))[3], 0);
-}
-
-TEST(MakeTimeStamp, StoresLocalCalendarTimeWithMonthsFromOne) {
-  std::tm local{};
-  local.tm_sec = 56;
-  local.tm_min = 34;
-  local.tm_hour = 12;
-  local.tm_mday = 31;
-  local.tm_mon = 11;  // December
-  local.tm_year = 2026 - 1900;
-  EXPECT_EQ(MakeTimeStamp(local).bytes,
-            (std::array<std::uint8_t, 8>{0, 56, 34, 12, 31, 12, 0xEA, 0x07}));
-  local.tm_sec = 60;  // a leap second
-  local.tm_mon = 0;
-  EXPECT_EQ(MakeTimeStamp(local).bytes,
-            (std::array<std::uint8_t, 8>{0, 59, 34, 12, 31, 1, 0xEA, 0x07}));
 }
 
 TEST(FormatOfPath, ChoosesByExtensionAloneIgnoringCase) {
