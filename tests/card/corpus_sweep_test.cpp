@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <map>
 #include <set>
@@ -17,6 +18,7 @@
 #include "card/save_folder_slot.h"
 #include "support/corpus.h"
 #include "support/recording_sink.h"
+#include "support/temp_dir.h"
 
 namespace slk {
 namespace {
@@ -98,6 +100,8 @@ const Rule* RuleFor(std::string_view path) {
 struct Result {
   bool opened = false;
   std::uint32_t saves = 0;
+  CardKind kind = CardKind::PS2;
+  std::vector<SaveEntry> rows;
   testing::RecordingSink sink;
 };
 
@@ -120,6 +124,36 @@ void Read(const std::string& path, Result& result) {
       break;
   }
   result.saves = ws.At(kLeft).RowCount();
+  result.kind = ws.At(kLeft).kind;
+  for (std::uint32_t row = 0; row < result.saves; ++row)
+    result.rows.push_back(ws.At(kLeft).AtRow(row));
+}
+
+std::string Text(const Name64& field) {
+  return std::string(reinterpret_cast<const char*>(field.data()),
+                     strnlen(reinterpret_cast<const char*>(field.data()), field.size()));
+}
+
+// What a real file's saves must look like: a PS1 card's saves are whole
+// blocks, at most 15; a .mcs save is named by its frame and is its blocks;
+// a real .psu has its title and icon.
+void ExpectSensibleSaves(const fs::path& file, const Result& result) {
+  for (const SaveEntry& e : result.rows) {
+    if (result.kind != CardKind::PS1) continue;
+    EXPECT_GE(e.size, 8192u);
+    EXPECT_LE(e.size, 15u * 8192);
+    EXPECT_EQ(e.size % 8192, 0u);
+  }
+  if (result.rows.size() != 1) return;
+  const SaveEntry& e = result.rows[0];
+  if (EndsWithAnyCase(file.string(), ".mcs")) {
+    std::string bytes = testing::ReadFileText(file.string());
+    EXPECT_EQ(e.size, bytes.size() - 128);
+    EXPECT_EQ(Text(e.name), bytes.substr(10, 20).c_str());
+  } else if (EndsWithAnyCase(file.string(), ".psu")) {
+    EXPECT_EQ(e.useStandardIcon, 0u);
+    EXPECT_GT(e.titleLine1Length, 0);
+  }
 }
 
 TEST(CorpusSweep, EveryFileOpensOrIsRefusedForItsNamedReason) {
@@ -145,6 +179,7 @@ TEST(CorpusSweep, EveryFileOpensOrIsRefusedForItsNamedReason) {
           EXPECT_EQ(result.saves, static_cast<std::uint32_t>(rule->saves));
         }
         opened += result.opened;
+        ExpectSensibleSaves(item.path(), result);
         break;
       case Outcome::FolderPart:
         folders.insert(item.path().parent_path());

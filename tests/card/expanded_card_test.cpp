@@ -41,114 +41,22 @@ class ExpandedCardTest : public testing::SaveTest {
   }
 };
 
-TEST_F(ExpandedCardTest, MagicIsCheckedBeforeVersionAndVersionsAboveOneAreRefused) {
+TEST_F(ExpandedCardTest, VersionsZeroAndOneOpenAsAnExpandedCard) {
   for (std::uint32_t version : {0u, 1u}) {
-    sink.shown.clear();
+    ClearSink();
     EXPECT_EQ(Open(testing::Xmc({PS2Save("A")}, version)), 1u) << version;
     EXPECT_TRUE(sink.shown.empty());
     EXPECT_EQ(ws.At(kLeft).RowCount(), 1u);
   }
-
-  // Each refusal is shown once, with its reason under it.
-  struct Case {
-    Buffer bytes;
-    int message;
-    platform::Reason reason;
-  } cases[] = {
-      {testing::Xmc({PS2Save("A")}, 2), MessageId::UnsupportedVersion, platform::Reason::BadField},
-      {testing::XmcHeader(0, 2, "EXMD"), MessageId::NotExpandedCard, platform::Reason::BadMagic},
-      {Buffer{'E', 'X'}, MessageId::NotExpandedCard, platform::Reason::TooShort},
-  };
-  for (const Case& c : cases) {
-    sink.shown.clear();
-    sink.problems.clear();
-    EXPECT_EQ(Open(c.bytes), 0u);
-    EXPECT_EQ(sink.shown, std::vector<int>{c.message});
-    ASSERT_EQ(sink.problems.size(), 1u);
-    EXPECT_EQ(sink.problems[0].reason, c.reason);
-    ExpectEmptySlot();
-  }
-}
-
-TEST_F(ExpandedCardTest, NoSavesOpensAnEmptyExpandedCard) {
   EXPECT_EQ(Open(testing::XmcHeader(0)), 1u);
   EXPECT_EQ(ws.At(kLeft).kind, CardKind::PS2);
   ExpectEmptySlot();
 }
 
-TEST_F(ExpandedCardTest, FilesArePaddedTo512AndEmptyFilesTakeOnlyTheirEntry) {
-  SaveSpec save;
-  save.name = "PADDING";
-  save.files = {FileSpec{0x8497, "a", Buffer(1000, 1)}, FileSpec{0x8497, "b", Buffer(512, 2)},
-                FileSpec{0x8497, "c", Buffer()}, FileSpec{0x8497, "d", Buffer(3, 4)}};
-  Buffer image = testing::Xmc({save});
-  ASSERT_EQ(image.size(), 16u + 96 + (80 + 1024) + (80 + 512) + 80 + (80 + 512));
-  ASSERT_EQ(Open(image), 1u);
-
-  const SaveEntry& e = ws.At(kLeft).AtRow(0);
-  ASSERT_EQ(e.files.size(), 4u);
-  EXPECT_EQ(e.size, 1000u + 512 + 0 + 3);
-  Buffer bytes = SaveBytes(kLeft, 0);
-  EXPECT_EQ(bytes[999], 1);
-  EXPECT_EQ(bytes[1000], 2) << "no padding between files in the slot";
-  EXPECT_EQ(bytes[1512], 4);
-
-  std::string out = dir.File("out.xmc");
-  ASSERT_EQ(SaveCardImage(ws, kLeft, out), 1u);
-  EXPECT_EQ(testing::ReadFileBytes(out), image);
-}
-
-TEST_F(ExpandedCardTest, IconSysInCapitalsIsFoundAndIconNamesMatchWithoutCase) {
-  ASSERT_EQ(Open(testing::Xmc({PS2Save("CAPS", "ICON.SYS")})), 1u);
-  const SaveEntry& e = ws.At(kLeft).AtRow(0);
-  EXPECT_EQ(Text(e.title), "GameTitle");
-  EXPECT_EQ(e.titleLine1Length, 4);
-  EXPECT_EQ(e.titleLine2Length, 5);
-  EXPECT_EQ(e.backgroundColours[0], 0xD0402010u);
-  EXPECT_EQ(e.useStandardIcon, 0u);
-  EXPECT_EQ(e.iconOffsets[0], e.offset + 700) << "list.ico follows the 700-byte data file";
-  EXPECT_EQ(e.iconSizes[0], 300u);
-}
-
-TEST_F(ExpandedCardTest, PS2SaveWithoutIconSysShowsTheStandardIcon) {
-  SaveSpec save;
-  save.name = "NOICON";
-  save.files = {FileSpec{0x8497, "", Buffer(10, 1)}, FileSpec{0x8497, "x.ico", Buffer(10, 2)}};
-  ASSERT_EQ(Open(testing::Xmc({PS2Save("FIRST"), save})), 1u);
-  const SaveEntry& e = ws.At(kLeft).AtRow(1);
-  EXPECT_EQ(Text(e.title), "");
-  EXPECT_EQ(e.titleLine1Length, 0);
-  EXPECT_EQ(e.titleLine2Length, 0);
-  EXPECT_EQ(e.useStandardIcon, 1u) << "not even a file with an empty name is an icon";
-  EXPECT_EQ(e.iconSizes[0], 0u);
-  EXPECT_NE(e.backgroundColours[0], 0u);
-}
-
-TEST_F(ExpandedCardTest, SaveKindComesFromTheModeNotTheSaveHeaderTag) {
-  SaveSpec ps1 = testing::PS1Save("BASLUS-00001", 1, "One");
-  Buffer image = testing::XmcHeader(1);
-  testing::Append(image, testing::XmcSave(ps1, "PS2D"));
-  ASSERT_EQ(Open(image), 1u);
-  const SaveEntry& e = ws.At(kLeft).AtRow(0);
-  EXPECT_TRUE(e.IsPS1());
-  EXPECT_EQ(Text(e.title), "One");
-  EXPECT_EQ(e.iconOffsets[0], e.offset);
-}
-
-TEST_F(ExpandedCardTest, ReadingAndWritingBackGivesTheSameBytes) {
-  Buffer image = testing::Xmc({testing::PS1Save("BESLES-12345", 2, "Two blocks"), PS2Save("P2"),
-                               testing::PS1Save("BASLUS-99999", 1, "One block")});
-  ASSERT_EQ(Open(image), 1u);
-  ASSERT_EQ(ws.At(kLeft).RowCount(), 3u);
-  EXPECT_EQ(Text(ws.At(kLeft).AtRow(1).name), "P2");
-  EXPECT_EQ(ws.At(kLeft).AtRow(1).time.bytes,
-            (std::array<std::uint8_t, 8>{0, 30, 20, 10, 1, 6, 0xD3, 0x07}));
-  std::string out = dir.File("again.xmc");
-  ASSERT_EQ(SaveCardImage(ws, kLeft, out), 1u);
-  EXPECT_EQ(testing::ReadFileBytes(out), image);
-}
-
-TEST_F(ExpandedCardTest, CountsAndSizesTheFileCannotHoldAreRefused) {
+// Each refusal is shown once, with its reason under it: the magic is checked
+// before the version, versions above one are refused, and counts and sizes
+// the file cannot hold are refused.
+TEST_F(ExpandedCardTest, WhatTheFileCannotBeIsRefusedWithItsReason) {
   SaveSpec fewEntries = PS2Save("FEW");
   fewEntries.entryCountOverride = 1;
   SaveSpec manyFiles = PS2Save("MANY");
@@ -163,22 +71,83 @@ TEST_F(ExpandedCardTest, CountsAndSizesTheFileCannotHoldAreRefused) {
   using platform::Reason;
   struct Case {
     Buffer bytes;
+    int message;
     Reason reason;
-  } cases[] = {{testing::Xmc({fewEntries}), Reason::BadField},
-               {testing::Xmc({manyFiles}), Reason::TooShort},
-               {hugeFile, Reason::TooShort},
-               {manySaves, Reason::TooShort},
-               {testing::Xmc({PS2Save("OK"), oddPS1}), Reason::BadField}};
+  } cases[] = {{testing::Xmc({PS2Save("A")}, 2), MessageId::UnsupportedVersion, Reason::BadField},
+               {testing::XmcHeader(0, 2, "EXMD"), MessageId::NotExpandedCard, Reason::BadMagic},
+               {Buffer{'E', 'X'}, MessageId::NotExpandedCard, Reason::TooShort},
+               {testing::Xmc({fewEntries}), MessageId::FileNotOpened, Reason::BadField},
+               {testing::Xmc({manyFiles}), MessageId::FileNotOpened, Reason::TooShort},
+               {hugeFile, MessageId::FileNotOpened, Reason::TooShort},
+               {manySaves, MessageId::FileNotOpened, Reason::TooShort},
+               {testing::Xmc({PS2Save("OK"), oddPS1}), MessageId::FileNotOpened, Reason::BadField}};
   for (const Case& c : cases) {
-    sink.shown.clear();
-    sink.problems.clear();
-    EXPECT_EQ(Open(c.bytes), 0u);
-    EXPECT_EQ(sink.shown, std::vector<int>{MessageId::FileNotOpened});
-    ASSERT_EQ(sink.problems.size(), 1u);
-    EXPECT_EQ(sink.problems[0].reason, c.reason);
-    EXPECT_EQ(sink.problems[0].path, dir.File("card.xmc"));
+    ClearSink();
+    ExpectRefusal(Open(c.bytes), c.message, c.reason, dir.File("card.xmc"));
     ExpectEmptySlot();
   }
+}
+
+// Files are padded to 512 in the image but not in the slot, empty files take
+// only their entry, and writing back gives the same bytes.
+TEST_F(ExpandedCardTest, ReadingAndWritingBackGivesTheSameBytes) {
+  SaveSpec save;
+  save.name = "PADDING";
+  save.files = {FileSpec{0x8497, "a", Buffer(1000, 1)}, FileSpec{0x8497, "b", Buffer(512, 2)},
+                FileSpec{0x8497, "c", Buffer()}, FileSpec{0x8497, "d", Buffer(3, 4)}};
+  ASSERT_EQ(testing::Xmc({save}).size(), 16u + 96 + (80 + 1024) + (80 + 512) + 80 + (80 + 512));
+  Buffer image = testing::Xmc({testing::PS1Save("BESLES-12345", 2, "Two blocks"), save,
+                               testing::PS1Save("BASLUS-99999", 1, "One block")});
+  ASSERT_EQ(Open(image), 1u);
+  ASSERT_EQ(ws.At(kLeft).RowCount(), 3u);
+  const SaveEntry& e = ws.At(kLeft).AtRow(1);
+  EXPECT_EQ(Text(e.name), "PADDING");
+  EXPECT_EQ(e.time.bytes, (std::array<std::uint8_t, 8>{0, 30, 20, 10, 1, 6, 0xD3, 0x07}));
+  ASSERT_EQ(e.files.size(), 4u);
+  EXPECT_EQ(e.size, 1000u + 512 + 0 + 3);
+  Buffer bytes = SaveBytes(kLeft, 1);
+  EXPECT_EQ(bytes[999], 1);
+  EXPECT_EQ(bytes[1000], 2) << "no padding between files in the slot";
+  EXPECT_EQ(bytes[1512], 4);
+
+  std::string out = dir.File("out.xmc");
+  ASSERT_EQ(SaveCardImage(ws, kLeft, out), 1u);
+  EXPECT_EQ(testing::ReadFileBytes(out), image);
+}
+
+// icon.sys in capitals is found and icon names match without case; a save
+// without icon.sys shows the standard icon; a save's kind comes from its
+// mode, not from the tag of its save header.
+TEST_F(ExpandedCardTest, TitlesIconsAndKindsComeFromTheSavesFiles) {
+  SaveSpec noIcon;
+  noIcon.name = "NOICON";
+  noIcon.files = {FileSpec{0x8497, "", Buffer(10, 1)}, FileSpec{0x8497, "x.ico", Buffer(10, 2)}};
+  Buffer image = testing::XmcHeader(3);
+  testing::Append(image, testing::XmcSave(PS2Save("CAPS", "ICON.SYS")));
+  testing::Append(image, testing::XmcSave(noIcon));
+  testing::Append(image, testing::XmcSave(testing::PS1Save("BASLUS-00001", 1, "One"), "PS2D"));
+  ASSERT_EQ(Open(image), 1u);
+  const SaveEntry& caps = ws.At(kLeft).AtRow(0);
+  EXPECT_EQ(Text(caps.title), "GameTitle");
+  EXPECT_EQ(caps.titleLine1Length, 4);
+  EXPECT_EQ(caps.titleLine2Length, 5);
+  EXPECT_EQ(caps.backgroundColours[0], 0xD0402010u);
+  EXPECT_EQ(caps.useStandardIcon, 0u);
+  EXPECT_EQ(caps.iconOffsets[0], caps.offset + 700) << "list.ico follows the 700-byte data file";
+  EXPECT_EQ(caps.iconSizes[0], 300u);
+
+  const SaveEntry& bare = ws.At(kLeft).AtRow(1);
+  EXPECT_EQ(Text(bare.title), "");
+  EXPECT_EQ(bare.titleLine1Length, 0);
+  EXPECT_EQ(bare.titleLine2Length, 0);
+  EXPECT_EQ(bare.useStandardIcon, 1u) << "not even a file with an empty name is an icon";
+  EXPECT_EQ(bare.iconSizes[0], 0u);
+  EXPECT_NE(bare.backgroundColours[0], 0u);
+
+  const SaveEntry& ps1 = ws.At(kLeft).AtRow(2);
+  EXPECT_TRUE(ps1.IsPS1());
+  EXPECT_EQ(Text(ps1.title), "One");
+  EXPECT_EQ(ps1.iconOffsets[0], ps1.offset);
 }
 
 TEST_F(ExpandedCardTest, TruncationAtAnyLengthIsRefusedOrReadWhole) {

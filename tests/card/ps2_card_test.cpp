@@ -6,13 +6,13 @@
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 
 #include "card/ps2/ps2_card_format.h"
 #include "card/ps2/ps2_ecc.h"
 #include "card/ps2/ps2_save_mapping.h"
 #include "platform/bytes.h"
+#include "support/corpus.h"
+#include "support/temp_dir.h"
 
 namespace slk::ps2 {
 namespace {
@@ -76,13 +76,11 @@ bool HasFault(const Ps2CardImage& card, FaultKind kind) {
 }
 
 std::filesystem::path Corpus() {
-  const char* env = std::getenv("SLOTKEEPER_CORPUS");
-  return std::filesystem::path(env ? env : SLOTKEEPER_CORPUS_DIR) / "mymcplus";
+  return slk::testing::CorpusDir() / "mymcplus";
 }
 
 Bytes ReadAll(const std::filesystem::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return Bytes(std::istreambuf_iterator<char>(in), {});
+  return slk::testing::ReadFileBytes(p.string());
 }
 
 // A page's codes are worked out four chunks at a time (with AVX2 where the
@@ -232,40 +230,6 @@ TEST(Ps2CardTest, RefusedAddsChangeNothing) {
       EXPECT_GT(out.neededBytes, free);
     }
   }
-}
-
-// A save holding a subfolder (made here from a file whose bytes are a
-// directory's "." and ".." entries) lists the folder, is marked as not
-// carried by the save records, and its folder's cluster is in use.
-TEST(Ps2CardTest, SubfoldersAreListedAndTheirClustersKept) {
-  Ps2CardImage built = OpenOk(FormatCard({Form::WithEcc, kSmallPages, kTime}));
-  Bytes folder(kClusterSize, 0);
-  StoreEntry({kModeDotDir, 0, kTime, 0, 2, kTime, 0, "."},
-             std::span<std::uint8_t, kEntrySize>(folder.data(), kEntrySize));
-  StoreEntry({kModeDotDir, 0, kTime, 0, 0, kTime, 0, ".."},
-             std::span<std::uint8_t, kEntrySize>(folder.data() + kEntrySize, kEntrySize));
-  ASSERT_EQ(
-      built.AddSave(ExpectedSave{"A", {{"sub", folder}, {"f", Pattern(10, 1)}}}.ToNew()).result,
-      AddResult::Added);
-  std::uint64_t free = built.FreeBytes();
-  Bytes bytes = built.Serialize();
-  // The file's entry becomes a directory entry of two entries.
-  for (std::uint32_t page = 0; page < kSmallPages; ++page) {
-    std::uint8_t* raw = bytes.data() + std::size_t{page} * kRaw;
-    if (std::string_view(reinterpret_cast<char*>(raw) + kEntryNameOffset) != "sub") continue;
-    PatchU32(bytes, page / 2, (page % 2) * kPageSize + kEntryModeOffset, 0x8427);
-    PatchU32(bytes, page / 2, (page % 2) * kPageSize + kEntryLengthOffset, 2);
-  }
-  Ps2CardImage card = OpenOk(bytes);
-  const Ps2Save& save = card.ListSaves().at(0);
-  EXPECT_TRUE(save.hasSubfolders);
-  EXPECT_TRUE(save.files.at(0).isDirectory);
-  EXPECT_FALSE(CarriedBySaveModel(save));
-  EXPECT_TRUE(card.Check().empty());
-  EXPECT_EQ(card.FreeBytes(), free);
-  ASSERT_TRUE(card.DeleteSave("A"));
-  EXPECT_EQ(card.FreeBytes(),
-            OpenOk(FormatCard({Form::WithEcc, kSmallPages, kTime})).FreeBytes() - kClusterSize);
 }
 
 TEST(Ps2CardTest, BadEraseBlocksAreNeverAllocated) {

@@ -13,9 +13,11 @@
 #include "card/ps2/ps2_card_image.h"
 #include "card/ps2/ps2_ecc.h"
 #include "card/ps2/ps2_layout.h"
+#include "card/ps2/ps2_save_mapping.h"
 #include "platform/bytes.h"
 #include "platform/io_faults.h"
 #include "save_test_fixture.h"
+#include "support/corpus.h"
 
 namespace slk {
 namespace {
@@ -46,26 +48,22 @@ class SaveOperationsTest : public testing::SaveTest {
   std::uint32_t Entries(Slot s) { return ws.At(s).EntryCount(); }
 };
 
-TEST_F(SaveOperationsTest, PS2SaveIntoPS1CardIsRefusedBeforeNameAndCapacity) {
+// A PS1 card refuses a PS2 save before it looks at names and capacity, and
+// a save of the same name (in any case of A-Z) before it looks at capacity.
+TEST_F(SaveOperationsTest, APS1CardRefusesPS2SavesThenSameNamesThenCapacity) {
   OpenSlot(kLeft, CardKind::PS2);
   OpenSlot(kRight, CardKind::PS1);
   AddPS2(kLeft, "SAME");
-  AddPS1(kRight, "SAME", 15);
+  AddPS1(kLeft, "bescES-00001game", 3);
+  AddPS1(kRight, "SAME", 1);
+  AddPS1(kRight, "BESCES-00001GAME", 13);
   EXPECT_EQ(CopySave(ws, kLeft, 0), 0u);
   EXPECT_EQ(sink.shown, std::vector<int>{MessageId::PS2IntoPS1Card});
+  EXPECT_EQ(CopySave(ws, kLeft, 1), 0u);
+  EXPECT_EQ(sink.shown, (std::vector<int>{MessageId::PS2IntoPS1Card, MessageId::SameDataName}));
   EXPECT_TRUE(sink.asked.empty());
-  EXPECT_EQ(Entries(kRight), 1u);
-}
-
-TEST_F(SaveOperationsTest, SameNameInAPS1CardIsRefusedBeforeCapacity) {
-  OpenSlot(kLeft, CardKind::PS1);
-  OpenSlot(kRight, CardKind::PS1);
-  AddPS1(kLeft, "bescES-00001game", 3);
-  AddPS1(kRight, "BESCES-00001GAME", 14);
-  EXPECT_EQ(CopySave(ws, kLeft, 0), 0u);
-  EXPECT_EQ(sink.shown, std::vector<int>{MessageId::SameDataName});
-  EXPECT_EQ(Entries(kRight), 1u);
-  EXPECT_EQ(Rows(kRight), 1u);
+  EXPECT_EQ(Entries(kRight), 2u);
+  EXPECT_EQ(Rows(kRight), 2u);
 }
 
 TEST_F(SaveOperationsTest, SameNameInAnExpandedCardAsksEveryTime) {
@@ -146,6 +144,11 @@ TEST_F(SaveOperationsTest, DeletingKeepsTheEntryAndOffsetsOnlyGrow) {
   EXPECT_TRUE(ws.At(kLeft).open);
   EXPECT_EQ(Rows(kLeft), 0u);
   EXPECT_EQ(Entries(kLeft), 3u);
+  EXPECT_FALSE(ws.AddEntry(kLeft, 0x1'0000'0000ull)) << "beyond the 4 GiB offset range";
+  EXPECT_EQ(Entries(kLeft), 3u);
+  ws.CloseSlot(kLeft);
+  EXPECT_FALSE(ws.At(kLeft).open);
+  EXPECT_EQ(Entries(kLeft), 0u);
 }
 
 class LockTest : public SaveOperationsTest {
@@ -153,7 +156,7 @@ class LockTest : public SaveOperationsTest {
   void SetUp() override {
     lockDir = dir.File("lock");
     std::filesystem::create_directory(lockDir);
-    settings.LockPath = lockDir;
+    settings.LockPath = lockDir + "/";  // a trailing slash is not doubled
     OpenSlot(kLeft, CardKind::PS2);
     OpenSlot(kRight, CardKind::PS2);
     AddPS1(kLeft, "BASLUS-00042LOCK", 2, 9);
@@ -212,19 +215,6 @@ TEST_F(LockTest, EachFormatWritesItsFileAndDeletingRemovesIt) {
   EXPECT_TRUE(sink.shown.empty());
 }
 
-TEST_F(LockTest, APS1CardLockHoldsOnlyThatSaveAtBlockOne) {
-  settings.LockImagePS1 = 2;
-  settings.LockPath = lockDir + "/";
-  ASSERT_EQ(LockSave(ws, kLeft, 0), 1u);
-  EXPECT_EQ(ws.Lock().path, lockDir + "/qovan.mcr");
-  Buffer card = testing::ReadFileBytes(lockDir + "/qovan.mcr");
-  ASSERT_EQ(card.size(), 131072u);
-  EXPECT_EQ(testing::Get32(card, 128), 0x51u);
-  EXPECT_EQ(testing::Get32(card, 3 * 128), 0xA0u) << "blocks 3-15 are free";
-  Buffer save = SaveBytes(kLeft, 0);
-  EXPECT_TRUE(std::equal(save.begin(), save.end(), card.begin() + 8192));
-}
-
 TEST_F(LockTest, ASecondLockIsRefusedAndClosingEitherSlotRemovesTheFile) {
   for (Slot closing : {kRight, kLeft}) {
     if (!ws.At(kLeft).open) {
@@ -268,8 +258,6 @@ TEST_F(LockTest, UnknownFormatsAndSavesAFormatCannotCarryAreNotLocked) {
   EXPECT_EQ(LockSave(ws, kLeft, 2), 1u);
 }
 
-// A PS2 card image in the right slot, built by the card library: formatted,
-// then two saves added, so that Save can be checked against the file.
 TEST_F(SaveOperationsTest, RenameRefusesWithItsReasonAndChangesNothing) {
   using platform::Reason;
   OpenSlot(kLeft, CardKind::PS1);
@@ -342,6 +330,8 @@ TEST_F(SaveOperationsTest, ARenamedSaveIsWrittenUnderItsNewNameAndWarnsWithoutAR
   EXPECT_EQ(Text(ws.At(kRight).AtRow(0).name), "MYSAVE");
 }
 
+// A PS2 card image in the right slot, built by the card library: formatted,
+// then two saves added, so that Save can be checked against the file.
 class PS2CardSlotTest : public SaveOperationsTest {
  protected:
   void SetUp() override {
@@ -418,8 +408,20 @@ TEST_F(PS2CardSlotTest, OpensAsItsOwnKindListingEverySaveAndSavesByteForByte) {
   OpenCard(dir.File("again.ps2"));
   EXPECT_EQ(Rows(kRight), 2u);
   EXPECT_EQ(SaveBytes(kRight, 1), expected);
+
+  // Delete frees the save's clusters; Save writes the card back without it.
+  std::uint64_t free = Free();
+  DeleteSave(ws, kRight, 0);
+  EXPECT_GT(Free(), free);
+  ASSERT_EQ(SaveCardImage(ws, kRight, cardPath), 1u);
+  OpenCard(cardPath);
+  ASSERT_EQ(Rows(kRight), 1u);
+  EXPECT_EQ(Name(0), "BESLES-00002BBB");
+  EXPECT_EQ(ws.At(kRight).ps2Card->ListSaves().size(), 1u);
 }
 
+// Copy and Add SaveDataImage put only PS2 saves on the card, and a save of a
+// name the card holds only on Yes, in place of the old one.
 TEST_F(PS2CardSlotTest, TakesPS2SavesOnlyAndReplacesASaveOfTheSameNameOnYes) {
   OpenSlot(kLeft, CardKind::PS2);
   AddPS1(kLeft, "BESLES-00001AAA", 1);
@@ -427,6 +429,10 @@ TEST_F(PS2CardSlotTest, TakesPS2SavesOnlyAndReplacesASaveOfTheSameNameOnYes) {
   std::vector<std::uint8_t> before = ws.At(kRight).ps2Card->Serialize();
 
   EXPECT_EQ(CopySave(ws, kLeft, 0), 0u);
+  EXPECT_EQ(sink.shown, std::vector<int>{MessageId::PS1IntoPS2Card});
+  ClearSink();
+  Buffer ps1 = testing::FramedSingle("BESLES-00005PS1", 8192, testing::PS1Blocks(1, "One", 1));
+  EXPECT_EQ(Import(kRight, "in.ps1", ps1), 0u);
   EXPECT_EQ(sink.shown, std::vector<int>{MessageId::PS1IntoPS2Card});
   sink.answers = {false, true};
   EXPECT_EQ(CopySave(ws, kLeft, 1), 0u);
@@ -438,24 +444,15 @@ TEST_F(PS2CardSlotTest, TakesPS2SavesOnlyAndReplacesASaveOfTheSameNameOnYes) {
   ASSERT_EQ(Rows(kRight), 2u);
   EXPECT_EQ(Name(0), "BESLES-00002BBB");
   EXPECT_EQ(Name(1), "BESLES-00001AAA");
-  EXPECT_EQ(ws.At(kRight).ps2Card->ListSaves().size(), 2u);
-  EXPECT_EQ(ws.At(kRight).ps2Card->FindSave("BESLES-00001AAA")->files.size(), 3u);
-}
-
-// Add SaveDataImage follows the same rules as Copy.
-TEST_F(PS2CardSlotTest, AnImportedSaveGoesOnTheCardUnderTheSameRules) {
-  Buffer ps1 = testing::FramedSingle("BESLES-00005PS1", 8192, testing::PS1Blocks(1, "One", 1));
-  EXPECT_EQ(Import(kRight, "in.ps1", ps1), 0u);
-  EXPECT_EQ(sink.shown, std::vector<int>{MessageId::PS1IntoPS2Card});
   AddPS2(kRight, "BESLES-00006NEW");
   sink.answers = {true};
-  AddPS2(kRight, "BESLES-00001AAA");
-  EXPECT_EQ(sink.asked, std::vector<int>{MessageId::AskAddIt});
+  AddPS2(kRight, "BESLES-00002BBB");
   ASSERT_EQ(Rows(kRight), 3u);
-  EXPECT_EQ(Name(2), "BESLES-00001AAA");
+  EXPECT_EQ(Name(2), "BESLES-00002BBB");
   const ps2::Ps2CardImage& card = *ws.At(kRight).ps2Card;
   EXPECT_EQ(card.ListSaves().size(), 3u);
   EXPECT_EQ(card.FindSave("BESLES-00001AAA")->files.size(), 3u);
+  EXPECT_EQ(card.FindSave("BESLES-00002BBB")->files.size(), 3u);
   EXPECT_NE(card.FindSave("BESLES-00006NEW"), nullptr);
 }
 
@@ -475,17 +472,6 @@ TEST_F(PS2CardSlotTest, ASaveLargerThanTheFreeClustersIsRefusedWithBothSizes) {
   EXPECT_EQ(sink.problems[0].need, 8200u + 3);
   EXPECT_EQ(Entries(kRight), 2u);
   EXPECT_EQ(Free(), free);
-}
-
-TEST_F(PS2CardSlotTest, DeleteFreesTheSaveAndSaveWritesTheCardBack) {
-  std::uint64_t free = Free();
-  DeleteSave(ws, kRight, 0);
-  EXPECT_GT(Free(), free);
-  ASSERT_EQ(SaveCardImage(ws, kRight, cardPath), 1u);
-  OpenCard(cardPath);
-  ASSERT_EQ(Rows(kRight), 1u);
-  EXPECT_EQ(Name(0), "BESLES-00002BBB");
-  EXPECT_EQ(ws.At(kRight).ps2Card->ListSaves().size(), 1u);
 }
 
 TEST_F(PS2CardSlotTest, ADamagedCardOpensWithAMessageAndIsSavedOnlyOnYes) {
@@ -517,8 +503,6 @@ TEST_F(PS2CardSlotTest, ADamagedCardOpensWithAMessageAndIsSavedOnlyOnYes) {
   EXPECT_EQ(ws.At(kRight).AtRow(0).size, iconSys.size() + 5u * 1024);
 }
 
-// A save holding a subfolder cannot be a row: it stays on the card through
-// every change and every Save, and its name is not given to another save.
 TEST_F(PS2CardSlotTest, RenameChangesTheRootEntryAndNothingElse) {
   Buffer before = ws.At(kRight).ps2Card->Serialize();
   ASSERT_TRUE(RenameSave(ws, kRight, 1, "BESLES-00002CCC"));
@@ -569,6 +553,8 @@ TEST_F(PS2CardSlotTest, AnEditSwapsTheCardPagesBackOrRebuildsAnotherCard) {
   EXPECT_TRUE(ws.At(kRight).ps2Card->Check().empty());
 }
 
+// A save holding a subfolder cannot be a row: it stays on the card through
+// every change and every Save, and its name is not given to another save.
 TEST_F(PS2CardSlotTest, ASaveWithASubfolderIsKeptUnlistedThroughEveryRewrite) {
   ps2::Ps2CardImage card = Built(ps2::FormatCard({}));
   // A file whose bytes are a directory's "." and "..", whose entry then
@@ -583,12 +569,18 @@ TEST_F(PS2CardSlotTest, ASaveWithASubfolderIsKeptUnlistedThroughEveryRewrite) {
   nested.name = "BESLES-00009SUB";
   nested.files = {{"sub", 0x8497, {}, {}, folder}, {"data", 0x8497, {}, {}, data}};
   ASSERT_EQ(card.AddSave(nested).result, ps2::AddResult::Added);
+  std::uint64_t free = card.FreeBytes();
   Buffer image = card.Serialize();
   PatchEntry(image, "sub", 0x8427, 2);
   std::string path = Write("nested.ps2", image);
   OpenCard(path);
   ASSERT_EQ(Rows(kRight), 2u);
-  EXPECT_TRUE(ws.At(kRight).ps2Card->FindSave("BESLES-00009SUB")->hasSubfolders);
+  const ps2::Ps2Save& listed = *ws.At(kRight).ps2Card->FindSave("BESLES-00009SUB");
+  EXPECT_TRUE(listed.hasSubfolders);
+  EXPECT_TRUE(listed.files.at(0).isDirectory);
+  EXPECT_FALSE(ps2::CarriedBySaveModel(listed));
+  EXPECT_TRUE(ws.At(kRight).ps2Card->Check().empty());
+  EXPECT_EQ(Free(), free) << "the folder's cluster is in use";
 
   OpenSlot(kLeft, CardKind::PS2);
   AddPS2(kLeft, "BESLES-00009SUB");
@@ -607,13 +599,17 @@ TEST_F(PS2CardSlotTest, ASaveWithASubfolderIsKeptUnlistedThroughEveryRewrite) {
   EXPECT_TRUE(kept.hasSubfolders);
   EXPECT_EQ(saved->ReadFile(kept.files.at(1)), data);
   EXPECT_TRUE(saved->Check().empty());
+  // Deleted, it frees everything but the two clusters the root grew by for
+  // its five entries.
+  ASSERT_TRUE(saved->DeleteSave("BESLES-00009SUB"));
+  EXPECT_EQ(saved->FreeBytes(),
+            ps2::Ps2CardImage::Open(ps2::FormatCard({}), why)->FreeBytes() - 2 * ps2::kClusterSize);
 }
 
 // The emulator's card: its system folder and its save are rows, Save of the
 // unchanged card gives the same file, and deleting writes a clean card.
 TEST_F(PS2CardSlotTest, TheEmulatorsCardOpensSavesUnchangedAndLosesADeletedSave) {
-  const char* env = std::getenv("SLOTKEEPER_CORPUS");
-  std::string corpus = std::string(env ? env : SLOTKEEPER_CORPUS_DIR) + "/mymcplus/mc01.ps2";
+  std::string corpus = (testing::CorpusDir() / "mymcplus/mc01.ps2").string();
   if (!std::filesystem::exists(corpus)) GTEST_SKIP() << "no corpus at " << corpus;
   OpenCard(corpus);
   ASSERT_EQ(Rows(kRight), 2u);

@@ -39,6 +39,28 @@ class SaveTest : public ::testing::Test {
     return bytes;
   }
 
+  void ClearSink() {
+    sink.shown.clear();
+    sink.problems.clear();
+    sink.asked.clear();
+    sink.askedAbout.clear();
+  }
+
+  // `result` is a refusal that showed `message` alone and, unless `reason` is
+  // None, that reason about `path` (unless empty) on its second line.
+  void ExpectRefusal(std::uint32_t result, int message,
+                     platform::Reason reason = platform::Reason::None,
+                     const std::string& path = "") {
+    EXPECT_EQ(result, 0u);
+    EXPECT_EQ(sink.shown, std::vector<int>{message});
+    if (reason == platform::Reason::None) return;
+    ASSERT_EQ(sink.problems.size(), 1u);
+    EXPECT_EQ(sink.problems[0].reason, reason);
+    if (!path.empty()) {
+      EXPECT_EQ(sink.problems[0].path, path);
+    }
+  }
+
   static std::string Text(const Name64& field) {
     return std::string(reinterpret_cast<const char*>(field.data()),
                        strnlen(reinterpret_cast<const char*>(field.data()), field.size()));

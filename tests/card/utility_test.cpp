@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <array>
-#include <ctime>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -12,7 +11,9 @@
 namespace slk {
 namespace {
 
-TEST(NamesEqual, IgnoresAsciiCaseButNotLengthOrShiftJisTrailBytes) {
+// Names compare without ASCII case but not Shift-JIS trail bytes; a card
+// file name keeps 20 characters and nothing after its terminator.
+TEST(Names, AreComparedAndBoundedAsTheCardStoresThem) {
   EXPECT_TRUE(NamesEqual(AsBytes("BASLUS-00571"), AsBytes("baslus-00571")));
   EXPECT_FALSE(NamesEqual(AsBytes("BASLUS-0057"), AsBytes("BASLUS-00571")));
   EXPECT_TRUE(NamesEqual(AsBytes(""), AsBytes("")));
@@ -20,47 +21,13 @@ TEST(NamesEqual, IgnoresAsciiCaseButNotLengthOrShiftJisTrailBytes) {
   // byte as if it were ASCII would wrongly make other pairs collide.
   EXPECT_FALSE(NamesEqual(AsBytes("\x82\x41"), AsBytes("\x82\x61")));
   EXPECT_TRUE(NamesEqual(AsBytes("\x82\x41x"), AsBytes("\x82\x41X")));
-}
-
-TEST(BoundedLength, StopsAtNulOr64) {
   std::uint8_t full[70];
   std::fill(std::begin(full), std::end(full), 'a');
   EXPECT_EQ(BoundedLength(full), 64u);
   EXPECT_EQ(BoundedLength(AsBytes(std::string_view("ab\0cd", 5))), 2u);
-}
-
-TEST(Utility, MagicRoundUpAndChecksum) {
-  EXPECT_EQ(PackMagic("MC"), 0x0000434Du);
-  EXPECT_EQ(PackMagic("EXMC"), 0x434D5845u);
-  EXPECT_EQ(PackMagic("LONGER"), 0u);
-  EXPECT_EQ(RoundUp(1000, 512), 1024u);
-  EXPECT_EQ(RoundUp(512, 512), 512u);
-  EXPECT_EQ(RoundUp(0, 512), 0u);
-  std::uint8_t frame[128] = {'M', 'C'};
-  EXPECT_EQ(FrameChecksum(frame), 0x0E);
-}
-
-TEST(MakeTimeStamp, StoresLocalCalendarTimeWithMonthsFromOne) {
-  std::tm local{};
-  local.tm_sec = 56;
-  local.tm_min = 34;
-  local.tm_hour = 12;
-  local.tm_mday = 31;
-  local.tm_mon = 11;  // December
-  local.tm_year = 2026 - 1900;
-  EXPECT_EQ(MakeTimeStamp(local).bytes,
-            (std::array<std::uint8_t, 8>{0, 56, 34, 12, 31, 12, 0xEA, 0x07}));
-  local.tm_sec = 60;  // a leap second
-  local.tm_mon = 0;
-  EXPECT_EQ(MakeTimeStamp(local).bytes,
-            (std::array<std::uint8_t, 8>{0, 59, 34, 12, 31, 1, 0xEA, 0x07}));
-}
-
-TEST(CardFileName, KeepsTwentyCharactersAndNothingAfterTheTerminator) {
   Name64 name = CardFileName(AsBytes("BASLUS-01384DRACULATITLE"));
   EXPECT_EQ(std::string(reinterpret_cast<char*>(name.data())), "BASLUS-01384DRACULAT");
-  Name64 shorter = CardFileName(AsBytes(std::string_view("AB\0junk", 7)));
-  EXPECT_EQ(shorter[3], 0);
+  EXPECT_EQ(CardFileName(AsBytes(std::string_view("AB\0junk", 7)))[3], 0);
 }
 
 TEST(FormatOfPath, ChoosesByExtensionAloneIgnoringCase) {
@@ -71,9 +38,7 @@ TEST(FormatOfPath, ChoosesByExtensionAloneIgnoringCase) {
   EXPECT_EQ(CardFormatOf("noextension"), std::nullopt);
   EXPECT_EQ(CardFormatOf("a.bin"), std::nullopt);
   EXPECT_EQ(CardFormatOf("folder.mcr/card"), std::nullopt);
-}
-
-TEST(FormatOfPath, AliasesSharedExtensionsAndNamesWithoutOne) {
+  // Aliases, shared extensions and names without one.
   EXPECT_EQ(CardFormatOf("a.VGS"), CardFormat::Mem);
   EXPECT_EQ(CardFormatOf("a.ddf"), CardFormat::Gme);
   EXPECT_EQ(CardFormatOf("a.srm"), CardFormat::Srm);

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "card/utility.h"
+#include "save_image_builders.h"
 #include "support/recording_sink.h"
 
 namespace slk {
@@ -60,38 +61,6 @@ TEST_F(WorkspaceTest, SlotOpensOnceAndAsksTheKindOnlyWhenTold) {
   EXPECT_EQ(sink.kindPreselections.back(), CardKind::PS2Card);
 }
 
-TEST_F(WorkspaceTest, OffsetsOnlyGrowWhileTheSlotIsOpen) {
-  ws.CreateSlotStore(kLeft, 0);
-  AddSave(kLeft, std::vector<std::uint8_t>(100, 1));
-  AddSave(kLeft, std::vector<std::uint8_t>(50, 2));
-  ws.At(kLeft).rows.erase(ws.At(kLeft).rows.begin());  // as a delete does
-  SaveEntry& third = AddSave(kLeft, std::vector<std::uint8_t>(10, 3));
-  EXPECT_EQ(third.offset, 150u);
-  EXPECT_EQ(ws.At(kLeft).EntryCount(), 3u);
-  EXPECT_EQ(ws.At(kLeft).RowCount(), 2u);
-
-  ws.CloseSlot(kLeft);
-  EXPECT_FALSE(ws.At(kLeft).open);
-  EXPECT_EQ(ws.At(kLeft).EntryCount(), 0u);
-}
-
-TEST_F(WorkspaceTest, ThousandsOfSavesMoveTheListOnlyAFewTimes) {
-  ws.CreateSlotStore(kLeft, 0);
-  int moves = 0;
-  const SaveEntry* first = nullptr;
-  for (int i = 0; i < 5000; ++i) {
-    AddSave(kLeft, {std::uint8_t(i)});
-    if (&ws.At(kLeft).entries.front() != first) ++moves, first = &ws.At(kLeft).entries.front();
-  }
-  EXPECT_LT(moves, 20) << "an import of n saves must not cost n squared";
-}
-
-TEST_F(WorkspaceTest, RefusesSavesBeyondTheFourGigabyteOffsetRange) {
-  ws.CreateSlotStore(kLeft, 0);
-  EXPECT_FALSE(ws.AddEntry(kLeft, 0x1'0000'0000ull));
-  EXPECT_EQ(ws.At(kLeft).EntryCount(), 0u);
-}
-
 TEST_F(WorkspaceTest, PS1TitleOf64BytesSplitsIntoTwoLinesOf32) {
   ws.CreateSlotStore(kLeft, 0);
   std::vector<std::uint8_t> block(8192, 0);
@@ -105,40 +74,18 @@ TEST_F(WorkspaceTest, PS1TitleOf64BytesSplitsIntoTwoLinesOf32) {
   EXPECT_EQ(e.backgroundColours[3], 0xC0000020u);
 }
 
-std::vector<std::uint8_t> IconSys(std::uint16_t lineBreak, const char* title,
-                                  const char* listIcon) {
-  std::vector<std::uint8_t> b(964, 0);
-  std::memcpy(b.data(), "PS2D", 4);
-  b[6] = static_cast<std::uint8_t>(lineBreak);
-  b[0x10] = 0x80;       // top-left red
-  b[0x10 + 4] = 0x40;   // top-left green
-  b[0x10 + 8] = 0x20;   // top-left blue
-  b[0x10 + 12] = 0x7F;  // alpha, unused
-  std::memcpy(b.data() + 0xC0, title, std::strlen(title));
-  std::memcpy(b.data() + 0x104, listIcon, std::strlen(listIcon));
-  return b;
-}
-
-TEST_F(WorkspaceTest, IconSysLineBreakOfZeroOrBeyondTheTitleKeepsOneLine) {
+// A line break of 0 or beyond the title keeps one line; a short icon.sys
+// reads its missing fields as zero.
+TEST_F(WorkspaceTest, IconSysTitleSplitsAtItsLineBreak) {
   ws.CreateSlotStore(kLeft, 0);
-  for (std::uint16_t lineBreak : {0, 200}) {
-    auto bytes = IconSys(lineBreak, "ABCDEF", "list.ico");
-    SaveEntry& e = AddSave(kLeft, bytes);
+  for (std::uint16_t lineBreak : {0, 200, 4}) {
+    SaveEntry& e = AddSave(kLeft, testing::IconSys("ABCDEF", lineBreak, "list.ico"));
     ASSERT_TRUE(ws.ReadIconSys(kLeft, e.offset, e.size, e));
-    EXPECT_EQ(e.titleLine1Length, 6);
-    EXPECT_EQ(e.titleLine2Length, 0);
-    EXPECT_EQ(e.backgroundColours[0], 0xD0804020u);
+    EXPECT_EQ(e.titleLine1Length, lineBreak == 4 ? 4 : 6);
+    EXPECT_EQ(e.titleLine2Length, lineBreak == 4 ? 2 : 0);
+    EXPECT_EQ(e.backgroundColours[0], 0xD0402010u);
   }
-  auto bytes = IconSys(4, "ABCDEF", "list.ico");
-  SaveEntry& e = AddSave(kLeft, bytes);
-  ws.ReadIconSys(kLeft, e.offset, e.size, e);
-  EXPECT_EQ(e.titleLine1Length, 4);
-  EXPECT_EQ(e.titleLine2Length, 2);
-}
-
-TEST_F(WorkspaceTest, ShortIconSysReadsItsMissingFieldsAsZero) {
-  ws.CreateSlotStore(kLeft, 0);
-  auto bytes = IconSys(0, "TITLE", "");
+  auto bytes = testing::IconSys("TITLE", 0, "");
   bytes.resize(0xC0 + 3);  // cut inside the title
   SaveEntry& e = AddSave(kLeft, bytes);
   ASSERT_TRUE(ws.ReadIconSys(kLeft, e.offset, e.size, e));
@@ -171,17 +118,6 @@ TEST_F(WorkspaceTest, IconsAreFoundByNameWhateverTheCase) {
   std::memcpy(ws.IconNames()[0].data(), "missing.ico", 11);
   ws.ResolveIcons(kLeft, e);
   EXPECT_EQ(e.useStandardIcon, 1u);
-}
-
-TEST_F(WorkspaceTest, CopyIntoSlotFailsOnAShortImage) {
-  ws.CreateSlotStore(kLeft, 0);
-  platform::File image = platform::CreateSlotTempFile();
-  std::vector<std::uint8_t> bytes(1000, 7);
-  image.WriteExact(bytes.data(), bytes.size());
-  image.Seek(0);
-  EXPECT_FALSE(ws.CopyIntoSlot(image, kLeft, 2000, 512));
-  image.Seek(0);
-  EXPECT_TRUE(ws.CopyIntoSlot(image, kLeft, 1000, 512)) << "missing final padding is tolerated";
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include "cli/card_check.h"
 
 #include <algorithm>
+#include <functional>
 
 #include "cli_fixture.h"
 #include "support/corpus.h"
@@ -24,70 +25,63 @@ std::vector<CardFault> FaultsOf(const std::vector<std::uint8_t>& bytes, CardForm
 
 class CardCheckTest : public CliTest {};
 
-TEST_F(CardCheckTest, CleanCardsHaveNoFindings) {
-  EXPECT_TRUE(FaultsOf(ThreeSaveBuilder().Bytes()).empty());
-  EXPECT_TRUE(FaultsOf(PS1CardBuilder().Bytes()).empty());
-  // Deleted saves, and stale names and sizes in middle blocks, are normal.
-  PS1CardBuilder b = ThreeSaveBuilder();
-  b.Directory(2, 0xA1, 3 * kBlock, 2, "OLD").Directory(3, 0xA2, kBlock, 3, "OLD");
-  b.Directory(4, 0xA3, 0, 0xFFFF, "");
-  b.Directory(6, 0x53, kBlock, 0xFFFF, "STALE");
-  EXPECT_TRUE(FaultsOf(b.Bytes()).empty());
-}
-
+// One fault planted in the three-save card at a time: exactly these findings.
 TEST_F(CardCheckTest, FindsEachPlantedPS1Fault) {
-  PS1CardBuilder checksum = ThreeSaveBuilder();
-  checksum.Raw()[3 * 128 + 127] ^= 0x5A;
-  EXPECT_EQ(FaultsOf(checksum.Bytes()), std::vector<CardFault>{CardFault::FrameChecksum});
-
-  PS1CardBuilder brokenList = ThreeSaveBuilder();
-  brokenList.Raw()[20 * 128] = 0x12;
-  EXPECT_EQ(FaultsOf(brokenList.Bytes()), std::vector<CardFault>{CardFault::FrameChecksum});
-
-  PS1CardBuilder state = ThreeSaveBuilder();
-  state.Directory(9, 0x00, 0, 0xFFFF, "");
-  EXPECT_EQ(FaultsOf(state.Bytes()), std::vector<CardFault>{CardFault::UnknownState});
-
-  PS1CardBuilder outside = ThreeSaveBuilder();
-  outside.Directory(3, 0x52, 0, 40, "");
-  auto outsideFaults = FaultsOf(outside.Bytes());
-  EXPECT_EQ(outsideFaults[0], CardFault::BrokenLink);
-  EXPECT_TRUE(std::count(outsideFaults.begin(), outsideFaults.end(), CardFault::OrphanBlock));
-
-  PS1CardBuilder loop = ThreeSaveBuilder();
-  loop.Directory(4, 0x52, 0, 2, "");  // block 4 back to block 3
-  EXPECT_EQ(FaultsOf(loop.Bytes()), std::vector<CardFault>{CardFault::LoopingChain});
-
-  PS1CardBuilder shared = ThreeSaveBuilder();
-  shared.Directory(1, 0x51, 2 * kBlock, 3, "BESLES-00001ALPHA");  // into BETA's block 4
-  EXPECT_EQ(FaultsOf(shared.Bytes())[0], CardFault::SharedBlock);
-
-  PS1CardBuilder size = ThreeSaveBuilder();
-  size.Directory(5, 0x51, 3 * kBlock, 5, "BISLPS-00003NEKO");
-  EXPECT_EQ(FaultsOf(size.Bytes()), std::vector<CardFault>{CardFault::SizeMismatch});
-
-  PS1CardBuilder endsEarly = ThreeSaveBuilder();
-  endsEarly.Directory(3, 0x52, 0, 0xFFFF, "");
-  EXPECT_EQ(FaultsOf(endsEarly.Bytes())[0], CardFault::BrokenLink);
-
-  PS1CardBuilder orphan = ThreeSaveBuilder();
-  orphan.Directory(10, 0x53, 0, 0xFFFF, "");
-  EXPECT_EQ(FaultsOf(orphan.Bytes()), std::vector<CardFault>{CardFault::OrphanBlock});
-
-  PS1CardBuilder duplicate = ThreeSaveBuilder();
-  duplicate.Directory(1, 0x51, kBlock, 0xFFFF, "bislps-00003neko");
-  EXPECT_EQ(FaultsOf(duplicate.Bytes()), std::vector<CardFault>{CardFault::DuplicateName});
-
-  PS1CardBuilder capacity = ThreeSaveBuilder();
-  capacity.Directory(1, 0x51, 11 * kBlock, 0xFFFF, "BESLES-00001ALPHA");
-  auto capacityFaults = FaultsOf(capacity.Bytes());
-  EXPECT_EQ(capacityFaults,
-            (std::vector<CardFault>{CardFault::SizeMismatch, CardFault::OverCapacity}));
-
-  PS1CardBuilder magic = ThreeSaveBuilder();
-  magic.Raw()[2] = 1;
-  magic.Raw()[127] ^= 1;
-  EXPECT_EQ(FaultsOf(magic.Bytes()), std::vector<CardFault>{CardFault::HeaderMagic});
+  using F = CardFault;
+  struct Case {
+    const char* what;
+    std::function<void(PS1CardBuilder&)> plant;
+    std::vector<CardFault> faults;
+  };
+  const Case cases[] = {
+      {"nothing", [](PS1CardBuilder&) {}, {}},
+      // Deleted saves, and stale names and sizes in middle blocks, are normal.
+      {"deleted and stale",
+       [](PS1CardBuilder& b) {
+         b.Directory(2, 0xA1, 3 * kBlock, 2, "OLD").Directory(3, 0xA2, kBlock, 3, "OLD");
+         b.Directory(4, 0xA3, 0, 0xFFFF, "").Directory(6, 0x53, kBlock, 0xFFFF, "STALE");
+       },
+       {}},
+      {"checksum", [](PS1CardBuilder& b) { b.Raw()[3 * 128 + 127] ^= 0x5A; }, {F::FrameChecksum}},
+      {"broken-sector list",
+       [](PS1CardBuilder& b) { b.Raw()[20 * 128] = 0x12; },
+       {F::FrameChecksum}},
+      {"state", [](PS1CardBuilder& b) { b.Directory(9, 0x00, 0, 0xFFFF, ""); }, {F::UnknownState}},
+      {"link outside",
+       [](PS1CardBuilder& b) { b.Directory(3, 0x52, 0, 40, ""); },
+       {F::BrokenLink, F::OrphanBlock}},
+      // Block 4 back to block 3.
+      {"loop", [](PS1CardBuilder& b) { b.Directory(4, 0x52, 0, 2, ""); }, {F::LoopingChain}},
+      // ALPHA into BETA's block 4.
+      {"shared",
+       [](PS1CardBuilder& b) { b.Directory(1, 0x51, 2 * kBlock, 3, "BESLES-00001ALPHA"); },
+       {F::SharedBlock}},
+      {"size",
+       [](PS1CardBuilder& b) { b.Directory(5, 0x51, 3 * kBlock, 5, "BISLPS-00003NEKO"); },
+       {F::SizeMismatch}},
+      {"ends early",
+       [](PS1CardBuilder& b) { b.Directory(3, 0x52, 0, 0xFFFF, ""); },
+       {F::BrokenLink, F::OrphanBlock}},
+      {"orphan", [](PS1CardBuilder& b) { b.Directory(10, 0x53, 0, 0xFFFF, ""); }, {F::OrphanBlock}},
+      {"duplicate",
+       [](PS1CardBuilder& b) { b.Directory(1, 0x51, kBlock, 0xFFFF, "bislps-00003neko"); },
+       {F::DuplicateName}},
+      {"capacity",
+       [](PS1CardBuilder& b) { b.Directory(1, 0x51, 11 * kBlock, 0xFFFF, "BESLES-00001ALPHA"); },
+       {F::SizeMismatch, F::OverCapacity}},
+      {"magic",
+       [](PS1CardBuilder& b) {
+         b.Raw()[2] = 1;
+         b.Raw()[127] ^= 1;
+       },
+       {F::HeaderMagic}},
+  };
+  EXPECT_TRUE(FaultsOf(PS1CardBuilder().Bytes()).empty());
+  for (const Case& c : cases) {
+    PS1CardBuilder card = ThreeSaveBuilder();
+    c.plant(card);
+    EXPECT_EQ(FaultsOf(card.Bytes()), c.faults) << c.what;
+  }
 }
 
 TEST_F(CardCheckTest, SizesOfEachFormat) {

@@ -1,6 +1,6 @@
 // End to end: the commands that write (convert, import, export, copy,
-// delete, rename), each refusal's message and exit code, and that a refusal leaves
-// every file as it was.
+// delete, rename), and every refusal's message and exit code; no refusal
+// changes a file.
 
 #include <algorithm>
 #include <sstream>
@@ -13,10 +13,6 @@ namespace slk::testing {
 namespace {
 
 using Json = nlohmann::json;
-
-bool Has(const std::string& text, const std::string& part) {
-  return text.find(part) != std::string::npos;
-}
 
 TEST_F(CliTest, ConversionThroughEveryCardFormatKeepsEverySave) {
   std::string from = WriteThreeSaveCard();
@@ -53,32 +49,6 @@ TEST_F(CliTest, ConversionThroughEveryCardFormatKeepsEverySave) {
     EXPECT_EQ(Digests(file), std::vector<std::string>{PS2SaveDigest()});
 }
 
-TEST_F(CliTest, ConvertRefusals) {
-  std::string card = WriteThreeSaveCard();
-  CliResult badIn = cli_.Run({"convert", Path("card.txt"), Path("out.mcr")});
-  EXPECT_EQ(badIn.exit, 1);
-  EXPECT_TRUE(Has(badIn.err, "It's not MemoryCard Image."));
-  CliResult badOut = cli_.Run({"convert", card, Path("out.psu")});
-  EXPECT_EQ(badOut.exit, 1);
-  EXPECT_TRUE(Has(badOut.err, "It's not MemoryCard Image."));
-
-  // A PS2 save has no place in a PS1 card image.
-  ASSERT_EQ(cli_.Run({"new", "--ps2", Path("ps2.xmc")}).exit, 0);
-  ASSERT_EQ(cli_.Run({"import", Path("ps2.xmc"), WritePS2Psu()}).exit, 0);
-  CliResult ps2 = cli_.Run({"convert", Path("ps2.xmc"), Path("out.mcr")});
-  EXPECT_EQ(ps2.exit, 1);
-  EXPECT_TRUE(Has(ps2.err, "is a PS2 save")) << ps2.err;
-  EXPECT_TRUE(Has(ps2.err, "The File wasn't preserved."));
-  EXPECT_FALSE(std::filesystem::exists(Path("out.mcr")));
-
-  // A PS1 save has no place in a PS2 card image.
-  ASSERT_EQ(cli_.Run({"convert", card, Path("ps1.xmc")}).exit, 0);
-  CliResult ps1 = cli_.Run({"convert", Path("ps1.xmc"), Path("out.ps2")});
-  EXPECT_EQ(ps1.exit, 1);
-  EXPECT_TRUE(Has(ps1.err, "is a PS1 save")) << ps1.err;
-  EXPECT_FALSE(std::filesystem::exists(Path("out.ps2")));
-}
-
 // NEKO's chain runs into BETA's last block: only its first block is found.
 // Written out, the card would pass the one block off as the whole save.
 TEST_F(CliTest, ASaveWhoseBlocksBreakOffIsWrittenOnlyWithForce) {
@@ -107,93 +77,145 @@ TEST_F(CliTest, ASaveWhoseBlocksBreakOffIsWrittenOnlyWithForce) {
   }
 }
 
-TEST_F(CliTest, ImportAddsSaveImagesAndWritesBack) {
+// Exported in every save format, a save lists with the same bytes and
+// imports into a card; other tools' raw saves (.srm, or named like a card)
+// are saves to `list` and `check`.
+TEST_F(CliTest, SavesTravelThroughEverySaveFormat) {
   std::string card = WriteThreeSaveCard();
-  ASSERT_EQ(cli_.Run({"export", card, "1", Path("beta.ps1")}).exit, 0);
+  std::string psu = WritePS2Psu();
+  ASSERT_EQ(cli_.Run({"new", "--ps2", Path("ps2.xmc")}).exit, 0);
+  ASSERT_EQ(cli_.Run({"import", Path("ps2.xmc"), psu}).exit, 0);
+  struct Case {
+    std::string from, save, out, digest;
+  };
+  std::vector<Case> cases;
+  for (const char* ext : {"psu", "psd", "ps1", "mcx", "mcb", "psm", "mc", "mcs"})
+    cases.push_back({card, "BISLPS-00003NEKO", Path("neko.") + ext, ThreeSaveDigests()[2]});
+  for (const char* ext : {"cbs", "max", "psv"})
+    cases.push_back({Path("ps2.xmc"), "0", Path("space.") + ext, PS2SaveDigest()});
+  // From a save data image, as from a card holding one save.
+  cases.push_back({psu, "0", Path("space.psd"), PS2SaveDigest()});
+  for (const Case& c : cases) {
+    CliResult result = cli_.Run({"export", c.from, c.save, c.out});
+    ASSERT_EQ(result.exit, 0) << c.out << ": " << result.err;
+    Json file = ListJson(cli_, {c.out})["files"][0];
+    EXPECT_EQ(Digests(file), std::vector<std::string>{c.digest}) << c.out;
+    if (c.from == card) {
+      EXPECT_EQ(file["kind"], "PS1");
+      EXPECT_EQ(file["saves"][0]["title"], kNekoTitleUtf8);
+    }
+  }
+
   ASSERT_EQ(cli_.Run({"new", "--ps1", Path("empty.mcr")}).exit, 0);
   auto before = ReadFileBytes(Path("empty.mcr"));
-
   CliResult toOther =
-      cli_.Run({"import", Path("empty.mcr"), Path("beta.ps1"), "-o", Path("o.mcr")});
+      cli_.Run({"import", Path("empty.mcr"), Path("neko.ps1"), "-o", Path("o.mcr")});
   ASSERT_EQ(toOther.exit, 0) << toOther.err;
   EXPECT_EQ(ReadFileBytes(Path("empty.mcr")), before);
-  Json file = ListJson(cli_, {Path("o.mcr")})["files"][0];
-  EXPECT_EQ(Digests(file), std::vector<std::string>{ThreeSaveDigests()[1]});
+  EXPECT_EQ(Digests(ListJson(cli_, {Path("o.mcr")})["files"][0]),
+            std::vector<std::string>{ThreeSaveDigests()[2]});
+  ASSERT_EQ(cli_.Run({"new", "--ps2", Path("two.xmc")}).exit, 0);
+  ASSERT_EQ(cli_.Run({"import", Path("two.xmc"), Path("neko.psm"), psu}).exit, 0);
+  EXPECT_EQ(Digests(ListJson(cli_, {Path("two.xmc")})["files"][0]),
+            (std::vector<std::string>{ThreeSaveDigests()[2], PS2SaveDigest()}));
 
-  ASSERT_EQ(cli_.Run({"new", "--ps2", Path("ps2.xmc")}).exit, 0);
-  ASSERT_EQ(cli_.Run({"import", Path("ps2.xmc"), Path("beta.ps1"), WritePS2Psu()}).exit, 0);
-  Json ps2 = ListJson(cli_, {Path("ps2.xmc")})["files"][0];
-  EXPECT_EQ(Digests(ps2), (std::vector<std::string>{ThreeSaveDigests()[1], PS2SaveDigest()}));
-}
-
-// The formats of other tools through the commands: a PS2 save exported as
-// .cbs, .max and .psv lists with the same bytes; a raw .srm of one save is a
-// save to `list` and `check`; a PS1 save is not written as .max, and the
-// note says why.
-TEST_F(CliTest, OtherToolsFormatsThroughExportListAndCheck) {
-  ASSERT_EQ(cli_.Run({"new", "--ps2", Path("ps2.xmc")}).exit, 0);
-  ASSERT_EQ(cli_.Run({"import", Path("ps2.xmc"), WritePS2Psu()}).exit, 0);
-  for (const char* ext : {"cbs", "max", "psv"}) {
-    std::string out = Path(std::string("space.") + ext);
-    ASSERT_EQ(cli_.Run({"export", Path("ps2.xmc"), "0", out}).exit, 0) << ext;
-    Json file = ListJson(cli_, {out})["files"][0];
-    EXPECT_EQ(Digests(file), std::vector<std::string>{PS2SaveDigest()}) << ext;
-  }
-  std::string card = WriteThreeSaveCard();
-  ASSERT_EQ(cli_.Run({"export", card, "1", Path("beta.mcs")}).exit, 0);
-  Buffer mcs = ReadFileBytes(Path("beta.mcs"));
-  WriteFileBytes(Path("beta.srm"), Buffer(mcs.begin() + 128, mcs.end()));
-  // Other tools name single saves like cards, too.
-  WriteFileBytes(Path("beta.mcd"), Buffer(mcs.begin() + 128, mcs.end()));
-  for (const char* name : {"beta.srm", "beta.mcd"}) {
+  Buffer mcs = ReadFileBytes(Path("neko.mcs"));
+  for (const char* name : {"neko.srm", "neko.mcd"}) {
+    WriteFileBytes(Path(name), Buffer(mcs.begin() + 128, mcs.end()));
     Json raw = ListJson(cli_, {Path(name)})["files"][0];
     EXPECT_EQ(raw["format"], "raw") << name;
-    EXPECT_EQ(Digests(raw), std::vector<std::string>{ThreeSaveDigests()[1]}) << name;
+    EXPECT_EQ(Digests(raw), std::vector<std::string>{ThreeSaveDigests()[2]}) << name;
   }
-  CliResult check = cli_.Run({"check", Path("beta.srm"), Path("beta.mcd")});
+  CliResult check = cli_.Run({"check", Path("neko.srm"), Path("neko.mcd")});
   EXPECT_EQ(check.exit, 0) << check.out;
-  CliResult max = cli_.Run({"export", card, "1", Path("beta.max")});
-  EXPECT_EQ(max.exit, 1);
-  EXPECT_TRUE(Has(max.err, "a PS1 save cannot be written as .max")) << max.err;
 }
 
-TEST_F(CliTest, ImportRefusalsLeaveTheCardAlone) {
+// Every refusal of the commands that write: the exit code, the message and
+// its reason, and every file left as it was.
+TEST_F(CliTest, RefusalsSayWhyAndChangeNoFile) {
   std::string card = WriteThreeSaveCard();
-  auto before = ReadFileBytes(card);
-  CliResult ps2 = cli_.Run({"import", card, WritePS2Psu()});
-  EXPECT_EQ(ps2.exit, 1);
-  EXPECT_TRUE(Has(ps2.err, "PS2 SaveData isn't able to include into PS1 MemoryCard."));
-  EXPECT_TRUE(Has(ps2.err, "  space.psu: \"BASLUS-20001SPACE\" is a PS2 save\n"));
-  EXPECT_FALSE(Has(ps2.err, "The File wasn't opened.")) << "the refusal is shown once";
-
-  CliResult notSave = cli_.Run({"import", card, Path("notes.txt")});
-  EXPECT_EQ(notSave.exit, 1);
-  EXPECT_TRUE(Has(notSave.err, "It's not SaveData Image."));
-
-  CliResult missing = cli_.Run({"import", card, Path("none.psu")});
-  EXPECT_EQ(missing.exit, 1);
-  EXPECT_TRUE(
-      Has(missing.err, Path("none.psu") + ": The File wasn't opened.\n  none.psu: no such file\n"));
-
-  // A PS1 card takes only what Copy would let in: never a second save of a
-  // name, never more than 15 blocks.
-  ASSERT_EQ(cli_.Run({"export", card, "1", Path("beta.psm")}).exit, 0);
-  CliResult same = cli_.Run({"import", card, Path("beta.psm")});
-  EXPECT_EQ(same.exit, 1);
-  EXPECT_TRUE(Has(same.err,
-                  "There is the same DataName. It is unable to copy.\n"
-                  "  beta.psm: the card already holds \"BASLUS-00002BETA\"\n"))
-      << same.err;
+  std::string psu = WritePS2Psu();
+  const std::vector<std::string> setup[] = {{"new", "--ps2", Path("ps2.xmc")},
+                                            {"import", Path("ps2.xmc"), psu},
+                                            {"convert", card, Path("ps1.xmc")},
+                                            {"export", card, "1", Path("beta.psm")},
+                                            {"export", card, "0", Path("alpha.ps1")},
+                                            {"convert", card, Path("twice.xmc")},
+                                            {"import", Path("twice.xmc"), Path("alpha.ps1")},
+                                            {"new", "--ps1", Path("target.mcr")},
+                                            {"copy", card, "1", Path("target.mcr")},
+                                            {"new", "--ps2", Path("card.ps2")},
+                                            {"import", Path("card.ps2"), psu},
+                                            {"export", psu, "0", Path("space"), "--folder"},
+                                            {"export", psu, "0", Path("out") + "/"}};
+  std::filesystem::create_directory(Path("out"));
+  for (const auto& args : setup) ASSERT_EQ(cli_.Run(args).exit, 0) << args[0];
   WriteFileBytes(Path("big.ps1"),
                  FramedSingle("BASLUS-BIG", 10 * kBlock, PS1Blocks(10, "Big")));  // 6 + 10 blocks
-  CliResult full = cli_.Run({"import", card, Path("big.ps1")});
-  EXPECT_EQ(full.exit, 1);
-  EXPECT_TRUE(Has(full.err,
-                  "It exceeds the capacity of 15 blocks.\n"
-                  "  big.ps1: the card would hold 16 blocks, at most 15\n"))
-      << full.err;
-  EXPECT_FALSE(Has(full.err, "The File wasn't preserved."));
-  EXPECT_EQ(ReadFileBytes(card), before);
+  const std::string notCard = "It's not MemoryCard Image.", notSave = "It's not SaveData Image.";
+  const std::string notPreserved = "The File wasn't preserved.";
+  ExpectRefusals({
+      {{"convert", Path("card.txt"), Path("out.mcr")}, {notCard}},
+      {{"convert", card, Path("out.psu")}, {notCard}},
+      // A PS2 save has no place in a PS1 card image, nor a PS1 save in a PS2 one.
+      {{"convert", Path("ps2.xmc"), Path("out.mcr")}, {"is a PS2 save", notPreserved}},
+      {{"convert", Path("ps1.xmc"), Path("out.ps2")}, {"is a PS1 save"}},
+      {{"import", card, psu},
+       {"PS2 SaveData isn't able to include into PS1 MemoryCard.",
+        "  space.psu: \"BASLUS-20001SPACE\" is a PS2 save\n"},
+       1,
+       "The File wasn't opened."},  // the refusal is shown once
+      {{"import", card, Path("notes.txt")}, {notSave}},
+      {{"import", card, Path("none.psu")},
+       {Path("none.psu") + ": The File wasn't opened.\n  none.psu: no such file\n"}},
+      // A PS1 card takes only what Copy would let in: never a second save of a
+      // name, never more than 15 blocks.
+      {{"import", card, Path("beta.psm")},
+       {"There is the same DataName. It is unable to copy.\n"
+        "  beta.psm: the card already holds \"BASLUS-00002BETA\"\n"}},
+      {{"import", card, Path("big.ps1")},
+       {"It exceeds the capacity of 15 blocks.\n"
+        "  big.ps1: the card would hold 16 blocks, at most 15\n"},
+       1,
+       notPreserved},
+      {{"import", card, Path("space")}, {}},
+      {{"export", psu, "0", Path("space.ps1")}, {notPreserved}},
+      {{"export", card, "0", Path("alpha.mcr")}, {notSave}},
+      {{"export", card, "3", Path("x.psu")}, {"no row 3 (the card lists 3 saves)"}},
+      {{"export", card, "besles-00001alpha", Path("x.psu")},
+       {"no save named \"besles-00001alpha\""}},
+      // Two saves of one name in an expanded card: the name alone is not enough.
+      {{"export", Path("twice.xmc"), "BESLES-00001ALPHA", Path("x.psu")}, {"ambiguous: rows 0, 3"}},
+      {{"export", card, "1", Path("beta.max")}, {"a PS1 save cannot be written as .max"}},
+      {{"export", psu, "0", Path("out") + "/"}, {"already exists"}},
+      {{"export", card, "0", Path("alpha"), "--folder"}, {"is a PS1 save"}},
+      {{"copy", card, "1", Path("target.mcr")},
+       {"There is the same DataName. It is unable to copy."}},
+      {{"copy", psu, "0", Path("target.mcr")}, {"PS2 SaveData isn't able to include into PS1"}},
+      {{"copy", card, "0", Path("none.mcr")}, {Path("none.mcr") + ": The File wasn't opened."}},
+      {{"copy", card, "0", Path("card.ps2")},
+       {"PS1 SaveData isn't able to include into PS2 MemoryCard Image.", "is a PS1 save"}},
+      {{"delete", card, "0", "NOBODY"}, {"no save named \"NOBODY\""}},
+      {{"delete", Path("none.mcr"), "0"}, {"The File wasn't opened."}},
+      {{"rename", card, "0", "BISLPS-00003NEKO"},
+       {"The SaveData was not renamed.", "the card already holds \"BISLPS-00003NEKO\""}},
+      {{"rename", card, "0", "A/B"}, {"holds '/'"}},
+      {{"rename", Path("card.ps2"), "0", ".."}, {}},
+      {{"new", "--ps1", Path("x.bin")}, {notCard}},
+      {{"new", "--ps1", Path("missing/x.mcr")}, {notPreserved}},
+      // Usage errors.
+      {{}, {}, 2},
+      {{"frobnicate"}, {}, 2},
+      {{"list"}, {}, 2},
+      {{"convert", "only-one.mcr"}, {}, 2},
+      {{"new", Path("x.mcr")}, {}, 2},
+      {{"new", "--ps1", "--ps2", Path("x.mcr")}, {}, 2},
+      {{"new", "--ps2", Path("x.mcr")}, {".xmc only"}, 2},
+      {{"new", "--ps1", Path("x.ps2")}, {"names a PS2 card image"}, 2},
+      {{"new", "--ps2", "--no-ecc", Path("x.xmc")}, {}, 2},
+      {{"new", "--ps2", "--ecc", "--no-ecc", Path("x.ps2")}, {}, 2},
+      {{"copy", "a.mcr", "0", "b.mcr", "--yes", "--no"}, {}, 2},
+  });
 }
 
 // Writers that start together each wait for the one before: every import
@@ -227,51 +249,6 @@ TEST_F(CliTest, ConcurrentImportsIntoOneCardLoseNoSave) {
   EXPECT_GT(succeeded, 0u);
 }
 
-TEST_F(CliTest, ExportWritesEverySaveDataFormat) {
-  std::string card = WriteThreeSaveCard();
-  for (const char* ext : {"psu", "psd", "ps1", "mcx", "mcb", "psm", "mc"}) {
-    std::string out = Path(std::string("neko.") + ext);
-    CliResult result = cli_.Run({"export", card, "BISLPS-00003NEKO", out});
-    ASSERT_EQ(result.exit, 0) << ext << ": " << result.err;
-    Json file = ListJson(cli_, {out})["files"][0];
-    EXPECT_EQ(file["kind"], "PS1");
-    EXPECT_EQ(Digests(file), std::vector<std::string>{ThreeSaveDigests()[2]}) << ext;
-    EXPECT_EQ(file["saves"][0]["title"], kNekoTitleUtf8);
-  }
-  // From a save data image, as from a card holding one save.
-  ASSERT_EQ(cli_.Run({"export", WritePS2Psu(), "0", Path("space.psd")}).exit, 0);
-  EXPECT_EQ(Digests(ListJson(cli_, {Path("space.psd")})["files"][0]),
-            std::vector<std::string>{PS2SaveDigest()});
-}
-
-TEST_F(CliTest, ExportRefusals) {
-  std::string card = WriteThreeSaveCard();
-  CliResult ps2 = cli_.Run({"export", WritePS2Psu(), "0", Path("space.ps1")});
-  EXPECT_EQ(ps2.exit, 1);
-  EXPECT_TRUE(Has(ps2.err, "The File wasn't preserved."));
-  EXPECT_FALSE(std::filesystem::exists(Path("space.ps1")));
-
-  CliResult badOut = cli_.Run({"export", card, "0", Path("alpha.mcr")});
-  EXPECT_EQ(badOut.exit, 1);
-  EXPECT_TRUE(Has(badOut.err, "It's not SaveData Image."));
-
-  CliResult noRow = cli_.Run({"export", card, "3", Path("x.psu")});
-  EXPECT_EQ(noRow.exit, 1);
-  EXPECT_TRUE(Has(noRow.err, "no row 3 (the card lists 3 saves)"));
-  CliResult noName = cli_.Run({"export", card, "besles-00001alpha", Path("x.psu")});
-  EXPECT_EQ(noName.exit, 1);
-  EXPECT_TRUE(Has(noName.err, "no save named \"besles-00001alpha\""));
-
-  // Two saves of one name in an expanded card: the name alone is not enough.
-  ASSERT_EQ(cli_.Run({"export", card, "0", Path("alpha.ps1")}).exit, 0);
-  ASSERT_EQ(cli_.Run({"convert", card, Path("twice.xmc")}).exit, 0);
-  ASSERT_EQ(cli_.Run({"import", Path("twice.xmc"), Path("alpha.ps1")}).exit, 0);
-  CliResult ambiguous = cli_.Run({"export", Path("twice.xmc"), "BESLES-00001ALPHA", Path("x.psu")});
-  EXPECT_EQ(ambiguous.exit, 1);
-  EXPECT_TRUE(Has(ambiguous.err, "ambiguous: rows 0, 3")) << ambiguous.err;
-  EXPECT_FALSE(std::filesystem::exists(Path("x.psu")));
-}
-
 // A PS2 save folder is a save file for import and list, and export writes one.
 TEST_F(CliTest, SaveFoldersImportListAndExport) {
   std::string psu = WritePS2Psu();
@@ -292,19 +269,6 @@ TEST_F(CliTest, SaveFoldersImportListAndExport) {
   for (const char* name : {"icon.sys", "list.ico", "data.bin"})
     EXPECT_EQ(ReadFileBytes(Path("out/space/") + name), ReadFileBytes(Path("space/") + name));
 
-  // Taken names, a PS1 save and a PS2 save into a PS1 card are refused.
-  CliResult taken = cli_.Run({"export", psu, "0", Path("out") + "/"});
-  EXPECT_EQ(taken.exit, 0);  // out/BASLUS-20001SPACE
-  taken = cli_.Run({"export", psu, "0", Path("out") + "/"});
-  EXPECT_EQ(taken.exit, 1);
-  EXPECT_TRUE(Has(taken.err, "already exists")) << taken.err;
-  CliResult ps1 = cli_.Run({"export", WriteThreeSaveCard(), "0", Path("alpha"), "--folder"});
-  EXPECT_EQ(ps1.exit, 1);
-  EXPECT_TRUE(Has(ps1.err, "is a PS1 save")) << ps1.err;
-  EXPECT_FALSE(std::filesystem::exists(Path("alpha")));
-  CliResult intoPs1 = cli_.Run({"import", Path("three.mcr"), Path("space")});
-  EXPECT_EQ(intoPs1.exit, 1);
-
   // Without icon.sys the save still lists, with no title (the standard icon).
   std::filesystem::remove(Path("space/icon.sys"));
   Json bare = ListJson(cli_, {Path("space")})["files"][0];
@@ -324,30 +288,21 @@ TEST_F(CliTest, CopyFollowsTheRulesOfCopy) {
   EXPECT_EQ(Digests(ListJson(cli_, {Path("out.mcr")})["files"][0]),
             (std::vector<std::string>{ThreeSaveDigests()[1], ThreeSaveDigests()[2]}));
 
-  auto before = ReadFileBytes(Path("target.mcr"));
-  CliResult same = cli_.Run({"copy", source, "1", Path("target.mcr")});
-  EXPECT_EQ(same.exit, 1);
-  EXPECT_TRUE(Has(same.err, "There is the same DataName. It is unable to copy."));
+  // A card of 14 used blocks takes a save of 1 block (exactly 15), not one
+  // of 2.
+  PS1CardBuilder big;
+  big.Directory(1, 0x51, 14 * kBlock, 1, "BIG").Block(1, 0x40, "BIG", 14);
+  for (int b = 2; b <= 14; ++b)
+    big.Directory(b, b == 14 ? 0x53 : 0x52, 0, b == 14 ? 0xFFFF : static_cast<std::uint16_t>(b),
+                  "");
+  WriteFileBytes(Path("big.mcr"), big.Bytes());
+  ASSERT_EQ(cli_.Run({"copy", source, "0", Path("big.mcr")}).exit, 0);
+  ExpectRefusals(
+      {{{"copy", source, "2", Path("big.mcr")}, {"It exceeds the capacity of 15 blocks."}}});
 
-  CliResult ps2 = cli_.Run({"copy", WritePS2Psu(), "0", Path("target.mcr")});
-  EXPECT_EQ(ps2.exit, 1);
-  EXPECT_TRUE(Has(ps2.err, "PS2 SaveData isn't able to include into PS1 MemoryCard."));
-
-  CliResult noTarget = cli_.Run({"copy", source, "0", Path("none.mcr")});
-  EXPECT_EQ(noTarget.exit, 1);
-  EXPECT_TRUE(Has(noTarget.err, Path("none.mcr") + ": The File wasn't opened."));
-  EXPECT_FALSE(std::filesystem::exists(Path("none.mcr")));
-  EXPECT_EQ(ReadFileBytes(Path("target.mcr")), before);
-
-  // A PS2 card image takes the PS2 save and refuses the PS1 one; deleting
-  // gives the card its free space back.
+  // A PS2 card image takes the PS2 save; deleting gives the card its free
+  // space back.
   ASSERT_EQ(cli_.Run({"new", "--ps2", Path("card.ps2")}).exit, 0);
-  auto empty = ReadFileBytes(Path("card.ps2"));
-  CliResult ps1 = cli_.Run({"copy", source, "0", Path("card.ps2")});
-  EXPECT_EQ(ps1.exit, 1);
-  EXPECT_TRUE(Has(ps1.err, "PS1 SaveData isn't able to include into PS2 MemoryCard Image."));
-  EXPECT_TRUE(Has(ps1.err, "is a PS1 save")) << ps1.err;
-  EXPECT_EQ(ReadFileBytes(Path("card.ps2")), empty);
   ASSERT_EQ(cli_.Run({"copy", WritePS2Psu(), "0", Path("card.ps2")}).exit, 0);
   Json card = ListJson(cli_, {Path("card.ps2")})["files"][0];
   EXPECT_EQ(Digests(card), std::vector<std::string>{PS2SaveDigest()});
@@ -357,29 +312,13 @@ TEST_F(CliTest, CopyFollowsTheRulesOfCopy) {
   EXPECT_GT(emptied["freeKB"], card["freeKB"]);
 }
 
-TEST_F(CliTest, CopyRefusesAPS1CardOverFifteenBlocks) {
-  // Target: 14 blocks used (one save of 14 blocks); source save: 2 blocks.
-  PS1CardBuilder big;
-  big.Directory(1, 0x51, 14 * kBlock, 1, "BIG");
-  for (int b = 2; b <= 14; ++b)
-    big.Directory(b, b == 14 ? 0x53 : 0x52, 0, b == 14 ? 0xFFFF : static_cast<std::uint16_t>(b),
-                  "");
-  big.Block(1, 0x40, "BIG", 14);
-  WriteFileBytes(Path("big.mcr"), big.Bytes());
-  std::string source = WriteThreeSaveCard();
-  CliResult one = cli_.Run({"copy", source, "0", Path("big.mcr")});
-  EXPECT_EQ(one.exit, 0) << one.err;
-  auto before = ReadFileBytes(Path("big.mcr"));
-  CliResult over = cli_.Run({"copy", source, "2", Path("big.mcr")});
-  EXPECT_EQ(over.exit, 1);
-  EXPECT_TRUE(Has(over.err, "It exceeds the capacity of 15 blocks."));
-  EXPECT_EQ(ReadFileBytes(Path("big.mcr")), before);
-}
-
+// A second save of a name in an expanded card: asked on a terminal, refused
+// without one unless --yes answers.
 TEST_F(CliTest, CopyAsksBeforeAddingASecondSaveOfTheSameName) {
   std::string source = WriteThreeSaveCard();
   ASSERT_EQ(cli_.Run({"convert", source, Path("target.xmc")}).exit, 0);
   auto before = ReadFileBytes(Path("target.xmc"));
+  auto saves = [&] { return ListJson(cli_, {Path("target.xmc")})["files"][0]["saves"]; };
 
   CliResult noTerminal = cli_.Run({"copy", source, "0", Path("target.xmc")});
   EXPECT_EQ(noTerminal.exit, 1);
@@ -389,23 +328,8 @@ TEST_F(CliTest, CopyAsksBeforeAddingASecondSaveOfTheSameName) {
   EXPECT_EQ(no.exit, 1);
   EXPECT_EQ(ReadFileBytes(Path("target.xmc")), before);
 
-  CliResult yes = cli_.Run({"copy", source, "0", Path("target.xmc"), "--yes"});
-  ASSERT_EQ(yes.exit, 0) << yes.err;
-  Json file = ListJson(cli_, {Path("target.xmc")})["files"][0];
-  ASSERT_EQ(file["saves"].size(), 4u);
-  EXPECT_EQ(file["saves"][3]["name"], "BESLES-00001ALPHA");
-  EXPECT_EQ(file["saves"][3]["sha256"], ThreeSaveDigests()[0]);
-  // --no does not matter when nothing is asked.
-  ASSERT_EQ(cli_.Run({"new", "--ps2", Path("empty.xmc")}).exit, 0);
-  EXPECT_EQ(cli_.Run({"copy", source, "0", Path("empty.xmc"), "--no"}).exit, 0);
-}
-
-TEST_F(CliTest, CopyAsksOnATerminal) {
-  std::string source = WriteThreeSaveCard();
-  ASSERT_EQ(cli_.Run({"convert", source, Path("target.xmc")}).exit, 0);
   auto copyWithReply = [&](const std::string& reply, std::string& err) {
-    std::ostringstream out;
-    std::ostringstream errors;
+    std::ostringstream out, errors;
     std::istringstream terminal(reply);
     Console console{out, errors, terminal, true};
     std::vector<std::string> args = {"slotkeeper-cli", "copy", source, "0", Path("target.xmc")};
@@ -419,51 +343,36 @@ TEST_F(CliTest, CopyAsksOnATerminal) {
   EXPECT_EQ(copyWithReply("n\n", err), 1);
   EXPECT_TRUE(Has(err, "Do you wish to add it? [y/N] ")) << err;
   EXPECT_EQ(copyWithReply("", err), 1);
-  EXPECT_EQ(ListJson(cli_, {Path("target.xmc")})["files"][0]["saves"].size(), 3u);
+  EXPECT_EQ(saves().size(), 3u);
   EXPECT_EQ(copyWithReply("y\n", err), 0);
-  EXPECT_EQ(ListJson(cli_, {Path("target.xmc")})["files"][0]["saves"].size(), 4u);
+  EXPECT_EQ(saves().size(), 4u);
+
+  CliResult yes = cli_.Run({"copy", source, "0", Path("target.xmc"), "--yes"});
+  ASSERT_EQ(yes.exit, 0) << yes.err;
+  ASSERT_EQ(saves().size(), 5u);
+  EXPECT_EQ(saves()[4]["name"], "BESLES-00001ALPHA");
+  EXPECT_EQ(saves()[4]["sha256"], ThreeSaveDigests()[0]);
+  // --no does not matter when nothing is asked.
+  ASSERT_EQ(cli_.Run({"new", "--ps2", Path("empty.xmc")}).exit, 0);
+  EXPECT_EQ(cli_.Run({"copy", source, "0", Path("empty.xmc"), "--no"}).exit, 0);
 }
 
-TEST_F(CliTest, DeleteRemovesSavesByRowAndName) {
+TEST_F(CliTest, DeleteAndRenameWriteTheCardOrAnother) {
   std::string card = WriteThreeSaveCard();
   auto before = ReadFileBytes(card);
   CliResult toOther = cli_.Run({"delete", card, "2", "BESLES-00001ALPHA", "-o", Path("o.mcr")});
   ASSERT_EQ(toOther.exit, 0) << toOther.err;
+  ASSERT_EQ(cli_.Run({"rename", card, "1", "BESLES-00002NEW", "-o", Path("r.mcr")}).exit, 0);
   EXPECT_EQ(ReadFileBytes(card), before);
   EXPECT_EQ(Digests(ListJson(cli_, {Path("o.mcr")})["files"][0]),
             std::vector<std::string>{ThreeSaveDigests()[1]});
+  Json renamed = ListJson(cli_, {Path("r.mcr")})["files"][0];
+  EXPECT_EQ(renamed["saves"][1]["name"], "BESLES-00002NEW");
+  EXPECT_EQ(Digests(renamed), ThreeSaveDigests());
 
   ASSERT_EQ(cli_.Run({"delete", card, "1", "1"}).exit, 0);
   EXPECT_EQ(Digests(ListJson(cli_, {card})["files"][0]),
             (std::vector<std::string>{ThreeSaveDigests()[0], ThreeSaveDigests()[2]}));
-
-  auto now = ReadFileBytes(card);
-  CliResult missing = cli_.Run({"delete", card, "0", "NOBODY"});
-  EXPECT_EQ(missing.exit, 1);
-  EXPECT_TRUE(Has(missing.err, "no save named \"NOBODY\""));
-  EXPECT_EQ(ReadFileBytes(card), now);
-  CliResult noCard = cli_.Run({"delete", Path("none.mcr"), "0"});
-  EXPECT_EQ(noCard.exit, 1);
-  EXPECT_TRUE(Has(noCard.err, "The File wasn't opened."));
-}
-
-TEST_F(CliTest, RenameWritesTheNewNameOrRefusesWithTheReason) {
-  std::string card = WriteThreeSaveCard();
-  ASSERT_EQ(cli_.Run({"rename", card, "1", "BESLES-00002NEW", "-o", Path("o.mcr")}).exit, 0);
-  Json renamed = ListJson(cli_, {Path("o.mcr")})["files"][0];
-  EXPECT_EQ(renamed["saves"][1]["name"], "BESLES-00002NEW");
-  EXPECT_EQ(Digests(renamed), ThreeSaveDigests());
-
-  auto before = ReadFileBytes(card);
-  CliResult same = cli_.Run({"rename", card, "0", "BISLPS-00003NEKO"});
-  EXPECT_EQ(same.exit, 1);
-  EXPECT_TRUE(Has(same.err, "The SaveData was not renamed."));
-  EXPECT_TRUE(Has(same.err, "the card already holds \"BISLPS-00003NEKO\""));
-  CliResult slash = cli_.Run({"rename", card, "0", "A/B"});
-  EXPECT_EQ(slash.exit, 1);
-  EXPECT_TRUE(Has(slash.err, "holds '/'"));
-  EXPECT_EQ(ReadFileBytes(card), before);
-
   CliResult region = cli_.Run({"rename", card, "0", "MINE"});
   ASSERT_EQ(region.exit, 0) << region.err;
   EXPECT_TRUE(Has(region.err, "region code"));
@@ -471,7 +380,6 @@ TEST_F(CliTest, RenameWritesTheNewNameOrRefusesWithTheReason) {
 
   ASSERT_EQ(cli_.Run({"new", "--ps2", Path("ps2.ps2")}).exit, 0);
   ASSERT_EQ(cli_.Run({"import", Path("ps2.ps2"), WritePS2Psu()}).exit, 0);
-  EXPECT_EQ(cli_.Run({"rename", Path("ps2.ps2"), "0", ".."}).exit, 1);
   ASSERT_EQ(cli_.Run({"rename", Path("ps2.ps2"), "0", "BASLUS-20001B"}).exit, 0);
   Json ps2 = ListJson(cli_, {Path("ps2.ps2")})["files"][0];
   EXPECT_EQ(ps2["saves"][0]["name"], "BASLUS-20001B");

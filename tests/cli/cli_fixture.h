@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -22,6 +25,21 @@ inline const std::string kNekoTitleSjis = "\x82\xcb\x82\xb1";
 inline const std::string kNekoTitleUtf8 = "ねこ";
 
 inline constexpr std::size_t kBlock = 8192;
+
+inline bool Has(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+// A command that must be refused: its arguments, what its stderr must say,
+// its exit code and what it must not say.
+struct Refusal {
+  Refusal(std::vector<std::string> a, std::vector<std::string> s, int e = 1, std::string n = "")
+      : args(std::move(a)), says(std::move(s)), exit(e), notSaid(std::move(n)) {}
+  std::vector<std::string> args;
+  std::vector<std::string> says;
+  int exit;
+  std::string notSaid;
+};
 
 class CliTest : public ::testing::Test {
  protected:
@@ -82,6 +100,32 @@ class CliTest : public ::testing::Test {
     Buffer bytes;
     for (const FileSpec& f : PS2Save().files) Append(bytes, f.bytes);
     return Sha256Hex(bytes);
+  }
+
+  // Every file under the test's folder, by path, as a digest of its bytes.
+  std::map<std::string, std::size_t> Files() const {
+    std::map<std::string, std::size_t> files;
+    for (const auto& e : std::filesystem::recursive_directory_iterator(dir_.Path()))
+      if (e.is_regular_file())
+        files[e.path().string()] = std::hash<std::string>{}(ReadFileText(e.path().string()));
+    return files;
+  }
+
+  // Runs each refusal; none may write or change a file.
+  void ExpectRefusals(const std::vector<Refusal>& refusals) const {
+    auto before = Files();
+    for (const Refusal& r : refusals) {
+      std::string command;
+      for (const std::string& a : r.args) command += a + " ";
+      SCOPED_TRACE(command);
+      CliResult result = cli_.Run(r.args);
+      EXPECT_EQ(result.exit, r.exit) << result.err;
+      for (const std::string& part : r.says) EXPECT_TRUE(Has(result.err, part)) << result.err;
+      if (!r.notSaid.empty()) {
+        EXPECT_FALSE(Has(result.err, r.notSaid)) << result.err;
+      }
+    }
+    EXPECT_EQ(Files(), before) << "a refusal wrote or changed a file";
   }
 
   TempDir dir_;

@@ -14,11 +14,9 @@
 #include <functional>
 #include <random>
 #include <string>
-#include <string_view>
 #include <thread>
 
 #include "card/card_image.h"
-#include "platform/file.h"
 #include "sanitizers.h"
 #include "slot_builder.h"
 #include "support/recording_sink.h"
@@ -43,17 +41,9 @@ struct Digest {
   bool operator==(const Digest&) const = default;
 };
 
-Buffer ReadAll(const std::string& path) {
-  platform::File file = platform::File::OpenForReading(path);
-  Buffer bytes(file.IsOpen() ? file.Size() : 0);
-  if (!file.ReadExact(bytes.data(), bytes.size())) bytes.clear();
-  return bytes;
-}
-
 Digest DigestOf(const std::string& path) {
-  Buffer bytes = ReadAll(path);
-  std::string_view view(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-  return Digest{bytes.size(), std::hash<std::string_view>{}(view)};
+  std::string bytes = testing::ReadFileText(path);
+  return Digest{bytes.size(), std::hash<std::string>{}(bytes)};
 }
 
 // Runs SaveCardImage in a child; kills it after `delay` unless it is done by
@@ -107,7 +97,7 @@ TEST_F(CrashSafetyTest, KilledSaveLeavesTheOldOrTheNewImage) {
   std::string target = dir.File("card.xmc");
   std::string reference = dir.File("reference.xmc");
   ASSERT_EQ(SaveCardImage(ws, kRight, target), 1u);
-  Buffer oldBytes = ReadAll(target);
+  Buffer oldBytes = testing::ReadFileBytes(target);
   Digest oldDigest = DigestOf(target);
   // How long an uninterrupted save takes, and what it writes.
   Clock::time_point start = Clock::now();

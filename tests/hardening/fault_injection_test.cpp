@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <optional>
 #include <string>
@@ -31,20 +32,7 @@ using platform::IoStep;
 using testing::Buffer;
 
 constexpr IoStep kSteps[] = {IoStep::Write, IoStep::Flush, IoStep::Rename};
-
-const char* StepName(IoStep step) {
-  switch (step) {
-    case IoStep::Write:
-      return "write";
-    case IoStep::Flush:
-      return "flush";
-    case IoStep::Rename:
-      return "rename";
-    case IoStep::SyncFolder:
-      return "folder sync";
-  }
-  return "?";
-}
+const char* const kStepNames[] = {"write", "flush", "rename", "folder sync"};
 
 class FaultInjectionTest : public ::testing::Test {
  protected:
@@ -71,29 +59,44 @@ class FaultInjectionTest : public ::testing::Test {
 
   void TearDown() override { platform::DisarmIoFaults(); }
 
-  // Runs `op` once without a fault to count its steps, then once for each
-  // step failing. Before every run `target` holds `old` (or is absent when
-  // `old` is empty); after every failed run `check` is asked what it saw.
-  void Walk(const std::string& what, const std::string& target, const Buffer& old,
-            const std::function<std::uint32_t()>& op,
-            const std::function<void(const std::string&)>& check) {
-    for (IoStep step : kSteps) {
+  // Runs `op` writing `target` once without a fault to count its steps,
+  // then once for each step failing, with `target` first holding an old
+  // file and then absent. After every failed run the user was shown one of
+  // `messages` alone, the folder and the old file are as they were, the
+  // slot is unchanged and no lock is held.
+  void Walk(const std::string& what, Slot slot, const std::string& target,
+            const std::function<std::uint32_t()>& op, const std::vector<int>& messages) {
+    for (const Buffer& old : {OldFile(), Buffer{}}) {
       Reset(target, old);
-      platform::FailNthIo(step, 0);
-      ASSERT_EQ(op(), 1u) << what << ": the operation fails even without a fault";
-      std::uint64_t steps = platform::IoStepsSeen(step);
-      ASSERT_GT(steps, 0u) << what << ": no " << StepName(step) << " seen";
-      for (std::uint64_t n = 1; n <= steps; ++n) {
+      std::string folder = std::filesystem::path(target).parent_path().string();
+      std::vector<std::string> listing = testing::Listing(folder);
+      testing::SlotSnapshot before = testing::Snapshot(ws, slot);
+      for (IoStep step : kSteps) {
+        const char* stepName = kStepNames[static_cast<int>(step)];
         Reset(target, old);
-        SCOPED_TRACE(what + ", failing " + StepName(step) + " " + std::to_string(n) + " of " +
-                     std::to_string(steps));
-        platform::FailNthIo(step, n);
-        std::uint32_t result = op();
-        platform::DisarmIoFaults();
-        EXPECT_EQ(result, 0u) << "a failed save reported success";
-        check(target);
-        ++runs;
+        platform::FailNthIo(step, 0);
+        ASSERT_EQ(op(), 1u) << what << ": the operation fails even without a fault";
+        ws.At(slot).kind = before.kind;  // the counting run may change it
+        std::uint64_t steps = platform::IoStepsSeen(step);
+        ASSERT_GT(steps, 0u) << what << ": no " << stepName << " seen";
+        for (std::uint64_t n = 1; n <= steps; ++n) {
+          Reset(target, old);
+          SCOPED_TRACE(what + ", failing " + stepName + " " + std::to_string(n) + " of " +
+                       std::to_string(steps));
+          platform::FailNthIo(step, n);
+          std::uint32_t result = op();
+          platform::DisarmIoFaults();
+          EXPECT_EQ(result, 0u) << "a failed save reported success";
+          ASSERT_EQ(sink.shown.size(), 1u);
+          EXPECT_NE(std::find(messages.begin(), messages.end(), sink.shown[0]), messages.end())
+              << sink.shown[0];
+          EXPECT_FALSE(ws.Lock().locked) << "a failed lock counts as locked";
+          ExpectUntouched(target, old, listing);
+          EXPECT_TRUE(testing::Snapshot(ws, slot) == before) << "the slot changed";
+          ++runs;
+        }
       }
+      std::filesystem::remove(target);
     }
   }
 
@@ -113,6 +116,13 @@ class FaultInjectionTest : public ::testing::Test {
     }
   }
 
+  // Something that is not any card: the test only needs to see it unchanged.
+  static Buffer OldFile() {
+    Buffer old(5000);
+    for (std::size_t i = 0; i < old.size(); ++i) old[i] = static_cast<std::uint8_t>(i % 13 + 'a');
+    return old;
+  }
+
   testing::TempDir dir;  // first, so that it outlives the workspace
   testing::RecordingSink sink;
   Settings settings;
@@ -122,19 +132,12 @@ class FaultInjectionTest : public ::testing::Test {
 
 // The formats written whole through AtomicFile: every card image but the PS2
 // card images (written in place, tested with them), every written save format.
-std::vector<const FormatRow*> WrittenFormats(FileKind kind) {
-  std::vector<const FormatRow*> rows;
+std::vector<std::string> WrittenExtensions(FileKind kind) {
+  std::vector<std::string> extensions;
   for (const FormatRow& row : kFormats)
     if (row.kind == kind && row.writable && row.layout != FormatLayout::PS2Card)
-      rows.push_back(&row);
-  return rows;
-}
-
-// Something that is not any card: the test only needs to see it unchanged.
-Buffer OldFile() {
-  Buffer old(5000);
-  for (std::size_t i = 0; i < old.size(); ++i) old[i] = static_cast<std::uint8_t>(i % 13 + 'a');
-  return old;
+      extensions.emplace_back(ExtensionOf(row));
+  return extensions;
 }
 
 // A PS2 card image in `form` with a save whose files span several clusters,
@@ -156,73 +159,37 @@ void OpenPS2Card(Workspace& ws, const std::string& path, ps2::Form form) {
   ASSERT_EQ(ws.At(kLeft).ps2Card->ImageForm(), form);
 }
 
+// The steps of the old file's backup come first, and stop the save with a
+// message of their own.
 TEST_F(FaultInjectionTest, SavingEveryCardFormat) {
-  struct Case {
-    Slot slot;
-    std::string extension;
-    std::optional<ps2::Form> ps2Card;  // the left slot holds such a card first
-  };
-  std::vector<Case> cases;
-  for (const FormatRow* row : WrittenFormats(FileKind::CardImage))
-    cases.push_back({kLeft, std::string(ExtensionOf(*row)), {}});
-  cases.push_back({kRight, "xmc", {}});
-  for (ps2::Form form : {ps2::Form::WithEcc, ps2::Form::WithoutEcc})
-    cases.push_back({kLeft, "ps2", form});
-  for (const Case& c : cases) {
-    if (c.ps2Card) {
-      ASSERT_NO_FATAL_FAILURE(OpenPS2Card(ws, dir.File("source.ps2"), *c.ps2Card));
-    }
-    for (const Buffer& old : {OldFile(), Buffer{}}) {
-      std::string target = dir.File("card." + c.extension);
-      Reset(target, old);
-      std::vector<std::string> listing = testing::Listing(dir.Path());
-      testing::SlotSnapshot before = testing::Snapshot(ws, c.slot);
-      Walk(
-          "saving slot " + std::to_string(c.slot) + " as ." + c.extension, target, old,
-          [&] {
-            std::uint32_t ok = SaveCardImage(ws, c.slot, target);
-            if (ok) ws.At(c.slot).kind = before.kind;  // the counting run may change it
-            return ok;
-          },
-          [&](const std::string& path) {
-            // The steps of the old file's backup come first, and stop the
-            // save with a message of their own.
-            ASSERT_EQ(sink.shown.size(), 1u);
-            EXPECT_TRUE(sink.shown[0] == MessageId::FileNotPreserved ||
-                        sink.shown[0] == MessageId::BackupNotMade)
-                << sink.shown[0];
-            ExpectUntouched(path, old, listing);
-            EXPECT_TRUE(testing::Snapshot(ws, c.slot) == before) << "the slot changed";
-          });
-      std::filesystem::remove(target);
-    }
+  const std::vector<int> messages = {MessageId::FileNotPreserved, MessageId::BackupNotMade};
+  for (const std::string& extension : WrittenExtensions(FileKind::CardImage))
+    Walk(
+        "saving as ." + extension, kLeft, dir.File("card." + extension),
+        [&] { return SaveCardImage(ws, kLeft, dir.File("card." + extension)); }, messages);
+  Walk(
+      "saving an expanded card", kRight, dir.File("card.xmc"),
+      [&] { return SaveCardImage(ws, kRight, dir.File("card.xmc")); }, messages);
+  for (ps2::Form form : {ps2::Form::WithEcc, ps2::Form::WithoutEcc}) {
+    ASSERT_NO_FATAL_FAILURE(OpenPS2Card(ws, dir.File("source.ps2"), form));
+    Walk(
+        "saving a PS2 card image", kLeft, dir.File("card.ps2"),
+        [&] { return SaveCardImage(ws, kLeft, dir.File("card.ps2")); }, messages);
   }
   RecordProperty("failed_runs", std::to_string(runs));
 }
 
+// The formats of PS2 saves carry the PS2 save; the PS1 layouts the 3-block
+// PS1 save.
 TEST_F(FaultInjectionTest, ExportingEverySaveDataFormat) {
-  for (const FormatRow* format : WrittenFormats(FileKind::SaveDataImage)) {
-    std::string extension(ExtensionOf(*format));
-    // The formats of PS2 saves carry the PS2 save; the PS1 layouts the
-    // 3-block PS1 save.
-    bool psu = format->carries != Carries::PS1Only;
-    Slot slot = psu ? kRight : kLeft;
-    std::uint32_t row = psu ? 1 : 2;
-    for (const Buffer& old : {OldFile(), Buffer{}}) {
-      std::string target = dir.File("save." + extension);
-      Reset(target, old);
-      std::vector<std::string> listing = testing::Listing(dir.Path());
-      testing::SlotSnapshot before = testing::Snapshot(ws, slot);
-      Walk(
-          "exporting as ." + extension, target, old,
-          [&] { return SaveSaveImage(ws, slot, row, target); },
-          [&](const std::string& path) {
-            EXPECT_EQ(sink.shown, std::vector<int>{MessageId::FileNotPreserved});
-            ExpectUntouched(path, old, listing);
-            EXPECT_TRUE(testing::Snapshot(ws, slot) == before) << "the slot changed";
-          });
-      std::filesystem::remove(target);
-    }
+  for (const FormatRow& format : kFormats) {
+    if (format.kind != FileKind::SaveDataImage || !format.writable) continue;
+    std::string target = dir.File("save." + std::string(ExtensionOf(format)));
+    bool ps2 = format.carries != Carries::PS1Only;
+    Slot slot = ps2 ? kRight : kLeft;
+    Walk("exporting " + target, slot, target,
+         [&] { return SaveSaveImage(ws, slot, ps2 ? 1 : 2, target); },
+         {MessageId::FileNotPreserved});
   }
   RecordProperty("failed_runs", std::to_string(runs));
 }
@@ -230,45 +197,25 @@ TEST_F(FaultInjectionTest, ExportingEverySaveDataFormat) {
 // After each failed lock the program is not locked, so that a second Lock
 // tries again rather than deleting a file that is not there.
 TEST_F(FaultInjectionTest, LockingInEveryLockFormat) {
-  struct Case {
-    bool ps1;
-    int value;
-  };
-  std::vector<Case> cases;
-  for (int v = 0; v < 14; ++v) cases.push_back({true, v});
-  for (int v = 0; v < 3; ++v) cases.push_back({false, v});
-  for (const Case& c : cases) {
-    settings.LockImagePS1 = c.ps1 ? c.value : 0;
-    settings.LockImagePS2 = c.ps1 ? 0 : c.value;
-    Slot slot = c.ps1 ? kLeft : kRight;
-    std::uint32_t row = 1;  // the 2-block PS1 save, or the PS2 save
-    auto path = LockFilePath(settings, ws.At(slot).AtRow(row));
+  for (int value = 0; value < 17; ++value) {
+    bool ps1 = value < 14;
+    settings.LockImagePS1 = ps1 ? value : 0;
+    settings.LockImagePS2 = ps1 ? 0 : value - 14;
+    Slot slot = ps1 ? kLeft : kRight;  // row 1: the 2-block PS1 save, or the PS2 save
+    std::optional<std::string> path = LockFilePath(settings, ws.At(slot).AtRow(1));
     ASSERT_TRUE(path);
-    for (const Buffer& old : {Buffer{}, OldFile()}) {
-      Reset(*path, old);
-      std::vector<std::string> listing = testing::Listing(settings.LockPath);
-      testing::SlotSnapshot before = testing::Snapshot(ws, slot);
-      Walk(
-          "locking into " + *path, *path, old,
-          [&] {
-            std::uint32_t ok = LockSave(ws, slot, row);
-            if (ok) ws.Lock().locked = false;  // keep the counted file for Reset
-            return ok;
-          },
-          [&](const std::string& lockFile) {
-            EXPECT_EQ(sink.shown, std::vector<int>{MessageId::NotLocked});
-            EXPECT_FALSE(ws.Lock().locked) << "a failed lock counts as locked";
-            ExpectUntouched(lockFile, old, listing);
-            EXPECT_TRUE(testing::Snapshot(ws, slot) == before) << "the slot changed";
-          });
-      // Nothing is stuck: the next Lock works and a second one removes it.
-      Reset(*path, {});
-      ASSERT_EQ(LockSave(ws, slot, row), 1u);
-      EXPECT_TRUE(std::filesystem::exists(*path));
-      ws.DeleteLockFile();
-      EXPECT_FALSE(std::filesystem::exists(*path));
-      EXPECT_TRUE(testing::Listing(settings.LockPath).empty());
-    }
+    Walk("locking into " + *path, slot, *path,
+         [&] {
+           std::uint32_t ok = LockSave(ws, slot, 1);
+           if (ok) ws.Lock().locked = false;  // keep the counted file for Reset
+           return ok;
+         },
+         {MessageId::NotLocked});
+    // Nothing is stuck: the next Lock works and a second one removes it.
+    ASSERT_EQ(LockSave(ws, slot, 1), 1u);
+    EXPECT_TRUE(std::filesystem::exists(*path));
+    ws.DeleteLockFile();
+    EXPECT_TRUE(testing::Listing(settings.LockPath).empty());
   }
   RecordProperty("failed_runs", std::to_string(runs));
 }
@@ -280,39 +227,33 @@ TEST_F(FaultInjectionTest, UnreadableSlotStoreFailsEveryWriter) {
   ws.At(kLeft).dataFile.Close();
   ws.At(kRight).dataFile.Close();
   Buffer old = OldFile();
-  std::vector<std::string> listing;
-  auto expectRefused = [&](const std::string& what, std::uint32_t result, const std::string& path,
+  auto expectRefused = [&](const std::string& target, const std::function<std::uint32_t()>& op,
                            int message) {
-    SCOPED_TRACE(what);
-    EXPECT_EQ(result, 0u) << "reported as saved";
+    SCOPED_TRACE(target);
+    Reset(target, old);
+    std::string folder = std::filesystem::path(target).parent_path().string();
+    std::vector<std::string> listing = testing::Listing(folder);
+    EXPECT_EQ(op(), 0u) << "reported as saved";
     EXPECT_EQ(sink.shown, std::vector<int>{message});
-    ExpectUntouched(path, old, listing);
+    ExpectUntouched(target, old, listing);
+    EXPECT_FALSE(ws.Lock().locked);
+    std::filesystem::remove(target);
   };
-  for (const FormatRow* format : WrittenFormats(FileKind::CardImage)) {
-    std::string_view extension = ExtensionOf(*format);
-    std::string target = dir.File("card." + std::string(extension));
-    Reset(target, old);
-    listing = testing::Listing(dir.Path());
-    expectRefused("saving as ." + std::string(extension), SaveCardImage(ws, kLeft, target), target,
-                  MessageId::FileNotPreserved);
-    std::filesystem::remove(target);
+  for (const std::string& extension : WrittenExtensions(FileKind::CardImage)) {
+    std::string target = dir.File("card." + extension);
+    expectRefused(
+        target, [&] { return SaveCardImage(ws, kLeft, target); }, MessageId::FileNotPreserved);
   }
-  for (const FormatRow* format : WrittenFormats(FileKind::SaveDataImage)) {
-    std::string target = dir.File("save." + std::string(ExtensionOf(*format)));
-    Reset(target, old);
-    listing = testing::Listing(dir.Path());
-    expectRefused("exporting as " + target, SaveSaveImage(ws, kLeft, 2, target), target,
-                  MessageId::FileNotPreserved);
-    std::filesystem::remove(target);
+  for (const std::string& extension : WrittenExtensions(FileKind::SaveDataImage)) {
+    std::string target = dir.File("save." + extension);
+    expectRefused(
+        target, [&] { return SaveSaveImage(ws, kLeft, 2, target); }, MessageId::FileNotPreserved);
   }
   for (int value = 0; value < 14; ++value) {
     settings.LockImagePS1 = value;
-    std::string target = *LockFilePath(settings, ws.At(kLeft).AtRow(1));
-    Reset(target, old);
-    listing = testing::Listing(settings.LockPath);
-    expectRefused("locking into " + target, LockSave(ws, kLeft, 1), target, MessageId::NotLocked);
-    EXPECT_FALSE(ws.Lock().locked);
-    std::filesystem::remove(target);
+    expectRefused(
+        *LockFilePath(settings, ws.At(kLeft).AtRow(1)), [&] { return LockSave(ws, kLeft, 1); },
+        MessageId::NotLocked);
   }
 }
 
