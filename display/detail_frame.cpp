@@ -28,13 +28,52 @@ constexpr int kPS1ModelDivider = 4;
 }  // namespace
 
 void Renderer::DrawDetailFrame() {
+  damageAll_ = true;
+  damage_.clear();
+  DrawDetail(false);
+}
+
+void Renderer::DrawDetail(bool sinceLast) {
   const gfx::SurfacePtr& target = engine_->RenderTarget();
   const gfx::DevicePtr& device = engine_->Device();
   if (!target || !device || !engine_->ComposeSurface() || !engine_->ActionButtonSheet() ||
       !engine_->BusyBanner()) {
     return;  // a display that was never set up
   }
-  target->BltFast(0, 0, *engine_->ComposeSurface(), std::nullopt, gfx::bltfast::kWait);
+  gfx::Surface& snapshot = *engine_->ComposeSurface();
+  // The model is drawn inside the viewport, the banner inside its rectangle
+  // and the buttons are opaque: on the frame before, everything else already
+  // shows the snapshot, and only those two need it back.
+  gfx::Viewport viewport;
+  device->GetViewport(viewport);
+  const gfx::Rect bounds = target->Bounds();
+  const gfx::Rect model =
+      gfx::Intersect(gfx::Rect{static_cast<int>(viewport.x), static_cast<int>(viewport.y),
+                               static_cast<int>(viewport.x + viewport.width),
+                               static_cast<int>(viewport.y + viewport.height)},
+                     bounds);
+  const gfx::Rect banner = gfx::Intersect(
+      gfx::Rect{kBannerOrigin.x, kBannerOrigin.y, kBannerOrigin.x + kLockingBanner.Width(),
+                kBannerOrigin.y + kLockingBanner.Height()},
+      bounds);
+  const bool partial = sinceLast && model == last_.viewport && snapshot.Bounds() == bounds &&
+                       device->GetRenderTarget() == target;
+  last_.viewport = model;
+  if (partial) {
+    for (const gfx::Rect& r : {model, banner}) {
+      if (r.Empty()) continue;
+      target->BltFast(r.left, r.top, snapshot, r, gfx::bltfast::kWait);
+      damage_.push_back(r);
+    }
+    for (const gfx::Point& at : kActionButtonOrigins) {
+      gfx::Rect button = gfx::Intersect(
+          gfx::Rect{at.x, at.y, at.x + kActionButtonWidth, at.y + kActionButtonHeight}, bounds);
+      if (!button.Empty()) damage_.push_back(button);
+    }
+  } else {
+    target->BltFast(0, 0, snapshot, std::nullopt, gfx::bltfast::kWait);
+    damageAll_ = true;
+  }
 
   Matrix world;
   MatrixMultiply(world, engine_->SpinTable()[counters_.spinAngle % DisplayEngine::kSpinSteps],

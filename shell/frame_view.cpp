@@ -103,11 +103,11 @@ void FrameView::SetShown(bool shown) {
 void FrameView::Refresh() {
   std::uint64_t changes = backend_.ChangedFrames();
   if (changes != 0 && changes == changesSeen_) return;
-  if (!backend_.CopyFrame(shown_.Incoming())) return;
+  if (!backend_.CopyFrameChanges(shown_.Incoming(), changedAreas_)) return;
   changesSeen_ = changes;
   // A pixel more on each side: at a scale that is not whole in logical
   // pixels the rounded rectangle could miss a device pixel's edge.
-  for (const FrameRect& r : shown_.TakeIncoming())
+  for (const FrameRect& r : shown_.TakeIncoming(changedAreas_))
     update(
         ToWidget(QRect(r.left, r.top, r.right - r.left, r.bottom - r.top)).adjusted(-1, -1, 1, 1));
 }
