@@ -1,7 +1,9 @@
 // One frame of the detail screen: the static snapshot, the spinning model,
 // the action buttons and the blinking lock banner.
 
+#include <algorithm>
 #include <array>
+#include <span>
 
 #include "display/render_thread.h"
 
@@ -41,34 +43,31 @@ void Renderer::DrawDetail(bool sinceLast) {
     return;  // a display that was never set up
   }
   gfx::Surface& snapshot = *engine_->ComposeSurface();
-  // The model is drawn inside the viewport, the banner inside its rectangle
-  // and the buttons are opaque: on the frame before, everything else already
-  // shows the snapshot, and only those two need it back.
+  // On the frame before, everything but the model's area and the banner
+  // already shows the snapshot (the buttons are opaque and drawn again), and
+  // the Z-buffer holds its cleared value outside the model's area: only
+  // those two need the snapshot back, and only the model's area a clear.
   gfx::Viewport viewport;
   device->GetViewport(viewport);
   const gfx::Rect bounds = target->Bounds();
-  const gfx::Rect model =
-      gfx::Intersect(gfx::Rect{static_cast<int>(viewport.x), static_cast<int>(viewport.y),
-                               static_cast<int>(viewport.x + viewport.width),
-                               static_cast<int>(viewport.y + viewport.height)},
-                     bounds);
   const gfx::Rect banner = gfx::Intersect(
       gfx::Rect{kBannerOrigin.x, kBannerOrigin.y, kBannerOrigin.x + kLockingBanner.Width(),
                 kBannerOrigin.y + kLockingBanner.Height()},
       bounds);
-  const bool partial = sinceLast && model == last_.viewport && snapshot.Bounds() == bounds &&
+  const bool partial = sinceLast && viewport.x == last_.viewport.x &&
+                       viewport.y == last_.viewport.y && viewport.width == last_.viewport.width &&
+                       viewport.height == last_.viewport.height && snapshot.Bounds() == bounds &&
                        device->GetRenderTarget() == target;
-  last_.viewport = model;
+  last_.viewport = viewport;
+  const gfx::Rect before = last_.modelArea;
   if (partial) {
-    for (const gfx::Rect& r : {model, banner}) {
-      if (r.Empty()) continue;
-      target->BltFast(r.left, r.top, snapshot, r, gfx::bltfast::kWait);
-      damage_.push_back(r);
+    for (const gfx::Rect& r : {before, banner}) {
+      if (!r.Empty()) target->BltFast(r.left, r.top, snapshot, r, gfx::bltfast::kWait);
     }
+    damage_.push_back(banner);
     for (const gfx::Point& at : kActionButtonOrigins) {
-      gfx::Rect button = gfx::Intersect(
-          gfx::Rect{at.x, at.y, at.x + kActionButtonWidth, at.y + kActionButtonHeight}, bounds);
-      if (!button.Empty()) damage_.push_back(button);
+      damage_.push_back(gfx::Intersect(
+          gfx::Rect{at.x, at.y, at.x + kActionButtonWidth, at.y + kActionButtonHeight}, bounds));
     }
   } else {
     target->BltFast(0, 0, snapshot, std::nullopt, gfx::bltfast::kWait);
@@ -79,7 +78,12 @@ void Renderer::DrawDetail(bool sinceLast) {
   MatrixMultiply(world, engine_->SpinTable()[counters_.spinAngle % DisplayEngine::kSpinSteps],
                  engine_->DetailIconWorld());
   device->SetTransform(gfx::TransformState::World, world);
-  device->Clear({}, gfx::clear::kZBuffer, 0, 1.0f, 0);
+  if (!partial) {
+    device->Clear({}, gfx::clear::kZBuffer, 0, 1.0f, 0);
+  } else if (!before.Empty()) {
+    device->Clear(std::span(&before, 1), gfx::clear::kZBuffer, 0, 1.0f, 0);
+  }
+  device->ResetDrawnArea();
   device->BeginScene();
   if (counters_.modelFrame < DisplayEngine::kModelFrameCount) {
     const gfx::VertexBufferPtr& mesh = engine_->ModelFrames()[counters_.modelFrame];
@@ -89,6 +93,17 @@ void Renderer::DrawDetail(bool sinceLast) {
     }
   }
   device->EndScene();
+  last_.modelArea = gfx::Intersect(device->DrawnArea(), bounds);
+  if (partial) {
+    const gfx::Rect& now = last_.modelArea;
+    gfx::Rect both =
+        before.Empty() ? now
+        : now.Empty()
+            ? before
+            : gfx::Rect{std::min(before.left, now.left), std::min(before.top, now.top),
+                        std::max(before.right, now.right), std::max(before.bottom, now.bottom)};
+    if (!both.Empty()) damage_.push_back(both);
+  }
 
   gfx::Surface& sheet = *engine_->ActionButtonSheet();
   for (int i = 0; i < 4; ++i) {

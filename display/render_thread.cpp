@@ -7,6 +7,34 @@
 
 namespace slk {
 
+namespace {
+
+// Bytes equal at the start of two spans known to differ, eight at a time.
+std::size_t FirstDifference(const std::uint8_t* a, const std::uint8_t* b, std::size_t n) {
+  std::size_t i = 0;
+  for (std::uint64_t x, y; i + 8 <= n; i += 8) {
+    std::memcpy(&x, a + i, 8);
+    std::memcpy(&y, b + i, 8);
+    if (x != y) break;
+  }
+  while (a[i] == b[i]) ++i;
+  return i;
+}
+
+// Bytes equal at the end of the same.
+std::size_t FirstDifferenceFromEnd(const std::uint8_t* a, const std::uint8_t* b, std::size_t n) {
+  std::size_t i = 0;
+  for (std::uint64_t x, y; i + 8 <= n; i += 8) {
+    std::memcpy(&x, a + n - i - 8, 8);
+    std::memcpy(&y, b + n - i - 8, 8);
+    if (x != y) break;
+  }
+  while (a[n - i - 1] == b[n - i - 1]) ++i;
+  return i;
+}
+
+}  // namespace
+
 Renderer::Renderer(DisplayEngine& engine, const gfx::Window& window, ShellState& shell,
                    const Workspace& workspace, const platform::TextRenderer* text)
     : engine_(&engine),
@@ -238,9 +266,8 @@ bool Renderer::KeepRect(const gfx::Surface& frame, const gfx::Rect& area, std::s
       open = false;
       continue;
     }
-    std::size_t lo = 0, hi = span;
-    while (kept[lo] == now[lo]) ++lo;
-    while (kept[hi - 1] == now[hi - 1]) --hi;
+    std::size_t lo = FirstDifference(kept, now, span);
+    std::size_t hi = span - FirstDifferenceFromEnd(kept, now, span);
     lo -= lo % bytes;
     hi += (bytes - hi % bytes) % bytes;
     std::memcpy(kept + lo, now + lo, hi - lo);

@@ -144,7 +144,8 @@ class Renderer {
     bool valid = false;
     int mode = -1;
     ListInputs list;
-    gfx::Rect viewport;
+    gfx::Viewport viewport;
+    gfx::Rect modelArea;  // where the detail model was drawn
     std::uint64_t targetVersion = 0;
     std::uint64_t composeVersion = 0;
     bool presented = false;
