@@ -135,11 +135,17 @@ gfx::Result Renderer::RunFrame(bool sinceLast) {
     int mode = shell_->displayMode.load(std::memory_order_relaxed);
     if (mode == DisplayMode::List || mode == DisplayMode::Transition) {
       ListInputs in = CurrentListInputs(mode);
-      if (whole || last_.mode != mode || !(in == last_.list)) {
+      if (whole || last_.mode != mode || !in.SameScene(last_.list)) {
+        panels_.ComposePanels(counters_);
+        damageAll_ = true;
+      } else if (!(in == last_.list) &&
+                 !panels_.ComposeAnimation(last_.counters, counters_, damage_)) {
+        damage_.clear();
         panels_.ComposePanels(counters_);
         damageAll_ = true;
       }
       last_.list = in;
+      last_.counters = counters_;
       AdvanceListCounters();
       drawn = mode;
     } else if (mode == DisplayMode::Detail) {

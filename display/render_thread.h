@@ -137,6 +137,12 @@ class Renderer {
     std::array<int, 12> scrollButtons{};
     std::array<int, 8> markers{};
     friend bool operator==(const ListInputs&, const ListInputs&) = default;
+    // Equal but for the animation's counters.
+    bool SameScene(const ListInputs& o) const {
+      return mode == o.mode && selectionSlot == o.selectionSlot &&
+             selectionPosition == o.selectionPosition && modified == o.modified &&
+             scrollButtons == o.scrollButtons && markers == o.markers;
+    }
   };
   // The frame drawn last and where it was presented: what a frame drawn
   // since then may build on.
@@ -144,6 +150,7 @@ class Renderer {
     bool valid = false;
     int mode = -1;
     ListInputs list;
+    FrameCounters counters;  // those the list frame was drawn with
     gfx::Viewport viewport;
     gfx::Rect modelArea;  // where the detail model was drawn
     std::uint64_t targetVersion = 0;

@@ -36,6 +36,11 @@ class Display : public test::RenderTest {
   // rendering is paused are made inside a pause.
   void Change(int f) {
     if (f == 6) shell_.scrollButtonState[3] = 1;
+    if (f == 8) {
+      renderer_->PauseRendering();
+      shell_.scrollTop[kLeft] = 3;
+      renderer_->ResumeRendering();
+    }
     if (f == 9) shell_.selectionPosition = 4;
     if (f == 12) shell_.modified[kRight] = 1;
     if (f == 14) shell_.displayMode = DisplayMode::Transition;
