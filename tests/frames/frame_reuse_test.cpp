@@ -27,6 +27,12 @@ class Display : public test::RenderTest {
     FillSlot(kRight, 5, CardKind::PS2);
     FillIconCache(3);
     SolidBall();
+    // Arrows that show: a square of one colour in the middle of each.
+    gfx::Surface& arrows = *engine_.MoreArrows();
+    arrows.Blt(std::nullopt, nullptr, std::nullopt, gfx::blt::kColorFill, 0);
+    arrows.Blt(gfx::Rect{4, 4, 28, 12}, nullptr, std::nullopt, gfx::blt::kColorFill,
+               Pack(0xFF00FF00));
+    arrows.SetColorKey(gfx::ColorKey{0, 0});
     shell_.selectionSlot = kLeft;
     shell_.selectionPosition = 1;
     workspace_.CellFrameCount()[kRight][2] = 2;
@@ -35,32 +41,32 @@ class Display : public test::RenderTest {
   // What changes before frame `f`; the changes the shell makes only while
   // rendering is paused are made inside a pause.
   void Change(int f) {
-    if (f == 6) shell_.scrollButtonState[3] = 1;
-    if (f == 8) {
+    if (f == 3) {
       renderer_->PauseRendering();
       shell_.scrollTop[kLeft] = 3;
       renderer_->ResumeRendering();
     }
+    if (f == 6) shell_.scrollButtonState[3] = 1;
     if (f == 9) shell_.selectionPosition = 4;
     if (f == 12) shell_.modified[kRight] = 1;
-    if (f == 14) shell_.displayMode = DisplayMode::Transition;
-    if (f >= 14 && f < 20) {
+    if (f == 36) shell_.displayMode = DisplayMode::Transition;
+    if (f >= 36 && f < 42) {
       for (int k = 0; k < 4; ++k) {
         shell_.transitionMarkers[static_cast<std::size_t>(k)].x = 40 + 30 * k + 7 * f;
         shell_.transitionMarkers[static_cast<std::size_t>(k)].y = 30 + 11 * f;
       }
     }
-    if (f == 20) shell_.displayMode = DisplayMode::List;
-    if (f == 22) shell_.menuLoopActive = 1;
-    if (f == 25) shell_.menuLoopActive = 0;
-    if (f == 27) ShowDetail();
-    if (f == 35) shell_.actionButtonState[1] = 1;
-    if (f == 40) {
+    if (f == 42) shell_.displayMode = DisplayMode::List;
+    if (f == 44) shell_.menuLoopActive = 1;
+    if (f == 47) shell_.menuLoopActive = 0;
+    if (f == 49) ShowDetail();
+    if (f == 57) shell_.actionButtonState[1] = 1;
+    if (f == 62) {
       renderer_->PauseRendering();
       workspace_.Lock().locked = true;
       renderer_->ResumeRendering();
     }
-    if (f == 60) shell_.displayMode = DisplayMode::List;
+    if (f == 82) shell_.displayMode = DisplayMode::List;
   }
 
   gfx::Result Frame(bool whole) {
@@ -124,7 +130,7 @@ TEST_P(FrameReuse, EveryFrameEqualsTheWholeOne) {
   const std::size_t pixels = static_cast<std::size_t>(kClientWidth) * kClientHeight;
   std::vector<std::uint32_t> window(pixels), expected(pixels);
   std::vector<gfx::Rect> changed;
-  for (int f = 0; f < 66; ++f) {
+  for (int f = 0; f < 90; ++f) {
     SCOPED_TRACE(f);
     whole.Change(f);
     reused.Change(f);
