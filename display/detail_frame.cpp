@@ -27,6 +27,8 @@ constexpr int kBannerPeriod = 22;
 // A PS1 tile flips its frames at a quarter of a PS2 model's pace.
 constexpr int kPS1ModelDivider = 4;
 
+constexpr std::uint32_t kCopy = gfx::bltfast::kWait;
+
 }  // namespace
 
 void Renderer::DrawDetailFrame() {
@@ -44,9 +46,10 @@ void Renderer::DrawDetail(bool sinceLast) {
   }
   gfx::Surface& snapshot = *engine_->ComposeSurface();
   // On the frame before, everything but the model's area and the banner
-  // already shows the snapshot (the buttons are opaque and drawn again), and
-  // the Z-buffer holds its cleared value outside the model's area: only
-  // those two need the snapshot back, and only the model's area a clear.
+  // (when it was shown) already shows the snapshot, the buttons are opaque
+  // and drawn again, and the Z-buffer holds its cleared value outside the
+  // model's area: only those two need the snapshot back, and only the
+  // model's area a clear.
   gfx::Viewport viewport;
   device->GetViewport(viewport);
   const gfx::Rect bounds = target->Bounds();
@@ -61,13 +64,10 @@ void Renderer::DrawDetail(bool sinceLast) {
   last_.viewport = viewport;
   const gfx::Rect before = last_.modelArea;
   if (partial) {
-    for (const gfx::Rect& r : {before, banner}) {
-      if (!r.Empty()) target->BltFast(r.left, r.top, snapshot, r, gfx::bltfast::kWait);
-    }
-    damage_.push_back(banner);
-    for (const gfx::Point& at : kActionButtonOrigins) {
-      damage_.push_back(gfx::Intersect(
-          gfx::Rect{at.x, at.y, at.x + kActionButtonWidth, at.y + kActionButtonHeight}, bounds));
+    if (!before.Empty()) target->BltFast(before.left, before.top, snapshot, before, kCopy);
+    if (last_.bannerShown && !banner.Empty()) {
+      target->BltFast(banner.left, banner.top, snapshot, banner, kCopy);
+      damage_.push_back(banner);
     }
   } else {
     target->BltFast(0, 0, snapshot, std::nullopt, gfx::bltfast::kWait);
@@ -109,16 +109,27 @@ void Renderer::DrawDetail(bool sinceLast) {
   for (int i = 0; i < 4; ++i) {
     int state =
         shell_->actionButtonState[static_cast<std::size_t>(i)].load(std::memory_order_relaxed) != 0;
+    // Opaque: drawn again in the same state, it leaves the pixels as they were.
+    int& shown = last_.actionButtons[static_cast<std::size_t>(i)];
+    if (partial && state != shown) {
+      const gfx::Point& at = kActionButtonOrigins[static_cast<std::size_t>(i)];
+      damage_.push_back(gfx::Intersect(
+          gfx::Rect{at.x, at.y, at.x + kActionButtonWidth, at.y + kActionButtonHeight}, bounds));
+    }
+    shown = state;
     gfx::Rect source{kActionButtonWidth * state, kActionButtonHeight * i,
                      kActionButtonWidth * state + kActionButtonWidth,
                      kActionButtonHeight * i + kActionButtonHeight};
     const gfx::Point& at = kActionButtonOrigins[static_cast<std::size_t>(i)];
     target->BltFast(at.x, at.y, sheet, source, gfx::bltfast::kWait);
   }
-  if (workspace_->Lock().locked && counters_.bannerPhase < kBannerShownFrames) {
+  const bool bannerShown = workspace_->Lock().locked && counters_.bannerPhase < kBannerShownFrames;
+  if (bannerShown) {
     target->BltFast(kBannerOrigin.x, kBannerOrigin.y, *engine_->BusyBanner(), kLockingBanner,
                     gfx::bltfast::kSrcColorKey | gfx::bltfast::kWait);
+    if (partial && !last_.bannerShown && !banner.Empty()) damage_.push_back(banner);
   }
+  last_.bannerShown = bannerShown;
   // The banner's clock runs whether or not a lock is in force.
   if (++counters_.bannerPhase == kBannerPeriod) counters_.bannerPhase = 0;
   if (++counters_.spinAngle == DisplayEngine::kSpinSteps) counters_.spinAngle = 0;

@@ -153,6 +153,8 @@ class Renderer {
     FrameCounters counters;  // those the list frame was drawn with
     gfx::Viewport viewport;
     gfx::Rect modelArea;  // where the detail model was drawn
+    bool bannerShown = false;
+    std::array<int, 4> actionButtons{};
     std::uint64_t targetVersion = 0;
     std::uint64_t composeVersion = 0;
     bool presented = false;

@@ -66,7 +66,7 @@ class Display : public test::RenderTest {
       workspace_.Lock().locked = true;
       renderer_->ResumeRendering();
     }
-    if (f == 82) shell_.displayMode = DisplayMode::List;
+    if (f == 100) shell_.displayMode = DisplayMode::List;
   }
 
   gfx::Result Frame(bool whole) {
@@ -130,7 +130,7 @@ TEST_P(FrameReuse, EveryFrameEqualsTheWholeOne) {
   const std::size_t pixels = static_cast<std::size_t>(kClientWidth) * kClientHeight;
   std::vector<std::uint32_t> window(pixels), expected(pixels);
   std::vector<gfx::Rect> changed;
-  for (int f = 0; f < 90; ++f) {
+  for (int f = 0; f < 108; ++f) {
     SCOPED_TRACE(f);
     whole.Change(f);
     reused.Change(f);
