@@ -7,7 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstring>
+#include <thread>
 #include <vector>
 
 #include "display/render_fixture.h"
@@ -148,6 +150,27 @@ TEST_P(FrameReuse, EveryFrameEqualsTheWholeOne) {
 }
 
 INSTANTIATE_TEST_SUITE_P(DesktopBits, FrameReuse, ::testing::Values(32, 16));
+
+// The window copies the changes while the thread draws (and, under TSan,
+// without a race); once rendering is paused it holds the kept frame.
+TEST(FrameReuseThread, AWindowCopyingChangesEndsWithTheKeptFrame) {
+  Display display(32);
+  display.Prepare();
+  const std::size_t pixels = static_cast<std::size_t>(kClientWidth) * kClientHeight;
+  std::vector<std::uint32_t> window(pixels), expected(pixels);
+  std::vector<gfx::Rect> changed;
+  display.R().Start();
+  for (int i = 0; i < 40; ++i) {
+    display.R().CopyPresentedChangesRgb(window, changed);
+    std::this_thread::sleep_for(std::chrono::milliseconds(7));
+  }
+  display.R().PauseRendering();
+  ASSERT_TRUE(display.R().CopyPresentedChangesRgb(window, changed));
+  ASSERT_TRUE(display.R().CopyPresentedFrameRgb(expected));
+  EXPECT_EQ(window, expected);
+  EXPECT_GT(display.R().ChangedFrames(), 1u);
+  display.R().Stop();
+}
 
 }  // namespace
 }  // namespace slk
