@@ -108,7 +108,10 @@ void Panels::DrawCells(gfx::Surface& compose, Slot slot, const FrameCounters& co
     gfx::Point at = GridCellOrigin(slot, r);
     compose.BltFast(at.x, at.y, *frame, std::nullopt, kKeyed);
   }
-  if (counters.blinkPhase >= 8) return;
+  if (counters.blinkPhase < 8) DrawArrows(compose, slot, top, rows);
+}
+
+void Panels::DrawArrows(gfx::Surface& compose, Slot slot, std::uint32_t top, std::uint32_t rows) {
   gfx::Surface& arrows = *engine_->MoreArrows();
   if (top > 0) {
     gfx::Point at = MoreAboveOrigin(slot);
@@ -206,7 +209,6 @@ bool Panels::ComposeAnimation(const FrameCounters& before, const FrameCounters& 
     const gfx::Rect& r = redraw[i];
     compose->BltFast(r.left, r.top, *backdrop, r, kCopy);
   }
-  gfx::Surface& arrows = *engine_->MoreArrows();
   for (Slot s = kLeft; s <= kRight; ++s) {
     const SlotData& data = workspace_->At(s);
     std::uint32_t rows = data.RowCount();
@@ -223,15 +225,7 @@ bool Panels::ComposeAnimation(const FrameCounters& before, const FrameCounters& 
       gfx::Point at = GridCellOrigin(s, r);
       compose->BltFast(at.x, at.y, *frame, std::nullopt, kKeyed);
     }
-    if (!arrowsBlink || now.blinkPhase >= 8) continue;
-    if (top > 0) {
-      gfx::Point at = MoreAboveOrigin(s);
-      compose->BltFast(at.x, at.y, arrows, gfx::Rect{0, 0, 16, 16}, kKeyed);
-    }
-    if (top + kVisibleCells < rows) {
-      gfx::Point at = MoreBelowOrigin(s);
-      compose->BltFast(at.x, at.y, arrows, gfx::Rect{16, 0, 32, 16}, kKeyed);
-    }
+    if (arrowsBlink && now.blinkPhase < 8) DrawArrows(*compose, s, top, rows);
   }
 
   // The RenderTarget: the composed picture back under the old balls and

@@ -81,6 +81,8 @@ class Panels {
  private:
   void DrawSlotLines(gfx::Surface& compose, Slot slot);
   void DrawCells(gfx::Surface& compose, Slot slot, const FrameCounters& counters);
+  // The more-arrows of a slot whose list of `rows` rows is scrolled to `top`.
+  void DrawArrows(gfx::Surface& compose, Slot slot, std::uint32_t top, std::uint32_t rows);
   void DrawSelectionBalls(gfx::Surface& target, const FrameCounters& counters);
   // Where the selection balls are drawn at `pulseStep`; false when none are.
   bool SelectionBallRects(int pulseStep, std::array<gfx::Rect, 4>& out) const;
