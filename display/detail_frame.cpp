@@ -1,7 +1,9 @@
 // One frame of the detail screen: the static snapshot, the spinning model,
 // the action buttons and the blinking lock banner.
 
+#include <algorithm>
 #include <array>
+#include <span>
 
 #include "display/render_thread.h"
 
@@ -25,22 +27,63 @@ constexpr int kBannerPeriod = 22;
 // A PS1 tile flips its frames at a quarter of a PS2 model's pace.
 constexpr int kPS1ModelDivider = 4;
 
+constexpr std::uint32_t kCopy = gfx::bltfast::kWait;
+
 }  // namespace
 
 void Renderer::DrawDetailFrame() {
+  damageAll_ = true;
+  damage_.clear();
+  DrawDetail(false);
+}
+
+void Renderer::DrawDetail(bool sinceLast) {
   const gfx::SurfacePtr& target = engine_->RenderTarget();
   const gfx::DevicePtr& device = engine_->Device();
   if (!target || !device || !engine_->ComposeSurface() || !engine_->ActionButtonSheet() ||
       !engine_->BusyBanner()) {
     return;  // a display that was never set up
   }
-  target->BltFast(0, 0, *engine_->ComposeSurface(), std::nullopt, gfx::bltfast::kWait);
+  gfx::Surface& snapshot = *engine_->ComposeSurface();
+  // On the frame before, everything but the model's area and the banner
+  // (when it was shown) already shows the snapshot, the buttons are opaque
+  // and drawn again, and the Z-buffer holds its cleared value outside the
+  // model's area: only those two need the snapshot back, and only the
+  // model's area a clear.
+  gfx::Viewport viewport;
+  device->GetViewport(viewport);
+  const gfx::Rect bounds = target->Bounds();
+  const gfx::Rect banner = gfx::Intersect(
+      gfx::Rect{kBannerOrigin.x, kBannerOrigin.y, kBannerOrigin.x + kLockingBanner.Width(),
+                kBannerOrigin.y + kLockingBanner.Height()},
+      bounds);
+  const bool partial = sinceLast && viewport.x == last_.viewport.x &&
+                       viewport.y == last_.viewport.y && viewport.width == last_.viewport.width &&
+                       viewport.height == last_.viewport.height && snapshot.Bounds() == bounds &&
+                       device->GetRenderTarget() == target;
+  last_.viewport = viewport;
+  const gfx::Rect before = last_.modelArea;
+  if (partial) {
+    if (!before.Empty()) target->BltFast(before.left, before.top, snapshot, before, kCopy);
+    if (last_.bannerShown && !banner.Empty()) {
+      target->BltFast(banner.left, banner.top, snapshot, banner, kCopy);
+      damage_.push_back(banner);
+    }
+  } else {
+    target->BltFast(0, 0, snapshot, std::nullopt, gfx::bltfast::kWait);
+    damageAll_ = true;
+  }
 
   Matrix world;
   MatrixMultiply(world, engine_->SpinTable()[counters_.spinAngle % DisplayEngine::kSpinSteps],
                  engine_->DetailIconWorld());
   device->SetTransform(gfx::TransformState::World, world);
-  device->Clear({}, gfx::clear::kZBuffer, 0, 1.0f, 0);
+  if (!partial) {
+    device->Clear({}, gfx::clear::kZBuffer, 0, 1.0f, 0);
+  } else if (!before.Empty()) {
+    device->Clear(std::span(&before, 1), gfx::clear::kZBuffer, 0, 1.0f, 0);
+  }
+  device->ResetDrawnArea();
   device->BeginScene();
   if (counters_.modelFrame < DisplayEngine::kModelFrameCount) {
     const gfx::VertexBufferPtr& mesh = engine_->ModelFrames()[counters_.modelFrame];
@@ -50,21 +93,43 @@ void Renderer::DrawDetailFrame() {
     }
   }
   device->EndScene();
+  last_.modelArea = gfx::Intersect(device->DrawnArea(), bounds);
+  if (partial) {
+    const gfx::Rect& now = last_.modelArea;
+    gfx::Rect both =
+        before.Empty() ? now
+        : now.Empty()
+            ? before
+            : gfx::Rect{std::min(before.left, now.left), std::min(before.top, now.top),
+                        std::max(before.right, now.right), std::max(before.bottom, now.bottom)};
+    if (!both.Empty()) damage_.push_back(both);
+  }
 
   gfx::Surface& sheet = *engine_->ActionButtonSheet();
   for (int i = 0; i < 4; ++i) {
     int state =
         shell_->actionButtonState[static_cast<std::size_t>(i)].load(std::memory_order_relaxed) != 0;
+    // Opaque: drawn again in the same state, it leaves the pixels as they were.
+    int& shown = last_.actionButtons[static_cast<std::size_t>(i)];
+    if (partial && state != shown) {
+      const gfx::Point& at = kActionButtonOrigins[static_cast<std::size_t>(i)];
+      damage_.push_back(gfx::Intersect(
+          gfx::Rect{at.x, at.y, at.x + kActionButtonWidth, at.y + kActionButtonHeight}, bounds));
+    }
+    shown = state;
     gfx::Rect source{kActionButtonWidth * state, kActionButtonHeight * i,
                      kActionButtonWidth * state + kActionButtonWidth,
                      kActionButtonHeight * i + kActionButtonHeight};
     const gfx::Point& at = kActionButtonOrigins[static_cast<std::size_t>(i)];
     target->BltFast(at.x, at.y, sheet, source, gfx::bltfast::kWait);
   }
-  if (workspace_->Lock().locked && counters_.bannerPhase < kBannerShownFrames) {
+  const bool bannerShown = workspace_->Lock().locked && counters_.bannerPhase < kBannerShownFrames;
+  if (bannerShown) {
     target->BltFast(kBannerOrigin.x, kBannerOrigin.y, *engine_->BusyBanner(), kLockingBanner,
                     gfx::bltfast::kSrcColorKey | gfx::bltfast::kWait);
+    if (partial && !last_.bannerShown && !banner.Empty()) damage_.push_back(banner);
   }
+  last_.bannerShown = bannerShown;
   // The banner's clock runs whether or not a lock is in force.
   if (++counters_.bannerPhase == kBannerPeriod) counters_.bannerPhase = 0;
   if (++counters_.spinAngle == DisplayEngine::kSpinSteps) counters_.spinAngle = 0;

@@ -108,7 +108,10 @@ void Panels::DrawCells(gfx::Surface& compose, Slot slot, const FrameCounters& co
     gfx::Point at = GridCellOrigin(slot, r);
     compose.BltFast(at.x, at.y, *frame, std::nullopt, kKeyed);
   }
-  if (counters.blinkPhase >= 8) return;
+  if (counters.blinkPhase < 8) DrawArrows(compose, slot, top, rows);
+}
+
+void Panels::DrawArrows(gfx::Surface& compose, Slot slot, std::uint32_t top, std::uint32_t rows) {
   gfx::Surface& arrows = *engine_->MoreArrows();
   if (top > 0) {
     gfx::Point at = MoreAboveOrigin(slot);
@@ -120,18 +123,134 @@ void Panels::DrawCells(gfx::Surface& compose, Slot slot, const FrameCounters& co
   }
 }
 
-void Panels::DrawSelectionBalls(gfx::Surface& target, const FrameCounters& counters) {
+bool Panels::SelectionBallRects(int pulseStep, std::array<gfx::Rect, 4>& out) const {
   Slot slot = SelectedSlot(*shell_);
-  if (slot < 0) return;
+  if (slot < 0) return false;
   std::uint32_t position = shell_->selectionPosition.load(std::memory_order_relaxed);
   std::uint32_t top = shell_->scrollTop[static_cast<std::size_t>(slot)];
-  if (position < top || position - top >= kVisibleCells) return;
+  if (position < top || position - top >= kVisibleCells) return false;
   gfx::Point cell = GridCellOrigin(slot, position - top);
-  int d = kPulseTable[static_cast<std::size_t>(counters.pulseStep) & 3];
-  gfx::Surface& ball = *engine_->MarkerBall();
+  int half = 8 + kPulseTable[static_cast<std::size_t>(pulseStep) & 3];
   for (int k = 0; k < 4; ++k) {
-    DrawBall(target, ball, cell.x + kCellSize * (k % 2), cell.y + kCellSize * (k / 2), 8 + d);
+    int x = cell.x + kCellSize * (k % 2), y = cell.y + kCellSize * (k / 2);
+    out[static_cast<std::size_t>(k)] = gfx::Rect{x - half, y - half, x + half, y + half};
   }
+  return true;
+}
+
+void Panels::DrawSelectionBalls(gfx::Surface& target, const FrameCounters& counters) {
+  std::array<gfx::Rect, 4> balls;
+  if (!SelectionBallRects(counters.pulseStep, balls)) return;
+  gfx::Surface& ball = *engine_->MarkerBall();
+  for (const gfx::Rect& r : balls) {
+    target.Blt(r, &ball, std::nullopt, gfx::blt::kKeySrc | gfx::blt::kWait);
+  }
+}
+
+bool Panels::ComposeAnimation(const FrameCounters& before, const FrameCounters& now,
+                              std::vector<gfx::Rect>& changed) {
+  const gfx::SurfacePtr& compose = engine_->ComposeSurface();
+  const gfx::SurfacePtr& target = engine_->RenderTarget();
+  const gfx::SurfacePtr& backdrop = engine_->Backdrop();
+  if (!compose || !target || !backdrop || !engine_->MoreArrows() || !engine_->MarkerBall() ||
+      shell_->displayMode.load(std::memory_order_relaxed) != DisplayMode::List ||
+      compose->Bounds() != target->Bounds() || backdrop->Bounds() != compose->Bounds() ||
+      target->GetClipper()) {
+    return false;
+  }
+  // The cells and arrows lie on the bare backdrop: above the title box and
+  // the file name lines, clear of the scroll buttons and of each other. So
+  // the backdrop under one of them is all that lies beneath it.
+  const gfx::Rect bounds = compose->Bounds();
+  // The cells and arrows of both slots, then the four balls.
+  std::array<gfx::Rect, 2 * (kVisibleCells + 2) + 4> redraw;
+  std::size_t count = 0;
+  const bool arrowsBlink = (before.blinkPhase < 8) != (now.blinkPhase < 8);
+  for (Slot s = kLeft; s <= kRight; ++s) {
+    const SlotData& data = workspace_->At(s);
+    std::uint32_t rows = data.RowCount();
+    std::uint32_t top = shell_->scrollTop[static_cast<std::size_t>(s)];
+    if (rows == 0 || top >= rows) continue;
+    std::uint32_t visible = std::min<std::uint32_t>(rows - top, kVisibleCells);
+    const auto& cache = engine_->IconFrameCache()[static_cast<std::size_t>(s)];
+    const auto& frameCounts = workspace_->CellFrameCount()[static_cast<std::size_t>(s)];
+    for (std::uint32_t r = 0; r < visible; ++r) {
+      std::uint32_t frames = std::min<std::uint32_t>(frameCounts[r], DisplayEngine::kFramesPerCell);
+      if (frames == 0 || before.iconClock % frames == now.iconClock % frames) continue;
+      for (const gfx::SurfacePtr& f : cache[r]) {
+        if (f && (f->Width() > kCellSize || f->Height() > kCellSize)) return false;
+      }
+      gfx::Point at = GridCellOrigin(s, r);
+      redraw[count++] = gfx::Rect{at.x, at.y, at.x + kCellSize, at.y + kCellSize};
+    }
+    if (arrowsBlink && top > 0) {
+      gfx::Point at = MoreAboveOrigin(s);
+      redraw[count++] = gfx::Rect{at.x, at.y, at.x + 16, at.y + 16};
+    }
+    if (arrowsBlink && top + kVisibleCells < rows) {
+      gfx::Point at = MoreBelowOrigin(s);
+      redraw[count++] = gfx::Rect{at.x, at.y, at.x + 16, at.y + 16};
+    }
+  }
+  for (std::size_t i = 0; i < count; ++i) {
+    const gfx::Rect& r = redraw[i];
+    if (gfx::Intersect(r, bounds) != r || r.bottom > kTitleBoxOrigin.y) return false;
+    for (Slot s = kLeft; s <= kRight; ++s) {
+      for (int k = 0; k < 6; ++k) {
+        gfx::Point b = ScrollButtonOrigin(s, k);
+        if (!gfx::Intersect(r, gfx::Rect{b.x, b.y, b.x + 24, b.y + 24}).Empty()) return false;
+      }
+    }
+  }
+
+  // The ComposeSurface: the backdrop back, and the cells and arrows drawn
+  // on it as DrawCells draws them.
+  for (std::size_t i = 0; i < count; ++i) {
+    const gfx::Rect& r = redraw[i];
+    compose->BltFast(r.left, r.top, *backdrop, r, kCopy);
+  }
+  for (Slot s = kLeft; s <= kRight; ++s) {
+    const SlotData& data = workspace_->At(s);
+    std::uint32_t rows = data.RowCount();
+    std::uint32_t top = shell_->scrollTop[static_cast<std::size_t>(s)];
+    if (rows == 0 || top >= rows) continue;
+    std::uint32_t visible = std::min<std::uint32_t>(rows - top, kVisibleCells);
+    const auto& cache = engine_->IconFrameCache()[static_cast<std::size_t>(s)];
+    const auto& frameCounts = workspace_->CellFrameCount()[static_cast<std::size_t>(s)];
+    for (std::uint32_t r = 0; r < visible; ++r) {
+      std::uint32_t frames = std::min<std::uint32_t>(frameCounts[r], DisplayEngine::kFramesPerCell);
+      if (frames == 0 || before.iconClock % frames == now.iconClock % frames) continue;
+      const gfx::SurfacePtr& frame = cache[r][now.iconClock % frames];
+      if (!frame) continue;
+      gfx::Point at = GridCellOrigin(s, r);
+      compose->BltFast(at.x, at.y, *frame, std::nullopt, kKeyed);
+    }
+    if (arrowsBlink && now.blinkPhase < 8) DrawArrows(*compose, s, top, rows);
+  }
+
+  // The RenderTarget: the composed picture back under the old balls and
+  // over what changed, then the balls anew.
+  std::array<gfx::Rect, 4> balls;
+  if (SelectionBallRects(before.pulseStep, balls)) {
+    for (const gfx::Rect& b : balls) {
+      gfx::Rect r = gfx::Intersect(b, bounds);
+      if (r.Empty()) continue;
+      redraw[count++] = r;
+    }
+  }
+  for (std::size_t i = 0; i < count; ++i) {
+    const gfx::Rect& r = redraw[i];
+    target->BltFast(r.left, r.top, *compose, r, kCopy);
+    changed.push_back(r);
+  }
+  if (SelectionBallRects(now.pulseStep, balls)) {
+    for (const gfx::Rect& b : balls) {
+      gfx::Rect r = gfx::Intersect(b, bounds);
+      if (!r.Empty()) changed.push_back(r);
+    }
+  }
+  DrawSelectionBalls(*target, now);
+  return true;
 }
 
 void Panels::DrawTransitionMarkers(gfx::Surface& target) {

@@ -8,6 +8,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "card/workspace.h"
 #include "display/display_engine.h"
@@ -57,6 +58,16 @@ class Panels {
   // plain panels. Runs on the rendering thread, or with it paused.
   void ComposePanels(const FrameCounters& counters);
 
+  // The same in list mode when only the counters changed since the frame
+  // drawn with `before`, whose picture the ComposeSurface and the
+  // RenderTarget still hold: only the icon cells that show another frame,
+  // the arrows when they blink and the selection balls are drawn again, and
+  // the rectangles changed on the RenderTarget are added to `changed`.
+  // False, with nothing drawn, when the layout does not allow it (then
+  // ComposePanels does it whole).
+  bool ComposeAnimation(const FrameCounters& before, const FrameCounters& now,
+                        std::vector<gfx::Rect>& changed);
+
   // Draws the title of entry `entryIndex` of `slot` into the TitleSurface.
   // The rendering thread must be paused: it blits the box every frame and
   // shares the TextScratch.
@@ -70,7 +81,11 @@ class Panels {
  private:
   void DrawSlotLines(gfx::Surface& compose, Slot slot);
   void DrawCells(gfx::Surface& compose, Slot slot, const FrameCounters& counters);
+  // The more-arrows of a slot whose list of `rows` rows is scrolled to `top`.
+  void DrawArrows(gfx::Surface& compose, Slot slot, std::uint32_t top, std::uint32_t rows);
   void DrawSelectionBalls(gfx::Surface& target, const FrameCounters& counters);
+  // Where the selection balls are drawn at `pulseStep`; false when none are.
+  bool SelectionBallRects(int pulseStep, std::array<gfx::Rect, 4>& out) const;
   void DrawTransitionMarkers(gfx::Surface& target);
 
   struct ShortenedTitle {

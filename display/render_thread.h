@@ -66,6 +66,13 @@ class Renderer {
   // resumes it. Only with the thread paused or not started. Returns Present's
   // result.
   gfx::Result RunOneFrame();
+  // The same pass as the thread runs it: the same pixels, but only what
+  // changed since the frame before is drawn, presented and kept, as long as
+  // nothing but the counters and ShellState's atomics changed since. Most
+  // list frames equal the one before (the animations step every fourth
+  // frame) and cost nothing; a detail frame redraws the model's viewport.
+  // PauseRendering, RunOneFrame or a failed Present make the next one whole.
+  gfx::Result RunLoopFrame();
 
   // Blits the whole RenderTarget onto the window's place on the primary
   // surface; returns the blit's result.
@@ -96,6 +103,12 @@ class Renderer {
   // (a window copies every frame that changed). False, `out` untouched,
   // before the first frame or when `out` is too small.
   bool CopyPresentedFrameRgb(std::span<std::uint32_t> out) const;
+  // For the one window that follows the frames: converts into `out` only
+  // the rectangles of the kept frame that changed since its last call
+  // (the whole frame at the first call), and lists them in `changed`. `out`
+  // must hold the frame of that last call. False, both untouched, before
+  // the first frame or when `out` is too small.
+  bool CopyPresentedChangesRgb(std::span<std::uint32_t> out, std::vector<gfx::Rect>& changed);
   // How many frames were presented successfully so far. Any thread.
   std::uint64_t PresentedFrames() const { return presentedFrames_.load(); }
   // How many of them differed from the frame presented before; a window
@@ -111,10 +124,56 @@ class Renderer {
   platform::ManualResetEvent& FrameDone() { return frameDone_; }
 
  private:
+  // What the list picture is drawn from, beside the surfaces and the
+  // Workspace (which change only while rendering is paused).
+  struct ListInputs {
+    int mode = -1;
+    std::uint16_t iconClock = 0;
+    bool arrows = false;
+    int pulseStep = 0;
+    int selectionSlot = -1;
+    std::uint32_t selectionPosition = 0;
+    std::array<int, 2> modified{};
+    std::array<int, 12> scrollButtons{};
+    std::array<int, 8> markers{};
+    friend bool operator==(const ListInputs&, const ListInputs&) = default;
+    // Equal but for the animation's counters.
+    bool SameScene(const ListInputs& o) const {
+      return mode == o.mode && selectionSlot == o.selectionSlot &&
+             selectionPosition == o.selectionPosition && modified == o.modified &&
+             scrollButtons == o.scrollButtons && markers == o.markers;
+    }
+  };
+  // The frame drawn last and where it was presented: what a frame drawn
+  // since then may build on.
+  struct LastFrame {
+    bool valid = false;
+    int mode = -1;
+    ListInputs list;
+    FrameCounters counters;  // those the list frame was drawn with
+    gfx::Viewport viewport;
+    gfx::Rect modelArea;  // where the detail model was drawn
+    bool bannerShown = false;
+    std::array<int, 4> actionButtons{};
+    std::uint64_t targetVersion = 0;
+    std::uint64_t composeVersion = 0;
+    bool presented = false;
+    const gfx::Surface* primary = nullptr;
+    std::uint64_t primaryVersion = 0;
+    gfx::Rect destination;
+    gfx::Rect clip;
+  };
+
   void ThreadBody();
+  gfx::Result RunFrame(bool sinceLast);
+  ListInputs CurrentListInputs(int mode) const;
+  void DrawDetail(bool sinceLast);
+  gfx::Result PresentFrame();
   void AdvanceListCounters();
   void AdvanceModelFrame();
   void KeepPresentedFrame(const gfx::Surface& frame);
+  bool KeepRect(const gfx::Surface& frame, const gfx::Rect& area, std::size_t bytes);
+  void AddWindowChange(const gfx::Rect& r);
 
   DisplayEngine* engine_;
   const gfx::Window* window_;
@@ -130,12 +189,22 @@ class Renderer {
   platform::ManualResetEvent renderEnable_{true};
   std::atomic<bool> stopRequested_{false};
   std::function<void()> presentObserver_;
+  // Set by PauseRendering: the shell may have changed anything.
+  std::atomic<bool> redrawWhole_{true};
+  LastFrame last_;
+  // What the frame being made changed on the RenderTarget: all of it, or
+  // these rectangles. Kept between frames, so that it allocates nothing.
+  bool damageAll_ = true;
+  std::vector<gfx::Rect> damage_;
 
   mutable std::mutex presentedMutex_;
   std::vector<std::uint8_t> presentedPixels_;  // raw rows of the RenderTarget's format
   gfx::PixelFormat presentedFormat_;
   std::atomic<std::uint64_t> presentedFrames_{0};
   std::atomic<std::uint64_t> changedFrames_{0};
+  // Where the kept frame changed since the window last copied it.
+  bool windowTakesAll_ = true;
+  std::vector<gfx::Rect> windowChanges_;
 
   platform::Thread thread_;  // last: joined before the members it uses go
 };

@@ -229,15 +229,11 @@ Result Device::Clear(std::span<const Rect> rects, std::uint32_t flags, Color col
   if (target_->IsLocked()) return Result::SurfaceBusy;
   Surface* depth = target_->AttachedZBuffer().get();
   if ((flags & clear::kZBuffer) != 0 && depth == nullptr) return Result::InvalidParams;
-  Rect viewport = ViewportRect();
-  std::vector<Rect> areas;
-  if (rects.empty()) {
-    areas.push_back(viewport);
-  } else {
-    for (const Rect& r : rects) areas.push_back(Intersect(r, viewport));
-  }
+  const Rect viewport = ViewportRect();
+  const std::span<const Rect> areas = rects.empty() ? std::span(&viewport, 1) : rects;
   std::uint32_t pixel = FormatCodec(target_->Format()).Pack(color);
-  for (const Rect& r : areas) {
+  for (const Rect& area : areas) {
+    const Rect r = Intersect(area, viewport);
     if ((flags & clear::kTarget) != 0) FillRect(*target_, r, pixel);
     if ((flags & clear::kZBuffer) != 0) {
       std::uint32_t bytes = depth->Format().BytesPerPixel();
@@ -317,6 +313,14 @@ Result Device::Draw(PrimitiveType type, std::uint32_t fvf, std::span<const std::
     }
   } else {
     DrawTransformed(base, vertexCount, *layout, rasterizer);
+  }
+  const Rect& drawn = rasterizer.Drawn();
+  if (!drawn.Empty()) {
+    drawnArea_ = drawnArea_.Empty() ? drawn
+                                    : Rect{std::min(drawnArea_.left, drawn.left),
+                                           std::min(drawnArea_.top, drawn.top),
+                                           std::max(drawnArea_.right, drawn.right),
+                                           std::max(drawnArea_.bottom, drawn.bottom)};
   }
   target_->Touch();
   return Result::Ok;

@@ -149,6 +149,11 @@ class Device {
                std::uint32_t stencil);
   Result BeginScene();
   Result EndScene();
+  // The bounding box of the pixels the drawing calls below covered on the
+  // render target since the last ResetDrawnArea, whether or not they passed
+  // the Z test: all that a frame must restore before the next is drawn.
+  const Rect& DrawnArea() const { return drawnArea_; }
+  void ResetDrawnArea() { drawnArea_ = Rect{}; }
   // Triangle lists only, inside a scene.
   Result DrawPrimitiveVB(PrimitiveType type, const VertexBuffer& buffer, std::uint32_t startVertex,
                          std::uint32_t vertexCount, std::uint32_t flags);
@@ -183,6 +188,7 @@ class Device {
   std::unique_ptr<TextureCache> textureCache_;
   // Kept from draw to draw so that drawing allocates nothing once warmed up.
   std::unique_ptr<detail::VertexBatch> batch_;
+  Rect drawnArea_{};
 };
 
 using DevicePtr = std::shared_ptr<Device>;

@@ -372,6 +372,19 @@ template <bool Textured, std::uint32_t ZBytes, PixelTarget Kind>
 void Rasterizer::Rows(Setup& s) const {
   SpanWriter<Textured, ZBytes, Kind> writer(*this);
   bool planes = false;
+  // Rows run downwards, so the last span drawn is the box's bottom row.
+  Rect box{s.maxX + 1, s.maxY + 1, s.minX, s.minY};
+  struct AddBox {
+    Rect& box;
+    Rect& drawn;
+    ~AddBox() {
+      if (box.Empty()) return;
+      drawn = drawn.Empty()
+                  ? box
+                  : Rect{std::min(drawn.left, box.left), std::min(drawn.top, box.top),
+                         std::max(drawn.right, box.right), std::max(drawn.bottom, box.bottom)};
+    }
+  } add{box, drawn_};
   // The span of the row, from the first pixel of the box; inlined for the
   // same reason as SpanWriter::Span.
   auto span = [&](int py, int first, int last) __attribute__((always_inline)) {
@@ -381,6 +394,10 @@ void Rasterizer::Rows(Setup& s) const {
       planes = true;
     }
     writer.Span(s, py, s.minX + first, s.minX + last);
+    box.left = std::min(box.left, s.minX + first);
+    box.right = std::max(box.right, s.minX + last + 1);
+    box.top = std::min(box.top, py);
+    box.bottom = py + 1;
   };
   std::int64_t e[3] = {s.e[0], s.e[1], s.e[2]};
   const int width = s.maxX - s.minX + 1;

@@ -73,6 +73,10 @@ class Rasterizer {
   void Triangle(const RasterVertex& v0, const RasterVertex& v1, const RasterVertex& v2);
   void Triangle(const SetupVertex& v0, const SetupVertex& v1, const SetupVertex& v2);
 
+  // The bounding box of the spans drawn so far (whether or not their pixels
+  // passed the Z test); empty before the first.
+  const Rect& Drawn() const { return drawn_; }
+
  private:
   struct Setup;
   template <bool Textured, std::uint32_t ZBytes, PixelTarget Kind>
@@ -97,6 +101,7 @@ class Rasterizer {
   int texMaskV_ = -1;
   std::uint32_t packMask_ = 0;  // non-zero: packing is this mask
   RowsFn rows_ = nullptr;
+  mutable Rect drawn_{};
 };
 
 }  // namespace slk::gfx::detail

@@ -156,6 +156,17 @@ bool DisplayBackend::CopyFrame(std::span<std::uint32_t> pixels) {
   return renderer_->CopyPresentedFrameRgb(pixels.first(kPixels));
 }
 
+bool DisplayBackend::CopyFrameChanges(std::span<std::uint32_t> pixels,
+                                      std::vector<FrameRect>& changed) {
+  constexpr std::size_t kPixels = static_cast<std::size_t>(kFrameWidth) * kFrameHeight;
+  if (!renderer_ || pixels.size() < kPixels) return false;
+  if (!renderer_->CopyPresentedChangesRgb(pixels.first(kPixels), changedRects_)) return false;
+  changed.clear();
+  for (const gfx::Rect& r : changedRects_)
+    changed.push_back(FrameRect{r.left, r.top, r.right, r.bottom});
+  return true;
+}
+
 std::uint64_t DisplayBackend::ChangedFrames() const {
   return renderer_ ? renderer_->ChangedFrames() : 0;
 }

@@ -67,6 +67,7 @@ class DisplayBackend : public RenderingBackend {
   bool PrimaryLost() override;
   void RestoreSurfaces() override;
   bool CopyFrame(std::span<std::uint32_t> pixels) override;
+  bool CopyFrameChanges(std::span<std::uint32_t> pixels, std::vector<FrameRect>& changed) override;
   std::uint64_t ChangedFrames() const override;
 
   // Why the texts are missing; empty while a font is in use.
@@ -94,6 +95,7 @@ class DisplayBackend : public RenderingBackend {
   std::string fontError_;
   std::string standardIconPath_;
   std::unique_ptr<IconPipeline> pipeline_;
+  std::vector<gfx::Rect> changedRects_;  // kept from frame to frame: no allocation each
   // Declared after everything it draws from, so that it goes (and its thread
   // ends) first.
   std::unique_ptr<Renderer> renderer_;

@@ -72,6 +72,7 @@ class FrameView : public QWidget {
   ShownFrame shown_;
   QImage frame_;  // over shown_'s pixels: painting copies nothing more
   std::uint64_t changesSeen_ = 0;
+  std::vector<FrameRect> changedAreas_;
   int preferredFactor_ = 1;
   int wheelEighths_ = 0;  // wheel turns short of a whole notch, kept for the next event
   std::function<void()> placementChanged_;

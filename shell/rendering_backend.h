@@ -14,9 +14,11 @@
 #include <functional>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "card/workspace.h"
 #include "display/shell_state.h"
+#include "shell/shown_frame.h"
 
 namespace slk {
 
@@ -81,6 +83,14 @@ class RenderingBackend {
   // kFrameHeight, 0x00RRGGBB, top row first). Safe while the rendering thread
   // runs. False when nothing has been presented yet (pixels untouched).
   virtual bool CopyFrame(std::span<std::uint32_t> pixels) = 0;
+  // For the one view that follows the frames: `pixels` holds the frame of
+  // its last call, and only the rectangles that changed since then are
+  // copied into it and listed in `changed` (all of it at the first call).
+  virtual bool CopyFrameChanges(std::span<std::uint32_t> pixels, std::vector<FrameRect>& changed) {
+    if (!CopyFrame(pixels)) return false;
+    changed.assign(1, FrameRect{0, 0, kFrameWidth, kFrameHeight});
+    return true;
+  }
   // Grows whenever a frame unlike the one before is presented, so that the
   // window copies only those. 0: not known (copy every time).
   virtual std::uint64_t ChangedFrames() const { return 0; }

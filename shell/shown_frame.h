@@ -28,8 +28,13 @@ class ShownFrame {
   // the one shown before: one rectangle for every run of rows that changed,
   // as wide as the changes in those rows. Empty when nothing changed.
   std::vector<FrameRect> TakeIncoming();
+  // The same when Incoming() can differ from what is shown only inside
+  // `areas`: nothing else is compared.
+  std::vector<FrameRect> TakeIncoming(std::span<const FrameRect> areas);
 
  private:
+  void TakeArea(const FrameRect& area, std::vector<FrameRect>& changed);
+
   int width_;
   int height_;
   std::vector<std::uint32_t> pixels_;
