@@ -7,7 +7,6 @@
 #include <climits>
 #include <filesystem>
 #include <fstream>
-#include <random>
 
 #include "support/temp_dir.h"
 
@@ -101,30 +100,6 @@ TEST(IniFile, ReplaceSectionKeepsEverythingElse) {
   const IniEntry entries[] = {{"k", "1"}};
   empty.ReplaceSection("A", entries);
   EXPECT_EQ(empty.Serialize(), "[A]\n;note\nk=1\n\n[B]\n");
-}
-
-TEST(IniFile, AnyBytesParseWithoutHarm) {
-  std::mt19937 random(1234);
-  std::uniform_int_distribution<int> byte(0, 255);
-  const std::string alphabet = "[]=;#\r\n \tkK";
-  for (int round = 0; round < 300; ++round) {
-    std::string text;
-    int length = round % 97;
-    for (int i = 0; i < length; ++i) {
-      int b = byte(random);
-      text +=
-          b < 128 ? alphabet[static_cast<std::size_t>(b) % alphabet.size()] : static_cast<char>(b);
-    }
-    IniFile ini = IniFile::Parse(text);
-    ini.GetInt("k", "k", 0);
-    ini.GetString("", "k", "");
-    std::string serialized = ini.Serialize();
-    // Serializing again is stable once the line ends are normalised.
-    EXPECT_EQ(IniFile::Parse(serialized).Serialize(), serialized);
-    const IniEntry entries[] = {{"k", "v"}};
-    ini.ReplaceSection("k", entries);
-    EXPECT_EQ(IniFile::Parse(ini.Serialize()).GetString("k", "k", ""), "v");
-  }
 }
 
 TEST(IniFile, SavesIntoANewFolderAndLoadsBack) {
