@@ -227,25 +227,19 @@ TEST(PS1Icon, FlagGivesFrameCountAndCellsOutsideTheFramesStayGrey) {
   PS1Icon icon;
   icon.palette = {0x001F, 0x03E0, 0x7C00, 0x7FFF};
   for (int f = 0; f < 4; ++f) icon.FillFrame(f, static_cast<std::uint8_t>(f));
+  const struct {
+    std::uint8_t flag;
+    std::uint32_t frames;
+    std::array<std::optional<std::uint16_t>, 4> cells;
+  } cases[] = {{0x11, 1, {0x001F, kGrey, kGrey, kGrey}},
+               {0x13, 3, {0x001F, 0x03E0, 0x7C00, kGrey}},
+               {0x14, 4, {0x001F, 0x03E0, 0x7C00, 0x7FFF}}};
   IconImage image{};
-
-  icon.flag = 0x11;
-  ASSERT_EQ(DecodePS1Image(icon.Build(), image), 1u);
-  EXPECT_EQ(CellColour(image, 0), 0x001F);
-  EXPECT_EQ(CellColour(image, 1), kGrey);
-  EXPECT_EQ(CellColour(image, 2), kGrey);
-  EXPECT_EQ(CellColour(image, 3), kGrey);
-
-  icon.flag = 0x13;
-  ASSERT_EQ(DecodePS1Image(icon.Build(), image), 3u);
-  EXPECT_EQ(CellColour(image, 0), 0x001F);
-  EXPECT_EQ(CellColour(image, 1), 0x03E0);
-  EXPECT_EQ(CellColour(image, 2), 0x7C00);
-  EXPECT_EQ(CellColour(image, 3), kGrey);
-
-  icon.flag = 0x14;
-  ASSERT_EQ(DecodePS1Image(icon.Build(), image), 4u);
-  EXPECT_EQ(CellColour(image, 3), 0x7FFF);
+  for (const auto& c : cases) {
+    icon.flag = c.flag;
+    ASSERT_EQ(DecodePS1Image(icon.Build(), image), c.frames);
+    for (int k = 0; k < 4; ++k) EXPECT_EQ(CellColour(image, k), c.cells[k]) << c.flag << " " << k;
+  }
   // Counts outside one to four are limited.
   for (auto [flag, frames] : {std::pair{0x10, 1u}, {0x00, 1u}, {0x15, 4u}, {0x1F, 4u}})
     EXPECT_EQ(PS1FrameCount(static_cast<std::uint8_t>(flag)), frames) << flag;
