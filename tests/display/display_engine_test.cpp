@@ -46,6 +46,12 @@ struct EngineFixture {
 
 using gfx::PixelFormat;
 
+gfx::DeviceType DeviceTypeOf(const EngineFixture& f) {
+  gfx::DeviceCaps caps;
+  f.engine->Device()->GetCaps(caps);
+  return caps.type;
+}
+
 TEST(DisplayEngine, CheckDirectX7ProbesTheDesktopAndAnEightBitOneIsRefused) {
   gfx::Desktop present(testing::TestDesktop(32));
   EXPECT_TRUE(CheckDirectX7(present));
@@ -82,9 +88,7 @@ TEST(DisplayEngine, SoftwareDeviceKeepsItsBuffersInSystemMemory) {
   for (bool halPriority : {false, true}) {
     EngineFixture f;
     ASSERT_TRUE(f.engine->InitDisplay(f.window, halPriority));
-    gfx::DeviceCaps caps;
-    f.engine->Device()->GetCaps(caps);
-    EXPECT_EQ(caps.type, gfx::DeviceType::Rgb);
+    EXPECT_EQ(DeviceTypeOf(f), gfx::DeviceType::Rgb);
     for (const auto* s : {&f.engine->RenderTargetZBuffer(), &f.engine->IconTargetZBuffer(),
                           &f.engine->IconTexture()}) {
       EXPECT_NE((*s)->Caps() & gfx::caps::kSystemMemory, 0u);
@@ -102,9 +106,7 @@ TEST(DisplayEngine, HardwareWithoutAZBufferFallsBackToSoftware) {
   ASSERT_TRUE(f.engine->InitDisplay(f.window, true));
   // TnL HAL and HAL were created, found no Z-buffer format and were dropped.
   EXPECT_EQ(f.released, (std::vector<std::string>{"Device", "Device"}));
-  gfx::DeviceCaps caps;
-  f.engine->Device()->GetCaps(caps);
-  EXPECT_EQ(caps.type, gfx::DeviceType::Rgb);
+  EXPECT_EQ(DeviceTypeOf(f), gfx::DeviceType::Rgb);
   EXPECT_NE(f.engine->IconTexture()->Caps() & gfx::caps::kSystemMemory, 0u);
 }
 
@@ -114,9 +116,7 @@ TEST(DisplayEngine, HardwareWithAZBufferIsTakenAndUsesVideoMemory) {
   options.hardwareZBufferFormats = {PixelFormat::Z32()};
   EngineFixture f(options);
   ASSERT_TRUE(f.engine->InitDisplay(f.window, true));
-  gfx::DeviceCaps caps;
-  f.engine->Device()->GetCaps(caps);
-  EXPECT_EQ(caps.type, gfx::DeviceType::TnLHal);
+  EXPECT_EQ(DeviceTypeOf(f), gfx::DeviceType::TnLHal);
   // No 16-bit format: the second pass, at the target's depth of 32, finds it.
   EXPECT_EQ(f.engine->RenderTargetZBuffer()->Format(), PixelFormat::Z32());
   EXPECT_NE(f.engine->RenderTargetZBuffer()->Caps() & gfx::caps::kVideoMemory, 0u);

@@ -107,31 +107,6 @@ TEST_F(PipelineTest, BrokenIconsBuildNothingAndFallBackToTheStandardIcon) {
   EXPECT_EQ(ws.Icon().frameCount, 2u);
 }
 
-TEST_F(PipelineTest, TruncatedIconsInTheSlotFallBackEveryTime) {
-  // Every cut of a PS2 model and of a PS1 icon goes through the whole
-  // pipeline: the cell then shows the standard icon's first shapes.
-  WriteStandardIcon(TexturedTriangle(2, {0, 100}).Build());
-  ModelFile f = TexturedTriangle(3, {0, 10, 20});
-  f.textureType = 0x0E;
-  f.texture = {8, 0, 0, 0, 0x10, 0, 0xFF, 0x7F};
-  const Bytes model = f.Build();
-  PS1Icon ps1 = TwoFrameIcon();
-  const Bytes icon = ps1.Build(0x80 + 2 * 128);
-  // Cuts inside the run-length codes after the size word still build.
-  for (std::size_t n = 1; n < model.size() - 4; n += 3) {
-    AddSave(kLeft, Bytes(model.begin(), model.begin() + static_cast<std::ptrdiff_t>(n)), false);
-  }
-  for (std::size_t n = 1; n < icon.size(); n += 5) {
-    AddSave(kLeft, Bytes(icon.begin(), icon.begin() + static_cast<std::ptrdiff_t>(n)), true);
-  }
-  const std::uint32_t rows = ws.At(kLeft).RowCount();
-  for (std::uint32_t first = 0; first < rows; first += 9) {
-    pipeline->PrerenderSlotIcons(kLeft, first);
-    for (std::uint32_t c = 0; c < 9 && first + c < rows; ++c)
-      ASSERT_EQ(ws.CellFrameCount()[kLeft][c], 2u) << first + c;
-  }
-}
-
 TEST_F(PipelineTest, TenSavesScrolledToNineRenderOneCell) {
   for (int k = 0; k < 10; ++k) AddSave(kLeft, TwoFrameIcon().Build(), true);
   ws.CellFrameCount()[kLeft].fill(77);

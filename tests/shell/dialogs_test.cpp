@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -54,14 +55,15 @@ TEST_F(DialogTest, SettingDialogShowsTheSettingsAndOnlyOkStoresThem) {
   Settings settings = SomeSettings();
   {
     SettingDialog dialog(nullptr, settings, nullptr);
-    EXPECT_TRUE(Get<QRadioButton>(dialog, Id::PS1MemoryCard)->isChecked());
-    EXPECT_FALSE(Get<QRadioButton>(dialog, Id::PS2MemoryCard)->isChecked());
-    EXPECT_TRUE(Get<QCheckBox>(dialog, Id::UseDefaultImage)->isChecked());
+    for (auto [id, checked] : {std::pair{Id::PS1MemoryCard, true},
+                               {Id::PS2MemoryCard, false},
+                               {Id::UseDefaultImage, true},
+                               {Id::HalPriority, true},
+                               {Id::AnimationCut, false}})
+      EXPECT_EQ(Get<QAbstractButton>(dialog, id)->isChecked(), checked) << id;
     EXPECT_EQ(Get<QLineEdit>(dialog, Id::LockFolder)->text(), "/tmp/locks");
     EXPECT_EQ(Get<QComboBox>(dialog, Id::LockFormatPS1)->currentIndex(), 12);
     EXPECT_EQ(Get<QComboBox>(dialog, Id::LockFormatPS2)->currentIndex(), 2);
-    EXPECT_TRUE(Get<QCheckBox>(dialog, Id::HalPriority)->isChecked());
-    EXPECT_FALSE(Get<QCheckBox>(dialog, Id::AnimationCut)->isChecked());
     EXPECT_TRUE(Get<QPushButton>(dialog, Id::Ok)->isDefault());
     dialog.show();
     QTest::mouseClick(Get<QRadioButton>(dialog, Id::PS2MemoryCard), Qt::LeftButton);

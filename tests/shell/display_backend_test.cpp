@@ -189,15 +189,6 @@ TEST_F(DisplayBackendTest, HoverShowsTheTitleAndAClickTheDetailScreen) {
   Frame list = NextFrame();
   EXPECT_EQ(CountOf(list, kCyan, caption), 0);
   EXPECT_GT(CountOf(list, kCyan, FileNameLine(kRight)), 30);
-
-  // The last save has no icon of its own: its model is the standard icon.
-  Frame backdrop = Backdrop();
-  QTest::mouseMove(&window.View(), CellCentre(kRight, 8));
-  QTest::mouseClick(&window.View(), Qt::LeftButton, Qt::NoModifier, CellCentre(kRight, 8));
-  ASSERT_EQ(shell.State().viewState, ViewState::Detail);
-  detail = NextFrame();
-  EXPECT_GT(CountDifferent(detail, backdrop, Area{16, 44, 240, 268}), 500);
-  EXPECT_GT(CountOf(detail, kCyan, caption), 30);
 }
 
 class NoFontTest : public DisplayBackendTest {

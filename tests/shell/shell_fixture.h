@@ -13,7 +13,9 @@
 #include <deque>
 #include <filesystem>
 #include <functional>
+#include <initializer_list>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -84,6 +86,25 @@ inline std::string WritePS2CardImage(const TempDir& dir, const std::string& name
 }
 
 using CallLog = std::vector<std::string>;
+
+// What a slot shows: saves (none when empty), name line, file, Modified flag.
+struct SlotShown {
+  std::uint32_t saves = 0;
+  std::string title = "<No File>";
+  std::string path;
+  int modified = 0;
+  bool operator==(const SlotShown&) const = default;
+};
+
+inline void PrintTo(const SlotShown& s, std::ostream* out) {
+  *out << s.saves << " saves, \"" << s.title << "\" from \"" << s.path << "\", modified "
+       << s.modified;
+}
+
+// A slot showing the card image at `path` as it was read.
+inline SlotShown FromFile(const std::string& path, std::uint32_t saves, int modified = 0) {
+  return {saves, std::filesystem::path(path).filename().string(), path, modified};
+}
 
 inline std::string SlotName(Slot s) {
   return s == kLeft ? "L" : "R";
@@ -307,6 +328,16 @@ class ShellTest : public ::testing::Test {
   }
 
   std::uint32_t Count(Slot s) { return shell.Ws()->At(s).RowCount(); }
+  SlotShown Shown(Slot s) {
+    return {shell.SlotHoldsCard(s) ? Count(s) : 0u, shell.SlotTitleText(s),
+            shell.State().slotPath[s], shell.State().modified[s]};
+  }
+  // Whether each of these menu items is enabled, in order.
+  std::vector<bool> Enabled(std::initializer_list<int> ids) const {
+    std::vector<bool> out;
+    for (int id : ids) out.push_back(window.menu.Enabled(id));
+    return out;
+  }
   // A file of 100 zero bytes, too short for any format.
   std::string Broken(const std::string& name) {
     WriteFileBytes(dir.File(name), std::vector<std::uint8_t>(100, 0));

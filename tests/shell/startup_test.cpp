@@ -21,13 +21,11 @@ TEST_F(ShellTest, StartsInOrderWithEmptySlots) {
   EXPECT_EQ(log, kStartUpCalls);
   EXPECT_EQ(window.title, "Slotkeeper 2");
   EXPECT_EQ(backend.iconPath, dir.File("psicon/standard.ico"));
-  EXPECT_EQ(shell.SlotTitleText(kLeft), "<No File>");
-  EXPECT_EQ(shell.SlotTitleText(kRight), "<No File>");
+  for (Slot s : {kLeft, kRight}) EXPECT_EQ(Shown(s), SlotShown{});
   EXPECT_EQ(shell.State().selectionSlot, -1);
   EXPECT_EQ(shell.State().listTexts.ps2Card, "PS2 MemoryCard");
-  EXPECT_TRUE(window.menu.Enabled(MenuId::NewFile));
-  EXPECT_FALSE(window.menu.Enabled(MenuId::Eject));
-  EXPECT_FALSE(window.menu.Enabled(MenuId::Copy));
+  EXPECT_EQ(Enabled({MenuId::NewFile, MenuId::Eject, MenuId::Copy}),
+            (std::vector<bool>{true, false, false}));
   EXPECT_TRUE(dialogs.shown.empty()) << "no file is the first start, not an unreadable file";
 }
 
@@ -98,16 +96,6 @@ TEST_F(ShellTest, ShutDownPausesStopsReleasesAndWritesTheSettings) {
   EXPECT_EQ(log, expected);
 }
 
-TEST_F(ShellTest, CommandLineIsOnePathOpenedIntoLeftQuotedOrNot) {
-  std::string path = WritePS1Card(dir, "my card.mcr", 2);
-  Start("\"" + path + "\"");
-  EXPECT_EQ(Count(kLeft), 2u);
-  EXPECT_EQ(shell.State().slotPath[kLeft], path);
-  EXPECT_EQ(shell.SlotTitleText(kLeft), "my card.mcr");
-  EXPECT_TRUE(window.menu.Enabled(MenuId::Eject));
-  EXPECT_FALSE(window.menu.Enabled(MenuId::Eject + 1));
-}
-
 TEST_F(ShellTest, ARelativeCommandLineIsRememberedAbsolute) {
   std::string relative = std::filesystem::relative(WritePS1Card(dir, "card.mcr", 1)).string();
   Start(relative);
@@ -120,7 +108,7 @@ TEST_F(ShellTest, ARelativeCommandLineIsRememberedAbsolute) {
 // What each start opens, on a shell of its own: the remembered files replace
 // the command line; a file that cannot be read is named and the start goes on.
 TEST_F(ShellTest, RememberedFilesOrTheCommandLineOpenAtTheStart) {
-  const std::string given = WritePS1Card(dir, "given.mcr", 1);
+  const std::string given = WritePS1Card(dir, "my card.mcr", 2);
   const std::string left = WritePS1Card(dir, "left.mcr", 1);
   const std::string right = WriteExpandedCard(dir, "right.xmc", 3);
   const std::string broken = dir.File("broken.mcr");
@@ -131,6 +119,8 @@ TEST_F(ShellTest, RememberedFilesOrTheCommandLineOpenAtTheStart) {
     std::size_t messages;
   } cases[] = {
       {"[Setting]\nUseSlotPath=1\n[Directory]\nLSlotPath=\nRSlotPath=\n", given, 0, 0, 0},
+      // Otherwise the command line is one path, quoted or not, opened into Left.
+      {"", "\"" + given + "\"", 2, 0, 0},
       {"[Setting]\nUseSlotPath=1\n[Directory]\nLSlotPath=" + left + "\nRSlotPath=" + right + "\n",
        "", 1, 3, 0},
       // A missing key's default is the current folder, which opens nothing.
