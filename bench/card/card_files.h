@@ -1,7 +1,7 @@
 #pragma once
-// Builds the files the card benchmarks open, byte by byte, without the
-// program's own writers (those are measured). Large cards are streamed to
-// disk one save at a time.
+// Builds the files the card benchmarks open, byte by byte with
+// tools/card_inputs, without the program's own writers (those are measured).
+// Large cards are streamed to disk one save at a time.
 
 #include <cstdint>
 #include <string>

@@ -12,8 +12,8 @@
 #include "card/formats/save_formats.h"
 #include "card/image_formats.h"
 #include "platform/io_faults.h"
-#include "ps1_card_builder.h"
 #include "save_test_fixture.h"
+#include "support/card_inputs.h"
 
 namespace slk {
 namespace {

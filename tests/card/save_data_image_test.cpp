@@ -9,8 +9,8 @@
 #include "card/image_formats.h"
 #include "card/utility.h"
 #include "platform/io_faults.h"
-#include "ps1_card_builder.h"
 #include "save_test_fixture.h"
+#include "support/card_inputs.h"
 
 namespace slk {
 namespace {

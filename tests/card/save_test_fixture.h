@@ -8,7 +8,7 @@
 
 #include "card/save_data_image.h"
 #include "card/workspace.h"
-#include "save_image_builders.h"
+#include "support/card_inputs.h"
 #include "support/recording_sink.h"
 #include "support/temp_dir.h"
 

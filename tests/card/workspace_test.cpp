@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "card/utility.h"
-#include "save_image_builders.h"
+#include "support/card_inputs.h"
 #include "support/recording_sink.h"
 
 namespace slk {

@@ -10,10 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "card/ps1_card_builder.h"
-#include "card/save_image_builders.h"
 #include "cli/sha256.h"
 #include "cli_runner.h"
+#include "support/card_inputs.h"
 #include "support/temp_dir.h"
 
 namespace slk::testing {

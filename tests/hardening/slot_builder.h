@@ -1,7 +1,7 @@
 #pragma once
-// Puts synthetic saves straight into a slot, as a reader would leave them, and
-// takes snapshots of a slot so that a test can tell that a failed operation
-// changed nothing.
+// Puts synthetic saves straight into a slot, as a reader would leave them
+// (through tools/card_inputs), and takes snapshots of a slot so that a test
+// can tell that a failed operation changed nothing.
 
 #include <gtest/gtest.h>
 
@@ -13,91 +13,20 @@
 #include <utility>
 #include <vector>
 
-#include "card/utility.h"
 #include "card/workspace.h"
+#include "support/card_inputs.h"
 
 namespace slk::testing {
 
-using Buffer = std::vector<std::uint8_t>;
-using NamedFile = std::pair<std::string, Buffer>;
-
-inline Name64 NameOf(const std::string& text) {
-  Name64 name{};
-  std::copy_n(text.begin(), std::min(text.size(), name.size()), name.begin());
-  return name;
-}
-
-inline TimeStamp Day(std::uint8_t day) {
-  TimeStamp t;
-  t.bytes = {0, 30, 20, 10, day, 6, 0xD3, 0x07};
-  return t;
-}
-
-// A PS1 save's blocks: title frame ("SC", block count, title), then a pattern
-// that differs per block and per seed.
-inline Buffer PS1Blocks(std::uint32_t blocks, const std::string& title, std::uint8_t seed) {
-  Buffer b(blocks * 8192u);
-  for (std::size_t i = 128; i < b.size(); ++i)
-    b[i] = static_cast<std::uint8_t>(seed * 31 + i / 8192 * 17 + i % 251);
-  b[0] = 'S';
-  b[1] = 'C';
-  b[2] = 0x11;
-  b[3] = static_cast<std::uint8_t>(blocks);
-  std::copy_n(title.begin(), std::min<std::size_t>(title.size(), 64), b.begin() + 4);
-  return b;
-}
-
-// Bytes that differ per seed, for PS2 files of any size.
-inline Buffer Pattern(std::size_t size, std::uint8_t seed) {
-  Buffer b(size);
-  std::uint32_t state = seed;
-  for (auto& byte : b) {
-    state = state * 1664525u + 1013904223u;
-    byte = static_cast<std::uint8_t>(state >> 24);
-  }
-  return b;
-}
-
-inline void WriteSaveBytes(Workspace& ws, Slot s, const SaveEntry& e, const Buffer& bytes) {
-  ASSERT_TRUE(ws.At(s).dataFile.Seek(e.offset));
-  ASSERT_TRUE(ws.At(s).dataFile.WriteExact(bytes.data(), bytes.size()));
-}
-
+// The gtest face of the shared slot adders: a failure fails the test.
 inline void AddPS1Save(Workspace& ws, Slot s, const std::string& name, const Buffer& bytes) {
-  ASSERT_TRUE(ws.AddEntry(s, bytes.size()));
-  SaveEntry& e = ws.At(s).entries.back();
-  e.mode = kModePS1Directory;
-  e.entryCount = 3;
-  e.time = Day(3);
-  e.name = CardFileName(AsBytes(name));
-  e.size = static_cast<std::uint32_t>(bytes.size());
-  e.files = {SaveFileEntry{kModePS1File, e.size, e.time, e.name}};
-  WriteSaveBytes(ws, s, e, bytes);
-  ws.ReadPS1Title(s, e.offset, e);
-  ws.ResolveIcons(s, e);
-  ws.ListLastEntry(s);
+  ASSERT_TRUE(inputs::AddPS1Save(ws, s, name, bytes, inputs::Day(3)));
 }
 
 // A PS2 save of the given files; no icon.sys is looked for (the standard icon).
 inline void AddPS2Save(Workspace& ws, Slot s, const std::string& name,
                        const std::vector<NamedFile>& files) {
-  Buffer bytes;
-  for (const NamedFile& file : files)
-    bytes.insert(bytes.end(), file.second.begin(), file.second.end());
-  ASSERT_TRUE(ws.AddEntry(s, bytes.size()));
-  SaveEntry& e = ws.At(s).entries.back();
-  e.mode = 0x8427;
-  e.entryCount = static_cast<std::uint32_t>(files.size() + 2);
-  e.time = Day(1);
-  e.name = NameOf(name);
-  e.size = static_cast<std::uint32_t>(bytes.size());
-  for (const NamedFile& file : files)
-    e.files.push_back(SaveFileEntry{0x8497, static_cast<std::uint32_t>(file.second.size()), Day(2),
-                                    NameOf(file.first)});
-  WriteSaveBytes(ws, s, e, bytes);
-  Workspace::ApplyMissingIconSys(e);
-  e.useStandardIcon = 1;
-  ws.ListLastEntry(s);
+  ASSERT_TRUE(inputs::AddPS2Save(ws, s, {name, files}, inputs::IconSysUse::Ignore));
 }
 
 inline bool SameRecords(const SaveEntry& a, const SaveEntry& b) {

@@ -21,14 +21,13 @@
 #include <vector>
 
 #include "card/card_image.h"
-#include "card/ps1_card_builder.h"
 #include "card/ps2_card_slot.h"
 #include "card/save_data_image.h"
-#include "card/save_image_builders.h"
 #include "shell/dialogs.h"
 #include "shell/rendering_backend.h"
 #include "shell/shell.h"
 #include "shell/shell_window.h"
+#include "support/card_inputs.h"
 #include "support/recording_sink.h"
 #include "support/temp_dir.h"
 

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "seeds.h"
+#include "tools/card_inputs/card_inputs.h"
 
 namespace slk::tools {
 namespace {
@@ -13,14 +14,8 @@ Bytes Text(const std::string& text) {
   return Bytes(text.begin(), text.end());
 }
 
-void Put16(Bytes& b, std::size_t at, std::uint16_t v) {
-  b[at] = static_cast<std::uint8_t>(v);
-  b[at + 1] = static_cast<std::uint8_t>(v >> 8);
-}
-
-void Put32(Bytes& b, std::size_t at, std::uint32_t v) {
-  for (int i = 0; i < 4; ++i) b[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
-}
+using inputs::Put16;
+using inputs::Put32;
 
 // A small BMP: `infoSize`-byte info header, a palette for indexed depths,
 // rows padded to 32 bits, a diagonal pattern; negative height = top-down.

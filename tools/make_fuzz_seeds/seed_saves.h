@@ -1,7 +1,7 @@
 #pragma once
 // Synthetic saves for the seed corpora: made-up names, titles and bytes, put
-// into a slot the way a reader would, so that the program's own writers can
-// turn them into files of every format.
+// into a slot the way a reader would (through tools/card_inputs), so that the
+// program's own writers can turn them into files of every format.
 
 #include <cstdint>
 #include <string>
@@ -9,10 +9,11 @@
 #include <vector>
 
 #include "card/workspace.h"
+#include "tools/card_inputs/card_inputs.h"
 
 namespace slk::tools {
 
-using Bytes = std::vector<std::uint8_t>;
+using Bytes = inputs::Buffer;
 
 // Answers Yes and the preselected kind; complains about any message, which
 // would mean a seed is not what it should be.
@@ -33,7 +34,7 @@ Bytes IconSysBytes(const std::string& title, std::uint16_t lineBreak, const std:
 bool AddPS1Save(Workspace& ws, Slot s, const std::string& name, int blocks,
                 const std::string& title, std::uint8_t seed);
 
-using NamedFile = std::pair<std::string, Bytes>;
+using inputs::NamedFile;
 bool AddPS2Save(Workspace& ws, Slot s, const std::string& name,
                 const std::vector<NamedFile>& files);
 

@@ -28,6 +28,7 @@
 #include "pixel_icons.h"
 #include "ps2_saves.h"
 #include "sample_text.h"
+#include "tools/card_inputs/card_inputs.h"
 
 namespace slk::tools {
 namespace {
@@ -54,46 +55,17 @@ struct SampleSave {
 std::vector<std::uint8_t> BuildPS1Save(const SampleSave& save) {
   std::vector<std::uint8_t> bytes(static_cast<std::size_t>(save.blocks) * 8192, 0);
   PixelIcon icon = save.icon();
-  bytes[0] = 'S';
-  bytes[1] = 'C';
-  bytes[2] = static_cast<std::uint8_t>(0x10 + icon.frames.size());
-  bytes[3] = static_cast<std::uint8_t>(save.blocks);
-  std::string title = ToShiftJis(save.title);
-  std::memcpy(&bytes[4], title.data(), std::min<std::size_t>(title.size(), 64));
-  for (int i = 0; i < 16; ++i) {
-    bytes[0x60 + 2 * i] = static_cast<std::uint8_t>(icon.palette[i]);
-    bytes[0x61 + 2 * i] = static_cast<std::uint8_t>(icon.palette[i] >> 8);
-  }
-  for (std::size_t f = 0; f < icon.frames.size(); ++f)
-    for (int y = 0; y < 16; ++y)
-      for (int x = 0; x < 16; x += 2)
-        bytes[0x80 + 128 * f + 8 * y + x / 2] =
-            static_cast<std::uint8_t>(icon.frames[f][y][x] | (icon.frames[f][y][x + 1] << 4));
+  inputs::PutPS1TitleFrame(bytes,
+                           {static_cast<std::uint32_t>(save.blocks), ToShiftJis(save.title),
+                            static_cast<std::uint8_t>(0x10 + icon.frames.size()), icon.palette});
+  inputs::PutPS1IconFrames(bytes, icon.frames);
   std::uint32_t state = static_cast<std::uint32_t>(save.blocks * 2654435761u) ^ bytes[4];
-  for (std::size_t i = 0x80 + 128 * icon.frames.size(); i < bytes.size(); ++i) {
-    state = state * 1664525u + 1013904223u;
-    bytes[i] = static_cast<std::uint8_t>(state >> 24);
-  }
+  inputs::FillPattern(bytes, 0x80 + 128 * icon.frames.size(), state);
   return bytes;
 }
 
 bool AddPS1Save(Workspace& ws, Slot s, const SampleSave& save) {
-  std::vector<std::uint8_t> bytes = BuildPS1Save(save);
-  if (!ws.AddEntry(s, bytes.size())) return false;
-  SaveEntry& e = ws.At(s).entries.back();
-  e.mode = kModePS1Directory;
-  e.entryCount = 3;
-  e.time = save.time;
-  e.name = CardFileName(AsBytes(save.name));
-  e.size = static_cast<std::uint32_t>(bytes.size());
-  e.files = {SaveFileEntry{kModePS1File, e.size, save.time, e.name}};
-  if (!ws.At(s).dataFile.Seek(e.offset) ||
-      !ws.At(s).dataFile.WriteExact(bytes.data(), bytes.size()))
-    return false;
-  ws.ReadPS1Title(s, e.offset, e);
-  ws.ResolveIcons(s, e);
-  ws.ListLastEntry(s);
-  return true;
+  return inputs::AddPS1Save(ws, s, save.name, BuildPS1Save(save), save.time);
 }
 
 const SampleSave kPS1Saves[] = {

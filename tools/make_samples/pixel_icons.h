@@ -7,9 +7,11 @@
 #include <string>
 #include <vector>
 
+#include "tools/card_inputs/card_inputs.h"
+
 namespace slk::tools {
 
-using Frame16 = std::array<std::array<std::uint8_t, 16>, 16>;  // [y][x] palette index
+using Frame16 = inputs::PS1IconFrame;  // [y][x] palette index
 
 struct PixelIcon {
   std::array<std::uint16_t, 16> palette{};  // console colours: 5 bits each, red lowest

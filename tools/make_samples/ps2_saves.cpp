@@ -1,33 +1,22 @@
 #include "ps2_saves.h"
 
-#include <algorithm>
 #include <array>
-#include <bit>
 #include <cstdio>
 #include <cstdlib>
 
-#include "platform/bytes.h"
 #include "sample_text.h"
+#include "tools/card_inputs/card_inputs.h"
 #include "tools/make_icons/icon_models.h"
 
 namespace slk::tools {
 namespace {
 
-constexpr SaveMode kModePS2Directory = 0x8427;
+// The files' mode word as these samples have always carried it.
 constexpr SaveMode kModePS2File = 0x8417;
 
-// "icon.sys", 964 bytes:
-constexpr std::size_t kIconSysSize = 964;
-constexpr std::size_t kMagic = 0x000;         // 4 bytes at 0x000: "PS2D"
-constexpr std::size_t kLineBreak = 0x006;     // 2 bytes at 0x006: bytes of the title's first line
-constexpr std::size_t kTransparency = 0x00C;  // 4 bytes at 0x00C: background transparency
-constexpr std::size_t kColours = 0x010;       // 4 x 16 bytes at 0x010: corner colours (r, g, b, a)
-constexpr std::size_t kLightDirections = 0x050;  // 3 x 16 bytes at 0x050: float x, y, z, w
-constexpr std::size_t kLightColours = 0x080;     // 3 x 16 bytes at 0x080: float r, g, b, a
-constexpr std::size_t kAmbient = 0x0B0;          // 16 bytes at 0x0B0: float r, g, b, a
-constexpr std::size_t kTitle = 0x0C0;            // 68 bytes at 0x0C0: Shift-JIS title
-constexpr std::size_t kTitleBytes = 64;          // the program reads 64 of them
-constexpr std::size_t kIconNames[3] = {0x104, 0x144, 0x184};  // 64 bytes each: list, copy, delete
+// icon.sys holds 68 title bytes, of which the program reads 64, and 64 bytes
+// for each icon file name.
+constexpr std::size_t kTitleBytes = 64;
 constexpr std::size_t kIconNameBytes = 64;
 
 struct Colour {
@@ -43,46 +32,32 @@ struct IconSysDesign {
   const char* deleteIcon;
 };
 
-void PutFloats(std::vector<std::uint8_t>& bytes, std::size_t at, std::array<float, 4> values) {
-  for (std::size_t k = 0; k < 4; ++k)
-    platform::PutU32LE(&bytes[at + 4 * k], std::bit_cast<std::uint32_t>(values[k]));
-}
-
-void PutText(std::vector<std::uint8_t>& bytes, std::size_t at, const std::string& text,
-             std::size_t room) {
+// Stops the generator when a design's text does not fit its field: the
+// builder would cut it short.
+std::string Fitting(const std::string& text, std::size_t room) {
   if (text.size() >= room) {
     std::fprintf(stderr, "make_samples: \"%s\" does not fit in %zu bytes\n", text.c_str(), room);
     std::abort();
   }
-  std::copy(text.begin(), text.end(), bytes.begin() + static_cast<std::ptrdiff_t>(at));
+  return text;
 }
 
 std::vector<std::uint8_t> BuildIconSys(const IconSysDesign& design) {
-  std::vector<std::uint8_t> bytes(kIconSysSize, 0);
-  PutText(bytes, kMagic, "PS2D", 5);
   std::string line1 = ToShiftJis(design.line1), line2 = ToShiftJis(design.line2);
-  platform::PutU16LE(&bytes[kLineBreak], static_cast<std::uint16_t>(line1.size()));
-  platform::PutU32LE(&bytes[kTransparency], 0);
-  for (std::size_t k = 0; k < 4; ++k) {
-    const Colour& c = design.corners[k];
-    platform::PutU32LE(&bytes[kColours + 16 * k], c.r);
-    platform::PutU32LE(&bytes[kColours + 16 * k + 4], c.g);
-    platform::PutU32LE(&bytes[kColours + 16 * k + 8], c.b);
-    platform::PutU32LE(&bytes[kColours + 16 * k + 12], 0);
-  }
+  inputs::IconSysSpec spec;
+  spec.title = Fitting(line1 + line2, kTitleBytes);
+  spec.lineBreak = static_cast<std::uint16_t>(line1.size());
+  for (std::size_t k = 0; k < 4; ++k)
+    spec.corners[k] = {design.corners[k].r, design.corners[k].g, design.corners[k].b, 0};
   // Our own lighting for the console's browser: a warm key light from the
   // upper right, a cool fill from the left and a faint light from below.
-  PutFloats(bytes, kLightDirections, {0.6f, 0.6f, 0.4f, 0});
-  PutFloats(bytes, kLightDirections + 16, {-0.5f, 0.2f, 0.6f, 0});
-  PutFloats(bytes, kLightDirections + 32, {0, -0.7f, -0.2f, 0});
-  PutFloats(bytes, kLightColours, {0.56f, 0.54f, 0.48f, 0});
-  PutFloats(bytes, kLightColours + 16, {0.26f, 0.3f, 0.4f, 0});
-  PutFloats(bytes, kLightColours + 32, {0.12f, 0.12f, 0.14f, 0});
-  PutFloats(bytes, kAmbient, {0.3f, 0.3f, 0.3f, 0});
-  PutText(bytes, kTitle, line1 + line2, kTitleBytes);
-  const char* names[3] = {design.listIcon, design.copyIcon, design.deleteIcon};
-  for (std::size_t k = 0; k < 3; ++k) PutText(bytes, kIconNames[k], names[k], kIconNameBytes);
-  return bytes;
+  spec.lightDirections = {{{0.6f, 0.6f, 0.4f, 0}, {-0.5f, 0.2f, 0.6f, 0}, {0, -0.7f, -0.2f, 0}}};
+  spec.lightColours = {
+      {{0.56f, 0.54f, 0.48f, 0}, {0.26f, 0.3f, 0.4f, 0}, {0.12f, 0.12f, 0.14f, 0}}};
+  spec.ambient = {0.3f, 0.3f, 0.3f, 0};
+  spec.icons = {Fitting(design.listIcon, kIconNameBytes), Fitting(design.copyIcon, kIconNameBytes),
+                Fitting(design.deleteIcon, kIconNameBytes)};
+  return inputs::BuildIconSys(spec);
 }
 
 // Stands for a game's own data: a small header, then bytes from a generator
@@ -91,12 +66,9 @@ std::vector<std::uint8_t> GameData(const std::string& name, std::size_t size) {
   std::vector<std::uint8_t> bytes(size, 0);
   std::uint32_t state = 2166136261u;
   for (char c : name) state = (state ^ static_cast<std::uint8_t>(c)) * 16777619u;
-  PutText(bytes, 0, "SKGD", 5);
-  platform::PutU32LE(&bytes[4], static_cast<std::uint32_t>(size));
-  for (std::size_t i = 8; i < size; ++i) {
-    state = state * 1664525u + 1013904223u;
-    bytes[i] = static_cast<std::uint8_t>(state >> 24);
-  }
+  inputs::PutText(bytes, 0, "SKGD");
+  inputs::Put32(bytes, 4, static_cast<std::uint32_t>(size));
+  inputs::FillPattern(bytes, 8, state);
   return bytes;
 }
 
@@ -215,32 +187,9 @@ PS2SampleSave JellySave() {
 }
 
 bool AddPS2Save(Workspace& ws, Slot s, const PS2SampleSave& save) {
-  std::uint64_t total = 0;
-  for (const PS2SampleFile& file : save.files) total += file.bytes.size();
-  if (!ws.AddEntry(s, total)) return false;
-  SaveEntry& e = ws.At(s).entries.back();
-  e.mode = kModePS2Directory;
-  e.entryCount = static_cast<std::uint32_t>(save.files.size() + 2);
-  e.time = save.time;
-  platform::PutText(e.name, save.name);
-  e.size = static_cast<std::uint32_t>(total);
-  std::uint32_t position = e.offset, iconSys = 0, iconSysSize = 0;
-  if (!ws.At(s).dataFile.Seek(e.offset)) return false;
-  for (const PS2SampleFile& file : save.files) {
-    SaveFileEntry entry{kModePS2File, static_cast<std::uint32_t>(file.bytes.size()), save.time, {}};
-    platform::PutText(entry.name, file.name);
-    e.files.push_back(entry);
-    if (file.name == "icon.sys") {
-      iconSys = position;
-      iconSysSize = entry.size;
-    }
-    if (!ws.At(s).dataFile.WriteExact(file.bytes.data(), file.bytes.size())) return false;
-    position += entry.size;
-  }
-  if (!ws.ReadIconSys(s, iconSys, iconSysSize, e)) return false;
-  ws.ResolveIcons(s, e);
-  ws.ListLastEntry(s);
-  return true;
+  inputs::PS2SaveInput input{save.name, {}, save.time, save.time, kModePS2File};
+  for (const PS2SampleFile& file : save.files) input.files.emplace_back(file.name, file.bytes);
+  return inputs::AddPS2Save(ws, s, input, inputs::IconSysUse::ReadWhenPresent);
 }
 
 }  // namespace slk::tools
