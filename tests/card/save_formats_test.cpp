@@ -190,14 +190,6 @@ TEST(SaveFormatsTest, EveryRezFormGivesTheCardsSave) {
   }
   ExpectSameSave(read[2], read[1], Ps2Forms()[2]);  // .sps against .cbs, times included
   ExpectSameSave(read[3], read[1], Ps2Forms()[3]);
-  // The card's save written in each form reads back as it was.
-  for (const Ps2Form& form : Ps2Forms()) {
-    if (!form.write) continue;
-    SCOPED_TRACE(form.name + " written");
-    auto back = form.read(form.write(want), why);
-    ASSERT_TRUE(back);
-    ExpectSameSave(*back, want, form);
-  }
 }
 
 // A save read from a device format goes onto a card and comes back the same.

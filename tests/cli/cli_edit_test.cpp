@@ -288,18 +288,6 @@ TEST_F(CliTest, CopyFollowsTheRulesOfCopy) {
   EXPECT_EQ(Digests(ListJson(cli_, {Path("out.mcr")})["files"][0]),
             (std::vector<std::string>{ThreeSaveDigests()[1], ThreeSaveDigests()[2]}));
 
-  // A card of 14 used blocks takes a save of 1 block (exactly 15), not one
-  // of 2.
-  PS1CardBuilder big;
-  big.Directory(1, 0x51, 14 * kBlock, 1, "BIG").Block(1, 0x40, "BIG", 14);
-  for (int b = 2; b <= 14; ++b)
-    big.Directory(b, b == 14 ? 0x53 : 0x52, 0, b == 14 ? 0xFFFF : static_cast<std::uint16_t>(b),
-                  "");
-  WriteFileBytes(Path("big.mcr"), big.Bytes());
-  ASSERT_EQ(cli_.Run({"copy", source, "0", Path("big.mcr")}).exit, 0);
-  ExpectRefusals(
-      {{{"copy", source, "2", Path("big.mcr")}, {"It exceeds the capacity of 15 blocks."}}});
-
   // A PS2 card image takes the PS2 save; deleting gives the card its free
   // space back.
   ASSERT_EQ(cli_.Run({"new", "--ps2", Path("card.ps2")}).exit, 0);

@@ -26,31 +26,27 @@ TEST_F(CliTest, VersionAndHelp) {
   }
 }
 
+// A PS1 card written as .xmc is an expanded card, as Save As makes it; a PS2
+// card image is a formatted 8 MB card, with its ECC spare bytes or without.
 TEST_F(CliTest, NewWritesEmptyCardsByExtension) {
-  ASSERT_EQ(cli_.Run({"new", "--ps1", Path("a.mcr")}).exit, 0);
-  ASSERT_EQ(cli_.Run({"new", "--ps1", Path("a.mem")}).exit, 0);
-  ASSERT_EQ(cli_.Run({"new", "--ps2", Path("b.xmc")}).exit, 0);
-  // A PS1 card written as .xmc is an expanded card, as Save As makes it.
-  ASSERT_EQ(cli_.Run({"new", "--ps1", Path("c.xmc")}).exit, 0);
-  // A formatted 8 MB PS2 card image with its ECC spare bytes.
-  ASSERT_EQ(cli_.Run({"new", "--ps2", Path("d.ps2")}).exit, 0);
-  ASSERT_EQ(cli_.Run({"new", "--ps2", "--no-ecc", Path("e.mc2")}).exit, 0);
-  EXPECT_EQ(ReadFileBytes(Path("e.mc2")).size(), 8388608u);
-  EXPECT_EQ(ReadFileBytes(Path("a.mcr")).size(), 131072u);
-  EXPECT_EQ(ReadFileBytes(Path("a.mem")).size(), 131136u);
-  EXPECT_EQ(ReadFileBytes(Path("d.ps2")).size(), 8650752u);
-
-  Json list =
-      ListJson(cli_, {Path("a.mcr"), Path("a.mem"), Path("b.xmc"), Path("c.xmc"), Path("d.ps2")});
-  ASSERT_EQ(list["files"].size(), 5u);
-  EXPECT_EQ(list["files"][0]["kind"], "PS1");
-  EXPECT_EQ(list["files"][1]["format"], "mem");
-  EXPECT_EQ(list["files"][2]["kind"], "PS2");
-  EXPECT_EQ(list["files"][3]["kind"], "PS2");
-  EXPECT_EQ(list["files"][4]["kind"], "PS2CARD");
-  EXPECT_GT(list["files"][4]["freeKB"], 8000);
-  EXPECT_EQ(list["files"][4]["damaged"], false);
-  for (const auto& file : list["files"]) EXPECT_TRUE(file["saves"].empty());
+  const std::vector<std::string> made[] = {{"--ps1", "a.mcr"}, {"--ps1", "a.mem"},
+                                           {"--ps2", "b.xmc"}, {"--ps1", "c.xmc"},
+                                           {"--ps2", "d.ps2"}, {"--ps2", "--no-ecc", "e.mc2"}};
+  std::vector<std::string> paths;
+  for (std::vector<std::string> args : made) {
+    args.back() = paths.emplace_back(Path(args.back()));
+    args.insert(args.begin(), "new");
+    ASSERT_EQ(cli_.Run(args).exit, 0) << paths.back();
+  }
+  Json files = ListJson(cli_, paths)["files"];
+  std::vector<std::string> kinds;
+  for (const Json& file : files) kinds.push_back(file["saves"].empty() ? file["kind"] : "saves");
+  EXPECT_EQ(kinds, (std::vector<std::string>{"PS1", "PS1", "PS2", "PS2", "PS2CARD", "PS2CARD"}));
+  EXPECT_EQ(files[1]["format"], "mem");
+  EXPECT_EQ(files[4]["freeKB"], 8134);
+  EXPECT_EQ(files[4]["damaged"], false);
+  EXPECT_EQ(ReadFileBytes(paths[4]).size(), 8650752u);
+  EXPECT_EQ(ReadFileBytes(paths[5]).size(), 8388608u);
 }
 
 TEST_F(CliTest, ListPrintsOneTablePerFileInUtf8OrJson) {
