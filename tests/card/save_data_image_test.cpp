@@ -17,8 +17,6 @@ namespace {
 
 using testing::Buffer;
 using testing::FileSpec;
-using testing::Get16;
-using testing::Get32;
 using testing::SaveSpec;
 
 SaveSpec PS2Save(const std::string& name) {
@@ -85,33 +83,25 @@ TEST_F(SaveDataImageTest, PsuCarriesPS1AndPS2SavesThereAndBack) {
   EXPECT_EQ(Text(p2.title), "Title");
   EXPECT_EQ(p2.iconOffsets[0], p2.offset + 964);
   EXPECT_EQ(p2.useStandardIcon, 0u);
-  Buffer out = Export(kRight, 0, "r2.psu");
-  ASSERT_EQ(out.size(), psu.size());
-  // Equal apart from the created times (8 bytes at 8) and the dot entries'
-  // modified times, which are the time of export.
-  for (std::size_t header : {0u, 512u, 1024u, 1536u, 1536u + 512 + 1024}) {
-    for (std::size_t i = 8; i < 16; ++i) out[header + i] = psu[header + i];
-  }
-  for (std::size_t header : {512u, 1024u}) {
-    for (std::size_t i = 24; i < 32; ++i) out[header + i] = psu[header + i];
-  }
-  EXPECT_EQ(out, psu);
+  // Written back: the builder's bytes but for the created times (8 bytes at
+  // 8 of every header) and the dot entries' modified times, which are the
+  // time of export.
+  auto expectWritten = [&](std::uint32_t row, const Buffer& psu, std::vector<std::size_t> headers) {
+    Buffer out = Export(kRight, row, "out.psu");
+    ASSERT_EQ(out.size(), psu.size());
+    headers.insert(headers.end(), {0, 512, 1024});
+    for (std::size_t at : headers) std::copy_n(psu.begin() + at + 8, 8, out.begin() + at + 8);
+    for (std::size_t at : {512, 1024}) std::copy_n(psu.begin() + at + 24, 8, out.begin() + at + 24);
+    EXPECT_EQ(out, psu);
+  };
+  expectWritten(0, psu, {1536, 1536 + 512 + 1024});
 
   SaveSpec empty;
   empty.name = "EMPTY";
   ASSERT_EQ(Import(kRight, "e.psu", testing::Psu(empty)), 1u);
   EXPECT_EQ(ws.At(kRight).AtRow(1).size, 0u);
   EXPECT_EQ(ws.At(kRight).AtRow(1).useStandardIcon, 1u);
-  out = Export(kRight, 1, "e2.psu");
-  ASSERT_EQ(out.size(), 1536u);
-  EXPECT_EQ(Get32(out, 4), 2u);
-  EXPECT_EQ(out[64 + 0], 'E');
-  for (std::size_t at : {512u, 1024u}) {
-    EXPECT_EQ(Get16(out, at), 0x8427);
-    EXPECT_EQ(out[at + 64], '.');
-  }
-  EXPECT_EQ(out[512 + 65], 0);
-  EXPECT_EQ(out[1024 + 65], '.');
+  expectWritten(1, testing::Psu(empty), {});
 }
 
 TEST_F(SaveDataImageTest, DatesComeFromTheFileOrTheClockAndAreWrittenWhereTheyBelong) {
@@ -255,23 +245,17 @@ TEST_F(SaveDataImageTest, WrittenFramesCarryStatesAndLinks) {
   ASSERT_EQ(Import(kLeft, "3.ps1", Ps1File("BASLUS-3", 3)), 1u);
   ASSERT_EQ(Import(kLeft, "1.ps1", Ps1File("BASLUS-1", 1)), 1u);
 
-  Buffer psm = Export(kLeft, 0, "3.psm");
-  ASSERT_EQ(psm.size(), 3u * (128 + 8192));
-  EXPECT_EQ(psm, testing::FramedBlocks("BASLUS-3", 3 * 8192, SaveBytes(kLeft, 0)));
-  const std::uint32_t states[] = {0x51, 0x52, 0x53};
-  const std::uint16_t links[] = {1, 2, 0xFFFF};
-  for (int i = 0; i < 3; ++i) {
-    EXPECT_EQ(Get32(psm, i * 8320), states[i]);
-    EXPECT_EQ(Get16(psm, i * 8320 + 8), links[i]);
-  }
-  Buffer mc = Export(kLeft, 1, "1.mc");
-  EXPECT_EQ(Get32(mc, 0), 0x51u);
-  EXPECT_EQ(Get16(mc, 8), 0xFFFF);
+  // A frame before every block: first (0x51), middle (0x52) and last (0x53)
+  // states, each linking to the next block, the last to none.
+  EXPECT_EQ(Export(kLeft, 0, "3.psm"),
+            testing::FramedBlocks("BASLUS-3", 3 * 8192, SaveBytes(kLeft, 0)));
+  EXPECT_EQ(Export(kLeft, 1, "1.mc"), testing::FramedBlocks("BASLUS-1", 8192, SaveBytes(kLeft, 1)));
 
   Buffer ps1 = testing::DirFrame(0x51, 3 * 8192, 1, "BASLUS-3");
   testing::Append(ps1, SaveBytes(kLeft, 0));
   EXPECT_EQ(Export(kLeft, 0, "3.ps1"), ps1);
-  EXPECT_EQ(Get16(Export(kLeft, 1, "1.ps1"), 8), 0xFFFF);
+  EXPECT_EQ(Export(kLeft, 1, "1.ps1"),
+            testing::FramedSingle("BASLUS-1", 8192, SaveBytes(kLeft, 1)));
   EXPECT_EQ(Export(kLeft, 0, "3.mcx"), testing::ShortHeaderSingle("BASLUS-3", SaveBytes(kLeft, 0)));
 }
 
