@@ -246,35 +246,6 @@ TEST_F(PS1CardTest, BrokenChainsKeepTheBlocksFoundBeforeTheBreak) {
   }
 }
 
-// The chain of LOST runs into KEEP's block: only its first block is found.
-TEST_F(PS1CardTest, AShortenedSaveIsWrittenOnlyWhenTheUserAgrees) {
-  PS1CardBuilder card;
-  card.Directory(1, 0x51, 2 * 8192, 1, "KEEP")
-      .Directory(2, 0x53, 0, 0xFFFF, "")
-      .Directory(3, 0x51, 2 * 8192, 1, "LOST")
-      .Block(1, 1, "keep", 2)
-      .Block(3, 3, "lost", 2);
-  for (const char* ext : {"mcr", "xmc"}) {
-    SCOPED_TRACE(ext);
-    ASSERT_EQ(Open(card.Bytes(), "a.mcr"), 1u);
-    std::string target = dir.File(std::string("out.") + ext);
-    ClearSink();
-    sink.answers = {false};
-    EXPECT_EQ(SaveCardImage(ws, kLeft, target), 0u);
-    EXPECT_EQ(sink.asked, std::vector<int>{MessageId::AskSaveShortened});
-    ASSERT_EQ(sink.askedAbout.size(), 1u);
-    EXPECT_EQ(sink.askedAbout[0].reason, platform::Reason::BrokenChain);
-    EXPECT_EQ(sink.askedAbout[0].field, "LOST");
-    EXPECT_EQ(sink.askedAbout[0].have, 1u);
-    EXPECT_EQ(sink.askedAbout[0].need, 2u);
-    EXPECT_TRUE(sink.shown.empty()) << "No is the user's answer, not a failure";
-    EXPECT_FALSE(std::filesystem::exists(target));
-    sink.answers = {true};
-    EXPECT_EQ(SaveCardImage(ws, kLeft, target), 1u);
-    EXPECT_TRUE(std::filesystem::exists(target));
-  }
-}
-
 TEST_F(PS1CardTest, MalformedOrTruncatedImagesAreRefusedWithTheirReason) {
   using platform::Reason;
   Buffer good = TwoSaves().Bytes();

@@ -50,7 +50,8 @@ TEST_F(CliTest, ConversionThroughEveryCardFormatKeepsEverySave) {
 }
 
 // NEKO's chain runs into BETA's last block: only its first block is found.
-// Written out, the card would pass the one block off as the whole save.
+// Written out, as a card or an expanded card, the card would pass the one
+// block off as the whole save: asked, and without a terminal answered no.
 TEST_F(CliTest, ASaveWhoseBlocksBreakOffIsWrittenOnlyWithForce) {
   PS1CardBuilder card = ThreeSaveBuilder();
   card.Directory(5, 0x51, 2 * kBlock, 3, "BISLPS-00003NEKO");
@@ -58,22 +59,25 @@ TEST_F(CliTest, ASaveWhoseBlocksBreakOffIsWrittenOnlyWithForce) {
   ASSERT_EQ(cli_.Run({"new", "--ps1", Path("empty.mcr")}).exit, 0);
   // A copy of the save is just as short as the save.
   const std::vector<std::vector<std::string>> commands = {
-      {"convert", Path("broken.mcr")},
-      {"delete", Path("broken.mcr"), "0", "-o"},
-      {"copy", Path("broken.mcr"), "BISLPS-00003NEKO", Path("empty.mcr"), "-o"}};
+      {"convert", Path("broken.mcr"), Path("out.mcr")},
+      {"convert", Path("broken.mcr"), Path("out.xmc")},
+      {"delete", Path("broken.mcr"), "0", "-o", Path("out.mcr")},
+      {"copy", Path("broken.mcr"), "BISLPS-00003NEKO", Path("empty.mcr"), "-o", Path("out.mcr")}};
   for (std::vector<std::string> args : commands) {
-    SCOPED_TRACE(args[0]);
-    args.push_back(Path("out.mcr"));
+    SCOPED_TRACE(args[0] + " " + args.back());
     CliResult refused = cli_.Run(args);
     EXPECT_EQ(refused.exit, 1);
-    EXPECT_TRUE(Has(refused.err, "give --force")) << refused.err;
+    EXPECT_TRUE(Has(refused.err,
+                    "A save's blocks break off; only the blocks found will be saved. "
+                    "Do you wish to save it? no (give --force"))
+        << refused.err;
     EXPECT_TRUE(Has(refused.err, "\"BISLPS-00003NEKO\" break off: 1 of 2 kept")) << refused.err;
-    EXPECT_FALSE(std::filesystem::exists(Path("out.mcr")));
+    EXPECT_FALSE(std::filesystem::exists(args.back()));
     args.push_back("--force");
     CliResult forced = cli_.Run(args);
     ASSERT_EQ(forced.exit, 0) << forced.err;
     EXPECT_TRUE(Has(forced.err, "(--force)")) << forced.err;
-    std::filesystem::remove(Path("out.mcr"));
+    std::filesystem::remove(args[args.size() - 2]);
   }
 }
 
