@@ -299,37 +299,6 @@ TEST_F(SaveOperationsTest, RenameRefusesWithItsReasonAndChangesNothing) {
   EXPECT_TRUE(RenameSave(ws, kRight, 1, "baslus-00002bbb"));
 }
 
-TEST_F(SaveOperationsTest, ARenamedSaveIsWrittenUnderItsNewNameAndWarnsWithoutARegionCode) {
-  OpenSlot(kLeft, CardKind::PS1);
-  OpenSlot(kRight, CardKind::PS2);
-  AddPS1(kLeft, "BESLES-00001AAA", 2);
-  AddPS2(kRight, "BASLUS-00001AAA");
-  Buffer bytes = SaveBytes(kLeft, 0);
-  EXPECT_TRUE(RenameSave(ws, kLeft, 0, "BISLPS-00009ZZZ"));
-  EXPECT_TRUE(sink.shown.empty());
-  EXPECT_TRUE(RenameSave(ws, kLeft, 0, "MYSAVE"));
-  EXPECT_EQ(sink.shown, std::vector<int>{MessageId::NoRegionCode});
-  EXPECT_TRUE(RenameSave(ws, kRight, 0, "MYSAVE"));  // a PS2 folder needs no region
-  EXPECT_EQ(sink.shown.size(), 1u);
-
-  for (const char* extension : {"mcr", "gme", "xmc"}) {
-    std::string path = dir.File(std::string("renamed.") + extension);
-    ASSERT_EQ(SaveCardImage(ws, kLeft, path), 1u);
-    ws.CloseSlot(kLeft);
-    OpenSlot(kLeft, CardKind::PS1);
-    ASSERT_EQ(OpenCardImage(ws, kLeft, path), 1u) << extension;
-    EXPECT_EQ(Text(ws.At(kLeft).AtRow(0).name), "MYSAVE") << extension;
-    EXPECT_EQ(Text(ws.At(kLeft).AtRow(0).files.at(0).name), "MYSAVE") << extension;
-    EXPECT_EQ(SaveBytes(kLeft, 0), bytes) << extension;
-  }
-  std::string path = dir.File("renamed2.xmc");
-  ASSERT_EQ(SaveCardImage(ws, kRight, path), 1u);
-  ws.CloseSlot(kRight);
-  OpenSlot(kRight, CardKind::PS2);
-  ASSERT_EQ(OpenCardImage(ws, kRight, path), 1u);
-  EXPECT_EQ(Text(ws.At(kRight).AtRow(0).name), "MYSAVE");
-}
-
 // A PS2 card image in the right slot, built by the card library: formatted,
 // then two saves added, so that Save can be checked against the file.
 class PS2CardSlotTest : public SaveOperationsTest {

@@ -354,12 +354,15 @@ TEST_F(CliTest, DeleteAndRenameWriteTheCardOrAnother) {
   auto before = ReadFileBytes(card);
   CliResult toOther = cli_.Run({"delete", card, "2", "BESLES-00001ALPHA", "-o", Path("o.mcr")});
   ASSERT_EQ(toOther.exit, 0) << toOther.err;
-  ASSERT_EQ(cli_.Run({"rename", card, "1", "BESLES-00002NEW", "-o", Path("r.mcr")}).exit, 0);
+  CliResult rename = cli_.Run({"rename", card, "1", "BESLES-00002NEW", "-o", Path("r.xmc")});
+  ASSERT_EQ(rename.exit, 0) << rename.err;
+  EXPECT_FALSE(Has(rename.err, "region code")) << rename.err;
   EXPECT_EQ(ReadFileBytes(card), before);
   EXPECT_EQ(Digests(ListJson(cli_, {Path("o.mcr")})["files"][0]),
             std::vector<std::string>{ThreeSaveDigests()[1]});
-  Json renamed = ListJson(cli_, {Path("r.mcr")})["files"][0];
+  Json renamed = ListJson(cli_, {Path("r.xmc")})["files"][0];
   EXPECT_EQ(renamed["saves"][1]["name"], "BESLES-00002NEW");
+  EXPECT_EQ(renamed["saves"][1]["files"][0]["name"], "BESLES-00002NEW");
   EXPECT_EQ(Digests(renamed), ThreeSaveDigests());
 
   ASSERT_EQ(cli_.Run({"delete", card, "1", "1"}).exit, 0);
@@ -372,9 +375,12 @@ TEST_F(CliTest, DeleteAndRenameWriteTheCardOrAnother) {
 
   ASSERT_EQ(cli_.Run({"new", "--ps2", Path("ps2.ps2")}).exit, 0);
   ASSERT_EQ(cli_.Run({"import", Path("ps2.ps2"), WritePS2Psu()}).exit, 0);
-  ASSERT_EQ(cli_.Run({"rename", Path("ps2.ps2"), "0", "BASLUS-20001B"}).exit, 0);
+  // A PS2 save's folder needs no region code.
+  CliResult ps2Rename = cli_.Run({"rename", Path("ps2.ps2"), "0", "MYSAVE"});
+  ASSERT_EQ(ps2Rename.exit, 0) << ps2Rename.err;
+  EXPECT_FALSE(Has(ps2Rename.err, "region code")) << ps2Rename.err;
   Json ps2 = ListJson(cli_, {Path("ps2.ps2")})["files"][0];
-  EXPECT_EQ(ps2["saves"][0]["name"], "BASLUS-20001B");
+  EXPECT_EQ(ps2["saves"][0]["name"], "MYSAVE");
   EXPECT_EQ(Digests(ps2), std::vector<std::string>{PS2SaveDigest()});
 }
 
