@@ -331,21 +331,6 @@ TEST_F(SaveDataImageTest, EveryRefusedFileLeavesTheSlotAsItWas) {
   EXPECT_EQ(Text(ws.At(kLeft).AtRow(1).title), "Nine");
 }
 
-TEST_F(SaveDataImageTest, PS2SavesAreNotExportedInPS1OnlyLayouts) {
-  ASSERT_EQ(Import(kRight, "p.psu", testing::Psu(PS2Save("P2"))), 1u);
-  std::string existing = Write("old.ps1", Buffer(10, 9));
-  for (const char* name : {"p.ps1", "p.mcx", "p.mcb", "p.psm", "p.mc", "old.ps1"}) {
-    sink.shown.clear();
-    EXPECT_EQ(SaveSaveImage(ws, kRight, 0, dir.File(name)), 0u);
-    EXPECT_EQ(sink.shown, std::vector<int>{MessageId::FileNotPreserved});
-  }
-  EXPECT_EQ(dir.EntryCount(), 2u) << "only the two input files";
-  EXPECT_EQ(testing::ReadFileBytes(existing), Buffer(10, 9));
-  sink.shown.clear();
-  EXPECT_EQ(SaveSaveImage(ws, kRight, 0, dir.File("p.txt")), 0u);
-  EXPECT_EQ(sink.shown, std::vector<int>{MessageId::NotSaveDataImage});
-}
-
 TEST_F(SaveDataImageTest, TruncatedPsuIsRefusedOrReadWhole) {
   SaveSpec save = PS2Save("TRUNC");
   save.files[1].bytes.resize(100);  // 924 bytes of padding end the file

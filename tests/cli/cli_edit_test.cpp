@@ -183,7 +183,10 @@ TEST_F(CliTest, RefusalsSayWhyAndChangeNoFile) {
        1,
        notPreserved},
       {{"import", card, Path("space")}, {}},
-      {{"export", psu, "0", Path("space.ps1")}, {notPreserved}},
+      // A PS2 save has no place in a PS1-only layout; a file there stays.
+      {{"export", psu, "0", Path("alpha.ps1")}, {notPreserved}},
+      {{"export", psu, "0", Path("space.psm")}, {notPreserved}},
+      {{"export", psu, "0", Path("space.txt")}, {notSave}},
       {{"export", card, "0", Path("alpha.mcr")}, {notSave}},
       {{"export", card, "3", Path("x.psu")}, {"no row 3 (the card lists 3 saves)"}},
       {{"export", card, "besles-00001alpha", Path("x.psu")},
