@@ -220,27 +220,6 @@ TEST_F(SaveDataImageTest, McxAndMcbReadEveryFormAndTrustTheBlocksPresent) {
   EXPECT_EQ(SaveBytes(kLeft, 1), other);
 }
 
-TEST_F(SaveDataImageTest, ImportIntoAPS1CardFollowsCopysRules) {
-  using platform::Reason;
-  ASSERT_EQ(Import(kLeft, "ten.ps1", Ps1File("BASLUS-10", 10)), 1u);
-  // The same file again: a second save of that name and 20 blocks.
-  ExpectRefused(kLeft, "ten.ps1", Ps1File("BASLUS-10", 10), Reason::SameName,
-                MessageId::SameDataName);
-  ExpectRefused(kLeft, "case.mcx",
-                testing::ShortHeaderSingle("baslus-10", testing::PS1Blocks(1, "T")),
-                Reason::SameName, MessageId::SameDataName);
-  ExpectRefused(kLeft, "six.psm",
-                testing::FramedBlocks("BASLUS-6", 6 * 8192, testing::PS1Blocks(6, "Six")),
-                Reason::OverCapacity, MessageId::Exceeds15Blocks);
-  EXPECT_EQ(sink.problems.at(0).have, 16u);
-  EXPECT_EQ(sink.problems.at(0).need, 15u);
-  ASSERT_EQ(Import(kLeft, "five.ps1", Ps1File("BASLUS-5", 5)), 1u) << "exactly 15 blocks";
-
-  // An expanded card has neither rule.
-  for (int i = 0; i < 2; ++i) ASSERT_EQ(Import(kRight, "ten.ps1", Ps1File("BASLUS-10", 10)), 1u);
-  EXPECT_TRUE(sink.asked.empty());
-}
-
 TEST_F(SaveDataImageTest, WrittenFramesCarryStatesAndLinks) {
   ASSERT_EQ(Import(kLeft, "3.ps1", Ps1File("BASLUS-3", 3)), 1u);
   ASSERT_EQ(Import(kLeft, "1.ps1", Ps1File("BASLUS-1", 1)), 1u);

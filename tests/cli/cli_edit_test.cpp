@@ -154,6 +154,8 @@ TEST_F(CliTest, RefusalsSayWhyAndChangeNoFile) {
                                             {"export", psu, "0", Path("out") + "/"}};
   std::filesystem::create_directory(Path("out"));
   for (const auto& args : setup) ASSERT_EQ(cli_.Run(args).exit, 0) << args[0];
+  // Names compare without the case of A-Z.
+  WriteFileBytes(Path("lower.ps1"), FramedSingle("besles-00001alpha", kBlock, PS1Blocks(1, "A")));
   WriteFileBytes(Path("big.ps1"),
                  FramedSingle("BASLUS-BIG", 10 * kBlock, PS1Blocks(10, "Big")));  // 6 + 10 blocks
   const std::string notCard = "It's not MemoryCard Image.", notSave = "It's not SaveData Image.";
@@ -177,6 +179,7 @@ TEST_F(CliTest, RefusalsSayWhyAndChangeNoFile) {
       {{"import", card, Path("beta.psm")},
        {"There is the same DataName. It is unable to copy.\n"
         "  beta.psm: the card already holds \"BASLUS-00002BETA\"\n"}},
+      {{"import", card, Path("lower.ps1")}, {"There is the same DataName. It is unable to copy."}},
       {{"import", card, Path("big.ps1")},
        {"It exceeds the capacity of 15 blocks.\n"
         "  big.ps1: the card would hold 16 blocks, at most 15\n"},
