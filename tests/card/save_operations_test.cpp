@@ -17,7 +17,6 @@
 #include "platform/bytes.h"
 #include "platform/io_faults.h"
 #include "save_test_fixture.h"
-#include "support/corpus.h"
 
 namespace slk {
 namespace {
@@ -573,27 +572,6 @@ TEST_F(PS2CardSlotTest, ASaveWithASubfolderIsKeptUnlistedThroughEveryRewrite) {
   ASSERT_TRUE(saved->DeleteSave("BESLES-00009SUB"));
   EXPECT_EQ(saved->FreeBytes(),
             ps2::Ps2CardImage::Open(ps2::FormatCard({}), why)->FreeBytes() - 2 * ps2::kClusterSize);
-}
-
-// The emulator's card: its system folder and its save are rows, Save of the
-// unchanged card gives the same file, and deleting writes a clean card.
-TEST_F(PS2CardSlotTest, TheEmulatorsCardOpensSavesUnchangedAndLosesADeletedSave) {
-  std::string corpus = (testing::CorpusDir() / "mymcplus/mc01.ps2").string();
-  if (!std::filesystem::exists(corpus)) GTEST_SKIP() << "no corpus at " << corpus;
-  OpenCard(corpus);
-  ASSERT_EQ(Rows(kRight), 2u);
-  EXPECT_EQ(Name(0), "BEDATA-SYSTEM");
-  EXPECT_EQ(Name(1), "BESCES-50501REZ");
-  EXPECT_EQ(ws.At(kRight).AtRow(1).size, 964u + 46360u + 3072u);
-  std::string copy = dir.File("mc01.ps2");
-  ASSERT_EQ(SaveCardImage(ws, kRight, copy), 1u);
-  EXPECT_EQ(ReadFileBytes(copy), ReadFileBytes(corpus));
-  DeleteSave(ws, kRight, 1);
-  ASSERT_EQ(SaveCardImage(ws, kRight, copy), 1u);
-  OpenCard(copy);
-  ASSERT_EQ(Rows(kRight), 1u);
-  EXPECT_TRUE(ws.At(kRight).ps2Card->Check().empty());
-  EXPECT_TRUE(sink.shown.empty());
 }
 
 }  // namespace
