@@ -389,9 +389,6 @@ TEST(Ps2CardTest, SavesMapToRecordsAndBack) {
   ASSERT_EQ(card.AddSave(save).result, AddResult::Added);
 
   EXPECT_TRUE(CarriedBySaveModel(*card.FindSave(expected.name)));
-  Ps2Save withFolder = *card.FindSave(expected.name);
-  withFolder.hasSubfolders = true;
-  EXPECT_FALSE(CarriedBySaveModel(withFolder));
   SaveEntry entry = ToSaveEntry(*card.FindSave(expected.name));
   EXPECT_EQ(entry.entryCount, 4u);
   EXPECT_EQ(entry.size, 964u + 1500u);
