@@ -65,21 +65,6 @@ TEST_F(SaveOperationsTest, APS1CardRefusesPS2SavesThenSameNamesThenCapacity) {
   EXPECT_EQ(Rows(kRight), 2u);
 }
 
-TEST_F(SaveOperationsTest, SameNameInAnExpandedCardAsksEveryTime) {
-  OpenSlot(kLeft, CardKind::PS2);
-  OpenSlot(kRight, CardKind::PS2);
-  AddPS2(kLeft, "DUP");
-  AddPS2(kRight, "dup");
-  sink.answers = {false, true, true};
-  EXPECT_EQ(CopySave(ws, kLeft, 0), 0u);
-  EXPECT_EQ(Entries(kRight), 1u);
-  EXPECT_EQ(CopySave(ws, kLeft, 0), 1u);
-  EXPECT_EQ(CopySave(ws, kLeft, 0), 1u);
-  EXPECT_EQ(sink.asked.size(), 3u);
-  EXPECT_EQ(Rows(kRight), 3u);
-  EXPECT_TRUE(sink.shown.empty());
-}
-
 TEST_F(SaveOperationsTest, APS1CardTakesExactlyFifteenListedBlocks) {
   OpenSlot(kLeft, CardKind::PS1);
   OpenSlot(kRight, CardKind::PS1);
