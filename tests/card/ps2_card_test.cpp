@@ -426,13 +426,7 @@ TEST(Ps2CardCorpusTest, EmulatorCardsListTheirSavesAndWriteBackUnchanged) {
   for (const Ps2File& f : rez.files) files.emplace_back(f.name, f.size);
   EXPECT_EQ(files, (std::vector<std::pair<std::string, std::uint32_t>>{
                        {"icon.sys", 964}, {"rez.ico", 46360}, {"BESCES-50501REZ", 3072}}));
-  // Each file is found whole in another tool's export of the same save.
-  Bytes xps = ReadAll(Corpus() / "BESCES-50501REZ.xps");
-  for (const Ps2File& f : rez.files) {
-    Bytes bytes = card.ReadFile(f);
-    EXPECT_EQ(bytes.size(), f.size);
-    EXPECT_NE(std::search(xps.begin(), xps.end(), bytes.begin(), bytes.end()), xps.end()) << f.name;
-  }
+  // That each file is the one other tools export is SaveFormatsTest's.
   EXPECT_EQ(system.files.size(), 2u);
 
   Ps2CardImage empty = OpenOk(mc02);
@@ -442,12 +436,6 @@ TEST(Ps2CardCorpusTest, EmulatorCardsListTheirSavesAndWriteBackUnchanged) {
   CardTime rootTime;
   std::copy_n(mc02.begin() + 82 * kRaw + kEntryCreatedOffset, 8, rootTime.begin());
   EXPECT_EQ(FormatCard({Form::WithEcc, 16384, rootTime}), mc02);
-
-  // Moving the save onto the empty card and back gives the same files.
-  ExpectedSave moved{rez.name, {}};
-  for (const Ps2File& f : rez.files) moved.files.emplace_back(f.name, card.ReadFile(f));
-  ASSERT_EQ(empty.AddSave(moved.ToNew()).result, AddResult::Added);
-  ExpectHolds(OpenOk(empty.Serialize()), moved);
 }
 
 }  // namespace
