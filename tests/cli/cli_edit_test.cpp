@@ -140,6 +140,7 @@ TEST_F(CliTest, RefusalsSayWhyAndChangeNoFile) {
                                             {"convert", card, Path("ps1.xmc")},
                                             {"export", card, "1", Path("beta.psm")},
                                             {"export", card, "0", Path("alpha.ps1")},
+                                            {"export", psu, "0", Path("space.max")},
                                             {"convert", card, Path("twice.xmc")},
                                             {"import", Path("twice.xmc"), Path("alpha.ps1")},
                                             {"new", "--ps1", Path("target.mcr")},
@@ -167,6 +168,7 @@ TEST_F(CliTest, RefusalsSayWhyAndChangeNoFile) {
         "  space.psu: \"BASLUS-20001SPACE\" is a PS2 save\n"},
        1,
        "The File wasn't opened."},  // the refusal is shown once
+      {{"import", card, Path("space.max")}, {"PS2 SaveData isn't able to include into PS1"}},
       {{"import", card, Path("notes.txt")}, {notSave}},
       {{"import", card, Path("none.psu")},
        {Path("none.psu") + ": The File wasn't opened.\n  none.psu: no such file\n"}},
