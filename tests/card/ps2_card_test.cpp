@@ -75,14 +75,6 @@ bool HasFault(const Ps2CardImage& card, FaultKind kind) {
   return std::any_of(faults.begin(), faults.end(), [&](const Fault& f) { return f.kind == kind; });
 }
 
-std::filesystem::path Corpus() {
-  return slk::testing::CorpusDir() / "mymcplus";
-}
-
-Bytes ReadAll(const std::filesystem::path& p) {
-  return slk::testing::ReadFileBytes(p.string());
-}
-
 // A page's codes are worked out four chunks at a time (with AVX2 where the
 // processor has it): the same codes as chunk by chunk, for pages of every
 // density of set bits.
@@ -408,9 +400,10 @@ TEST(Ps2CardTest, SavesMapToRecordsAndBack) {
 }
 
 TEST(Ps2CardCorpusTest, EmulatorCardsListTheirSavesAndWriteBackUnchanged) {
-  Bytes mc01 = ReadAll(Corpus() / "mc01.ps2");
-  Bytes mc02 = ReadAll(Corpus() / "mc02.ps2");
-  if (mc01.empty() || mc02.empty()) GTEST_SKIP() << "no corpus at " << Corpus();
+  std::string corpus = (slk::testing::CorpusDir() / "mymcplus").string();
+  Bytes mc01 = slk::testing::ReadFileBytes(corpus + "/mc01.ps2");
+  Bytes mc02 = slk::testing::ReadFileBytes(corpus + "/mc02.ps2");
+  if (mc01.empty() || mc02.empty()) GTEST_SKIP() << "no corpus at " << corpus;
 
   Ps2CardImage card = OpenOk(mc01);
   EXPECT_TRUE(card.Check().empty());

@@ -116,11 +116,7 @@ class FaultInjectionTest : public ::testing::Test {
   }
 
   // Something that is not any card: the test only needs to see it unchanged.
-  static Buffer OldFile() {
-    Buffer old(5000);
-    for (std::size_t i = 0; i < old.size(); ++i) old[i] = static_cast<std::uint8_t>(i % 13 + 'a');
-    return old;
-  }
+  static Buffer OldFile() { return Buffer(5000, 'q'); }
 
   testing::TempDir dir;  // first, so that it outlives the workspace
   testing::RecordingSink sink;
