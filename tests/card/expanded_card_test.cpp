@@ -41,13 +41,12 @@ class ExpandedCardTest : public testing::SaveTest {
   }
 };
 
+// Version 0 opens as version 1 (every other test's) does; a card of no saves
+// is an empty expanded card.
 TEST_F(ExpandedCardTest, VersionsZeroAndOneOpenAsAnExpandedCard) {
-  for (std::uint32_t version : {0u, 1u}) {
-    ClearSink();
-    EXPECT_EQ(Open(testing::Xmc({PS2Save("A")}, version)), 1u) << version;
-    EXPECT_TRUE(sink.shown.empty());
-    EXPECT_EQ(ws.At(kLeft).RowCount(), 1u);
-  }
+  EXPECT_EQ(Open(testing::Xmc({PS2Save("A")}, 0)), 1u);
+  EXPECT_TRUE(sink.shown.empty());
+  EXPECT_EQ(ws.At(kLeft).RowCount(), 1u);
   EXPECT_EQ(Open(testing::XmcHeader(0)), 1u);
   EXPECT_EQ(ws.At(kLeft).kind, CardKind::PS2);
   ExpectEmptySlot();

@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cctype>
 #include <cstring>
 #include <filesystem>
 #include <functional>
@@ -190,14 +189,6 @@ TEST(SaveFormatsTest, EveryRezFormGivesTheCardsSave) {
   }
   ExpectSameSave(read[2], read[1], Ps2Forms()[2]);  // .sps against .cbs, times included
   ExpectSameSave(read[3], read[1], Ps2Forms()[3]);
-  // The card's save written in each form reads back as it was.
-  for (const Ps2Form& form : Ps2Forms()) {
-    if (!form.write) continue;
-    SCOPED_TRACE(form.name + " written");
-    auto back = form.read(form.write(want), why);
-    ASSERT_TRUE(back);
-    ExpectSameSave(*back, want, form);
-  }
 }
 
 // A save read from a device format goes onto a card and comes back the same.
@@ -248,76 +239,48 @@ TEST(SaveFormatsTest, Ps1SingleSavesReadWriteAndRefuseTruncation) {
   EXPECT_EQ(raw->blocks, lying);
 }
 
-// Every corpus file of these formats opens: the PS2 exports as saves, the
-// PS1 ones as saves of whole blocks. The signatures of the PSP's and the
-// PS3's files check out, and so do ours when written again (with this
-// program's seed for .vmp) holding the same card or save.
-TEST(SaveFormatsTest, EveryCorpusFileOfTheseFormatsOpens) {
-  auto root = Corpus("");
-  if (!root || !fs::exists(*root / "mymcplus")) GTEST_SKIP() << "corpus absent";
-  int opened = 0;
-  for (const auto& e : fs::recursive_directory_iterator(*root)) {
-    if (!e.is_regular_file()) continue;
-    std::string ext = e.path().extension().string();
-    for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    std::string parent = e.path().parent_path().filename().string();
-    Bytes bytes = ReadAll(e.path());
+// The signatures of the PS3's and the PSP's files check out, and so do ours
+// when written again (with this program's seed for .vmp) holding the same
+// save or card. That every corpus file opens is the corpus sweep's.
+TEST(SaveFormatsTest, CorpusSignaturesCheckOut) {
+  auto ps3 = Corpus("save-file-converter/ps1-ps3"), psp = Corpus("save-file-converter/ps1-psp");
+  if (!ps3 || !psp) GTEST_SKIP() << "corpus absent";
+  int checked = 0;
+  for (const auto& e : fs::directory_iterator(*ps3)) {
+    if (e.path().extension() != ".PSV") continue;
+    SCOPED_TRACE(e.path().filename().string());
     platform::Problem why;
-    bool ok = true;
-    if (ext == ".max") {
-      ok = ReadMaxSave(bytes, why).has_value();
-    } else if (ext == ".cbs") {
-      ok = ReadCbsSave(bytes, why).has_value();
-    } else if (ext == ".sps" || ext == ".xps") {
-      ok = ReadSharkPortSave(bytes, why).has_value();
-    } else if (ext == ".psv") {
-      auto psv = ReadPsvSave(bytes, why);
-      ok = psv.has_value();
-      if (ok && parent == "ps1-ps3") {
-        SCOPED_TRACE(e.path().filename().string());
-        EXPECT_TRUE(psv->signatureValid);
-        ASSERT_TRUE(psv->ps1);
-        EXPECT_EQ(psv->ps1->blocks[0], 'S');
-        auto again = ReadPsvSave(WritePsvSave(*psv->ps1), why);
-        ASSERT_TRUE(again && again->ps1);
-        EXPECT_TRUE(again->signatureValid);
-        EXPECT_EQ(again->ps1->blocks, psv->ps1->blocks);
-        EXPECT_EQ(again->ps1->name, psv->ps1->name);
-      }
-    } else if (ext == ".vmp") {
-      auto vmp = ReadVmpCard(bytes, why);
-      ok = vmp.has_value();
-      if (ok) {
-        SCOPED_TRACE(e.path().filename().string());
-        bool unsigned_ = e.path().filename().string().find("no-signature") != std::string::npos;
-        EXPECT_EQ(vmp->signatureValid, !unsigned_);
-        auto again = ReadVmpCard(WriteVmpCard(vmp->card), why);
-        ASSERT_TRUE(again);
-        EXPECT_TRUE(again->signatureValid);
-        EXPECT_EQ(again->card, vmp->card);
-      }
-    } else if (ext == ".mcs") {
-      ok = ReadMcsSave(bytes, why).has_value();
-    } else if (ext == ".srm" || parent == "old-mcd" || (ext.empty() && parent == "psx_mc_cli")) {
-      ok = ReadRawPs1Save(bytes, e.path().stem().string(), why).has_value();
-    } else {
-      continue;
-    }
-    EXPECT_TRUE(ok) << e.path() << ": " << static_cast<int>(why.reason) << " " << why.field;
-    opened += ok;
+    auto psv = ReadPsvSave(ReadAll(e.path()), why);
+    ASSERT_TRUE(psv && psv->ps1);
+    EXPECT_TRUE(psv->signatureValid);
+    EXPECT_EQ(psv->ps1->blocks[0], 'S');
+    auto again = ReadPsvSave(WritePsvSave(*psv->ps1), why);
+    ASSERT_TRUE(again && again->ps1);
+    EXPECT_TRUE(again->signatureValid);
+    EXPECT_EQ(again->ps1->blocks, psv->ps1->blocks);
+    EXPECT_EQ(again->ps1->name, psv->ps1->name);
+    ++checked;
   }
-  EXPECT_EQ(opened, 5 + 5 + 6 + 34 + 19);  // PS2 exports, .psv, .vmp, .mcs, raw
+  for (const auto& e : fs::directory_iterator(*psp)) {
+    std::string name = e.path().filename().string();
+    if (!name.ends_with(".VMP") && !name.ends_with(".vmp")) continue;
+    SCOPED_TRACE(name);
+    platform::Problem why;
+    auto vmp = ReadVmpCard(ReadAll(e.path()), why);
+    ASSERT_TRUE(vmp);
+    EXPECT_EQ(vmp->signatureValid, name.find("no-signature") == std::string::npos);
+    auto again = ReadVmpCard(WriteVmpCard(vmp->card), why);
+    ASSERT_TRUE(again);
+    EXPECT_TRUE(again->signatureValid);
+    EXPECT_EQ(again->card, vmp->card);
+    ++checked;
+  }
+  EXPECT_EQ(checked, 2 + 6);
 }
 
 TEST(SaveFormatsTest, LzariRoundTripsAndRefusesAShortStream) {
-  for (const Bytes& data : {Bytes{}, Bytes(1, 'x'), Bytes(9000, ' '), Pattern(70000, 3)}) {
-    Bytes packed = LzariEncode(data);
-    auto back = LzariDecode(packed, data.size());
-    ASSERT_TRUE(back);
-    EXPECT_EQ(*back, data);
-  }
-  // Decoders that read ones past the end of the stream (as the original's
-  // bit reader does at end of file) get the same bytes.
+  // Round trips are the .max form's. Decoders that read ones past the end of the stream (as the
+  // original's bit reader does at end of file) get the same bytes.
   Bytes data = Pattern(5000, 1);
   Bytes packed = LzariEncode(data);
   Bytes ones = packed;
