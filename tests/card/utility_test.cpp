@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <array>
 #include <fstream>
 #include <iterator>
 #include <string>

@@ -3,7 +3,6 @@
 
 #include "cli/card_check.h"
 
-#include <algorithm>
 #include <functional>
 
 #include "cli_fixture.h"
