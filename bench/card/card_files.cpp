@@ -29,12 +29,12 @@ Buffer Pattern(std::size_t n, std::uint32_t seed) {
 }
 
 Buffer IconSys(std::uint32_t seed) {
-  inputs::IconSysSpec spec;
-  spec.title = "BENCHMARK SAVE  " + std::to_string(seed);
-  spec.lineBreak = 16;
-  spec.corners.fill({0x40 + seed % 64, 0x20, 0x60, 0});
-  spec.icons = {"list.ico", "list.ico", "list.ico"};
-  return inputs::BuildIconSys(spec);
+  inputs::IconSysFields sys;
+  sys.title = "BENCHMARK SAVE  " + std::to_string(seed);
+  sys.lineBreak = 16;
+  sys.corners.fill({0x40 + seed % 64, 0x20, 0x60, 0});
+  sys.icons = {"list.ico", "list.ico", "list.ico"};
+  return inputs::BuildIconSys(sys);
 }
 
 SaveSpec Ps2Save(const Ps2SaveShape& shape) {

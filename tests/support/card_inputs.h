@@ -15,7 +15,7 @@ using inputs::FramedSingle;
 using inputs::Get16;
 using inputs::Get32;
 using inputs::IconSys;
-using inputs::IconSysSpec;
+using inputs::IconSysFields;
 using inputs::NamedFile;
 using inputs::NameOf;
 using inputs::PadTo;

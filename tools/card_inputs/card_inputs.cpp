@@ -226,32 +226,32 @@ Buffer FramedBlocks(const std::string& name, std::uint32_t declaredSize, const B
 
 // ---- PS2 saves --------------------------------------------------------------
 
-Buffer BuildIconSys(const IconSysSpec& spec) {
+Buffer BuildIconSys(const IconSysFields& sys) {
   Buffer b(kIconSysBytes, 0);
   PutText(b, 0, "PS2D");
-  Put16(b, kLineBreakAt, spec.lineBreak);
-  Put32(b, kTransparencyAt, spec.transparency);
+  Put16(b, kLineBreakAt, sys.lineBreak);
+  Put32(b, kTransparencyAt, sys.transparency);
   for (std::size_t k = 0; k < 4; ++k)
-    for (std::size_t c = 0; c < 4; ++c) Put32(b, kCornersAt + 16 * k + 4 * c, spec.corners[k][c]);
+    for (std::size_t c = 0; c < 4; ++c) Put32(b, kCornersAt + 16 * k + 4 * c, sys.corners[k][c]);
   for (std::size_t k = 0; k < 3; ++k) {
-    PutFloats(b, kLightDirectionsAt + 16 * k, spec.lightDirections[k]);
-    PutFloats(b, kLightColoursAt + 16 * k, spec.lightColours[k]);
+    PutFloats(b, kLightDirectionsAt + 16 * k, sys.lightDirections[k]);
+    PutFloats(b, kLightColoursAt + 16 * k, sys.lightColours[k]);
   }
-  PutFloats(b, kAmbientAt, spec.ambient);
-  PutText(b, kTitleAt, Cut(spec.title, kTitleBytes));
+  PutFloats(b, kAmbientAt, sys.ambient);
+  PutText(b, kTitleAt, Cut(sys.title, kTitleBytes));
   for (std::size_t k = 0; k < 3; ++k)
-    PutText(b, kIconNamesAt + kIconNameBytes * k, Cut(spec.icons[k], kIconNameBytes));
+    PutText(b, kIconNamesAt + kIconNameBytes * k, Cut(sys.icons[k], kIconNameBytes));
   return b;
 }
 
 Buffer IconSys(const std::string& title, std::uint16_t lineBreak, const std::string& listIcon,
                std::uint8_t red) {
-  IconSysSpec spec;
-  spec.title = title;
-  spec.lineBreak = lineBreak;
-  spec.corners.fill({red, 0x20, 0x10, 0x80});
-  spec.icons = {listIcon, listIcon, listIcon};
-  return BuildIconSys(spec);
+  IconSysFields sys;
+  sys.title = title;
+  sys.lineBreak = lineBreak;
+  sys.corners.fill({red, 0x20, 0x10, 0x80});
+  sys.icons = {listIcon, listIcon, listIcon};
+  return BuildIconSys(sys);
 }
 
 std::uint32_t SaveSpec::EntryCount() const {

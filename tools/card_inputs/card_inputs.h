@@ -118,7 +118,7 @@ Buffer FramedBlocks(const std::string& name, std::uint32_t declaredSize, const B
 
 // A 964-byte icon.sys: title line break, background transparency, the four
 // corner colours, lights, title and the three icon file names.
-struct IconSysSpec {
+struct IconSysFields {
   std::string title;  // as stored (Shift-JIS), at most 68 bytes
   std::uint16_t lineBreak = 0;
   std::uint32_t transparency = 0;
@@ -128,7 +128,7 @@ struct IconSysSpec {
   std::array<float, 4> ambient{};
   std::array<std::string, 3> icons;  // list, copy, delete; at most 64 bytes each
 };
-Buffer BuildIconSys(const IconSysSpec& spec);
+Buffer BuildIconSys(const IconSysFields& sys);
 // The usual one of the tests: every corner (red, 0x20, 0x10, 0x80), one icon
 // file for all three.
 Buffer IconSys(const std::string& title, std::uint16_t lineBreak, const std::string& listIcon,

@@ -23,12 +23,12 @@ Bytes PS1SaveBytes(int blocks, const std::string& title, std::uint8_t seed) {
 }
 
 Bytes IconSysBytes(const std::string& title, std::uint16_t lineBreak, const std::string& icon) {
-  inputs::IconSysSpec spec;
-  spec.title = title;
-  spec.lineBreak = lineBreak;
-  for (std::uint32_t k = 0; k < 4; ++k) spec.corners[k] = {0x40 + 16 * k, 0x20, 0x80 - 16 * k, 0};
-  spec.icons = {icon, icon, icon};
-  return inputs::BuildIconSys(spec);
+  inputs::IconSysFields sys;
+  sys.title = title;
+  sys.lineBreak = lineBreak;
+  for (std::uint32_t k = 0; k < 4; ++k) sys.corners[k] = {0x40 + 16 * k, 0x20, 0x80 - 16 * k, 0};
+  sys.icons = {icon, icon, icon};
+  return inputs::BuildIconSys(sys);
 }
 
 bool AddPS1Save(Workspace& ws, Slot s, const std::string& name, int blocks,

@@ -44,20 +44,19 @@ std::string Fitting(const std::string& text, std::size_t room) {
 
 std::vector<std::uint8_t> BuildIconSys(const IconSysDesign& design) {
   std::string line1 = ToShiftJis(design.line1), line2 = ToShiftJis(design.line2);
-  inputs::IconSysSpec spec;
-  spec.title = Fitting(line1 + line2, kTitleBytes);
-  spec.lineBreak = static_cast<std::uint16_t>(line1.size());
+  inputs::IconSysFields sys;
+  sys.title = Fitting(line1 + line2, kTitleBytes);
+  sys.lineBreak = static_cast<std::uint16_t>(line1.size());
   for (std::size_t k = 0; k < 4; ++k)
-    spec.corners[k] = {design.corners[k].r, design.corners[k].g, design.corners[k].b, 0};
+    sys.corners[k] = {design.corners[k].r, design.corners[k].g, design.corners[k].b, 0};
   // Our own lighting for the console's browser: a warm key light from the
   // upper right, a cool fill from the left and a faint light from below.
-  spec.lightDirections = {{{0.6f, 0.6f, 0.4f, 0}, {-0.5f, 0.2f, 0.6f, 0}, {0, -0.7f, -0.2f, 0}}};
-  spec.lightColours = {
-      {{0.56f, 0.54f, 0.48f, 0}, {0.26f, 0.3f, 0.4f, 0}, {0.12f, 0.12f, 0.14f, 0}}};
-  spec.ambient = {0.3f, 0.3f, 0.3f, 0};
-  spec.icons = {Fitting(design.listIcon, kIconNameBytes), Fitting(design.copyIcon, kIconNameBytes),
-                Fitting(design.deleteIcon, kIconNameBytes)};
-  return inputs::BuildIconSys(spec);
+  sys.lightDirections = {{{0.6f, 0.6f, 0.4f, 0}, {-0.5f, 0.2f, 0.6f, 0}, {0, -0.7f, -0.2f, 0}}};
+  sys.lightColours = {{{0.56f, 0.54f, 0.48f, 0}, {0.26f, 0.3f, 0.4f, 0}, {0.12f, 0.12f, 0.14f, 0}}};
+  sys.ambient = {0.3f, 0.3f, 0.3f, 0};
+  sys.icons = {Fitting(design.listIcon, kIconNameBytes), Fitting(design.copyIcon, kIconNameBytes),
+               Fitting(design.deleteIcon, kIconNameBytes)};
+  return inputs::BuildIconSys(sys);
 }
 
 // Stands for a game's own data: a small header, then bytes from a generator
