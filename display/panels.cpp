@@ -165,12 +165,25 @@ bool Panels::ComposeAnimation(const FrameCounters& before, const FrameCounters& 
   // The cells and arrows of both slots, then the four balls.
   std::array<gfx::Rect, 2 * (kVisibleCells + 2) + 4> redraw;
   std::size_t count = 0;
+  // The cells' new frames, found once for the check and the drawing.
+  struct CellFrame {
+    gfx::Point at;
+    gfx::Surface* frame;
+  };
+  std::array<CellFrame, 2 * kVisibleCells> cells;
+  std::size_t cellCount = 0;
+  struct SlotRows {
+    bool shown = false;
+    std::uint32_t top = 0, rows = 0;
+  };
+  std::array<SlotRows, 2> slotRows;
   const bool arrowsBlink = (before.blinkPhase < 8) != (now.blinkPhase < 8);
   for (Slot s = kLeft; s <= kRight; ++s) {
     const SlotData& data = workspace_->At(s);
     std::uint32_t rows = data.RowCount();
     std::uint32_t top = shell_->scrollTop[static_cast<std::size_t>(s)];
     if (rows == 0 || top >= rows) continue;
+    slotRows[static_cast<std::size_t>(s)] = SlotRows{true, top, rows};
     std::uint32_t visible = std::min<std::uint32_t>(rows - top, kVisibleCells);
     const auto& cache = engine_->IconFrameCache()[static_cast<std::size_t>(s)];
     const auto& frameCounts = workspace_->CellFrameCount()[static_cast<std::size_t>(s)];
@@ -182,6 +195,7 @@ bool Panels::ComposeAnimation(const FrameCounters& before, const FrameCounters& 
       }
       gfx::Point at = GridCellOrigin(s, r);
       redraw[count++] = gfx::Rect{at.x, at.y, at.x + kCellSize, at.y + kCellSize};
+      cells[cellCount++] = CellFrame{at, cache[r][now.iconClock % frames].get()};
     }
     if (arrowsBlink && top > 0) {
       gfx::Point at = MoreAboveOrigin(s);
@@ -209,23 +223,15 @@ bool Panels::ComposeAnimation(const FrameCounters& before, const FrameCounters& 
     const gfx::Rect& r = redraw[i];
     compose->BltFast(r.left, r.top, *backdrop, r, kCopy);
   }
-  for (Slot s = kLeft; s <= kRight; ++s) {
-    const SlotData& data = workspace_->At(s);
-    std::uint32_t rows = data.RowCount();
-    std::uint32_t top = shell_->scrollTop[static_cast<std::size_t>(s)];
-    if (rows == 0 || top >= rows) continue;
-    std::uint32_t visible = std::min<std::uint32_t>(rows - top, kVisibleCells);
-    const auto& cache = engine_->IconFrameCache()[static_cast<std::size_t>(s)];
-    const auto& frameCounts = workspace_->CellFrameCount()[static_cast<std::size_t>(s)];
-    for (std::uint32_t r = 0; r < visible; ++r) {
-      std::uint32_t frames = std::min<std::uint32_t>(frameCounts[r], DisplayEngine::kFramesPerCell);
-      if (frames == 0 || before.iconClock % frames == now.iconClock % frames) continue;
-      const gfx::SurfacePtr& frame = cache[r][now.iconClock % frames];
-      if (!frame) continue;
-      gfx::Point at = GridCellOrigin(s, r);
-      compose->BltFast(at.x, at.y, *frame, std::nullopt, kKeyed);
+  for (std::size_t i = 0; i < cellCount; ++i) {
+    if (cells[i].frame)
+      compose->BltFast(cells[i].at.x, cells[i].at.y, *cells[i].frame, std::nullopt, kKeyed);
+  }
+  if (arrowsBlink && now.blinkPhase < 8) {
+    for (Slot s = kLeft; s <= kRight; ++s) {
+      const SlotRows& shown = slotRows[static_cast<std::size_t>(s)];
+      if (shown.shown) DrawArrows(*compose, s, shown.top, shown.rows);
     }
-    if (arrowsBlink && now.blinkPhase < 8) DrawArrows(*compose, s, top, rows);
   }
 
   // The RenderTarget: the composed picture back under the old balls and
