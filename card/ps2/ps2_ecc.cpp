@@ -293,6 +293,28 @@ __attribute__((target("avx2,gfni"))) void ComputePageEccGfni(const std::uint8_t*
   }
 }
 
+// Whole pages with spare bytes one after another, each page's codes
+// compared with its stored ones: the code above inlined in the loop.
+constexpr std::size_t kRawPage = 512 + 16;
+
+__attribute__((target("avx2,gfni"))) void MatchPagesGfni(const std::uint8_t* raw, std::size_t pages,
+                                                         bool* matches) {
+  for (std::size_t i = 0; i < pages; ++i, raw += kRawPage) {
+    std::uint8_t codes[kEccChunksPerPage * kEccCodeSize];
+    ComputePageEccGfni(raw, codes);
+    matches[i] = std::memcmp(codes, raw + 512, sizeof codes) == 0;
+  }
+}
+
+__attribute__((target("avx2"))) void MatchPagesAvx2(const std::uint8_t* raw, std::size_t pages,
+                                                    bool* matches) {
+  for (std::size_t i = 0; i < pages; ++i, raw += kRawPage) {
+    std::uint8_t codes[kEccChunksPerPage * kEccCodeSize];
+    ComputePageEccAvx2(raw, codes);
+    matches[i] = std::memcmp(codes, raw + 512, sizeof codes) == 0;
+  }
+}
+
 PageEccCode BestPageEccCode() {
   static const PageEccCode best = [] {
     unsigned a = 0, b = 0, c = 0, d = 0;
@@ -343,6 +365,26 @@ void ComputePageEcc(std::span<const std::uint8_t, 512> page, std::span<std::uint
 #else
   ComputePageEccWith(PageEccCode::Chunks, page, codes);
 #endif
+}
+
+void MatchPageCodes(std::span<const std::uint8_t> raw, std::span<bool> matches) {
+  constexpr std::size_t kRaw = 512 + 16;
+  const std::size_t pages = std::min(raw.size() / kRaw, matches.size());
+#if defined(__SSE2__) && defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+  switch (BestPageEccCode()) {
+    case PageEccCode::Gfni:
+      return MatchPagesGfni(raw.data(), pages, matches.data());
+    case PageEccCode::Avx2:
+      return MatchPagesAvx2(raw.data(), pages, matches.data());
+    case PageEccCode::Chunks:
+      break;
+  }
+#endif
+  for (std::size_t i = 0; i < pages; ++i) {
+    std::array<std::uint8_t, kEccChunksPerPage * kEccCodeSize> codes;
+    ComputePageEcc(raw.subspan(i * kRaw).first<512>(), codes);
+    matches[i] = std::memcmp(codes.data(), raw.data() + i * kRaw + 512, codes.size()) == 0;
+  }
 }
 
 EccResult CheckPageEcc(std::span<std::uint8_t, 512> page, std::span<std::uint8_t, 12> codes) {
