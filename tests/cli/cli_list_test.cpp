@@ -144,8 +144,7 @@ TEST_F(CliTest, ListReportsUnreadableFilesAndGoesOn) {
   // The digests need libcrypto: without it the file is refused, not the program ended.
   CliResult noCrypto = cli_.Run({"list", "--json", card}, {"SLOTKEEPER_LIBCRYPTO=libslk-none.so"});
   EXPECT_EQ(noCrypto.exit, 1);
-  EXPECT_NE(noCrypto.out.find("could not load libslk-none.so"), std::string::npos)
-      << noCrypto.out;
+  EXPECT_NE(noCrypto.out.find("could not load libslk-none.so"), std::string::npos) << noCrypto.out;
   EXPECT_NE(
       result.err.find(Path("none.mcr") + ": The File wasn't opened.\n  none.mcr: no such file"),
       std::string::npos);
