@@ -181,6 +181,7 @@ std::uint32_t SaveCardImage(Workspace& ws, Slot s, const std::string& path) {
     return 0;
   }
   if (!AcceptShortenedSaves(ws, s, path)) return 0;
+  if (!SigningLibraryLoads(ws, *format, MessageId::FileNotPreserved)) return 0;
   platform::AtomicFile out(path);
   if (!out.IsOpen()) {
     ws.Ui().ShowProblem(MessageId::FileNotPreserved, out.Why());

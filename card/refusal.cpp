@@ -3,6 +3,8 @@
 #include <cerrno>
 #include <utility>
 
+#include "card/formats/crypto_library.h"
+
 namespace slk {
 
 using platform::Problem;
@@ -36,6 +38,15 @@ bool ReadOrRefuse(Workspace& ws, platform::File& image, void* buffer, std::uint6
   Problem problem = ProblemOf(Reason::ReadFailed);
   problem.error = errno;
   ws.Refuse(problem);
+  return false;
+}
+
+bool SigningLibraryLoads(Workspace& ws, const FormatRow& format, int message) {
+  bool signs = format.layout == FormatLayout::Psv ||
+               (format.layout == FormatLayout::PS1Card && format.variant == PS1Variant::Vmp);
+  Problem why;
+  if (!signs || formats::CryptoLoads(why)) return true;
+  ws.Ui().ShowProblem(message, why);
   return false;
 }
 

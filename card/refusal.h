@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "card/image_formats.h"
 #include "card/workspace.h"
 #include "platform/file.h"
 
@@ -26,6 +27,11 @@ bool RefuseField(Workspace& ws, platform::Reason reason, std::string field, std:
 // Reads `n` bytes at the image's position, or notes why not: the file ends
 // first, or reading failed.
 bool ReadOrRefuse(Workspace& ws, platform::File& image, void* buffer, std::uint64_t n);
+
+// A format that signs its files (.psv, .vmp) needs libcrypto: false, its
+// absence shown under `message`, when the library cannot be loaded. Asked
+// before the file to write is touched.
+bool SigningLibraryLoads(Workspace& ws, const FormatRow& format, int message);
 
 // Shows what a reader noted about the file at `path`, once: the reader's own
 // message, or `message` when it gave none, with the reason naming the file.

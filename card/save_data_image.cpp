@@ -126,6 +126,7 @@ std::uint32_t SaveSaveImage(Workspace& ws, Slot s, std::uint32_t row, const std:
     ws.Ui().ShowMessage(MessageId::FileNotPreserved);
     return 0;
   }
+  if (!SigningLibraryLoads(ws, RowOf(*format), MessageId::FileNotPreserved)) return 0;
   platform::AtomicFile out(path);
   if (!out.IsOpen() || !WriteSaveImage(ws, s, slot.AtRow(row), out.Stream(), *format) ||
       !out.Commit()) {

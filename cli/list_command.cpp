@@ -5,6 +5,7 @@
 #include <ostream>
 
 #include "card/card_image.h"
+#include "card/formats/crypto_library.h"
 #include "card/image_formats.h"
 #include "card/ps1_card.h"
 #include "card/ps2/ps2_save_mapping.h"
@@ -66,6 +67,13 @@ ListedFile ReadListedFile(Console& console, const std::string& path, bool withDi
     const FormatRow& format = card ? *card : *SaveImageFormat(path);
     // A raw save goes by many extensions, or none.
     file.format = format.layout == FormatLayout::RawPs1 ? "raw" : ExtensionOf(format);
+  }
+  // The digests are libcrypto's.
+  platform::Problem why;
+  if (withDigest && !formats::CryptoLoads(why)) {
+    session.Sink().ShowProblem(MessageId::FileNotOpened, why);
+    file.error = JoinShown(session.Sink());
+    return file;
   }
   for (std::uint32_t row = 0; row < slot.RowCount(); ++row) {
     std::optional<SaveSummary> save = SummarizeSave(session.Ws(), kLeft, row, withDigest);

@@ -57,6 +57,8 @@ enum class Reason {
   LinkInSave,     // `field` names a symbolic link inside a save's folder
   BadFileName,    // `field` (a name from a card) cannot name a file
   TooManyFiles,   // `have` files, at most `need`
+  // What the system lacks.
+  LibraryMissing,  // `field` names the library or its function and the loader's reason
 };
 
 struct Problem {

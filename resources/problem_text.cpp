@@ -115,6 +115,8 @@ std::string English(const platform::Problem& p) {
       return "\"" + p.field + "\" cannot be the name of a file";
     case Reason::TooManyFiles:
       return have + " files, at most " + need;
+    case Reason::LibraryMissing:
+      return "could not load " + p.field;
   }
   return {};
 }
@@ -205,6 +207,8 @@ std::string Japanese(const platform::Problem& p) {
       return "「" + p.field + "」はファイル名にできません";
     case Reason::TooManyFiles:
       return "ファイルが " + have + " 個あります (最大 " + need + " 個)";
+    case Reason::LibraryMissing:
+      return p.field + " を読み込めませんでした";
   }
   return {};
 }

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 
 #include "platform/shared_library.h"
 
@@ -17,18 +18,29 @@ constexpr const char* kLibrary = "libcrypto.so." SLK_TEXT(OPENSSL_SHLIB_VERSION)
 #undef SLK_TEXT
 #undef SLK_TEXT_OF
 
-[[noreturn]] void Missing(const char* what) {
-  std::fprintf(stderr, "slotkeeper: cannot load %s from %s: %s\n", what, kLibrary,
-               platform::SharedLibrary::Error());
-  std::abort();
+const char* LibraryName() {
+  const char* chosen = std::getenv("SLOTKEEPER_LIBCRYPTO");
+  return chosen && *chosen ? chosen : kLibrary;
 }
 
 struct Loaded {
-  platform::SharedLibrary library{kLibrary};
+  const char* name = LibraryName();
+  platform::SharedLibrary library{name};
   CryptoFunctions functions{};
+  std::string missing;  // what could not be loaded and why; empty when all was
+
+  // The loader's words name the library and what failed; `what` stands in
+  // when it has none.
+  static std::string Reason(const char* what) {
+    const char* error = platform::SharedLibrary::Error();
+    return error && *error ? error : what;
+  }
 
   Loaded() {
-    if (!library.IsOpen()) Missing("the library");
+    if (!library.IsOpen()) {
+      missing = Reason(name);
+      return;
+    }
     Find(functions.mdNew, "EVP_MD_CTX_new");
     Find(functions.mdFree, "EVP_MD_CTX_free");
     Find(functions.digestInit, "EVP_DigestInit_ex");
@@ -48,15 +60,33 @@ struct Loaded {
   }
 
   template <typename F>
-  void Find(F*& function, const char* name) {
-    if (!library.Find(function, name)) Missing(name);
+  void Find(F*& function, const char* functionName) {
+    if (missing.empty() && !library.Find(function, functionName)) missing = Reason(functionName);
   }
 };
 
+const Loaded& Library() {
+  static const Loaded loaded;
+  return loaded;
+}
+
 }  // namespace
 
+bool CryptoLoads(platform::Problem& why) {
+  const Loaded& loaded = Library();
+  if (loaded.missing.empty()) return true;
+  why = platform::Problem{};
+  why.reason = platform::Reason::LibraryMissing;
+  why.field = loaded.missing;
+  return false;
+}
+
 const CryptoFunctions& Crypto() {
-  static const Loaded loaded;
+  const Loaded& loaded = Library();
+  if (!loaded.missing.empty()) {
+    std::fprintf(stderr, "slotkeeper: cannot load %s\n", loaded.missing.c_str());
+    std::abort();
+  }
   return loaded.functions;
 }
 

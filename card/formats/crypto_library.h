@@ -7,6 +7,8 @@
 #include <openssl/evp.h>
 #include <openssl/hmac.h>
 
+#include "platform/problem.h"
+
 namespace slk::formats {
 
 // The functions of libcrypto the program uses.
@@ -29,9 +31,15 @@ struct CryptoFunctions {
   decltype(&::HMAC) hmac;
 };
 
-// Loads the library on first use (from any thread, once). A system without
-// it, or with one lacking a function, ends the program with a message
-// naming it, as the loader did at start when the program was linked to it.
+// Loads the library on first use (from any thread, once): false, with the
+// reason (LibraryMissing: the library or the function, and the loader's
+// words), on a system without it or with one lacking a function. The
+// environment variable SLOTKEEPER_LIBCRYPTO names another library to load.
+// Every reader and writer that signs or digests asks this first.
+bool CryptoLoads(platform::Problem& why);
+
+// The functions, once CryptoLoads said yes; otherwise the program ends
+// with the message, as the loader did at start when it was linked to it.
 const CryptoFunctions& Crypto();
 
 }  // namespace slk::formats

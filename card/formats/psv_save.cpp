@@ -3,6 +3,7 @@
 // the folder's entry and one entry per file with its position; for a PS1
 // save a short header with the card file name, then the blocks.
 
+#include "card/formats/crypto_library.h"
 #include "card/formats/format_util.h"
 #include "card/formats/signing.h"
 
@@ -122,6 +123,7 @@ std::optional<PsvSave> ReadPsvSave(ByteView file, platform::Problem& why) {
     Refuse(why, Reason::BadField, "save type", kind);
     return std::nullopt;
   }
+  if (!CryptoLoads(why)) return std::nullopt;
   Signature sig = ComputeSignature(file, kSeedOffset, kSignatureOffset,
                                    kind == 1 ? SignKind::Ps1 : SignKind::Ps2);
   out.signatureValid = std::memcmp(sig.data(), file.data() + kSignatureOffset, 20) == 0;

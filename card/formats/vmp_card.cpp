@@ -1,6 +1,7 @@
 // .vmp: a PS1 card as the PSP and Vita keep it, a 0x80-byte signed header
 // ("\0PMV") before the 131,072 card bytes.
 
+#include "card/formats/crypto_library.h"
 #include "card/formats/format_util.h"
 #include "card/formats/signing.h"
 
@@ -26,6 +27,7 @@ std::optional<VmpCard> ReadVmpCard(ByteView file, platform::Problem& why) {
   }
   VmpCard out;
   out.card.assign(file.begin() + kHeader, file.end());
+  if (!CryptoLoads(why)) return std::nullopt;
   Signature sig = ComputeSignature(file, kSeedOffset, kSignatureOffset, SignKind::Ps1);
   out.signatureValid = std::memcmp(sig.data(), file.data() + kSignatureOffset, 20) == 0;
   return out;

@@ -27,14 +27,14 @@ PagesWithMatchingCodes::PagesWithMatchingCodes(std::uint64_t imageSize) {
 
 void PagesWithMatchingCodes::Note(std::uint64_t offset, std::span<const std::uint8_t> piece) {
   constexpr std::size_t kRaw = kPageSize + kSpareSize;
-  if (matches_.empty() || offset % kRaw != 0) return;
-  std::array<std::uint8_t, kEccBytes> codes;
-  std::uint64_t first = offset / kRaw;
-  for (std::size_t at = 0; at + kRaw <= piece.size(); at += kRaw) {
-    std::uint64_t page = first + at / kRaw;
-    if (page >= matches_.size()) return;
-    ComputePageEcc(std::span<const std::uint8_t, kPageSize>(piece.data() + at, kPageSize), codes);
-    matches_[page] = std::memcmp(codes.data(), piece.data() + at + kPageSize, kEccBytes) == 0;
+  if (matches_.empty() || offset % kRaw != 0 || offset / kRaw >= matches_.size()) return;
+  auto first = static_cast<std::size_t>(offset / kRaw);
+  std::size_t pages = std::min(piece.size() / kRaw, matches_.size() - first);
+  std::array<bool, kPiecePages> found;
+  for (std::size_t done = 0; done < pages; done += found.size()) {
+    std::size_t n = std::min(found.size(), pages - done);
+    MatchPageCodes(piece.subspan(done * kRaw, n * kRaw), std::span(found).first(n));
+    for (std::size_t i = 0; i < n; ++i) matches_[first + done + i] = found[i];
   }
 }
 

@@ -31,6 +31,19 @@ EccResult CheckEcc(std::span<std::uint8_t, kEccChunk> chunk, EccCode& code);
 // The 12 code bytes of a 512-byte page, quarter by quarter.
 void ComputePageEcc(std::span<const std::uint8_t, 512> page, std::span<std::uint8_t, 12> codes);
 
+// The ways ComputePageEcc can work, slowest first; it takes the best the
+// processor has. ComputePageEccWith uses the one named, false when the
+// processor lacks it (for the tests, which hold each to ComputeEcc).
+enum class PageEccCode { Chunks, Avx2, Gfni };
+bool ComputePageEccWith(PageEccCode code, std::span<const std::uint8_t, 512> page,
+                        std::span<std::uint8_t, 12> codes);
+
+// Whether each whole page with spare bytes in `raw` (512 data bytes, then 16
+// spare bytes whose first 12 are the codes) holds the codes of its data:
+// matches[i] for page i, as far as `matches` goes. Opening a card compares
+// its 16,384 pages so; one call for many pages keeps the vector code inlined.
+void MatchPageCodes(std::span<const std::uint8_t> raw, std::span<bool> matches);
+
 // Checks and repairs a page in place; the worst result of its four quarters.
 EccResult CheckPageEcc(std::span<std::uint8_t, 512> page, std::span<std::uint8_t, 12> codes);
 

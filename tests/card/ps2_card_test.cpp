@@ -75,9 +75,9 @@ bool HasFault(const Ps2CardImage& card, FaultKind kind) {
   return std::any_of(faults.begin(), faults.end(), [&](const Fault& f) { return f.kind == kind; });
 }
 
-// A page's codes are worked out four chunks at a time (with AVX2 where the
-// processor has it): the same codes as chunk by chunk, for pages of every
-// density of set bits.
+// A page's codes are worked out four chunks at a time (with AVX2 or GFNI
+// where the processor has them): the same codes as chunk by chunk, each way,
+// for pages of every density of set bits.
 TEST(Ps2EccTest, PageCodesAreTheCodesOfItsChunks) {
   std::uint64_t state = 0x9E3779B97F4A7C15ull;
   for (int round = 0; round < 3000; ++round) {
@@ -89,13 +89,15 @@ TEST(Ps2EccTest, PageCodesAreTheCodesOfItsChunks) {
           : round % 3 == 1 ? (r < 8 ? static_cast<std::uint8_t>(1u << r) : 0)
                            : static_cast<std::uint8_t>(~(r < 4 ? 1u << r : 0));
     }
-    std::array<std::uint8_t, kEccBytes> codes{};
-    ComputePageEcc(page, codes);
-    for (std::size_t q = 0; q < kEccChunksPerPage; ++q) {
-      EccCode chunk =
-          ComputeEcc(std::span<const std::uint8_t>(page).subspan(q * kEccChunk).first<kEccChunk>());
-      EXPECT_EQ(chunk, (EccCode{codes[3 * q], codes[3 * q + 1], codes[3 * q + 2]}))
-          << round << " " << q;
+    for (PageEccCode way : {PageEccCode::Chunks, PageEccCode::Avx2, PageEccCode::Gfni}) {
+      std::array<std::uint8_t, kEccBytes> codes{};
+      if (!ComputePageEccWith(way, page, codes)) continue;
+      for (std::size_t q = 0; q < kEccChunksPerPage; ++q) {
+        EccCode chunk = ComputeEcc(
+            std::span<const std::uint8_t>(page).subspan(q * kEccChunk).first<kEccChunk>());
+        EXPECT_EQ(chunk, (EccCode{codes[3 * q], codes[3 * q + 1], codes[3 * q + 2]}))
+            << round << " " << q << " " << static_cast<int>(way);
+      }
     }
   }
 }

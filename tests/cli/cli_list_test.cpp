@@ -141,6 +141,10 @@ TEST_F(CliTest, ListReportsUnreadableFilesAndGoesOn) {
   EXPECT_EQ(list["files"][1]["error"],
             "It's not ExpandedMemoryCard Image. bad.xmc: bad magic in the header (\"EXMC\")");
   EXPECT_EQ(list["files"][2]["saves"].size(), 3u);
+  // The digests need libcrypto: without it the file is refused, not the program ended.
+  CliResult noCrypto = cli_.Run({"list", "--json", card}, {"SLOTKEEPER_LIBCRYPTO=libslk-none.so"});
+  EXPECT_EQ(noCrypto.exit, 1);
+  EXPECT_NE(noCrypto.out.find("could not load libslk-none.so"), std::string::npos) << noCrypto.out;
   EXPECT_NE(
       result.err.find(Path("none.mcr") + ": The File wasn't opened.\n  none.mcr: no such file"),
       std::string::npos);

@@ -29,7 +29,9 @@ class CliRunner {
   // `language` becomes LC_ALL: "C" for English texts, "ja_JP.UTF-8" for Japanese.
   explicit CliRunner(std::string language = "C") : language_(std::move(language)) {}
 
-  CliResult Run(const std::vector<std::string>& args) const {
+  // `environment`: more NAME=value settings for the program.
+  CliResult Run(const std::vector<std::string>& args,
+                std::vector<std::string> environment = {}) const {
     std::string outPath = scratch_.File("stdout");
     std::string errPath = scratch_.File("stderr");
     posix_spawn_file_actions_t actions;
@@ -50,8 +52,10 @@ class CliRunner {
     // Backups and settings stay in the scratch folder, never the user's.
     std::string state = "XDG_STATE_HOME=" + scratch_.File("state");
     std::string config = "XDG_CONFIG_HOME=" + ConfigFolder();
-    std::vector<char*> env{lcAll.data(), path.data(),   tmp.data(),
-                           state.data(), config.data(), nullptr};
+    environment.insert(environment.end(), {lcAll, path, tmp, state, config});
+    std::vector<char*> env;
+    for (std::string& setting : environment) env.push_back(setting.data());
+    env.push_back(nullptr);
     pid_t pid = -1;
     CliResult result;
     if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), env.data()) == 0) {
