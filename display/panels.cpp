@@ -3,6 +3,7 @@
 #include "display/panels.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <span>
 
@@ -30,6 +31,43 @@ Slot SelectedSlot(const ShellState& shell) {
 void DrawBall(gfx::Surface& target, gfx::Surface& ball, int x, int y, int half) {
   target.Blt(gfx::Rect{x - half, y - half, x + half, y + half}, &ball, std::nullopt,
              gfx::blt::kKeySrc | gfx::blt::kWait);
+}
+
+// The backdrop under a cell with the cell's icon frame keyed over it, put
+// into the ComposeSurface and the RenderTarget alike: the pixels the
+// backdrop's blit, the keyed blit of the frame and the copy to the target
+// make, each read and written once instead of three times. T is the pixel:
+// 16 or 32 bits, the key compared as the keyed blit compares it.
+template <typename T>
+void ComposeCell(gfx::Surface& compose, gfx::Surface& target, const gfx::Surface& backdrop,
+                 const gfx::Surface* frame, gfx::Point at) {
+  T lo = 0, span = 0;
+  if (frame != nullptr) {
+    lo = static_cast<T>(frame->SrcColorKey()->low);
+    span = static_cast<T>(frame->SrcColorKey()->high - frame->SrcColorKey()->low);
+  }
+  const std::size_t offset = static_cast<std::size_t>(at.x) * sizeof(T);
+  const std::size_t rowBytes = std::size_t{kCellSize} * sizeof(T);
+  std::array<T, kCellSize> row;
+  for (int y = 0; y < kCellSize; ++y) {
+    std::memcpy(row.data(), backdrop.Row(at.y + y) + offset, rowBytes);
+    if (frame != nullptr && y < frame->Height()) {
+      const std::uint8_t* src = frame->Row(y);
+      for (int x = 0; x < frame->Width(); ++x) {
+        T pixel;
+        std::memcpy(&pixel, src + static_cast<std::size_t>(x) * sizeof(T), sizeof(T));
+        const T keep = static_cast<T>(pixel - lo) > span ? static_cast<T>(~T{0}) : T{0};
+        row[static_cast<std::size_t>(x)] =
+            static_cast<T>((pixel & keep) | (row[static_cast<std::size_t>(x)] & ~keep));
+      }
+    }
+    std::memcpy(compose.Row(at.y + y) + offset, row.data(), rowBytes);
+    std::memcpy(target.Row(at.y + y) + offset, row.data(), rowBytes);
+  }
+}
+
+bool Usable(const gfx::Surface& s) {
+  return s.IsLost() == gfx::Result::Ok && !s.IsLocked();
 }
 
 }  // namespace
@@ -169,6 +207,7 @@ bool Panels::ComposeAnimation(const FrameCounters& before, const FrameCounters& 
   struct CellFrame {
     gfx::Point at;
     gfx::Surface* frame;
+    std::size_t redrawn;  // its rectangle in `redraw`
   };
   std::array<CellFrame, 2 * kVisibleCells> cells;
   std::size_t cellCount = 0;
@@ -195,7 +234,7 @@ bool Panels::ComposeAnimation(const FrameCounters& before, const FrameCounters& 
       }
       gfx::Point at = GridCellOrigin(s, r);
       redraw[count++] = gfx::Rect{at.x, at.y, at.x + kCellSize, at.y + kCellSize};
-      cells[cellCount++] = CellFrame{at, cache[r][now.iconClock % frames].get()};
+      cells[cellCount++] = CellFrame{at, cache[r][now.iconClock % frames].get(), count - 1};
     }
     if (arrowsBlink && top > 0) {
       gfx::Point at = MoreAboveOrigin(s);
@@ -218,13 +257,39 @@ bool Panels::ComposeAnimation(const FrameCounters& before, const FrameCounters& 
   }
 
   // The ComposeSurface: the backdrop back, and the cells and arrows drawn
-  // on it as DrawCells draws them.
+  // on it as DrawCells draws them. A cell whose frame the keyed blit would
+  // draw in full (or that has none) is composed in one pass, straight into
+  // both surfaces; the others, the arrows and anything on surfaces that a
+  // blit would refuse go the way of the blits.
+  const std::uint32_t bytes = compose->Format().BytesPerPixel();
+  const bool direct = (bytes == 2 || bytes == 4) && Usable(*compose) && Usable(*target) &&
+                      Usable(*backdrop) && target->Format() == compose->Format() &&
+                      backdrop->Format() == compose->Format();
+  std::array<bool, redraw.size()> composed{};  // by rectangle of `redraw`
+  for (std::size_t i = 0; i < cellCount; ++i) {
+    const gfx::Surface* frame = cells[i].frame;
+    if (!direct || (frame != nullptr && (!Usable(*frame) || frame->Format() != compose->Format() ||
+                                         !frame->SrcColorKey()))) {
+      continue;
+    }
+    if (bytes == 4) {
+      ComposeCell<std::uint32_t>(*compose, *target, *backdrop, frame, cells[i].at);
+    } else {
+      ComposeCell<std::uint16_t>(*compose, *target, *backdrop, frame, cells[i].at);
+    }
+    composed[cells[i].redrawn] = true;
+  }
+  if (direct) {
+    compose->Touch();
+    target->Touch();
+  }
   for (std::size_t i = 0; i < count; ++i) {
+    if (composed[i]) continue;
     const gfx::Rect& r = redraw[i];
     compose->BltFast(r.left, r.top, *backdrop, r, kCopy);
   }
   for (std::size_t i = 0; i < cellCount; ++i) {
-    if (cells[i].frame)
+    if (cells[i].frame && !composed[cells[i].redrawn])
       compose->BltFast(cells[i].at.x, cells[i].at.y, *cells[i].frame, std::nullopt, kKeyed);
   }
   if (arrowsBlink && now.blinkPhase < 8) {
@@ -246,7 +311,7 @@ bool Panels::ComposeAnimation(const FrameCounters& before, const FrameCounters& 
   }
   for (std::size_t i = 0; i < count; ++i) {
     const gfx::Rect& r = redraw[i];
-    target->BltFast(r.left, r.top, *compose, r, kCopy);
+    if (!composed[i]) target->BltFast(r.left, r.top, *compose, r, kCopy);
     changed.push_back(r);
   }
   if (SelectionBallRects(now.pulseStep, balls)) {

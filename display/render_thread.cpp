@@ -2,6 +2,7 @@
 
 #include "display/render_thread.h"
 
+#include <bit>
 #include <cstring>
 #include <thread>
 
@@ -31,6 +32,19 @@ std::size_t FirstDifferenceFromEnd(const std::uint8_t* a, const std::uint8_t* b,
   }
   while (a[n - i - 1] == b[n - i - 1]) ++i;
   return i;
+}
+
+// Rows of the usual 32-bit desktop are already 0x??RRGGBB: copied whole,
+// then masked in place, both of which the compiler vectorises (a loop that
+// stores through `out` while reading bytes through `p` is not, since the
+// bytes may alias the store).
+void CopyXrgbRow(const std::uint8_t* p, std::uint32_t* out, std::size_t count) {
+  if constexpr (std::endian::native == std::endian::little) {
+    std::memcpy(out, p, count * sizeof(std::uint32_t));
+    for (std::size_t i = 0; i < count; ++i) out[i] &= 0x00FFFFFFu;
+  } else {
+    for (std::size_t i = 0; i < count; ++i, p += 4) out[i] = gfx::LoadPixel(p, 4) & 0x00FFFFFFu;
+  }
 }
 
 }  // namespace
@@ -335,7 +349,7 @@ bool Renderer::CopyPresentedFrameRgb(std::span<std::uint32_t> out) const {
   if (count == 0 || out.size() < count) return false;
   const std::uint8_t* p = presentedPixels_.data();
   if (presentedFormat_ == gfx::PixelFormat::Xrgb8888()) {
-    for (std::size_t i = 0; i < count; ++i, p += 4) out[i] = gfx::LoadPixel(p, 4) & 0x00FFFFFFu;
+    CopyXrgbRow(p, out.data(), count);
     return true;
   }
   for (std::size_t i = 0; i < count; ++i, p += bytes) {
@@ -368,7 +382,7 @@ bool Renderer::CopyPresentedChangesRgb(std::span<std::uint32_t> out,
       const std::uint8_t* p = presentedPixels_.data() + at * bytes;
       std::uint32_t* o = out.data() + at;
       if (plain) {
-        for (int x = r.left; x < r.right; ++x, p += 4) *o++ = gfx::LoadPixel(p, 4) & 0x00FFFFFFu;
+        CopyXrgbRow(p, o, static_cast<std::size_t>(r.right - r.left));
       } else {
         for (int x = r.left; x < r.right; ++x, p += bytes) {
           *o++ = codec.Unpack(gfx::LoadPixel(p, static_cast<std::uint32_t>(bytes))) & 0x00FFFFFFu;

@@ -79,6 +79,20 @@ void DisplayBackend::BuildSlab(Workspace& ws) {
 void DisplayBackend::StartRenderThread(ShellState& state, Workspace& ws) {
   if (renderer_) return;
   renderer_ = std::make_unique<Renderer>(engine_, window_, state, ws, text_.get());
+  // Three list frames in four equal the one before: the window hears of the
+  // others only, and of a frame that could not be presented, which the
+  // window's restoring of the surfaces must follow.
+  renderer_->SetPresentObserver([this, renderer = renderer_.get(), changed = std::uint64_t{0},
+                                 presented = std::uint64_t{0}]() mutable {
+    const std::uint64_t nowChanged = renderer->ChangedFrames();
+    const std::uint64_t nowPresented = renderer->PresentedFrames();
+    const bool tell = nowChanged != changed || nowPresented == presented;
+    changed = nowChanged;
+    presented = nowPresented;
+    if (!tell) return;
+    std::lock_guard lock(watcherMutex_);
+    if (frameWatcher_) frameWatcher_();
+  });
   if (pipeline_) {
     pipeline_->SetDetailContext(&renderer_->Text(), &state.listTexts, &renderer_->Counters());
   }
@@ -169,6 +183,12 @@ bool DisplayBackend::CopyFrameChanges(std::span<std::uint32_t> pixels,
 
 std::uint64_t DisplayBackend::ChangedFrames() const {
   return renderer_ ? renderer_->ChangedFrames() : 0;
+}
+
+bool DisplayBackend::WatchFrames(std::function<void()> changed) {
+  std::lock_guard lock(watcherMutex_);
+  frameWatcher_ = std::move(changed);
+  return true;
 }
 
 std::uint64_t DisplayBackend::PresentedFrames() const {

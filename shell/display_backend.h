@@ -11,6 +11,7 @@
 #include <functional>
 #include <iosfwd>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -69,6 +70,7 @@ class DisplayBackend : public RenderingBackend {
   bool CopyFrame(std::span<std::uint32_t> pixels) override;
   bool CopyFrameChanges(std::span<std::uint32_t> pixels, std::vector<FrameRect>& changed) override;
   std::uint64_t ChangedFrames() const override;
+  bool WatchFrames(std::function<void()> changed) override;
 
   // Why the texts are missing; empty while a font is in use.
   const std::string& FontError() const { return fontError_; }
@@ -96,6 +98,9 @@ class DisplayBackend : public RenderingBackend {
   std::string standardIconPath_;
   std::unique_ptr<IconPipeline> pipeline_;
   std::vector<gfx::Rect> changedRects_;  // kept from frame to frame: no allocation each
+  // Called by the rendering thread; the window sets it while the thread runs.
+  std::mutex watcherMutex_;
+  std::function<void()> frameWatcher_;
   // Declared after everything it draws from, so that it goes (and its thread
   // ends) first.
   std::unique_ptr<Renderer> renderer_;

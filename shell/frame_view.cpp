@@ -82,16 +82,31 @@ FrameView::FrameView(QWidget* parent, RenderingBackend& backend)
   frame_ = QImage(reinterpret_cast<const uchar*>(shown_.Pixels().data()), kFrameWidth, kFrameHeight,
                   kFrameWidth * 4, QImage::Format_RGB32);
   refresh_.setInterval(26);
-  connect(&refresh_, &QTimer::timeout, this, [this] {
-    // Surface recovery is asked for here even when no frame comes.
-    if (shell_ != nullptr) shell_->Paint();
-    Refresh();
+  connect(&refresh_, &QTimer::timeout, this, &FrameView::TakeFrame);
+  // Called on the rendering thread: the frame is taken on this one.
+  watched_ = backend_.WatchFrames([this] {
+    if (framePosted_.exchange(true)) return;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+          framePosted_.store(false);
+          if (visible_) TakeFrame();
+        },
+        Qt::QueuedConnection);
   });
-  refresh_.start();
+  refresh_.setSingleShot(watched_);
+  if (!watched_) refresh_.start();
+}
+
+FrameView::~FrameView() {
+  // No call from the rendering thread after this; a wake-up already posted
+  // goes with the widget.
+  if (watched_) backend_.WatchFrames({});
 }
 
 void FrameView::SetShown(bool shown) {
-  if (shown == refresh_.isActive()) return;
+  if (shown == visible_) return;
+  visible_ = shown;
   if (!shown) {
     refresh_.stop();
     return;
@@ -100,14 +115,30 @@ void FrameView::SetShown(bool shown) {
   Refresh();
 }
 
+void FrameView::TakeFrame() {
+  // Surface recovery is asked for here even when no frame comes.
+  if (shell_ != nullptr) shell_->Paint();
+  Refresh();
+  // The rendering thread waits for lost surfaces to be restored, and tells
+  // nothing meanwhile: the shell may not have been able to yet.
+  if (watched_ && visible_ && backend_.PrimaryLost()) refresh_.start();
+}
+
 void FrameView::Refresh() {
   std::uint64_t changes = backend_.ChangedFrames();
   if (changes != 0 && changes == changesSeen_) return;
-  if (!backend_.CopyFrameChanges(shown_.Incoming(), changedAreas_)) return;
+  if (watched_) {
+    // The rendering thread compared the frames and lists exactly where they
+    // differ: copied straight into the shown frame.
+    if (!backend_.CopyFrameChanges(shown_.Shown(), changedAreas_)) return;
+  } else {
+    if (!backend_.CopyFrameChanges(shown_.Incoming(), changedAreas_)) return;
+    changedAreas_ = shown_.TakeIncoming(changedAreas_);
+  }
   changesSeen_ = changes;
   // A pixel more on each side: at a scale that is not whole in logical
   // pixels the rounded rectangle could miss a device pixel's edge.
-  for (const FrameRect& r : shown_.TakeIncoming(changedAreas_))
+  for (const FrameRect& r : changedAreas_)
     update(
         ToWidget(QRect(r.left, r.top, r.right - r.left, r.bottom - r.top)).adjusted(-1, -1, 1, 1));
 }

@@ -7,6 +7,7 @@
 #include <QImage>
 #include <QTimer>
 #include <QWidget>
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <vector>
@@ -23,6 +24,7 @@ class FrameView : public QWidget {
 
  public:
   FrameView(QWidget* parent, RenderingBackend& backend);
+  ~FrameView() override;
 
   void SetShell(Shell* shell) { shell_ = shell; }
   // Called whenever the picture moves or changes its scale (the window's
@@ -66,6 +68,9 @@ class FrameView : public QWidget {
   // Takes the frame presented last when it changed, and has the rectangles
   // that differ repainted.
   void Refresh();
+  // A frame came (or was looked for): lost surfaces are restored, the frame
+  // is taken.
+  void TakeFrame();
 
   RenderingBackend& backend_;
   Shell* shell_ = nullptr;
@@ -76,8 +81,15 @@ class FrameView : public QWidget {
   int preferredFactor_ = 1;
   int wheelEighths_ = 0;  // wheel turns short of a whole notch, kept for the next event
   std::function<void()> placementChanged_;
-  // The rendering thread presents about every 26 ms; look for a new frame as
-  // often.
+  // Told of every changed frame by the rendering thread (most list frames
+  // are not), so that the window wakes for those alone.
+  bool watched_ = false;
+  bool visible_ = true;
+  std::atomic<bool> framePosted_{false};  // one wake-up waits at a time
+  // Without being told, the window looks for a new frame every 26 ms, as
+  // often as the rendering thread presents one. When told, it looks once,
+  // 26 ms later, only while lost surfaces wait to be restored (the shell
+  // restores them between handlers) and after being shown again.
   QTimer refresh_;
 };
 

@@ -94,6 +94,15 @@ class RenderingBackend {
   // Grows whenever a frame unlike the one before is presented, so that the
   // window copies only those. 0: not known (copy every time).
   virtual std::uint64_t ChangedFrames() const { return 0; }
+  // Has `changed` called, on the rendering thread, after every frame unlike
+  // the one before and after every frame that could not be presented (a lost
+  // surface waits for the window), so that the window need not look for
+  // frames in between; empty stops the calls, and on return none is under
+  // way. False: not told, the window looks every 26 ms.
+  virtual bool WatchFrames(std::function<void()> changed) {
+    (void)changed;
+    return false;
+  }
 };
 
 }  // namespace slk

@@ -8,8 +8,12 @@ namespace slk {
 ShownFrame::ShownFrame(int width, int height)
     : width_(width),
       height_(height),
-      pixels_(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), 0),
-      incoming_(pixels_.size(), 0) {}
+      pixels_(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), 0) {}
+
+std::span<std::uint32_t> ShownFrame::Incoming() {
+  if (incoming_.empty()) incoming_.assign(pixels_.size(), 0);
+  return incoming_;
+}
 
 std::vector<FrameRect> ShownFrame::TakeIncoming() {
   std::vector<FrameRect> changed;
@@ -28,6 +32,7 @@ std::vector<FrameRect> ShownFrame::TakeIncoming(std::span<const FrameRect> areas
 }
 
 void ShownFrame::TakeArea(const FrameRect& area, std::vector<FrameRect>& changed) {
+  Incoming();         // black, as it was made, when nothing was put in
   bool open = false;  // the last rectangle still grows downwards
   const auto width = static_cast<std::size_t>(width_);
   const auto span = static_cast<std::size_t>(area.right - area.left);

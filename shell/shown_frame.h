@@ -22,7 +22,10 @@ class ShownFrame {
 
   // What is shown, `width` pixels a row, top row first; black at first.
   std::span<const std::uint32_t> Pixels() const { return pixels_; }
-  std::span<std::uint32_t> Incoming() { return incoming_; }
+  // Made at the first call: a window whose source lists exactly what changed
+  // writes into Shown() and needs no second frame.
+  std::span<std::uint32_t> Incoming();
+  std::span<std::uint32_t> Shown() { return pixels_; }
 
   // Shows the frame put into Incoming() and returns where it differs from
   // the one shown before: one rectangle for every run of rows that changed,

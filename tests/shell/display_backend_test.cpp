@@ -34,6 +34,15 @@ std::string Sample(const char* name) {
   return std::string(SLOTKEEPER_SOURCE_DIR) + "/samples/" + name;
 }
 
+// Counts the paints of the widget it is installed on.
+struct PaintCount : QObject {
+  int paints = 0;
+  bool eventFilter(QObject*, QEvent* event) override {
+    paints += event->type() == QEvent::Paint;
+    return false;
+  }
+};
+
 struct Area {
   int left, top, right, bottom;
 };
@@ -183,6 +192,11 @@ TEST_F(DisplayBackendTest, HoverShowsTheTitleAndAClickTheDetailScreen) {
   // The model spins on the left.
   Frame later = NextFrame();
   EXPECT_GT(CountDifferent(detail, later, Area{16, 44, 240, 268}), 50);
+  // The window repaints as it is told of the frames, without looking.
+  PaintCount count;
+  window.View().installEventFilter(&count);
+  NextFrame();
+  EXPECT_GT(count.paints, 0);
 
   QTest::mouseClick(&window.View(), Qt::RightButton, Qt::NoModifier, QPoint(100, 250));
   ASSERT_EQ(shell.State().viewState, ViewState::List);
