@@ -207,6 +207,9 @@ bool Workspace::ReadIconSys(Slot s, std::uint32_t offset, std::uint32_t size, Sa
   std::uint32_t want = std::min<std::uint32_t>(size, kIconSysSpan);
   if (!ReadSlotBytes(s, offset, bytes.data(), want)) return false;
   platform::ByteSpan view(bytes);
+  entry.iconSysForm = std::equal(kTextIconSysMagic.begin(), kTextIconSysMagic.end(), bytes.begin())
+                          ? IconSysForm::Text
+                          : IconSysForm::Binary;
 
   for (int k = 0; k < 4; ++k) {
     std::size_t at = kIconSysColours + 16 * k;

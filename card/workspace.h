@@ -12,6 +12,7 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "card/current_icon.h"
@@ -66,6 +67,9 @@ struct Refusal {
 // its place so that the date bytes read and written can be checked.
 using Clock = std::function<std::tm()>;
 
+// How an icon.sys in text form begins (homebrew installers write one).
+constexpr std::string_view kTextIconSysMagic = "PS2X";
+
 // Three names from icon.sys, read while one PS2 save is being read.
 using IconNameScratch = std::array<Name64, 3>;
 
@@ -113,6 +117,7 @@ class Workspace {
   // The same from a title frame in memory (a reader that has the save's first
   // block at hand need not read it back); a frame too short gives no title.
   static void ApplyPS1Title(std::span<const std::uint8_t> titleFrame, SaveEntry& entry);
+  // Also notes whether icon.sys is the text form (entry.iconSysForm).
   bool ReadIconSys(Slot s, std::uint32_t offset, std::uint32_t size, SaveEntry& entry);
   // What a PS2 save without an icon.sys shows.
   static void ApplyMissingIconSys(SaveEntry& entry);
