@@ -107,6 +107,7 @@ void Workspace::CloseSlot(Slot s) {
   slot.entries.clear();
   slot.entries.shrink_to_fit();
   slot.ps2Card.reset();
+  slot.readsInPlace = false;
   DeleteLockFile();
 }
 
@@ -287,6 +288,11 @@ bool Workspace::CopyIntoSlot(platform::File& image, Slot s, std::uint64_t n,
 
 bool Workspace::CopyIntoSlotHeld(platform::File& image, Slot s, std::uint64_t n,
                                  std::uint64_t alignment) {
+  if (platform::File& data = slots_[s].dataFile; data.IsPieceView()) {
+    // The bytes stay in the image; what follows them is read from there.
+    return n <= image.Remaining() && data.AppendPiece(image.Position(), n) &&
+           image.Skip(std::min(RoundUp(n, alignment), image.Remaining()));
+  }
   if (heldBytes_ + n > kChunk && !FlushHeldBytes(s)) return false;
   if (n > kChunk) return CopyIntoSlot(image, s, n, alignment);
   if (!image.ReadExact(CopyBuffer() + heldBytes_, n)) return false;

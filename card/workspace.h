@@ -2,7 +2,8 @@
 // The application object: both slots with their saves, the lock state and the
 // icon state the display reads. A card image file is never kept open; opening
 // copies every save's bytes into the slot's temporary data file, and every
-// later operation reads them from there.
+// later operation reads them from there. Only a command that just reads an
+// expanded card keeps it open and reads the saves from it (readsInPlace).
 
 #include <array>
 #include <atomic>
@@ -36,6 +37,11 @@ struct SlotData {
   bool open = false;
   CardKind kind = CardKind::PS2;
   platform::File dataFile;  // the slot's temporary data file
+  // Set before a card is opened into the slot by a command that only reads
+  // it: an expanded card's saves then stay where they lie in the card file
+  // (dataFile becomes a piece view of it) instead of being copied. Such a
+  // slot is never written.
+  bool readsInPlace = false;
   std::vector<SaveEntry> entries;
   std::vector<std::uint32_t> rows;  // row r shows entries[rows[r]]
   // The card image a PS2Card slot was opened from (or formatted as), changed
@@ -132,7 +138,8 @@ class Workspace {
   // into the data file in one write by FlushHeldBytes (a write per file cost
   // more than the copying). The data file's position is where they go; move
   // it or read the slot only after the flush. A file larger than what can be
-  // held is copied at once, after what is held.
+  // held is copied at once, after what is held. A slot whose data file is a
+  // piece view of `image` (it reads in place) takes the bytes as a piece.
   bool CopyIntoSlotHeld(platform::File& image, Slot s, std::uint64_t n, std::uint64_t alignment);
   // Writes what is held at the data file's position; false when that fails.
   bool FlushHeldBytes(Slot s);

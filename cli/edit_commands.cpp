@@ -84,7 +84,7 @@ int RunConvert(Console& console, const ConvertOptions& options) {
   if (!FormFitsTarget(console, "convert", options.form, options.out)) return ExitCode::Usage;
   CardSession session(console);
   session.Sink().SetForce(options.force);
-  if (!session.LockCard(options.out) || !session.LoadCard(kLeft, options.in, false))
+  if (!session.LockCard(options.out) || !session.LoadCard(kLeft, options.in, false, true))
     return ExitCode::Refused;
   platform::Problem why;
   if (options.form && !MakePS2CardInForm(session.Ws(), kLeft, *options.form, why)) {
@@ -110,7 +110,7 @@ int RunImport(Console& console, const ImportOptions& options) {
 
 int RunExport(Console& console, const ExportOptions& options) {
   CardSession session(console);
-  if (!session.LoadCard(kLeft, options.card, true)) return ExitCode::Refused;
+  if (!session.LoadCard(kLeft, options.card, true, true)) return ExitCode::Refused;
   std::optional<std::uint32_t> row = session.FindRow(kLeft, options.card, options.save);
   if (!row) return ExitCode::Refused;
   session.Sink().SetContext(options.out);
