@@ -23,6 +23,10 @@ constexpr int kAttempts = 3;
 // Reads shorter than this are served from one read of this many bytes ahead;
 // longer ones go straight into the caller's buffer.
 constexpr std::size_t kReadAhead = 16 * 1024;
+// A piece view reads this far ahead where a read goes on from the last one
+// (writing a card reads its saves in order) and only what is asked where it
+// does not (each save's icon.sys while the card is opened).
+constexpr std::size_t kViewReadAhead = 128 * 1024;
 // Writes are gathered up to this many bytes.
 constexpr std::size_t kGather = 256 * 1024;
 constexpr std::uint64_t kLargestOffset = std::numeric_limits<off_t>::max();
@@ -67,7 +71,8 @@ File::File(File&& other) noexcept
       gatherStart_(other.gatherStart_),
       gatheredBytes_(std::exchange(other.gatheredBytes_, 0)),
       viewed_(std::exchange(other.viewed_, false)),
-      pieces_(std::move(other.pieces_)) {}
+      pieces_(std::move(other.pieces_)),
+      readEnd_(other.readEnd_) {}
 
 File& File::operator=(File&& other) noexcept {
   if (this != &other) {
@@ -85,6 +90,7 @@ File& File::operator=(File&& other) noexcept {
     gatheredBytes_ = std::exchange(other.gatheredBytes_, 0);
     viewed_ = std::exchange(other.viewed_, false);
     pieces_ = std::move(other.pieces_);
+    readEnd_ = other.readEnd_;
   }
   return *this;
 }
@@ -129,6 +135,7 @@ void File::Close() {
   gatheredBytes_ = 0;
   viewed_ = false;
   pieces_.clear();
+  readEnd_ = 0;
 }
 
 File File::PieceView() const {
@@ -137,7 +144,7 @@ File File::PieceView() const {
   view.fd_ = ::fcntl(fd_, F_DUPFD_CLOEXEC, 0);
   if (view.fd_ < 0) return view;
   view.viewed_ = true;
-  view.ahead_ = std::make_unique_for_overwrite<std::uint8_t[]>(kReadAhead);
+  view.ahead_ = std::make_unique_for_overwrite<std::uint8_t[]>(kViewReadAhead);
   return view;
 }
 
@@ -202,12 +209,13 @@ std::uint64_t File::ReadAt(std::uint8_t* bytes, std::uint64_t n) {
     }
     if (!WriteOut()) return 0;
   }
-  std::uint64_t got = ReadFrom(position_, bytes, n);
+  std::uint64_t got = ReadFrom(position_, bytes, n, ahead_ ? kReadAhead : 0);
   position_ += got;
   return got;
 }
 
-std::uint64_t File::ReadFrom(std::uint64_t at, std::uint8_t* bytes, std::uint64_t n) {
+std::uint64_t File::ReadFrom(std::uint64_t at, std::uint8_t* bytes, std::uint64_t n,
+                             std::size_t window) {
   std::uint64_t done = 0;
   if (at >= aheadStart_ && at - aheadStart_ < aheadBytes_) {
     std::uint64_t from = at - aheadStart_;
@@ -215,13 +223,13 @@ std::uint64_t File::ReadFrom(std::uint64_t at, std::uint8_t* bytes, std::uint64_
     std::memcpy(bytes, ahead_.get() + from, static_cast<std::size_t>(done));
   }
   if (done == n) return done;
-  if (ahead_ && n - done < kReadAhead) {
+  if (n - done < window) {
     aheadStart_ = at + done;
     aheadBytes_ = static_cast<std::size_t>(Attempt(
         [&](std::uint64_t from, std::uint64_t count) {
           return ::pread(fd_, ahead_.get() + from, count, At(aheadStart_ + from));
         },
-        kReadAhead));
+        window));
     std::uint64_t take = std::min<std::uint64_t>(n - done, aheadBytes_);
     std::memcpy(bytes + done, ahead_.get(), static_cast<std::size_t>(take));
     return done + take;
@@ -234,6 +242,7 @@ std::uint64_t File::ReadFrom(std::uint64_t at, std::uint8_t* bytes, std::uint64_
 }
 
 std::uint64_t File::ReadPieces(std::uint8_t* bytes, std::uint64_t n) {
+  std::size_t window = position_ == readEnd_ ? kViewReadAhead : 0;
   std::uint64_t done = 0;
   while (done < n && position_ < size_) {
     // The pieces cover [0, size_) back to back: the last one starting at or
@@ -243,11 +252,12 @@ std::uint64_t File::ReadPieces(std::uint8_t* bytes, std::uint64_t n) {
     --piece;
     std::uint64_t into = position_ - piece->start;
     std::uint64_t want = std::min(n - done, piece->length - into);
-    std::uint64_t got = ReadFrom(piece->source + into, bytes + done, want);
+    std::uint64_t got = ReadFrom(piece->source + into, bytes + done, want, window);
     done += got;
     position_ += got;
     if (got < want) break;
   }
+  readEnd_ = position_;
   return done;
 }
 

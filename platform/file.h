@@ -100,8 +100,10 @@ class File {
  private:
   // Reads at the position, from the bytes read ahead where it can.
   std::uint64_t ReadAt(std::uint8_t* bytes, std::uint64_t n);
-  // The same at `at` of the underlying file, leaving the position alone.
-  std::uint64_t ReadFrom(std::uint64_t at, std::uint8_t* bytes, std::uint64_t n);
+  // The same at `at` of the underlying file, leaving the position alone,
+  // reading `window` bytes ahead for a read shorter than that (0: none).
+  std::uint64_t ReadFrom(std::uint64_t at, std::uint8_t* bytes, std::uint64_t n,
+                         std::size_t window);
   // ReadAt of a piece view.
   std::uint64_t ReadPieces(std::uint8_t* bytes, std::uint64_t n);
 
@@ -131,6 +133,7 @@ class File {
   };
   bool viewed_ = false;
   std::vector<Piece> pieces_;
+  std::uint64_t readEnd_ = 0;  // where the view's last read ended
 };
 
 // The slot's temporary data file: created in $TMPDIR (or /tmp) with a name that
