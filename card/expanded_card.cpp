@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <new>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -162,13 +163,20 @@ std::uint32_t ReadExpandedCard(Workspace& ws, Slot s, platform::File& image) {
     return RefuseShort(ws, image, kHeaderBytes + std::uint64_t{count} * kLeastSaveBytes);
 
   SlotRollback rollback(ws, s);
+  SlotData& slot = ws.At(s);
+  if (slot.readsInPlace && slot.entries.empty() && slot.dataFile.Size() == 0) {
+    // Only read: the saves' bytes stay in the card (and when the descriptor
+    // cannot be shared, they are copied as ever).
+    if (platform::File view = image.PieceView(); view.IsOpen()) slot.dataFile = std::move(view);
+  }
   // A save of a few KiB was a write into the slot of its own; gathered, many
   // go in one. Written out before the rollback, which may drop them.
-  GatheredSlotWrites gathered(ws.At(s).dataFile);
+  std::optional<GatheredSlotWrites> gathered;
+  if (!slot.dataFile.IsPieceView()) gathered.emplace(slot.dataFile);
   for (std::uint32_t i = 0; i < count; ++i) {
     if (!ReserveAhead(ws.At(s), count - i) || !ReadSave(ws, s, image)) return 0;
   }
-  if (!gathered.Stop()) return 0;
+  if (gathered && !gathered->Stop()) return 0;
   rollback.Keep();
   return 1;
 }

@@ -47,6 +47,9 @@ struct SaveFileEntry {
   Name64 name{};
 };
 
+// What the start of a PS2 save's icon.sys said when the save was read.
+enum class IconSysForm : std::uint8_t { Unknown, Binary, Text };
+
 // One save of a slot. Its files lie back to back in the slot's data file,
 // starting at `offset`.
 struct SaveEntry {
@@ -67,6 +70,10 @@ struct SaveEntry {
   // Blocks the card's directory gave a save whose chain of blocks broke off
   // before them: more than it holds. 0 for a whole save.
   std::uint32_t declaredBlocks = 0;
+  // Whether the save's icon.sys was read and is the text form ("PS2X", lines
+  // of "key = value") rather than the binary one. `list` shows a text form's
+  // title lines and otherwise need not read icon.sys back.
+  IconSysForm iconSysForm = IconSysForm::Unknown;
 
   bool IsPS1() const { return (mode & kModePS1) != 0; }
   std::uint32_t FileCount() const { return entryCount >= 2 ? entryCount - 2 : 0; }

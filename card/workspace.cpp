@@ -107,6 +107,7 @@ void Workspace::CloseSlot(Slot s) {
   slot.entries.clear();
   slot.entries.shrink_to_fit();
   slot.ps2Card.reset();
+  slot.readsInPlace = false;
   DeleteLockFile();
 }
 
@@ -207,6 +208,9 @@ bool Workspace::ReadIconSys(Slot s, std::uint32_t offset, std::uint32_t size, Sa
   std::uint32_t want = std::min<std::uint32_t>(size, kIconSysSpan);
   if (!ReadSlotBytes(s, offset, bytes.data(), want)) return false;
   platform::ByteSpan view(bytes);
+  entry.iconSysForm = std::equal(kTextIconSysMagic.begin(), kTextIconSysMagic.end(), bytes.begin())
+                          ? IconSysForm::Text
+                          : IconSysForm::Binary;
 
   for (int k = 0; k < 4; ++k) {
     std::size_t at = kIconSysColours + 16 * k;
@@ -284,6 +288,11 @@ bool Workspace::CopyIntoSlot(platform::File& image, Slot s, std::uint64_t n,
 
 bool Workspace::CopyIntoSlotHeld(platform::File& image, Slot s, std::uint64_t n,
                                  std::uint64_t alignment) {
+  if (platform::File& data = slots_[s].dataFile; data.IsPieceView()) {
+    // The bytes stay in the image; what follows them is read from there.
+    return n <= image.Remaining() && data.AppendPiece(image.Position(), n) &&
+           image.Skip(std::min(RoundUp(n, alignment), image.Remaining()));
+  }
   if (heldBytes_ + n > kChunk && !FlushHeldBytes(s)) return false;
   if (n > kChunk) return CopyIntoSlot(image, s, n, alignment);
   if (!image.ReadExact(CopyBuffer() + heldBytes_, n)) return false;

@@ -2,7 +2,8 @@
 // The application object: both slots with their saves, the lock state and the
 // icon state the display reads. A card image file is never kept open; opening
 // copies every save's bytes into the slot's temporary data file, and every
-// later operation reads them from there.
+// later operation reads them from there. Only a command that just reads an
+// expanded card keeps it open and reads the saves from it (readsInPlace).
 
 #include <array>
 #include <atomic>
@@ -12,6 +13,7 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "card/current_icon.h"
@@ -35,6 +37,11 @@ struct SlotData {
   bool open = false;
   CardKind kind = CardKind::PS2;
   platform::File dataFile;  // the slot's temporary data file
+  // Set before a card is opened into the slot by a command that only reads
+  // it: an expanded card's saves then stay where they lie in the card file
+  // (dataFile becomes a piece view of it) instead of being copied. Such a
+  // slot is never written.
+  bool readsInPlace = false;
   std::vector<SaveEntry> entries;
   std::vector<std::uint32_t> rows;  // row r shows entries[rows[r]]
   // The card image a PS2Card slot was opened from (or formatted as), changed
@@ -65,6 +72,9 @@ struct Refusal {
 // The card code's "now", as local calendar time. Tests put a fixed moment in
 // its place so that the date bytes read and written can be checked.
 using Clock = std::function<std::tm()>;
+
+// How an icon.sys in text form begins (homebrew installers write one).
+constexpr std::string_view kTextIconSysMagic = "PS2X";
 
 // Three names from icon.sys, read while one PS2 save is being read.
 using IconNameScratch = std::array<Name64, 3>;
@@ -113,6 +123,7 @@ class Workspace {
   // The same from a title frame in memory (a reader that has the save's first
   // block at hand need not read it back); a frame too short gives no title.
   static void ApplyPS1Title(std::span<const std::uint8_t> titleFrame, SaveEntry& entry);
+  // Also notes whether icon.sys is the text form (entry.iconSysForm).
   bool ReadIconSys(Slot s, std::uint32_t offset, std::uint32_t size, SaveEntry& entry);
   // What a PS2 save without an icon.sys shows.
   static void ApplyMissingIconSys(SaveEntry& entry);
@@ -127,7 +138,8 @@ class Workspace {
   // into the data file in one write by FlushHeldBytes (a write per file cost
   // more than the copying). The data file's position is where they go; move
   // it or read the slot only after the flush. A file larger than what can be
-  // held is copied at once, after what is held.
+  // held is copied at once, after what is held. A slot whose data file is a
+  // piece view of `image` (it reads in place) takes the bytes as a piece.
   bool CopyIntoSlotHeld(platform::File& image, Slot s, std::uint64_t n, std::uint64_t alignment);
   // Writes what is held at the data file's position; false when that fails.
   bool FlushHeldBytes(Slot s);

@@ -62,7 +62,7 @@ CardSession::CardSession(Console& console) : sink_(console), ws_(sink_, settings
   }
 }
 
-bool CardSession::LoadCard(Slot s, const std::string& path, bool acceptSaveImage) {
+bool CardSession::LoadCard(Slot s, const std::string& path, bool acceptSaveImage, bool onlyRead) {
   sink_.SetContext(path);
   bool saveImage =
       acceptSaveImage && (IsSaveFolder(path) || KindOfPath(path) == PathKind::SaveDataImage);
@@ -70,6 +70,7 @@ bool CardSession::LoadCard(Slot s, const std::string& path, bool acceptSaveImage
     sink_.ShowMessage(MessageId::FileNotOpened);
     return false;
   }
+  ws_.At(s).readsInPlace = onlyRead;
   bool loaded;
   if (saveImage) {
     // The one card that takes any save: PS1 and PS2 alike.

@@ -26,8 +26,10 @@ class CardSession {
 
   // Opens a card image into the (closed) slot. With `acceptSaveImage`, a save
   // data image is read as an expanded card holding that one save. Shows the
-  // program's message and leaves the slot closed on failure.
-  bool LoadCard(Slot s, const std::string& path, bool acceptSaveImage);
+  // program's message and leaves the slot closed on failure. A command that
+  // only reads the slot says so (`onlyRead`): an expanded card's saves are
+  // then read where they lie in the card, not copied (SlotData::readsInPlace).
+  bool LoadCard(Slot s, const std::string& path, bool acceptSaveImage, bool onlyRead = false);
 
   // Takes the card's write lock until the session ends, so that another
   // writer cannot replace the card between our reading and our writing it;

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <ostream>
 
+#include "card/card_image.h"
 #include "card/image_formats.h"
 #include "card/ps2_card_slot.h"
 #include "card/save_data_image.h"
@@ -84,7 +85,7 @@ int RunConvert(Console& console, const ConvertOptions& options) {
   if (!FormFitsTarget(console, "convert", options.form, options.out)) return ExitCode::Usage;
   CardSession session(console);
   session.Sink().SetForce(options.force);
-  if (!session.LockCard(options.out) || !session.LoadCard(kLeft, options.in, false))
+  if (!session.LockCard(options.out) || !session.LoadCard(kLeft, options.in, false, true))
     return ExitCode::Refused;
   platform::Problem why;
   if (options.form && !MakePS2CardInForm(session.Ws(), kLeft, *options.form, why)) {
@@ -101,16 +102,25 @@ int RunImport(Console& console, const ImportOptions& options) {
   if (!session.LockCard(TargetOf(options.out, options.card)) ||
       !session.LoadCard(kLeft, options.card, false))
     return ExitCode::Refused;
+  // Thousands of small saves: their bytes go into the slot's temporary file
+  // many at a time, and each icon.sys is read back from memory. A write that
+  // fails shows at a later save, or here, as the temporary folder's fault.
+  platform::File& slotFile = session.Ws().At(kLeft).dataFile;
+  slotFile.GatherWrites();
   for (const std::string& path : options.saveFiles) {
     session.Sink().SetContext(path);
     if (!AddSaveImageOrFolder(session.Ws(), kLeft, path)) return ExitCode::Refused;
+  }
+  if (!slotFile.StopGathering()) {
+    ShowReadFailure(session.Ws(), kLeft, options.saveFiles.back());
+    return ExitCode::Refused;
   }
   return Result(session.SaveCard(kLeft, TargetOf(options.out, options.card)));
 }
 
 int RunExport(Console& console, const ExportOptions& options) {
   CardSession session(console);
-  if (!session.LoadCard(kLeft, options.card, true)) return ExitCode::Refused;
+  if (!session.LoadCard(kLeft, options.card, true, true)) return ExitCode::Refused;
   std::optional<std::uint32_t> row = session.FindRow(kLeft, options.card, options.save);
   if (!row) return ExitCode::Refused;
   session.Sink().SetContext(options.out);

@@ -167,7 +167,7 @@ int ExportDetail(Console& console, const IconOptions& o, CardSession& session,
 
 int RunIcon(Console& console, const IconOptions& o) {
   CardSession session(console);
-  if (!session.LoadCard(kLeft, o.card, true)) return ExitCode::Refused;
+  if (!session.LoadCard(kLeft, o.card, true, true)) return ExitCode::Refused;
   std::optional<std::uint32_t> row = session.FindRow(kLeft, o.card, o.save);
   if (!row) return ExitCode::Refused;
 

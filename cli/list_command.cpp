@@ -44,7 +44,7 @@ ListedFile ReadListedFile(Console& console, const std::string& path, bool withDi
   ListedFile file;
   file.path = path;
   CardSession session(console);
-  if (!session.LoadCard(kLeft, path, true)) {
+  if (!session.LoadCard(kLeft, path, true, true)) {
     file.error = JoinShown(session.Sink());
     return file;
   }

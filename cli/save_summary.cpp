@@ -30,7 +30,6 @@ std::optional<std::string> DigestOf(Workspace& ws, Slot s, const SaveEntry& entr
 // A text-form icon.sys ("PS2X", then "key = value" lines, as installers of
 // homebrew write it) has no binary title at 0xC0: what lies there is a piece
 // of its lines. Its title is the values of title0 and title1.
-constexpr std::string_view kTextIconSysMagic = "PS2X";
 constexpr std::uint32_t kTextIconSysLimit = 4096;  // real ones are a few hundred bytes
 
 std::string Trimmed(std::string_view text) {
@@ -41,7 +40,8 @@ std::string Trimmed(std::string_view text) {
 }
 
 std::optional<std::string> TextIconSysTitle(Workspace& ws, Slot s, const SaveEntry& entry) {
-  if (entry.IsPS1()) return std::nullopt;
+  // The reader saw the binary form: nothing to read back.
+  if (entry.IsPS1() || entry.iconSysForm == IconSysForm::Binary) return std::nullopt;
   std::uint64_t at = entry.offset;
   std::optional<std::pair<std::uint64_t, std::uint32_t>> iconSys;  // the last one counts
   for (const SaveFileEntry& file : entry.files) {

@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <new>
 #include <utility>
 
 #include "platform/io_faults.h"
@@ -22,6 +23,10 @@ constexpr int kAttempts = 3;
 // Reads shorter than this are served from one read of this many bytes ahead;
 // longer ones go straight into the caller's buffer.
 constexpr std::size_t kReadAhead = 16 * 1024;
+// A piece view reads this far ahead where a read goes on from the last one
+// (writing a card reads its saves in order) and only what is asked where it
+// does not (each save's icon.sys while the card is opened).
+constexpr std::size_t kViewReadAhead = 128 * 1024;
 // Writes are gathered up to this many bytes.
 constexpr std::size_t kGather = 256 * 1024;
 constexpr std::uint64_t kLargestOffset = std::numeric_limits<off_t>::max();
@@ -64,7 +69,10 @@ File::File(File&& other) noexcept
       aheadBytes_(std::exchange(other.aheadBytes_, 0)),
       gather_(std::move(other.gather_)),
       gatherStart_(other.gatherStart_),
-      gatheredBytes_(std::exchange(other.gatheredBytes_, 0)) {}
+      gatheredBytes_(std::exchange(other.gatheredBytes_, 0)),
+      viewed_(std::exchange(other.viewed_, false)),
+      pieces_(std::move(other.pieces_)),
+      readEnd_(other.readEnd_) {}
 
 File& File::operator=(File&& other) noexcept {
   if (this != &other) {
@@ -80,6 +88,9 @@ File& File::operator=(File&& other) noexcept {
     gather_ = std::move(other.gather_);
     gatherStart_ = other.gatherStart_;
     gatheredBytes_ = std::exchange(other.gatheredBytes_, 0);
+    viewed_ = std::exchange(other.viewed_, false);
+    pieces_ = std::move(other.pieces_);
+    readEnd_ = other.readEnd_;
   }
   return *this;
 }
@@ -122,6 +133,37 @@ void File::Close() {
   aheadBytes_ = 0;
   gather_.reset();
   gatheredBytes_ = 0;
+  viewed_ = false;
+  pieces_.clear();
+  readEnd_ = 0;
+}
+
+File File::PieceView() const {
+  File view;
+  if (fd_ < 0) return view;
+  view.fd_ = ::fcntl(fd_, F_DUPFD_CLOEXEC, 0);
+  if (view.fd_ < 0) return view;
+  view.viewed_ = true;
+  view.ahead_ = std::make_unique_for_overwrite<std::uint8_t[]>(kViewReadAhead);
+  return view;
+}
+
+bool File::AppendPiece(std::uint64_t at, std::uint64_t n) {
+  if (!viewed_ || position_ != size_ || at > kLargestOffset - std::min(n, kLargestOffset) ||
+      n > kLargestOffset - size_) {
+    failed_ = true;
+    return false;
+  }
+  if (n == 0) return true;
+  try {
+    pieces_.push_back(Piece{size_, at, n});
+  } catch (const std::bad_alloc&) {
+    failed_ = true;
+    return false;
+  }
+  size_ += n;
+  position_ = size_;
+  return true;
 }
 
 void File::ReadAhead() {
@@ -156,6 +198,7 @@ bool File::StopGathering() {
 }
 
 std::uint64_t File::ReadAt(std::uint8_t* bytes, std::uint64_t n) {
+  if (viewed_) return ReadPieces(bytes, n);
   if (gatheredBytes_ > 0 && position_ < gatherStart_ + gatheredBytes_ &&
       gatherStart_ < position_ + n) {
     // Read back from what is gathered, or else written out first.
@@ -166,33 +209,56 @@ std::uint64_t File::ReadAt(std::uint8_t* bytes, std::uint64_t n) {
     }
     if (!WriteOut()) return 0;
   }
+  std::uint64_t got = ReadFrom(position_, bytes, n, ahead_ ? kReadAhead : 0);
+  position_ += got;
+  return got;
+}
+
+std::uint64_t File::ReadFrom(std::uint64_t at, std::uint8_t* bytes, std::uint64_t n,
+                             std::size_t window) {
   std::uint64_t done = 0;
-  if (position_ >= aheadStart_ && position_ - aheadStart_ < aheadBytes_) {
-    std::uint64_t from = position_ - aheadStart_;
+  if (at >= aheadStart_ && at - aheadStart_ < aheadBytes_) {
+    std::uint64_t from = at - aheadStart_;
     done = std::min<std::uint64_t>(n, aheadBytes_ - from);
     std::memcpy(bytes, ahead_.get() + from, static_cast<std::size_t>(done));
-    position_ += done;
   }
   if (done == n) return done;
-  if (ahead_ && n - done < kReadAhead) {
-    aheadStart_ = position_;
+  if (n - done < window) {
+    aheadStart_ = at + done;
     aheadBytes_ = static_cast<std::size_t>(Attempt(
-        [&](std::uint64_t at, std::uint64_t count) {
-          return ::pread(fd_, ahead_.get() + at, count, At(aheadStart_ + at));
+        [&](std::uint64_t from, std::uint64_t count) {
+          return ::pread(fd_, ahead_.get() + from, count, At(aheadStart_ + from));
         },
-        kReadAhead));
+        window));
     std::uint64_t take = std::min<std::uint64_t>(n - done, aheadBytes_);
     std::memcpy(bytes + done, ahead_.get(), static_cast<std::size_t>(take));
-    position_ += take;
     return done + take;
   }
-  std::uint64_t got = Attempt(
-      [&](std::uint64_t at, std::uint64_t count) {
-        return ::pread(fd_, bytes + done + at, count, At(position_ + at));
-      },
-      n - done);
-  position_ += got;
-  return done + got;
+  return done + Attempt(
+                    [&](std::uint64_t from, std::uint64_t count) {
+                      return ::pread(fd_, bytes + done + from, count, At(at + done + from));
+                    },
+                    n - done);
+}
+
+std::uint64_t File::ReadPieces(std::uint8_t* bytes, std::uint64_t n) {
+  std::size_t window = position_ == readEnd_ ? kViewReadAhead : 0;
+  std::uint64_t done = 0;
+  while (done < n && position_ < size_) {
+    // The pieces cover [0, size_) back to back: the last one starting at or
+    // before the position holds it.
+    auto piece = std::upper_bound(pieces_.begin(), pieces_.end(), position_,
+                                  [](std::uint64_t at, const Piece& p) { return at < p.start; });
+    --piece;
+    std::uint64_t into = position_ - piece->start;
+    std::uint64_t want = std::min(n - done, piece->length - into);
+    std::uint64_t got = ReadFrom(piece->source + into, bytes + done, want, window);
+    done += got;
+    position_ += got;
+    if (got < want) break;
+  }
+  readEnd_ = position_;
+  return done;
 }
 
 bool File::ReadExact(void* buffer, std::uint64_t n) {
@@ -210,6 +276,10 @@ void File::Fail(int error) {
 
 bool File::WriteExact(const void* buffer, std::uint64_t n) {
   if (n == 0) return true;
+  if (viewed_) {
+    Fail(EBADF);
+    return false;
+  }
   if (IoFaultHits(IoStep::Write)) {
     Fail(errno);
     return false;

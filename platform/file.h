@@ -65,6 +65,18 @@ class File {
   // WriteOut, and writes go to the system one by one again.
   bool StopGathering();
 
+  // A file of pieces of this one: empty at first, each AppendPiece adds
+  // bytes of this file at its end. It reads the same open file (its own
+  // position and read-ahead) and cannot be written. A command that only
+  // reads an expanded card keeps the slot's saves so, where they lie in the
+  // card, rather than copying each into the slot's temporary file. An
+  // invalid File when the descriptor cannot be shared.
+  File PieceView() const;
+  bool IsPieceView() const { return viewed_; }
+  // Appends the `n` bytes at `at` of the underlying file, at the view's end
+  // (where its position must be), and moves the position past them.
+  bool AppendPiece(std::uint64_t at, std::uint64_t n);
+
   // Up to three attempts, each transferring the bytes still outstanding and
   // continuing where the previous one stopped. n = 0 succeeds at once.
   bool ReadExact(void* buffer, std::uint64_t n);
@@ -88,6 +100,12 @@ class File {
  private:
   // Reads at the position, from the bytes read ahead where it can.
   std::uint64_t ReadAt(std::uint8_t* bytes, std::uint64_t n);
+  // The same at `at` of the underlying file, leaving the position alone,
+  // reading `window` bytes ahead for a read shorter than that (0: none).
+  std::uint64_t ReadFrom(std::uint64_t at, std::uint8_t* bytes, std::uint64_t n,
+                         std::size_t window);
+  // ReadAt of a piece view.
+  std::uint64_t ReadPieces(std::uint8_t* bytes, std::uint64_t n);
 
   void Fail(int error);
 
@@ -106,6 +124,16 @@ class File {
   std::unique_ptr<std::uint8_t[]> gather_;
   std::uint64_t gatherStart_ = 0;
   std::size_t gatheredBytes_ = 0;
+  // A piece view's bytes [start, start + length) are the underlying file's
+  // [source, source + length); the pieces lie back to back from 0.
+  struct Piece {
+    std::uint64_t start;
+    std::uint64_t source;
+    std::uint64_t length;
+  };
+  bool viewed_ = false;
+  std::vector<Piece> pieces_;
+  std::uint64_t readEnd_ = 0;  // where the view's last read ended
 };
 
 // The slot's temporary data file: created in $TMPDIR (or /tmp) with a name that

@@ -1,4 +1,5 @@
 #include <string>
+#include <vector>
 
 #include "card/card_image.h"
 #include "card/workspace.h"
@@ -38,6 +39,20 @@ void CheckRoundTrip(Workspace& ws, const ScriptedSink& sink, const std::string& 
   FUZZ_CHECK(sink.shown.empty());
 }
 
+// A command that only reads takes an expanded card's saves where they lie in
+// the file (SlotData::readsInPlace): the same files taken, the same saves.
+void CheckReadInPlace(const std::string& path, bool accepted, const std::vector<SaveView>& saves) {
+  ScriptedSink sink;
+  Settings settings;
+  Workspace ws(sink, settings);
+  FUZZ_CHECK(ws.CreateSlotStore(kLeft, 0) == 1);
+  ws.At(kLeft).readsInPlace = true;
+  FUZZ_CHECK((OpenCardImage(ws, kLeft, path) == 1) == accepted);
+  if (!accepted) return;
+  CheckSlotConsistent(ws, kLeft);
+  CheckSameSaves(saves, ListedSaves(ws, kLeft), Fidelity::Exact);
+}
+
 }  // namespace
 
 void FuzzCardImage(Input input, std::string_view extension) {
@@ -53,6 +68,8 @@ void FuzzCardImage(Input input, std::string_view extension) {
   bool accepted = OpenCardImage(ws, kLeft, path) == 1;
   // Whatever the file claims, the slot never holds more than the file did.
   FUZZ_CHECK(ws.At(kLeft).dataFile.Size() <= input.size());
+  if (ext == "xmc")
+    CheckReadInPlace(path, accepted, accepted ? ListedSaves(ws, kLeft) : std::vector<SaveView>{});
   if (!accepted) {
     CheckRefused(ws, sink, kindBefore);
     return;

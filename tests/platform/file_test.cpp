@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/atomic_file.h"
@@ -38,7 +39,8 @@ TEST(Bytes, ReadsLittleEndianAndRefusesOutOfBounds) {
 
 // Gathered writes land as if written one by one: in order, overwritten where
 // written again, readable before they are written out; one that cannot be
-// written out fails then and leaves the file Failed().
+// written out fails then and leaves the file Failed(). A piece view of it
+// reads its pieces as one file.
 TEST(SlotTempFile, UnlinkedStorageWhoseGatheredWritesLandAsIfWrittenOneByOne) {
   File f = CreateSlotTempFile();
   ASSERT_TRUE(f.IsOpen());
@@ -80,6 +82,20 @@ TEST(SlotTempFile, UnlinkedStorageWhoseGatheredWritesLandAsIfWrittenOneByOne) {
   EXPECT_EQ(onDisk, expected);
   std::uint8_t past = 0;
   EXPECT_FALSE(f.Seek(expected.size()) && f.ReadExact(&past, 1)) << "reading past the end fails";
+
+  // A piece view reads pieces of the file back to back, across their borders,
+  // small reads from its read-ahead, and is never written.
+  File view = f.PieceView();
+  std::vector<std::uint8_t> pieces;
+  for (auto [at, n] : {std::pair<std::size_t, std::size_t>{70, 900}, {300000, 20000}, {60, 30}}) {
+    ASSERT_TRUE(view.AppendPiece(at, n));
+    pieces.insert(pieces.end(), expected.begin() + at, expected.begin() + at + n);
+  }
+  std::vector<std::uint8_t> viewed(pieces.size() - 5);
+  ASSERT_TRUE(view.Seek(5) && view.ReadExact(viewed.data(), 8) &&
+              view.ReadExact(viewed.data() + 8, viewed.size() - 8));
+  EXPECT_EQ(viewed, std::vector<std::uint8_t>(pieces.begin() + 5, pieces.end()));
+  EXPECT_FALSE(view.ReadExact(&past, 1) || view.WriteExact("x", 1));
 
   TempDir dir;
   std::ofstream(dir.File("read-only")) << "old";
