@@ -222,7 +222,7 @@ bool IconPipeline::ReadIconModel(std::span<const std::uint8_t> bytes) {
   icon.textured = model->textured ? 1 : 0;
   const std::uint32_t format = model->textured ? kTexturedVertexFormat : kColouredVertexFormat;
   for (std::uint32_t k = 0; k < icon.meshCount; ++k) {
-    if (keyShapesOnly_ && k % 4 != 0) continue;
+    if (keyShapes_ != 0 && (k % 4 != 0 || k / 4 >= keyShapes_)) continue;
     gfx::VertexBufferPtr& mesh = engine_.ModelFrames()[k];
     CreateMeshBuffer(mesh, model->vertexCount, format);
     FillBuffer(mesh, [&](std::span<std::uint8_t> out) { WriteMeshVertices(*model, k, out); });

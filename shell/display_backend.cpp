@@ -56,20 +56,26 @@ bool DisplayBackend::CheckDirectX7() {
 }
 
 bool DisplayBackend::InitDisplay(bool halPriority) {
-  if (!engine_.InitDisplay(window_, halPriority)) return false;
+  return engine_.InitDisplay(window_, halPriority);
+}
+
+void DisplayBackend::TakeFont() {
+  if (!fontThread_.Joinable()) return;
+  fontThread_.Join();
+  text_ = std::move(loadedFont_);
+  fontError_ = std::move(loadError_);
   // Without a font the program is still of use: the icons, buttons and
   // numbers are bitmaps. Said once, where a user who wonders about the
   // missing names will look.
-  if (!text_ && fontError_.empty() && loadFont_) {
-    fontThread_.Join();
-    text_ = std::move(loadedFont_);
-    fontError_ = std::move(loadError_);
-    if (!text_) {
-      if (fontError_.empty()) fontError_ = "No font could be loaded.";
-      *diagnostics_ << "slotkeeper2: " << fontError_ << " The window shows no texts.\n";
-    }
+  if (!text_) {
+    if (fontError_.empty()) fontError_ = "No font could be loaded.";
+    *diagnostics_ << "slotkeeper2: " << fontError_ << " The window shows no texts.\n";
   }
-  return true;
+}
+
+const std::string& DisplayBackend::FontError() {
+  TakeFont();
+  return fontError_;
 }
 
 void DisplayBackend::BuildSlab(Workspace& ws) {
@@ -78,6 +84,9 @@ void DisplayBackend::BuildSlab(Workspace& ws) {
 
 void DisplayBackend::StartRenderThread(ShellState& state, Workspace& ws) {
   if (renderer_) return;
+  // The first thing that draws texts: the font has had the whole start-up
+  // until now.
+  TakeFont();
   renderer_ = std::make_unique<Renderer>(engine_, window_, state, ws, text_.get());
   if (pipeline_) {
     pipeline_->SetDetailContext(&renderer_->Text(), &state.listTexts, &renderer_->Counters());
@@ -98,6 +107,7 @@ void DisplayBackend::ReleaseDisplay() {
   StopRenderThread();
   // The pipeline holds meshes of the device; they go before it.
   pipeline_.reset();
+  restFrom_ = {};
   engine_.ReleaseDisplay();
 }
 
@@ -110,7 +120,27 @@ void DisplayBackend::ResumeRendering() {
 }
 
 void DisplayBackend::PrerenderSlotIcons(Workspace&, Slot slot, std::uint32_t first) {
-  if (pipeline_) pipeline_->PrerenderSlotIcons(slot, first);
+  if (!pipeline_) return;
+  auto& rest = restFrom_[static_cast<std::size_t>(slot)];
+  // The start-up's cards: the first frame waits for what is drawn here, and
+  // shows frame 0 of each cell only; the list clock reaches the next frames
+  // some 100 ms later.
+  if (!renderer_) {
+    pipeline_->PrerenderSlotIcons(slot, first, IconPipeline::ListFrames::FirstOnly);
+    rest = first;
+    return;
+  }
+  pipeline_->PrerenderSlotIcons(slot, first);
+  rest.reset();
+}
+
+void DisplayBackend::FinishPrerendering() {
+  if (!pipeline_ || !FramesLeftToPrerender()) return;
+  for (Slot s : {kLeft, kRight}) {
+    auto& rest = restFrom_[static_cast<std::size_t>(s)];
+    if (rest) pipeline_->PrerenderSlotIcons(s, *rest, IconPipeline::ListFrames::Rest);
+    rest.reset();
+  }
 }
 
 void DisplayBackend::DrawTitleBox(Workspace&, Slot slot, std::uint32_t entry) {

@@ -60,6 +60,12 @@ class RenderingBackend {
   // Icon pipeline and panel drawing; rendering is paused around each.
   // Renders the icon frames of rows first .. first + 8 of the slot.
   virtual void PrerenderSlotIcons(Workspace& ws, Slot slot, std::uint32_t first) = 0;
+  // Before the rendering thread starts, only each cell's first frame is
+  // rendered, the one its first frame shows. FramesLeftToPrerender: the
+  // others are left, and a frame has been presented since; then
+  // FinishPrerendering draws them, with rendering paused.
+  virtual bool FramesLeftToPrerender() const { return false; }
+  virtual void FinishPrerendering() {}
   // The selected save's title below the panels; `entry` = rows[position].
   virtual void DrawTitleBox(Workspace& ws, Slot slot, std::uint32_t entry) = 0;
   // The static part of the detail screen for one save; `entry` as above.

@@ -195,6 +195,11 @@ bool Shell::ConfirmDiscard(Slot s) {
 void Shell::PauseRendering() {
   backend_.PauseRendering();
   paused_ = true;
+  // Before a handler changes the list or leaves it, the start's cards get
+  // the frames they still lack. Not in the detail view: pre-rendering
+  // replaces the meshes of the model it spins.
+  if (state_.viewState == ViewState::List && backend_.FramesLeftToPrerender())
+    backend_.FinishPrerendering();
 }
 
 void Shell::ResumeRendering() {

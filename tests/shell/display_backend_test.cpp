@@ -140,11 +140,37 @@ class DisplayBackendTest : public ::testing::Test {
   Shell shell{backend, window, dialogs};
 };
 
+// Every cell's cached frames, with their keys, as far as the counts reach.
+std::vector<std::uint32_t> CachedFrames(DisplayBackend& backend, const Workspace& ws) {
+  std::vector<std::uint32_t> out;
+  for (Slot s : {kLeft, kRight}) {
+    for (int c = 0; c < 9; ++c) {
+      for (std::uint32_t f = 0; f < ws.CellFrameCount()[s][c]; ++f) {
+        const gfx::Surface& frame = *backend.Engine().IconFrameCache()[s][c][f];
+        out.push_back(frame.SrcColorKey() ? frame.SrcColorKey()->low : 0xDEAD);
+        for (int i = 0; i < 64 * 64; ++i) out.push_back(frame.PixelAt(i % 64, i / 64));
+      }
+    }
+  }
+  return out;
+}
+
 TEST_F(DisplayBackendTest, ShowsBothCardsWithTheirIconsAndFileNames) {
   StartWithSamples();
   EXPECT_TRUE(backend.FontError().empty()) << backend.FontError();
   EXPECT_TRUE(dialogs.shown.empty());
+  // The first frame waits only for the frames it shows; the rest follow it
+  // and are what a whole pre-rendering draws.
+  EXPECT_EQ(shell.Ws()->CellFrameCount()[kRight][0], 1u);
   Frame frame = NextFrame();
+  shell.PauseRendering();
+  const auto counts = shell.Ws()->CellFrameCount();
+  const std::vector<std::uint32_t> later = CachedFrames(backend, *shell.Ws());
+  for (Slot s : {kLeft, kRight}) backend.PrerenderSlotIcons(*shell.Ws(), s, 0);
+  EXPECT_EQ(shell.Ws()->CellFrameCount(), counts);
+  EXPECT_GT(counts[kRight][0], 1u);
+  EXPECT_TRUE(CachedFrames(backend, *shell.Ws()) == later);
+  shell.ResumeRendering();
   Frame backdrop = Backdrop();
   // Every save's cell shows an icon over the backdrop: the PS1 card's six,
   // the expanded card's nine (the last one the standard icon).
