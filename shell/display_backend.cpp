@@ -108,6 +108,7 @@ void DisplayBackend::ReleaseDisplay() {
   // The pipeline holds meshes of the device; they go before it.
   pipeline_.reset();
   restFrom_ = {};
+  windowHasFrame_ = false;
   engine_.ReleaseDisplay();
 }
 
@@ -124,7 +125,8 @@ void DisplayBackend::PrerenderSlotIcons(Workspace&, Slot slot, std::uint32_t fir
   auto& rest = restFrom_[static_cast<std::size_t>(slot)];
   // The start-up's cards: the first frame waits for what is drawn here, and
   // shows frame 0 of each cell only; the list clock reaches the next frames
-  // some 100 ms later.
+  // some 100 ms later. The others are drawn once the window has a frame, so
+  // that they delay none on its way there.
   if (!renderer_) {
     pipeline_->PrerenderSlotIcons(slot, first, IconPipeline::ListFrames::FirstOnly);
     rest = first;
@@ -183,7 +185,9 @@ void DisplayBackend::RestoreSurfaces() {
 bool DisplayBackend::CopyFrame(std::span<std::uint32_t> pixels) {
   constexpr std::size_t kPixels = std::size_t{kFrameWidth} * kFrameHeight;
   if (!renderer_ || pixels.size() < kPixels) return false;
-  return renderer_->CopyPresentedFrameRgb(pixels.first(kPixels));
+  if (!renderer_->CopyPresentedFrameRgb(pixels.first(kPixels))) return false;
+  windowHasFrame_ = true;
+  return true;
 }
 
 bool DisplayBackend::CopyFrameChanges(std::span<std::uint32_t> pixels,
@@ -191,6 +195,7 @@ bool DisplayBackend::CopyFrameChanges(std::span<std::uint32_t> pixels,
   constexpr std::size_t kPixels = static_cast<std::size_t>(kFrameWidth) * kFrameHeight;
   if (!renderer_ || pixels.size() < kPixels) return false;
   if (!renderer_->CopyPresentedChangesRgb(pixels.first(kPixels), changedRects_)) return false;
+  windowHasFrame_ = true;
   changed.clear();
   for (const gfx::Rect& r : changedRects_)
     changed.push_back(FrameRect{r.left, r.top, r.right, r.bottom});

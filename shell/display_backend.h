@@ -63,7 +63,7 @@ class DisplayBackend : public RenderingBackend {
   void PrerenderSlotIcons(Workspace& ws, Slot slot, std::uint32_t first) override;
   void FinishPrerendering() override;
   bool FramesLeftToPrerender() const override {
-    return (restFrom_[0] || restFrom_[1]) && PresentedFrames() > 0;
+    return (restFrom_[0] || restFrom_[1]) && windowHasFrame_;
   }
   void DrawTitleBox(Workspace& ws, Slot slot, std::uint32_t entry) override;
   void BuildDetailScreen(Workspace& ws, Slot slot, std::uint32_t entry) override;
@@ -109,6 +109,7 @@ class DisplayBackend : public RenderingBackend {
   // The first row of each slot whose cells still lack their frames after the
   // first (rendered before the rendering thread started).
   std::array<std::optional<std::uint32_t>, 2> restFrom_;
+  bool windowHasFrame_ = false;          // a presented frame has been copied for the window
   std::vector<gfx::Rect> changedRects_;  // kept from frame to frame: no allocation each
   // Declared after everything it draws from, so that it goes (and its thread
   // ends) first.

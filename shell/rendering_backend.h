@@ -62,7 +62,7 @@ class RenderingBackend {
   virtual void PrerenderSlotIcons(Workspace& ws, Slot slot, std::uint32_t first) = 0;
   // Before the rendering thread starts, only each cell's first frame is
   // rendered, the one its first frame shows. FramesLeftToPrerender: the
-  // others are left, and a frame has been presented since; then
+  // others are left, and the window has had a presented frame since; then
   // FinishPrerendering draws them, with rendering paused.
   virtual bool FramesLeftToPrerender() const { return false; }
   virtual void FinishPrerendering() {}

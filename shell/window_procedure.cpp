@@ -257,8 +257,8 @@ void Shell::Paint() {
   if (backend_.PrimaryLost()) {
     RecoverSurfaces();
   } else if (state_.viewState == ViewState::List && backend_.FramesLeftToPrerender()) {
-    // The first frame is out: the cells' other frames, long before the list
-    // clock reaches them.
+    // The window has its first frame: the cells' other frames, long before
+    // the list clock reaches them.
     PauseRendering();
     ResumeRendering();
   }

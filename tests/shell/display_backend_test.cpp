@@ -163,6 +163,10 @@ TEST_F(DisplayBackendTest, ShowsBothCardsWithTheirIconsAndFileNames) {
   // and are what a whole pre-rendering draws.
   EXPECT_EQ(shell.Ws()->CellFrameCount()[kRight][0], 1u);
   Frame frame = NextFrame();
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  while (shell.Ws()->CellFrameCount()[kRight][0] == 1 &&
+         std::chrono::steady_clock::now() < deadline)
+    QApplication::processEvents(QEventLoop::AllEvents, 5);
   shell.PauseRendering();
   const auto counts = shell.Ws()->CellFrameCount();
   const std::vector<std::uint32_t> later = CachedFrames(backend, *shell.Ws());
