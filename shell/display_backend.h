@@ -106,6 +106,9 @@ class DisplayBackend : public RenderingBackend {
   std::string fontError_;
   std::string standardIconPath_;
   std::unique_ptr<IconPipeline> pipeline_;
+  // Makes the surfaces the first frame draws whole resident (InitDisplay to
+  // StartRenderThread).
+  platform::Thread populateThread_;
   // The first row of each slot whose cells still lack their frames after the
   // first (rendered before the rendering thread started).
   std::array<std::optional<std::uint32_t>, 2> restFrom_;
