@@ -55,9 +55,22 @@ bool DisplayBackend::CheckDirectX7() {
   return slk::CheckDirectX7(desktop_);
 }
 
+void DisplayBackend::BeginInitDisplay(bool halPriority) {
+  if (displayThread_.Joinable()) return;
+  displayBegunWithHal_ = halPriority;
+  displayThread_ = platform::Thread(
+      [this, halPriority] { displayReady_ = engine_.InitDisplay(window_, halPriority); });
+}
+
 bool DisplayBackend::InitDisplay(bool halPriority) {
   populateThread_.Join();
-  if (!engine_.InitDisplay(window_, halPriority)) return false;
+  bool begun = displayThread_.Joinable();
+  displayThread_.Join();
+  if (begun && displayBegunWithHal_ != halPriority) {
+    engine_.ReleaseDisplay();
+    begun = false;
+  }
+  if (!(begun ? displayReady_ : engine_.InitDisplay(window_, halPriority))) return false;
   // The first frame draws these whole, and its page faults in them were
   // half its time. Made resident here, on the core that is free while the
   // window is set up and the cards are read.
@@ -118,6 +131,7 @@ void DisplayBackend::StopRenderThread() {
 void DisplayBackend::ReleaseDisplay() {
   // Never with a frame in progress.
   StopRenderThread();
+  displayThread_.Join();
   populateThread_.Join();
   // The pipeline holds meshes of the device; they go before it.
   pipeline_.reset();

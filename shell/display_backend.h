@@ -49,6 +49,7 @@ class DisplayBackend : public RenderingBackend {
   // The rendering thread's two events are made with it and go with it.
   void CreateEvents() override {}
   bool CheckDirectX7() override;
+  void BeginInitDisplay(bool halPriority) override;
   bool InitDisplay(bool halPriority) override;
   void BuildSlab(Workspace& ws) override;
   void StartRenderThread(ShellState& state, Workspace& ws) override;
@@ -106,6 +107,10 @@ class DisplayBackend : public RenderingBackend {
   std::string fontError_;
   std::string standardIconPath_;
   std::unique_ptr<IconPipeline> pipeline_;
+  // Sets up the display (BeginInitDisplay to InitDisplay).
+  platform::Thread displayThread_;
+  bool displayBegunWithHal_ = false;
+  bool displayReady_ = false;
   // Makes the surfaces the first frame draws whole resident (InitDisplay to
   // StartRenderThread).
   platform::Thread populateThread_;

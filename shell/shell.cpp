@@ -53,7 +53,6 @@ bool Shell::StartUp(const StartupOptions& options) {
     SetSlotTitleText(s, res::TextId::NoFile);
   }
   state_.selectionSlot = -1;
-  window_.SetWindowScale(settings_.WindowScale);
   window_.Show();
   CreateScrollButtons();
   running_ = true;
@@ -95,6 +94,10 @@ bool Shell::StartDisplay() {
     FatalStartupError(res::TextId::DirectX7NotInstalled);
     return false;
   }
+  // The display is set up beside the sizing of the still hidden window
+  // (its menu bar's texts are measured): each takes a millisecond or two.
+  backend_.BeginInitDisplay(settings_.HALpriority != 0);
+  window_.SetWindowScale(settings_.WindowScale);
   if (!backend_.InitDisplay(settings_.HALpriority != 0)) {
     FatalStartupError(res::TextId::Direct3DInitFailed);
     return false;
