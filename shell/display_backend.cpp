@@ -57,19 +57,14 @@ bool DisplayBackend::CheckDirectX7() {
 
 void DisplayBackend::BeginInitDisplay(bool halPriority) {
   if (displayThread_.Joinable()) return;
-  displayBegunWithHal_ = halPriority;
   displayThread_ = platform::Thread(
       [this, halPriority] { displayReady_ = engine_.InitDisplay(window_, halPriority); });
 }
 
 bool DisplayBackend::InitDisplay(bool halPriority) {
   populateThread_.Join();
-  bool begun = displayThread_.Joinable();
+  const bool begun = displayThread_.Joinable();
   displayThread_.Join();
-  if (begun && displayBegunWithHal_ != halPriority) {
-    engine_.ReleaseDisplay();
-    begun = false;
-  }
   if (!(begun ? displayReady_ : engine_.InitDisplay(window_, halPriority))) return false;
   // The first frame draws these whole, and its page faults in them were
   // half its time. Made resident here, on the core that is free while the

@@ -109,7 +109,6 @@ class DisplayBackend : public RenderingBackend {
   std::unique_ptr<IconPipeline> pipeline_;
   // Sets up the display (BeginInitDisplay to InitDisplay).
   platform::Thread displayThread_;
-  bool displayBegunWithHal_ = false;
   bool displayReady_ = false;
   // Makes the surfaces the first frame draws whole resident (InitDisplay to
   // StartRenderThread).

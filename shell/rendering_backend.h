@@ -38,7 +38,7 @@ class RenderingBackend {
   // False when the display library cannot be used at all.
   virtual bool CheckDirectX7() = 0;
   // May start setting up the device beside the caller, who then does other
-  // work before InitDisplay with the same `halPriority` finishes it.
+  // work before InitDisplay, with the same `halPriority`, finishes it.
   virtual void BeginInitDisplay(bool halPriority) { (void)halPriority; }
   // Sets up the device for the 512 x 312 client area; `halPriority` prefers
   // the hardware device. False on failure.

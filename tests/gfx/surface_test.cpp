@@ -57,17 +57,16 @@ TEST(Surface, LockHandsOutRowsAPitchApart) {
   EXPECT_EQ(s.Lock(part, Rect{4, 2, 6, 3}), Result::InvalidRect);
 }
 
-// A frame-sized surface's pages are not resident until drawn on, or until
-// PopulatePixels; they read as zero either way.
+// A frame's pages are resident only once drawn on or populated; zero either way.
 TEST(Surface, PopulatedPixelsAreResidentAndZero) {
   const Surface s(512, 312, PixelFormat::Xrgb8888(), caps::kOffscreenPlain);
   std::span<const std::uint8_t> memory = s.Memory();
   std::vector<unsigned char> pages((memory.size() + 4095) / 4096);
-  auto resident = [&] {
-    if (mincore(const_cast<std::uint8_t*>(memory.data()), memory.size(), pages.data()) != 0)
-      return -1L;  // not mapped pages of its own (under the sanitizers)
-    return static_cast<long>(
-        std::count_if(pages.begin(), pages.end(), [](unsigned char p) { return p & 1; }));
+  auto resident = [&] {  // -1: not pages of its own (under the sanitizers)
+    void* at = const_cast<std::uint8_t*>(memory.data());
+    return mincore(at, memory.size(), pages.data()) != 0
+               ? -1
+               : std::count(pages.begin(), pages.end(), 1);
   };
   if (resident() != 0) GTEST_SKIP() << "the surface's memory is not mapped pages of its own";
   s.PopulatePixels();

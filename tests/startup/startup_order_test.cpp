@@ -69,9 +69,7 @@ TEST(DisplayFontTest, ALoaderThatThrowsLeavesTheDisplayWithoutTexts) {
 TEST(DisplayFontTest, TheFontFoundMeanwhileIsTheOneInUse) {
   std::ostringstream said;
   DisplayBackend backend(platform::TextRenderer::Create, &said);
-  // The display set up on its own thread too, even when asked differently
-  // at the end.
-  backend.BeginInitDisplay(true);
+  backend.BeginInitDisplay(false);  // the display on a thread of its own meanwhile
   ASSERT_TRUE(backend.InitDisplay(false));
   EXPECT_TRUE(backend.Engine().Device());
   EXPECT_TRUE(backend.FontError().empty()) << backend.FontError();
