@@ -1,6 +1,8 @@
 // The bitmap surfaces: each is filled from its bitmap resource, at set-up and
 // again after the surfaces were restored.
 
+#include <algorithm>
+
 #include "display/display_engine.h"
 #include "platform/dib.h"
 #include "resources/bitmaps.h"
@@ -29,12 +31,14 @@ bool DisplayEngine::LoadBitmapInto(const gfx::SurfacePtr& surface, int bitmapId)
   const std::uint32_t bpp = codec.BytesPerPixel();
   const int width = std::min(image->width, surface->Width());
   const int height = std::min(image->height, surface->Height());
+  // The usual 32-bit desktop: a bitmap's pixel is the surface's already,
+  // without a conversion for each of the backdrop's 160,000 pixels.
+  const bool same = surface->Format() == gfx::PixelFormat::Xrgb8888();
   for (int y = 0; y < height; ++y) {
-    std::uint8_t* row = lock.bits.data() + static_cast<std::size_t>(y) * lock.pitch;
+    std::uint8_t* out = lock.bits.data() + static_cast<std::size_t>(y) * lock.pitch;
     const std::uint32_t* source = image->pixels.data() + static_cast<std::size_t>(y) * image->width;
-    for (int x = 0; x < width; ++x) {
-      gfx::StorePixel(row + static_cast<std::size_t>(x) * bpp, bpp, codec.Pack(source[x]));
-    }
+    for (int x = 0; x < width; ++x, out += bpp)
+      gfx::StorePixel(out, bpp, same ? source[x] & 0x00FFFFFFu : codec.Pack(source[x]));
   }
   surface->Unlock();
   return true;

@@ -113,6 +113,10 @@ class Surface {
     return memory_.data() + static_cast<std::size_t>(y) * pitch_;
   }
 
+  // The pixels' memory made resident now (ZeroedMemory::Populate), from any
+  // thread: for a surface the next frame draws whole.
+  void PopulatePixels() const { memory_.Populate(); }
+
   // Changes whenever the content may have changed through this object's own
   // operations (Unlock, blits onto it, Restore); textures are re-read then.
   std::uint64_t ContentVersion() const { return version_; }

@@ -39,6 +39,12 @@ ZeroedMemory::ZeroedMemory(std::size_t size) : size_(size) {
   if (data_ == nullptr) throw std::bad_alloc();
 }
 
+void ZeroedMemory::Populate() const {
+#ifdef MADV_POPULATE_WRITE
+  if (mapped_) madvise(data_, size_, MADV_POPULATE_WRITE);
+#endif
+}
+
 ZeroedMemory::~ZeroedMemory() {
   if (mapped_) {
     munmap(data_, size_);

@@ -1,6 +1,7 @@
 #include "icons/icon_pipeline.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <utility>
 
@@ -222,7 +223,7 @@ bool IconPipeline::ReadIconModel(std::span<const std::uint8_t> bytes) {
   icon.textured = model->textured ? 1 : 0;
   const std::uint32_t format = model->textured ? kTexturedVertexFormat : kColouredVertexFormat;
   for (std::uint32_t k = 0; k < icon.meshCount; ++k) {
-    if (keyShapesOnly_ && k % 4 != 0) continue;
+    if (keyShapes_ != 0 && (k % 4 != 0 || k / 4 >= keyShapes_)) continue;
     gfx::VertexBufferPtr& mesh = engine_.ModelFrames()[k];
     CreateMeshBuffer(mesh, model->vertexCount, format);
     FillBuffer(mesh, [&](std::span<std::uint8_t> out) { WriteMeshVertices(*model, k, out); });
@@ -235,15 +236,23 @@ void IconPipeline::UploadTexture() {
   if (!texture) return;
   gfx::LockedRect locked;
   if (texture->Lock(locked) != gfx::Result::Ok) return;
-  const std::uint32_t bytesPerTexel = engine_.PixelLayout().textureBytesPerPixel;
+  const std::uint32_t bytesPerTexel = std::min(engine_.PixelLayout().textureBytesPerPixel, 4u);
   const int width = std::min(texture->Width(), kIconImageSize);
   const int height = std::min(texture->Height(), kIconImageSize);
+  // The three components pack independently: each 5-bit value's share of
+  // the texel is looked up, not worked out for each of the 16,384 texels.
+  std::array<std::uint32_t, 32> red, green, blue;
+  for (std::uint32_t v = 0; v < 32; ++v) {
+    red[v] = PackColor15(static_cast<ConsoleColour>(v));
+    green[v] = PackColor15(static_cast<ConsoleColour>(v << 5));
+    blue[v] = PackColor15(static_cast<ConsoleColour>(v << 10));
+  }
   for (int y = 0; y < height; ++y) {
-    std::uint8_t* row = locked.bits.data() + static_cast<std::size_t>(y) * locked.pitch;
-    for (int x = 0; x < width; ++x) {
-      std::uint32_t value = PackColor15(TexelAt(*image_, x, y));
-      std::uint8_t* texel = row + static_cast<std::size_t>(x) * bytesPerTexel;
-      for (std::uint32_t b = 0; b < bytesPerTexel && b < 4; ++b)
+    std::uint8_t* texel = locked.bits.data() + static_cast<std::size_t>(y) * locked.pitch;
+    for (int x = 0; x < width; ++x, texel += bytesPerTexel) {
+      const ConsoleColour c = TexelAt(*image_, x, y);
+      const std::uint32_t value = red[c & 31] | green[(c >> 5) & 31] | blue[(c >> 10) & 31];
+      for (std::uint32_t b = 0; b < bytesPerTexel; ++b)
         texel[b] = static_cast<std::uint8_t>(value >> (8 * b));
     }
   }

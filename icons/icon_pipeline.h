@@ -89,7 +89,13 @@ class IconPipeline {
   // list draws only a PS2 model's key shapes, so only their meshes (0, 4,
   // 8, ...) are built here; ModelFrames keeps those of the last save, and
   // the detail screen decodes its own save in full.
-  void PrerenderSlotIcons(Slot slot, std::uint32_t first);
+  //
+  // `which` splits the work for the start, whose first frame shows only
+  // frame 0 of each cell: FirstOnly draws that frame and records a count of
+  // 1; Rest draws the others and records the full counts. Together they
+  // leave what All leaves.
+  enum class ListFrames { All, FirstOnly, Rest };
+  void PrerenderSlotIcons(Slot slot, std::uint32_t first, ListFrames which = ListFrames::All);
 
   // --- The detail screen ---
 
@@ -139,7 +145,9 @@ class IconPipeline {
   std::string standardIconPath_;
   std::unique_ptr<IconImage> image_;
   std::uint32_t meshStride_ = 1;
-  bool keyShapesOnly_ = false;  // while the list is pre-rendered
+  // While the list is pre-rendered: only the first this many key shapes are
+  // built (0: every mesh).
+  std::uint32_t keyShapes_ = 0;
   // Released meshes, oldest first, kept for a later decode that asks for the
   // same format and vertex count: the list and the detail screen decode the
   // same icons again and again, and fresh buffers cost an allocation and a

@@ -3,6 +3,7 @@
 // list animates by blitting, never by drawing a model per displayed frame.
 
 #include <algorithm>
+#include <limits>
 #include <optional>
 #include <utility>
 
@@ -102,7 +103,7 @@ void IconPipeline::RenderCellFrame(Slot slot, std::uint32_t cell, std::uint32_t 
   cached->SetColorKey(gfx::ColorKey{key, key});
 }
 
-void IconPipeline::PrerenderSlotIcons(Slot slot, std::uint32_t first) {
+void IconPipeline::PrerenderSlotIcons(Slot slot, std::uint32_t first, ListFrames which) {
   const gfx::DevicePtr& device = engine_.Device();
   if (!device || !engine_.IconTarget()) return;
   device->SetTransform(gfx::TransformState::World, engine_.ListIconWorld());
@@ -114,7 +115,8 @@ void IconPipeline::PrerenderSlotIcons(Slot slot, std::uint32_t first) {
   // nothing rather than wrapping round.
   const std::uint32_t rows = data.RowCount();
   const std::uint32_t visible = first < rows ? std::min<std::uint32_t>(rows - first, 9) : 0;
-  keyShapesOnly_ = true;
+  // The first frames alone need only the first key shape's mesh.
+  keyShapes_ = which == ListFrames::FirstOnly ? 1 : std::numeric_limits<std::uint32_t>::max();
   for (std::uint32_t c = 0; c < visible; ++c) {
     const std::uint32_t entryIndex = data.rows[first + c];
     DecodeIconOrStandard(slot, entryIndex);
@@ -124,11 +126,14 @@ void IconPipeline::PrerenderSlotIcons(Slot slot, std::uint32_t first) {
     // list clock always has something to count.
     const std::uint32_t stride = MeshStride();
     const std::uint32_t frames = std::clamp<std::uint32_t>(icon.frameCount, 1, kListFramesPerCell);
-    ws_.CellFrameCount()[slot][c] = frames;
-    for (std::uint32_t f = 0; f < frames; ++f)
+    // Until the rest are drawn the cell shows its first frame only.
+    ws_.CellFrameCount()[slot][c] = which == ListFrames::FirstOnly ? 1 : frames;
+    const std::uint32_t from = which == ListFrames::Rest ? 1 : 0;
+    const std::uint32_t to = which == ListFrames::FirstOnly ? 1 : frames;
+    for (std::uint32_t f = from; f < to; ++f)
       RenderCellFrame(slot, c, f, std::min(f * stride, DisplayEngine::kModelFrameCount - 1u));
   }
-  keyShapesOnly_ = false;
+  keyShapes_ = 0;
   device->SetRenderTarget(engine_.RenderTarget(), 0);
 }
 

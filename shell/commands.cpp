@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <system_error>
 
@@ -40,15 +41,39 @@ std::string AbsolutePath(const std::string& path) {
 
 }  // namespace
 
+void Shell::ReadStartupCardsEarly(const StartupOptions& options) {
+  for (const auto& [slot, given] : StartupFiles(options)) {
+    std::string path = AbsolutePath(StripQuotes(given));
+    if (KindOfPath(path) != PathKind::CardImage) continue;
+    earlyCards_[slot] = std::make_unique<EarlyCard>(path, settings_);
+  }
+  if (!earlyCards_[kLeft] && !earlyCards_[kRight]) return;
+  earlyReader_ = platform::Thread([this] {
+    for (Slot s : {kLeft, kRight}) {
+      EarlyCard* card = earlyCards_[s].get();
+      if (card == nullptr) continue;
+      card->stamp = platform::StampOf(card->path);
+      card->read =
+          card->ws.CreateSlotStore(s, 0) != 0 && OpenCardImage(card->ws, s, card->path) != 0;
+    }
+  });
+}
+
 std::uint32_t Shell::LoadSlotFromFile(Slot s, const std::string& path) {
   // The file is read into a workspace of its own first: a file that does not
   // read leaves the slot and its changes as they were, and the discard
   // question comes only once there is a card to replace them with.
-  Workspace incoming(static_cast<MessageSink&>(*this), settings_);
+  earlyReader_.Join();
+  std::unique_ptr<EarlyCard> early = std::move(earlyCards_[s]);
+  if (early && !(early->Quiet() && early->path == path)) early.reset();
+  std::optional<Workspace> own;
+  if (!early) own.emplace(static_cast<MessageSink&>(*this), settings_);
+  Workspace& incoming = early ? early->ws : *own;
   // Taken before reading, so that a change made while it is read is noticed
   // when the card is saved over it.
-  auto stamp = platform::StampOf(path);
-  if (incoming.CreateSlotStore(s, 0) == 0 || OpenCardImage(incoming, s, path) == 0) return 0;
+  auto stamp = early ? early->stamp : platform::StampOf(path);
+  if (!early && (incoming.CreateSlotStore(s, 0) == 0 || OpenCardImage(incoming, s, path) == 0))
+    return 0;
   if (ConfirmDiscard(s)) return 0;
   PauseRendering();
   SlotDocument document = Document(s);

@@ -55,21 +55,47 @@ bool DisplayBackend::CheckDirectX7() {
   return slk::CheckDirectX7(desktop_);
 }
 
+void DisplayBackend::BeginInitDisplay(bool halPriority) {
+  if (displayThread_.Joinable()) return;
+  displayThread_ = platform::Thread(
+      [this, halPriority] { displayReady_ = engine_.InitDisplay(window_, halPriority); });
+}
+
 bool DisplayBackend::InitDisplay(bool halPriority) {
-  if (!engine_.InitDisplay(window_, halPriority)) return false;
+  populateThread_.Join();
+  const bool begun = displayThread_.Joinable();
+  displayThread_.Join();
+  if (!(begun ? displayReady_ : engine_.InitDisplay(window_, halPriority))) return false;
+  // The first frame draws these whole, and its page faults in them were
+  // half its time. Made resident here, on the core that is free while the
+  // window is set up and the cards are read.
+  std::vector<gfx::SurfacePtr> drawnWhole = {engine_.PrimarySurface(), engine_.RenderTarget(),
+                                             engine_.ComposeSurface()};
+  populateThread_ = platform::Thread([surfaces = std::move(drawnWhole)] {
+    for (const gfx::SurfacePtr& surface : surfaces) {
+      if (surface) surface->PopulatePixels();
+    }
+  });
+  return true;
+}
+
+void DisplayBackend::TakeFont() {
+  if (!fontThread_.Joinable()) return;
+  fontThread_.Join();
+  text_ = std::move(loadedFont_);
+  fontError_ = std::move(loadError_);
   // Without a font the program is still of use: the icons, buttons and
   // numbers are bitmaps. Said once, where a user who wonders about the
   // missing names will look.
-  if (!text_ && fontError_.empty() && loadFont_) {
-    fontThread_.Join();
-    text_ = std::move(loadedFont_);
-    fontError_ = std::move(loadError_);
-    if (!text_) {
-      if (fontError_.empty()) fontError_ = "No font could be loaded.";
-      *diagnostics_ << "slotkeeper2: " << fontError_ << " The window shows no texts.\n";
-    }
+  if (!text_) {
+    if (fontError_.empty()) fontError_ = "No font could be loaded.";
+    *diagnostics_ << "slotkeeper2: " << fontError_ << " The window shows no texts.\n";
   }
-  return true;
+}
+
+const std::string& DisplayBackend::FontError() {
+  TakeFont();
+  return fontError_;
 }
 
 void DisplayBackend::BuildSlab(Workspace& ws) {
@@ -78,6 +104,10 @@ void DisplayBackend::BuildSlab(Workspace& ws) {
 
 void DisplayBackend::StartRenderThread(ShellState& state, Workspace& ws) {
   if (renderer_) return;
+  // The first thing that draws texts: the font has had the whole start-up
+  // until now.
+  TakeFont();
+  populateThread_.Join();
   renderer_ = std::make_unique<Renderer>(engine_, window_, state, ws, text_.get());
   // Three list frames in four equal the one before: the window hears of the
   // others only, and of a frame that could not be presented, which the
@@ -110,8 +140,12 @@ void DisplayBackend::StopRenderThread() {
 void DisplayBackend::ReleaseDisplay() {
   // Never with a frame in progress.
   StopRenderThread();
+  displayThread_.Join();
+  populateThread_.Join();
   // The pipeline holds meshes of the device; they go before it.
   pipeline_.reset();
+  restFrom_ = {};
+  windowHasFrame_ = false;
   engine_.ReleaseDisplay();
 }
 
@@ -124,7 +158,28 @@ void DisplayBackend::ResumeRendering() {
 }
 
 void DisplayBackend::PrerenderSlotIcons(Workspace&, Slot slot, std::uint32_t first) {
-  if (pipeline_) pipeline_->PrerenderSlotIcons(slot, first);
+  if (!pipeline_) return;
+  auto& rest = restFrom_[static_cast<std::size_t>(slot)];
+  // The start-up's cards: the first frame waits for what is drawn here, and
+  // shows frame 0 of each cell only; the list clock reaches the next frames
+  // some 100 ms later. The others are drawn once the window has a frame, so
+  // that they delay none on its way there.
+  if (!renderer_) {
+    pipeline_->PrerenderSlotIcons(slot, first, IconPipeline::ListFrames::FirstOnly);
+    rest = first;
+    return;
+  }
+  pipeline_->PrerenderSlotIcons(slot, first);
+  rest.reset();
+}
+
+void DisplayBackend::FinishPrerendering() {
+  if (!pipeline_ || !FramesLeftToPrerender()) return;
+  for (Slot s : {kLeft, kRight}) {
+    auto& rest = restFrom_[static_cast<std::size_t>(s)];
+    if (rest) pipeline_->PrerenderSlotIcons(s, *rest, IconPipeline::ListFrames::Rest);
+    rest.reset();
+  }
 }
 
 void DisplayBackend::DrawTitleBox(Workspace&, Slot slot, std::uint32_t entry) {
@@ -167,7 +222,9 @@ void DisplayBackend::RestoreSurfaces() {
 bool DisplayBackend::CopyFrame(std::span<std::uint32_t> pixels) {
   constexpr std::size_t kPixels = std::size_t{kFrameWidth} * kFrameHeight;
   if (!renderer_ || pixels.size() < kPixels) return false;
-  return renderer_->CopyPresentedFrameRgb(pixels.first(kPixels));
+  if (!renderer_->CopyPresentedFrameRgb(pixels.first(kPixels))) return false;
+  windowHasFrame_ = true;
+  return true;
 }
 
 bool DisplayBackend::CopyFrameChanges(std::span<std::uint32_t> pixels,
@@ -175,6 +232,7 @@ bool DisplayBackend::CopyFrameChanges(std::span<std::uint32_t> pixels,
   constexpr std::size_t kPixels = static_cast<std::size_t>(kFrameWidth) * kFrameHeight;
   if (!renderer_ || pixels.size() < kPixels) return false;
   if (!renderer_->CopyPresentedChangesRgb(pixels.first(kPixels), changedRects_)) return false;
+  windowHasFrame_ = true;
   changed.clear();
   for (const gfx::Rect& r : changedRects_)
     changed.push_back(FrameRect{r.left, r.top, r.right, r.bottom});

@@ -8,10 +8,12 @@
 // frames through CopyFrame instead), so the rendering thread's view of the
 // window's place never changes under it.
 
+#include <array>
 #include <functional>
 #include <iosfwd>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -35,8 +37,9 @@ class DisplayBackend : public RenderingBackend {
   // `diagnostics` (standard error when null) gets the one line said when no
   // font can be loaded: the program then runs on and draws its frames
   // without texts. The font is looked for from here on, on a thread of its
-  // own, while the caller sets up the window; InitDisplay takes it. Made after
-  // the QApplication, whose start sets the locale that fontconfig reads by.
+  // own, while the caller sets up the window, the display and reads the
+  // cards; StartRenderThread takes it. Made after the QApplication, whose
+  // start sets the locale that fontconfig reads by.
   explicit DisplayBackend(FontLoader loadFont = platform::TextRenderer::CreateSharingFontconfig,
                           std::ostream* diagnostics = nullptr);
   DisplayBackend(const DisplayBackend&) = delete;
@@ -47,6 +50,7 @@ class DisplayBackend : public RenderingBackend {
   // The rendering thread's two events are made with it and go with it.
   void CreateEvents() override {}
   bool CheckDirectX7() override;
+  void BeginInitDisplay(bool halPriority) override;
   bool InitDisplay(bool halPriority) override;
   void BuildSlab(Workspace& ws) override;
   void StartRenderThread(ShellState& state, Workspace& ws) override;
@@ -59,6 +63,10 @@ class DisplayBackend : public RenderingBackend {
   void ResumeRendering() override;
 
   void PrerenderSlotIcons(Workspace& ws, Slot slot, std::uint32_t first) override;
+  void FinishPrerendering() override;
+  bool FramesLeftToPrerender() const override {
+    return (restFrom_[0] || restFrom_[1]) && windowHasFrame_;
+  }
   void DrawTitleBox(Workspace& ws, Slot slot, std::uint32_t entry) override;
   void BuildDetailScreen(Workspace& ws, Slot slot, std::uint32_t entry) override;
   void ComposePanels(ShellState& state, Workspace& ws) override;
@@ -72,8 +80,9 @@ class DisplayBackend : public RenderingBackend {
   std::uint64_t ChangedFrames() const override;
   bool WatchFrames(std::function<void()> changed) override;
 
-  // Why the texts are missing; empty while a font is in use.
-  const std::string& FontError() const { return fontError_; }
+  // Why the texts are missing; empty while a font is in use. Waits for the
+  // font's thread.
+  const std::string& FontError();
   // Frames presented since the rendering thread started (0 without one).
   std::uint64_t PresentedFrames() const;
   // The running renderer and icon pipeline, for tests; null outside their
@@ -84,6 +93,9 @@ class DisplayBackend : public RenderingBackend {
   DisplayEngine& Engine() { return engine_; }
 
  private:
+  // Joins the font's thread, once, and takes what it found.
+  void TakeFont();
+
   FontLoader loadFont_;
   std::ostream* diagnostics_;
   // What the font thread found; read once it has been joined.
@@ -97,6 +109,16 @@ class DisplayBackend : public RenderingBackend {
   std::string fontError_;
   std::string standardIconPath_;
   std::unique_ptr<IconPipeline> pipeline_;
+  // Sets up the display (BeginInitDisplay to InitDisplay).
+  platform::Thread displayThread_;
+  bool displayReady_ = false;
+  // Makes the surfaces the first frame draws whole resident (InitDisplay to
+  // StartRenderThread).
+  platform::Thread populateThread_;
+  // The first row of each slot whose cells still lack their frames after the
+  // first (rendered before the rendering thread started).
+  std::array<std::optional<std::uint32_t>, 2> restFrom_;
+  bool windowHasFrame_ = false;          // a presented frame has been copied for the window
   std::vector<gfx::Rect> changedRects_;  // kept from frame to frame: no allocation each
   // Called by the rendering thread; the window sets it while the thread runs.
   std::mutex watcherMutex_;

@@ -37,6 +37,9 @@ class RenderingBackend {
   virtual void CreateEvents() = 0;
   // False when the display library cannot be used at all.
   virtual bool CheckDirectX7() = 0;
+  // May start setting up the device beside the caller, who then does other
+  // work before InitDisplay, with the same `halPriority`, finishes it.
+  virtual void BeginInitDisplay(bool halPriority) { (void)halPriority; }
   // Sets up the device for the 512 x 312 client area; `halPriority` prefers
   // the hardware device. False on failure.
   virtual bool InitDisplay(bool halPriority) = 0;
@@ -60,6 +63,12 @@ class RenderingBackend {
   // Icon pipeline and panel drawing; rendering is paused around each.
   // Renders the icon frames of rows first .. first + 8 of the slot.
   virtual void PrerenderSlotIcons(Workspace& ws, Slot slot, std::uint32_t first) = 0;
+  // Before the rendering thread starts, only each cell's first frame is
+  // rendered, the one its first frame shows. FramesLeftToPrerender: the
+  // others are left, and the window has had a presented frame since; then
+  // FinishPrerendering draws them, with rendering paused.
+  virtual bool FramesLeftToPrerender() const { return false; }
+  virtual void FinishPrerendering() {}
   // The selected save's title below the panels; `entry` = rows[position].
   virtual void DrawTitleBox(Workspace& ws, Slot slot, std::uint32_t entry) = 0;
   // The static part of the detail screen for one save; `entry` as above.

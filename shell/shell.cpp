@@ -40,6 +40,7 @@ bool Shell::StartUp(const StartupOptions& options) {
   settingsPath_ = options.settingsPath;
   bool settingsUnreadable = false;
   settings_ = LoadSettings(options.settingsPath, options.currentDirectory, &settingsUnreadable);
+  ReadStartupCardsEarly(options);
   // The file is kept as it is (SaveSettings will not write over it); say so
   // once, rather than let the user wonder where the settings went.
   if (settingsUnreadable) ShowMessage(res::TextId::SettingsFileKept);
@@ -53,7 +54,6 @@ bool Shell::StartUp(const StartupOptions& options) {
     SetSlotTitleText(s, res::TextId::NoFile);
   }
   state_.selectionSlot = -1;
-  window_.SetWindowScale(settings_.WindowScale);
   window_.Show();
   CreateScrollButtons();
   running_ = true;
@@ -95,6 +95,10 @@ bool Shell::StartDisplay() {
     FatalStartupError(res::TextId::DirectX7NotInstalled);
     return false;
   }
+  // The display is set up beside the sizing of the still hidden window
+  // (its menu bar's texts are measured): each takes a millisecond or two.
+  backend_.BeginInitDisplay(settings_.HALpriority != 0);
+  window_.SetWindowScale(settings_.WindowScale);
   if (!backend_.InitDisplay(settings_.HALpriority != 0)) {
     FatalStartupError(res::TextId::Direct3DInitFailed);
     return false;
@@ -119,17 +123,25 @@ void Shell::LoadListTexts() {
   state_.listTexts.size = res::TextShiftJis(res::TextId::SizeLabel);
 }
 
-void Shell::OpenStartupFiles(const StartupOptions& options) {
+std::vector<std::pair<Slot, std::string>> Shell::StartupFiles(const StartupOptions& options) const {
+  std::vector<std::pair<Slot, std::string>> files;
   if (settings_.UseSlotPath != 0) {
     // Remembered files win; the command line is ignored even when both are
     // empty.
-    std::string left = settings_.LSlotPath;
-    std::string right = settings_.RSlotPath;
-    if (!left.empty()) OpenPathIntoSlot(kLeft, left);
-    if (!right.empty()) OpenPathIntoSlot(kRight, right);
+    if (!settings_.LSlotPath.empty()) files.emplace_back(kLeft, settings_.LSlotPath);
+    if (!settings_.RSlotPath.empty()) files.emplace_back(kRight, settings_.RSlotPath);
   } else if (!options.commandLine.empty()) {
-    OpenPathIntoSlot(kLeft, options.commandLine);
+    files.emplace_back(kLeft, options.commandLine);
   }
+  return files;
+}
+
+void Shell::OpenStartupFiles(const StartupOptions& options) {
+  for (const auto& [slot, path] : StartupFiles(options)) OpenPathIntoSlot(slot, path);
+  // Cards read early and not taken (a slot that became a save data image)
+  // go now rather than at shut-down.
+  earlyReader_.Join();
+  earlyCards_ = {};
   // The cards the program starts with are where the user's history begins.
   history_.Clear();
   UpdateUndoItems();
@@ -138,6 +150,8 @@ void Shell::OpenStartupFiles(const StartupOptions& options) {
 void Shell::ShutDown() {
   if (shutDown_) return;
   shutDown_ = true;
+  earlyReader_.Join();
+  earlyCards_ = {};
   if (threadStarted_) {
     PauseRendering();
     backend_.StopRenderThread();
@@ -195,6 +209,11 @@ bool Shell::ConfirmDiscard(Slot s) {
 void Shell::PauseRendering() {
   backend_.PauseRendering();
   paused_ = true;
+  // Before a handler changes the list or leaves it, the start's cards get
+  // the frames they still lack. Not in the detail view: pre-rendering
+  // replaces the meshes of the model it spins.
+  if (state_.viewState == ViewState::List && backend_.FramesLeftToPrerender())
+    backend_.FinishPrerendering();
 }
 
 void Shell::ResumeRendering() {

@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "card/messages.h"
@@ -17,6 +18,7 @@
 #include "card/workspace.h"
 #include "display/shell_state.h"
 #include "platform/links.h"
+#include "platform/thread.h"
 #include "shell/dialogs.h"
 #include "shell/file_requests.h"
 #include "shell/menu_items.h"
@@ -184,6 +186,13 @@ class Shell : private MessageSink {
   bool StartDisplay();
   void LoadListTexts();
   void OpenStartupFiles(const StartupOptions& options);
+  // The slots and paths OpenStartupFiles opens, as given.
+  std::vector<std::pair<Slot, std::string>> StartupFiles(const StartupOptions& options) const;
+  // Starts reading the start-up cards on a thread of their own while the
+  // window and the display are made; LoadSlotFromFile takes such a card when
+  // it was read without a word to the user, and reads it again otherwise,
+  // so that the user meets the messages and questions as before.
+  void ReadStartupCardsEarly(const StartupOptions& options);
 
   // ShellState changes that the rendering thread draws from; callers pause.
   void SetSlotTitleText(Slot s, int textId);
@@ -249,6 +258,33 @@ class Shell : private MessageSink {
   bool heldInput_ = false;          // the handler in progress held the window (animation, dialog)
   int pointerX_ = -1;               // where the pointer last moved, in client coordinates
   int pointerY_ = -1;
+
+  // A start-up card as the early reader left it: read into a workspace of its
+  // own, with a sink that only notes whether the reading had anything to say.
+  struct EarlyCard : MessageSink {
+    EarlyCard(std::string file, const Settings& given) : path(std::move(file)), settings(given) {}
+    void ShowMessage(int) override { spoke = true; }
+    bool AskYesNo(int) override {
+      spoke = true;
+      return false;
+    }
+    CardKind AskCardKind(CardKind preselected) override {
+      spoke = true;
+      return preselected;
+    }
+    bool Quiet() const { return read && !spoke; }
+
+    std::string path;
+    Settings settings;
+    Workspace ws{*this, settings};
+    std::optional<platform::FileStamp> stamp;
+    bool read = false;
+    bool spoke = false;
+  };
+  // Read by earlyReader_ until it is joined; declared before it, so that the
+  // thread ends first.
+  std::array<std::unique_ptr<EarlyCard>, 2> earlyCards_;
+  platform::Thread earlyReader_;
 };
 
 }  // namespace slk

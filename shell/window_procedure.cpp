@@ -254,7 +254,14 @@ void Shell::Paint() {
   // half-made change, or be animating the view switch).
   if (busy_ > 0 || paused_ || !workspace_ || !threadStarted_) return;
   if (state_.viewState == ViewState::Changing) return;
-  if (backend_.PrimaryLost()) RecoverSurfaces();
+  if (backend_.PrimaryLost()) {
+    RecoverSurfaces();
+  } else if (state_.viewState == ViewState::List && backend_.FramesLeftToPrerender()) {
+    // The window has its first frame: the cells' other frames, long before
+    // the list clock reaches them.
+    PauseRendering();
+    ResumeRendering();
+  }
 }
 
 void Shell::RecoverSurfaces() {

@@ -4,7 +4,10 @@
 #include "gfx/surface.h"
 
 #include <gtest/gtest.h>
+#include <sys/mman.h>
 
+#include <algorithm>
+#include <span>
 #include <vector>
 
 #include "gfx/desktop.h"
@@ -52,6 +55,23 @@ TEST(Surface, LockHandsOutRowsAPitchApart) {
   EXPECT_EQ(part.bits[0], 0xEF);
   s.Unlock();
   EXPECT_EQ(s.Lock(part, Rect{4, 2, 6, 3}), Result::InvalidRect);
+}
+
+// A frame's pages are resident only once drawn on or populated; zero either way.
+TEST(Surface, PopulatedPixelsAreResidentAndZero) {
+  const Surface s(512, 312, PixelFormat::Xrgb8888(), caps::kOffscreenPlain);
+  std::span<const std::uint8_t> memory = s.Memory();
+  std::vector<unsigned char> pages((memory.size() + 4095) / 4096);
+  auto resident = [&] {  // -1: not pages of its own (under the sanitizers)
+    void* at = const_cast<std::uint8_t*>(memory.data());
+    return mincore(at, memory.size(), pages.data()) != 0
+               ? -1
+               : std::count(pages.begin(), pages.end(), 1);
+  };
+  if (resident() != 0) GTEST_SKIP() << "the surface's memory is not mapped pages of its own";
+  s.PopulatePixels();
+  EXPECT_EQ(resident(), static_cast<long>(pages.size()));
+  EXPECT_EQ(std::count(memory.begin(), memory.end(), 0), static_cast<long>(memory.size()));
 }
 
 TEST(Surface, BltFastCopiesARectangleExactlyAndSkipsTheKeyRange) {

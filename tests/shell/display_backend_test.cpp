@@ -100,6 +100,7 @@ class DisplayBackendTest : public ::testing::Test {
         "\nRSlotPath=" + Sample("slotkeeper-mixed.xmc") + "\n";
     WriteFileText(options.settingsPath, ini);
     ASSERT_TRUE(shell.StartUp(options));
+    framesAtStart = shell.Ws()->CellFrameCount()[kRight][0];
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
     ASSERT_EQ(shell.Ws()->At(kLeft).RowCount(), 6u);
     ASSERT_EQ(shell.Ws()->At(kRight).RowCount(), 9u);
@@ -147,13 +148,43 @@ class DisplayBackendTest : public ::testing::Test {
   DisplayBackend backend;
   MainWindow window{backend};
   Shell shell{backend, window, dialogs};
+  std::uint32_t framesAtStart = 0;  // of the right card's first cell, as StartUp left it
 };
+
+// Every cell's cached frames, as far as the counts reach, and their keys.
+std::vector<std::uint8_t> CachedFrames(DisplayBackend& backend, const Workspace& ws) {
+  std::vector<std::uint8_t> out;
+  for (Slot s : {kLeft, kRight}) {
+    for (int c = 0; c < 9; ++c) {
+      for (std::uint32_t f = 0; f < ws.CellFrameCount()[s][c]; ++f) {
+        const gfx::Surface& frame = *backend.Engine().IconFrameCache()[s][c][f];
+        out.insert(out.end(), frame.Memory().begin(), frame.Memory().end());
+        const std::uint32_t key = frame.SrcColorKey().value_or(gfx::ColorKey{}).low;
+        for (int b = 0; b < 32; b += 8) out.push_back(static_cast<std::uint8_t>(key >> b));
+      }
+    }
+  }
+  return out;
+}
 
 TEST_F(DisplayBackendTest, ShowsBothCardsWithTheirIconsAndFileNames) {
   StartWithSamples();
   EXPECT_TRUE(backend.FontError().empty()) << backend.FontError();
   EXPECT_TRUE(dialogs.shown.empty());
+  // The first frame waits only for the frames it shows; the rest follow it
+  // and are what a whole pre-rendering draws.
+  EXPECT_EQ(framesAtStart, 1u);
   Frame frame = NextFrame();
+  for (int i = 0; i < 1000 && shell.Ws()->CellFrameCount()[kRight][0] == 1; ++i)
+    QApplication::processEvents(QEventLoop::AllEvents, 5);
+  shell.PauseRendering();
+  const auto counts = shell.Ws()->CellFrameCount();
+  const std::vector<std::uint8_t> later = CachedFrames(backend, *shell.Ws());
+  for (Slot s : {kLeft, kRight}) backend.PrerenderSlotIcons(*shell.Ws(), s, 0);
+  EXPECT_EQ(shell.Ws()->CellFrameCount(), counts);
+  EXPECT_GT(counts[kRight][0], 1u);
+  EXPECT_TRUE(CachedFrames(backend, *shell.Ws()) == later);
+  shell.ResumeRendering();
   Frame backdrop = Backdrop();
   // Every save's cell shows an icon over the backdrop: the PS1 card's six,
   // the expanded card's nine (the last one the standard icon).

@@ -1,7 +1,7 @@
 // The start-up's order, as far as it makes the first frame come sooner: the
 // rendering thread starts once the start-up files are read (its first frame
 // shows them), but before any dialog those files bring up; and the display's
-// font, looked for while the window is made, reaches InitDisplay whatever
+// font, looked for while the window is made, reaches the display whatever
 // the loader did.
 
 #include <gtest/gtest.h>
@@ -69,7 +69,9 @@ TEST(DisplayFontTest, ALoaderThatThrowsLeavesTheDisplayWithoutTexts) {
 TEST(DisplayFontTest, TheFontFoundMeanwhileIsTheOneInUse) {
   std::ostringstream said;
   DisplayBackend backend(platform::TextRenderer::Create, &said);
+  backend.BeginInitDisplay(false);  // the display on a thread of its own meanwhile
   ASSERT_TRUE(backend.InitDisplay(false));
+  EXPECT_TRUE(backend.Engine().Device());
   EXPECT_TRUE(backend.FontError().empty()) << backend.FontError();
   EXPECT_TRUE(said.str().empty());
 }
