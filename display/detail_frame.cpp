@@ -106,22 +106,31 @@ void Renderer::DrawDetail(bool sinceLast) {
   }
 
   gfx::Surface& sheet = *engine_->ActionButtonSheet();
+  // The buttons are opaque: one drawn in the same state from the same sheet,
+  // where neither the model (before or now) nor the banner reached, would
+  // leave every pixel as it is, so it is not drawn again.
+  const bool sameSheet =
+      partial && last_.buttonSheet == &sheet && last_.buttonSheetVersion == sheet.ContentVersion();
+  last_.buttonSheet = &sheet;
+  last_.buttonSheetVersion = sheet.ContentVersion();
   for (int i = 0; i < 4; ++i) {
     int state =
         shell_->actionButtonState[static_cast<std::size_t>(i)].load(std::memory_order_relaxed) != 0;
-    // Opaque: drawn again in the same state, it leaves the pixels as they were.
     int& shown = last_.actionButtons[static_cast<std::size_t>(i)];
-    if (partial && state != shown) {
-      const gfx::Point& at = kActionButtonOrigins[static_cast<std::size_t>(i)];
-      damage_.push_back(gfx::Intersect(
-          gfx::Rect{at.x, at.y, at.x + kActionButtonWidth, at.y + kActionButtonHeight}, bounds));
+    const gfx::Point& at = kActionButtonOrigins[static_cast<std::size_t>(i)];
+    const gfx::Rect area{at.x, at.y, at.x + kActionButtonWidth, at.y + kActionButtonHeight};
+    if (sameSheet && state == shown && gfx::Intersect(area, before).Empty() &&
+        gfx::Intersect(area, last_.modelArea).Empty() && gfx::Intersect(area, banner).Empty()) {
+      continue;
     }
-    shown = state;
+    if (partial && state != shown) damage_.push_back(gfx::Intersect(area, bounds));
     gfx::Rect source{kActionButtonWidth * state, kActionButtonHeight * i,
                      kActionButtonWidth * state + kActionButtonWidth,
                      kActionButtonHeight * i + kActionButtonHeight};
-    const gfx::Point& at = kActionButtonOrigins[static_cast<std::size_t>(i)];
-    target->BltFast(at.x, at.y, sheet, source, gfx::bltfast::kWait);
+    // A button that could not be drawn is drawn again on the next frame.
+    shown = target->BltFast(at.x, at.y, sheet, source, gfx::bltfast::kWait) == gfx::Result::Ok
+                ? state
+                : -1;
   }
   const bool bannerShown = workspace_->Lock().locked && counters_.bannerPhase < kBannerShownFrames;
   if (bannerShown) {

@@ -154,7 +154,9 @@ class Renderer {
     gfx::Viewport viewport;
     gfx::Rect modelArea;  // where the detail model was drawn
     bool bannerShown = false;
-    std::array<int, 4> actionButtons{};
+    std::array<int, 4> actionButtons{};  // -1: not drawn
+    const gfx::Surface* buttonSheet = nullptr;
+    std::uint64_t buttonSheetVersion = 0;
     std::uint64_t targetVersion = 0;
     std::uint64_t composeVersion = 0;
     bool presented = false;

@@ -41,10 +41,26 @@ struct RowRun {
   static constexpr int kMaskWidth = 32;
   bool Mask(std::int64_t e0, std::int64_t e1, std::int64_t e2, int& first, int& last) const {
     std::uint32_t covered = 0;
+#if defined(__SSE2__)
+    // Two columns a step: the 64-bit lanes' sign bits are the uncovered
+    // columns. A column past an odd width is masked off at the end.
+    __m128i a = _mm_set_epi64x(e0 + dx0, e0), b = _mm_set_epi64x(e1 + dx1, e1);
+    __m128i c = _mm_set_epi64x(e2 + dx2, e2);
+    const __m128i stepA = _mm_set1_epi64x(2 * dx0), stepB = _mm_set1_epi64x(2 * dx1);
+    const __m128i stepC = _mm_set1_epi64x(2 * dx2);
+    for (int x = 0; x < width; x += 2) {
+      const __m128i all = _mm_or_si128(_mm_or_si128(a, b), c);
+      const auto outside = static_cast<std::uint32_t>(_mm_movemask_pd(_mm_castsi128_pd(all)));
+      covered |= (~outside & 3u) << x;
+      a = _mm_add_epi64(a, stepA), b = _mm_add_epi64(b, stepB), c = _mm_add_epi64(c, stepC);
+    }
+    if (width < kMaskWidth) covered &= (1u << width) - 1;
+#else
     for (int x = 0; x < width; ++x) {
       covered |= static_cast<std::uint32_t>(((e0 | e1 | e2) >> 63) + 1) << x;
       e0 += dx0, e1 += dx1, e2 += dx2;
     }
+#endif
     return Ends(covered, first, last);
   }
 

@@ -93,20 +93,21 @@ class Display : public test::RenderTest {
   Renderer& R() { return *renderer_; }
 
  private:
-  // A detail screen whose model is a triangle in another place every frame.
+  // A detail screen whose model is a triangle in another place every frame,
+  // reaching over the first action button in one of them.
   void ShowDetail() {
     renderer_->PauseRendering();
     workspace_.Icon().meshCount = 4;
     workspace_.Icon().vertexCount = 3;
     engine_.ComposeSurface()->Blt(std::nullopt, nullptr, std::nullopt, gfx::blt::kColorFill,
                                   Pack(0xFF203040));
-    engine_.Device()->SetViewport(gfx::Viewport{16, 44, 224, 224, 0, 1});
+    engine_.Device()->SetViewport(gfx::Viewport{16, 44, 400, 224, 0, 1});
     for (int m = 0; m < 4; ++m) {
       auto mesh = std::make_shared<gfx::VertexBuffer>(gfx::fvf::kXyzRhw | gfx::fvf::kDiffuse, 3);
       std::span<std::uint8_t> bytes;
       ASSERT_EQ(mesh->Lock(bytes), gfx::Result::Ok);
       const float corners[3][2] = {
-          {10.0f + 50 * m, 30.0f}, {150.0f + 20 * m, 60.0f + 30 * m}, {40.0f, 250.0f - 10 * m}};
+          {10.0f + 50 * m, 30.0f}, {150.0f + 60 * m, 60.0f + 60 * m}, {40.0f, 250.0f - 10 * m}};
       for (int v = 0; v < 3; ++v) {
         const float vertex[4] = {corners[v][0], corners[v][1], 0.5f, 1.0f};
         const std::uint32_t colour = 0xFF102030u + 0x00302010u * static_cast<std::uint32_t>(v + m);
