@@ -6,7 +6,7 @@ Desktop::Desktop(const DesktopOptions& options)
     : options_(options),
       screen_(std::make_shared<Surface>(options.width, options.height, options.format,
                                         caps::kPrimarySurface | caps::kVideoMemory,
-                                        options.pitchPadding)) {}
+                                        options.pitchPadding, options.screenKeepsPixels)) {}
 
 bool Desktop::TakeSurfaceBudget() {
   if (options_.surfaceBudget < 0) return true;

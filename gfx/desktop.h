@@ -36,6 +36,12 @@ struct DesktopOptions {
   // How many more surfaces may be created before creation fails with
   // OutOfMemory; negative means no limit.
   int surfaceBudget = -1;
+  // False: the screen takes blits (clipped, counted in its ContentVersion,
+  // lost and restored as ever) but keeps none of their pixels and has no
+  // memory, for a desktop nobody reads back. The program's own is such: its
+  // frames reach the window through the renderer's kept copy, and a screen
+  // of pixels was one more copy of every frame (624 KiB).
+  bool screenKeepsPixels = true;
 };
 
 class Desktop {

@@ -20,13 +20,15 @@ std::uint32_t PitchFor(int width, std::uint32_t bytesPerPixel, std::uint32_t pad
 }  // namespace
 
 Surface::Surface(int width, int height, const PixelFormat& format, std::uint32_t caps,
-                 std::uint32_t pitchPadding)
+                 std::uint32_t pitchPadding, bool keepsPixels)
     : width_(std::max(width, 0)),
       height_(std::max(height, 0)),
       pitch_(PitchFor(width, format.BytesPerPixel(), pitchPadding)),
       caps_(caps),
       format_(format),
-      memory_(static_cast<std::size_t>(pitch_) * static_cast<std::size_t>(height_)) {}
+      memory_(keepsPixels ? static_cast<std::size_t>(pitch_) * static_cast<std::size_t>(height_)
+                          : 0),
+      keepsPixels_(keepsPixels) {}
 
 SurfaceDesc Surface::GetSurfaceDesc() const {
   SurfaceDesc d;
@@ -56,6 +58,7 @@ Result Surface::CheckUsable() const {
 
 Result Surface::Lock(LockedRect& out, const std::optional<Rect>& rect) {
   if (Result r = CheckUsable(); r != Result::Ok) return r;
+  if (!keepsPixels_) return Result::Unsupported;
   Rect area = rect.value_or(Bounds());
   if (area.Empty() || Intersect(area, Bounds()) != area) return Result::InvalidRect;
   std::size_t offset = static_cast<std::size_t>(area.top) * pitch_ +
@@ -113,13 +116,13 @@ Result Surface::SetClipper(const std::shared_ptr<Clipper>& clipper) {
 }
 
 std::uint32_t Surface::PixelAt(int x, int y) const {
-  if (x < 0 || y < 0 || x >= width_ || y >= height_) return 0;
+  if (!keepsPixels_ || x < 0 || y < 0 || x >= width_ || y >= height_) return 0;
   std::uint32_t bpp = format_.BytesPerPixel();
   return LoadPixel(Row(y) + static_cast<std::size_t>(x) * bpp, bpp);
 }
 
 void Surface::SetPixel(int x, int y, std::uint32_t value) {
-  if (x < 0 || y < 0 || x >= width_ || y >= height_) return;
+  if (!keepsPixels_ || x < 0 || y < 0 || x >= width_ || y >= height_) return;
   std::uint32_t bpp = format_.BytesPerPixel();
   StorePixel(Row(y) + static_cast<std::size_t>(x) * bpp, bpp, value);
 }
@@ -140,7 +143,7 @@ Result Surface::BltFast(int x, int y, Surface& src, const std::optional<Rect>& s
   Rect clippedFrom{from.left + (to.left - x), from.top + (to.top - y), 0, 0};
   clippedFrom.right = clippedFrom.left + to.Width();
   clippedFrom.bottom = clippedFrom.top + to.Height();
-  CopyRect(src, clippedFrom, Point{to.left, to.top}, keyed);
+  if (keepsPixels_ && src.keepsPixels_) CopyRect(src, clippedFrom, Point{to.left, to.top}, keyed);
   Touch();
   return Result::Ok;
 }
@@ -155,7 +158,7 @@ Result Surface::Blt(const std::optional<Rect>& destRect, Surface* src,
   if (clipper_) clip = clipper_->ClipRect(Bounds());
 
   if ((flags & blt::kColorFill) != 0) {
-    Fill(Intersect(to, clip), fillValue);
+    if (keepsPixels_) Fill(Intersect(to, clip), fillValue);
     Touch();
     return Result::Ok;
   }
@@ -170,6 +173,10 @@ Result Surface::Blt(const std::optional<Rect>& destRect, Surface* src,
 
   Rect visible = Intersect(to, clip);
   if (visible.Empty()) return Result::Ok;
+  if (!keepsPixels_ || !src->keepsPixels_) {
+    Touch();
+    return Result::Ok;
+  }
   if (from.Width() == to.Width() && from.Height() == to.Height()) {
     Rect shifted{from.left + (visible.left - to.left), from.top + (visible.top - to.top), 0, 0};
     shifted.right = shifted.left + visible.Width();

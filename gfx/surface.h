@@ -50,8 +50,12 @@ struct LockedRect {
 class Surface {
  public:
   // Pitch is the row size rounded up to 16 bytes plus `pitchPadding`.
+  // Without `keepsPixels` the surface has no memory: blits onto it are
+  // checked and counted but write nothing, it cannot be locked, and read as
+  // a source or pixel by pixel it gives nothing (see
+  // DesktopOptions::screenKeepsPixels).
   Surface(int width, int height, const PixelFormat& format, std::uint32_t caps,
-          std::uint32_t pitchPadding = 0);
+          std::uint32_t pitchPadding = 0, bool keepsPixels = true);
   Surface(const Surface&) = delete;
   Surface& operator=(const Surface&) = delete;
 
@@ -61,6 +65,7 @@ class Surface {
   std::uint32_t Caps() const { return caps_; }
   const PixelFormat& Format() const { return format_; }
   Rect Bounds() const { return Rect{0, 0, width_, height_}; }
+  bool KeepsPixels() const { return keepsPixels_; }
 
   SurfaceDesc GetSurfaceDesc() const;
   Result GetPixelFormat(PixelFormat& out) const;
@@ -141,6 +146,7 @@ class Surface {
   std::atomic<bool> lost_{false};
   bool locked_ = false;
   std::uint64_t version_ = 0;
+  bool keepsPixels_;
 };
 
 using SurfacePtr = std::shared_ptr<Surface>;

@@ -29,7 +29,7 @@ const FreeTypeFunctions* FreeType() {
   static const Loaded<FreeTypeFunctions> loaded(kFreeType, [](const SharedLibrary& l,
                                                               FreeTypeFunctions& f) {
     return l.Find(f.initFreeType, "FT_Init_FreeType") &&
-           l.Find(f.doneFreeType, "FT_Done_FreeType") && l.Find(f.newFace, "FT_New_Face") &&
+           l.Find(f.doneFreeType, "FT_Done_FreeType") && l.Find(f.openFace, "FT_Open_Face") &&
            l.Find(f.doneFace, "FT_Done_Face") && l.Find(f.setPixelSizes, "FT_Set_Pixel_Sizes") &&
            l.Find(f.getCharIndex, "FT_Get_Char_Index") && l.Find(f.loadGlyph, "FT_Load_Glyph") &&
            l.Find(f.mulFix, "FT_MulFix");

@@ -14,7 +14,7 @@ namespace slk::platform {
 struct FreeTypeFunctions {
   decltype(&::FT_Init_FreeType) initFreeType;
   decltype(&::FT_Done_FreeType) doneFreeType;
-  decltype(&::FT_New_Face) newFace;
+  decltype(&::FT_Open_Face) openFace;
   decltype(&::FT_Done_Face) doneFace;
   decltype(&::FT_Set_Pixel_Sizes) setPixelSizes;
   decltype(&::FT_Get_Char_Index) getCharIndex;

@@ -17,6 +17,8 @@ gfx::DesktopOptions ScreenOfOurOwn() {
   options.width = kFrameWidth;
   options.height = kFrameHeight;
   options.format = gfx::PixelFormat::ForDesktopBits(32);
+  // Nothing reads the screen back: the window shows the renderer's kept copy.
+  options.screenKeepsPixels = false;
   return options;
 }
 
@@ -69,8 +71,7 @@ bool DisplayBackend::InitDisplay(bool halPriority) {
   // The first frame draws these whole, and its page faults in them were
   // half its time. Made resident here, on the core that is free while the
   // window is set up and the cards are read.
-  std::vector<gfx::SurfacePtr> drawnWhole = {engine_.PrimarySurface(), engine_.RenderTarget(),
-                                             engine_.ComposeSurface()};
+  std::vector<gfx::SurfacePtr> drawnWhole = {engine_.RenderTarget(), engine_.ComposeSurface()};
   populateThread_ = platform::Thread([surfaces = std::move(drawnWhole)] {
     for (const gfx::SurfacePtr& surface : surfaces) {
       if (surface) surface->PopulatePixels();

@@ -169,6 +169,20 @@ TEST(Surface, ColorFillAndClipper) {
       EXPECT_EQ(screen.PixelAt(x, y), inside ? 0xABCDEFu : 0u) << x << "," << y;
     }
   }
+  // A screen without pixels has no memory, takes the same blits (counted,
+  // lost as ever) and cannot be locked.
+  Desktop blind(DesktopOptions{.width = 8, .height = 4, .screenKeepsPixels = false});
+  Surface& none = *blind.Screen();
+  Surface source(8, 4, PixelFormat::Xrgb8888(), caps::kOffscreenPlain);
+  const std::uint64_t version = none.ContentVersion();
+  EXPECT_EQ(none.Blt(std::nullopt, &source, std::nullopt, 0), Result::Ok);
+  EXPECT_EQ(none.BltFast(0, 0, source, std::nullopt, 0), Result::Ok);
+  EXPECT_EQ(none.ContentVersion(), version + 2);
+  LockedRect lock;
+  EXPECT_EQ(none.Lock(lock), Result::Unsupported);
+  EXPECT_TRUE(none.Memory().empty());
+  none.MarkLost();
+  EXPECT_EQ(none.Blt(std::nullopt, &source, std::nullopt, 0), Result::SurfaceLost);
 }
 
 TEST(Surface, LostSurfacesRefuseWorkUntilRestored) {
