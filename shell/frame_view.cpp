@@ -136,11 +136,30 @@ void FrameView::Refresh() {
     changedAreas_ = shown_.TakeIncoming(changedAreas_);
   }
   changesSeen_ = changes;
+  if (changedAreas_.empty()) return;
+  // Changes that lie close together (the detail view's model, its rows in a
+  // few runs) are repainted as their bounding box: the paint's clip is then
+  // a plain rectangle, which lets Qt copy the frame's rows (see
+  // paintEvent). The frame pixels between them are repainted as they are.
+  FrameRect box = changedAreas_.front();
+  long long areas = 0;
+  for (const FrameRect& r : changedAreas_) {
+    box = FrameRect{std::min(box.left, r.left), std::min(box.top, r.top),
+                    std::max(box.right, r.right), std::max(box.bottom, r.bottom)};
+    areas += static_cast<long long>(r.right - r.left) * (r.bottom - r.top);
+  }
+  const long long boxArea = static_cast<long long>(box.right - box.left) * (box.bottom - box.top);
+  const std::span<const FrameRect> areasToPaint = boxArea <= areas + areas / 2
+                                                      ? std::span<const FrameRect>(&box, 1)
+                                                      : std::span<const FrameRect>(changedAreas_);
   // A pixel more on each side: at a scale that is not whole in logical
-  // pixels the rounded rectangle could miss a device pixel's edge.
-  for (const FrameRect& r : changedAreas_)
-    update(
-        ToWidget(QRect(r.left, r.top, r.right - r.left, r.bottom - r.top)).adjusted(-1, -1, 1, 1));
+  // pixels the rounded rectangle could miss a device pixel's edge. The
+  // picture's place is looked up once: each look asks the screen for its
+  // pixel ratio.
+  const QRectF picture = PictureRect();
+  for (const FrameRect& r : areasToPaint)
+    update(ToWidget(QRect(r.left, r.top, r.right - r.left, r.bottom - r.top), picture)
+               .adjusted(-1, -1, 1, 1));
 }
 
 QSize FrameView::SizeForFactor(int factor) const {
@@ -173,7 +192,10 @@ QRectF FrameView::PictureRect() const {
 }
 
 QRect FrameView::ToWidget(const QRect& r) const {
-  QRectF picture = PictureRect();
+  return ToWidget(r, PictureRect());
+}
+
+QRect FrameView::ToWidget(const QRect& r, const QRectF& picture) {
   double scale = picture.width() / kFrameWidth;
   return QRect(static_cast<int>(std::lround(picture.x() + r.x() * scale)),
                static_cast<int>(std::lround(picture.y() + r.y() * scale)),
@@ -182,7 +204,10 @@ QRect FrameView::ToWidget(const QRect& r) const {
 }
 
 QPoint FrameView::ToFrame(const QPointF& p) const {
-  QRectF picture = PictureRect();
+  return ToFrame(p, PictureRect());
+}
+
+QPoint FrameView::ToFrame(const QPointF& p, const QRectF& picture) {
   double scale = picture.width() / kFrameWidth;
   return QPoint(static_cast<int>(std::floor((p.x() - picture.x()) / scale)),
                 static_cast<int>(std::floor((p.y() - picture.y()) / scale)));
@@ -203,15 +228,18 @@ void FrameView::paintEvent(QPaintEvent* event) {
   // Qt hands a large copy of an image to its thread pool, and waking those
   // threads every frame costs more than the copy; bands of 16 rows stay
   // below that. Only where every band starts on a whole pixel, so that the
-  // bands give the same pixels as one draw.
+  // bands give the same pixels as one draw. Unscaled under a plain
+  // rectangle clip, Qt copies the rows itself without its pool: one draw.
   const bool whole = scale == std::floor(scale) && picture.x() == std::floor(picture.x()) &&
                      picture.y() == std::floor(picture.y());
-  const int band = whole ? 16 : kFrameHeight;
+  const bool rowCopy = whole && scale == 1 && !painter.deviceTransform().isScaling() &&
+                       event->region().rectCount() == 1;
+  const int band = whole && !rowCopy ? 16 : kFrameHeight;
   for (const QRect& r : event->region()) {
     // The frame pixels under this rectangle, each drawn as a block of whole
     // device pixels (nearest neighbour: no smoothing is asked for).
-    QPoint from = ToFrame(r.topLeft());
-    QPoint to = ToFrame(r.bottomRight());
+    QPoint from = ToFrame(r.topLeft(), picture);
+    QPoint to = ToFrame(r.bottomRight(), picture);
     QRect source = QRect(from, to).adjusted(0, 0, 1, 1) & frame_.rect();
     if (source.isEmpty()) continue;
     for (int top = source.top(); top <= source.bottom(); top += band) {

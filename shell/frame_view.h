@@ -64,6 +64,9 @@ class FrameView : public QWidget {
  private:
   // Where the scaled picture lies in the widget.
   QRectF PictureRect() const;
+  // ToWidget and ToFrame with the picture's place already looked up.
+  static QRect ToWidget(const QRect& frameRect, const QRectF& picture);
+  static QPoint ToFrame(const QPointF& widgetPoint, const QRectF& picture);
   void DrawEmptySlotHints(QPainter& painter);
   // Takes the frame presented last when it changed, and has the rectangles
   // that differ repainted.
