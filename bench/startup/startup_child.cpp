@@ -27,6 +27,7 @@
 
 #include "shell/display_backend.h"
 #include "shell/main_window.h"
+#include "shell/program.h"
 #include "shell/qt_dialogs.h"
 #include "shell/shell.h"
 
@@ -103,6 +104,7 @@ double CpuSeconds() {
 
 int main(int argc, char** argv) {
   const double entered = MonotonicSeconds();
+  slk::PrepareQtPlatform();
   QApplication app(argc, argv);
   const double qtReady = MonotonicSeconds();
   if (argc != 3 && argc != 5) {
