@@ -146,6 +146,7 @@ void DisplayBackend::ReleaseDisplay() {
   // The pipeline holds meshes of the device; they go before it.
   pipeline_.reset();
   restFrom_ = {};
+  windowCopiedFrame_ = false;
   windowHasFrame_ = false;
   engine_.ReleaseDisplay();
 }
@@ -224,7 +225,7 @@ bool DisplayBackend::CopyFrame(std::span<std::uint32_t> pixels) {
   constexpr std::size_t kPixels = std::size_t{kFrameWidth} * kFrameHeight;
   if (!renderer_ || pixels.size() < kPixels) return false;
   if (!renderer_->CopyPresentedFrameRgb(pixels.first(kPixels))) return false;
-  windowHasFrame_ = true;
+  windowCopiedFrame_ = true;
   return true;
 }
 
@@ -233,7 +234,7 @@ bool DisplayBackend::CopyFrameChanges(std::span<std::uint32_t> pixels,
   constexpr std::size_t kPixels = static_cast<std::size_t>(kFrameWidth) * kFrameHeight;
   if (!renderer_ || pixels.size() < kPixels) return false;
   if (!renderer_->CopyPresentedChangesRgb(pixels.first(kPixels), changedRects_)) return false;
-  windowHasFrame_ = true;
+  windowCopiedFrame_ = true;
   changed.clear();
   for (const gfx::Rect& r : changedRects_)
     changed.push_back(FrameRect{r.left, r.top, r.right, r.bottom});

@@ -67,6 +67,7 @@ class DisplayBackend : public RenderingBackend {
   bool FramesLeftToPrerender() const override {
     return (restFrom_[0] || restFrom_[1]) && windowHasFrame_;
   }
+  void FramePainted() override { windowHasFrame_ = windowCopiedFrame_; }
   void DrawTitleBox(Workspace& ws, Slot slot, std::uint32_t entry) override;
   void BuildDetailScreen(Workspace& ws, Slot slot, std::uint32_t entry) override;
   void ComposePanels(ShellState& state, Workspace& ws) override;
@@ -118,7 +119,8 @@ class DisplayBackend : public RenderingBackend {
   // The first row of each slot whose cells still lack their frames after the
   // first (rendered before the rendering thread started).
   std::array<std::optional<std::uint32_t>, 2> restFrom_;
-  bool windowHasFrame_ = false;          // a presented frame has been copied for the window
+  bool windowCopiedFrame_ = false;       // a presented frame has been copied for the window
+  bool windowHasFrame_ = false;          // ... and painted
   std::vector<gfx::Rect> changedRects_;  // kept from frame to frame: no allocation each
   // Called by the rendering thread; the window sets it while the thread runs.
   std::mutex watcherMutex_;

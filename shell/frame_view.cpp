@@ -250,6 +250,16 @@ void FrameView::paintEvent(QPaintEvent* event) {
     }
   }
   DrawEmptySlotHints(painter);
+  // The start's cards have only the frames the first frame shows: the others
+  // are drawn once this paint has reached the screen, not before it.
+  backend_.FramePainted();
+  if (!prerenderPosted_ && backend_.FramesLeftToPrerender()) {
+    prerenderPosted_ = true;
+    QTimer::singleShot(0, this, [this] {
+      prerenderPosted_ = false;
+      if (shell_ != nullptr) shell_->Paint();
+    });
+  }
 }
 
 // An empty slot's panel says how a card gets in.

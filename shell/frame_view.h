@@ -89,6 +89,7 @@ class FrameView : public QWidget {
   bool watched_ = false;
   bool visible_ = true;
   std::atomic<bool> framePosted_{false};  // one wake-up waits at a time
+  bool prerenderPosted_ = false;          // the start's other icon frames, after a paint
   // Without being told, the window looks for a new frame every 26 ms, as
   // often as the rendering thread presents one. When told, it looks once,
   // 26 ms later, only while lost surfaces wait to be restored (the shell

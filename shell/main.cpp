@@ -7,6 +7,7 @@
 #include "shell/program.h"
 
 int main(int argc, char** argv) {
+  slk::PrepareQtPlatform();
   QApplication app(argc, argv);
   QApplication::setWindowIcon(QIcon(":/slotkeeper2/icon-64.png"));
   slk::DisplayBackend backend;

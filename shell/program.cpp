@@ -7,6 +7,7 @@
 #include <QTimer>
 #include <cstdlib>
 #include <filesystem>
+#include <string_view>
 #include <system_error>
 
 #include "shell/main_window.h"
@@ -27,6 +28,12 @@ StartupOptions StartupOptionsFromArguments(int argc, char** argv) {
                          options.currentDirectory, SLOTKEEPER_DATA_DIR};
   options.settingsPath = DefaultSettingsPath();
   return options;
+}
+
+void PrepareQtPlatform() {
+  const char* keep = std::getenv("SLOTKEEPER_XCB_MITSHM");
+  if (keep != nullptr && std::string_view(keep) == "1") return;
+  ::setenv("QT_XCB_NO_MITSHM", "1", /*overwrite=*/0);
 }
 
 namespace {

@@ -65,10 +65,13 @@ class RenderingBackend {
   virtual void PrerenderSlotIcons(Workspace& ws, Slot slot, std::uint32_t first) = 0;
   // Before the rendering thread starts, only each cell's first frame is
   // rendered, the one its first frame shows. FramesLeftToPrerender: the
-  // others are left, and the window has had a presented frame since; then
-  // FinishPrerendering draws them, with rendering paused.
+  // others are left, and the window has painted a presented frame since
+  // (FramePainted); then FinishPrerendering draws them, with rendering
+  // paused.
   virtual bool FramesLeftToPrerender() const { return false; }
   virtual void FinishPrerendering() {}
+  // The window has painted what it last copied.
+  virtual void FramePainted() {}
   // The selected save's title below the panels; `entry` = rows[position].
   virtual void DrawTitleBox(Workspace& ws, Slot slot, std::uint32_t entry) = 0;
   // The static part of the detail screen for one save; `entry` as above.

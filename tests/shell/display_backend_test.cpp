@@ -12,6 +12,8 @@
 #include <QTest>
 #include <algorithm>
 #include <chrono>
+#include <functional>
+#include <optional>
 #include <sstream>
 #include <thread>
 #include <vector>
@@ -40,6 +42,20 @@ struct PaintCount : QObject {
   bool eventFilter(QObject*, QEvent* event) override {
     paints += event->type() == QEvent::Paint;
     return false;
+  }
+};
+
+// The cells' frame count as the widget's first paint of a presented frame
+// leaves it.
+struct FirstFramePaint : QObject {
+  std::function<bool()> presented;
+  std::function<std::uint32_t()> cellFrames;
+  std::optional<std::uint32_t> after;
+  bool eventFilter(QObject* object, QEvent* event) override {
+    if (after || event->type() != QEvent::Paint || !presented()) return false;
+    object->event(event);
+    after = cellFrames();
+    return true;
   }
 };
 
@@ -99,6 +115,11 @@ class DisplayBackendTest : public ::testing::Test {
         "\n[Directory]\nLSlotPath=" + Sample("slotkeeper-ps1.mcr") +
         "\nRSlotPath=" + Sample("slotkeeper-mixed.xmc") + "\n";
     WriteFileText(options.settingsPath, ini);
+    firstPaint.presented = [this] { return backend.PresentedFrames() > 0; };
+    firstPaint.cellFrames = [this] {
+      return shell.Ws() != nullptr ? shell.Ws()->CellFrameCount()[kRight][0] : 0;
+    };
+    window.View().installEventFilter(&firstPaint);
     ASSERT_TRUE(shell.StartUp(options));
     framesAtStart = shell.Ws()->CellFrameCount()[kRight][0];
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
@@ -144,6 +165,7 @@ class DisplayBackendTest : public ::testing::Test {
   CallLog log;
   ScriptedDialogs dialogs{log};
   StartupOptions options;
+  FirstFramePaint firstPaint;
   std::ostringstream diagnostics;
   DisplayBackend backend;
   MainWindow window{backend};
@@ -171,12 +193,14 @@ TEST_F(DisplayBackendTest, ShowsBothCardsWithTheirIconsAndFileNames) {
   StartWithSamples();
   EXPECT_TRUE(backend.FontError().empty()) << backend.FontError();
   EXPECT_TRUE(dialogs.shown.empty());
-  // The first frame waits only for the frames it shows; the rest follow it
-  // and are what a whole pre-rendering draws.
+  // The first frame waits only for the frames it shows, and so does the
+  // window's paint of it; the rest follow and are what a whole pre-rendering
+  // draws.
   EXPECT_EQ(framesAtStart, 1u);
   Frame frame = NextFrame();
   for (int i = 0; i < 1000 && shell.Ws()->CellFrameCount()[kRight][0] == 1; ++i)
     QApplication::processEvents(QEventLoop::AllEvents, 5);
+  EXPECT_EQ(firstPaint.after, 1u);
   shell.PauseRendering();
   const auto counts = shell.Ws()->CellFrameCount();
   const std::vector<std::uint8_t> later = CachedFrames(backend, *shell.Ws());
